@@ -1,0 +1,27 @@
+/*
+ * charset_int.h — the library-internal half of the character-set module: loading the conversion
+ * library from a given path and reaching its code-page setter, for tests and tools that link the
+ * module statically (a test binary has no libDravnik.so folder to find libquorl.so in).
+ *
+ * Runs on the caller's thread and takes no lock; call it only while no conversion runs.
+ */
+#ifndef DV_CHARSET_INT_H
+#define DV_CHARSET_INT_H
+
+#include "dv_charset.h"
+
+DV_BEGIN_DECLS
+
+/* Frees the conversion library held, then loads the one at path (NULL: load nothing, so the module
+ * runs "without quorl"). 0, or -51 when the file or an entry point is missing. Logs as CsUtil_init. */
+int32_t CsUtil_loadFrom(const char *path);
+/* Non-zero while the conversion library and both entry points are loaded. */
+int32_t CsUtil_isLoaded(void);
+/* Sets the local code page of the loaded conversion library by its iconv name ("GBK", "UTF-8"),
+ * through its export Quorl_setLocalCodePage. 0; -81 for a name iconv does not know; -51 without the
+ * library or that export. */
+int32_t CsUtil_setLocalCodePage(const char *name);
+
+DV_END_DECLS
+
+#endif
