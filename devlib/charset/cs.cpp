@@ -68,7 +68,7 @@ size_t decodeOne(const uint8_t *s, uint32_t *unit) {
         u = b & 0x0F;
     } else if (b >= 0xF0 && b <= 0xF7) {
         len = 4;
-        u = 0;
+        u = b & 0x07;
     } else if (b >= 0xF8 && b <= 0xFB) {
         len = 5;
         u = 0;
@@ -84,7 +84,10 @@ size_t decodeOne(const uint8_t *s, uint32_t *unit) {
         u = (u << 6) | (s[i] & 0x3F);
         ++i;
     }
-    bool good = i == len && len <= 3 && u >= (len == 2 ? 0x80u : 0x800u); // no cut, outside BMP or overlong
+    // Not cut short, not overlong, not a surrogate code point, and within Unicode. Characters beyond
+    // the BMP (emoji) are kept: the caller writes them as a UTF-16 surrogate pair, as handsets do.
+    static const uint32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
+    bool good = i == len && len <= 4 && u >= kMin[len] && u <= 0x10FFFF && (u < 0xD800 || u > 0xDFFF);
     *unit = good ? u : '?';
     return i;
 }
@@ -94,8 +97,17 @@ size_t utf8ToUcs2(const char *text, uint8_t *out, size_t maxUnits) {
     size_t i = 0, k = 0;
     while (k < maxUnits && s[i] != 0) {
         uint32_t u;
-        i += decodeOne(s + i, &u);
-        putUnit(out, k++, u);
+        size_t used = decodeOne(s + i, &u);
+        if (u > 0xFFFF) {
+            if (k + 2 > maxUnits)
+                break; // never split a surrogate pair at the end of the room
+            u -= 0x10000;
+            putUnit(out, k++, 0xD800 | (u >> 10));
+            putUnit(out, k++, 0xDC00 | (u & 0x3FF));
+        } else {
+            putUnit(out, k++, u);
+        }
+        i += used;
     }
     return k;
 }
@@ -107,10 +119,26 @@ size_t ucs2ToUtf8(const uint8_t *in, size_t n, char *out, size_t room) {
         uint32_t u = (static_cast<uint32_t>(in[2 * i]) << 8) | in[2 * i + 1];
         if (u == 0)
             break;
-        size_t len = u < 0x80 ? 1 : u < 0x800 ? 2 : 3;
+        size_t pairLen = 0;
+        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < n) {
+            uint32_t lo = (static_cast<uint32_t>(in[2 * i + 2]) << 8) | in[2 * i + 3];
+            if (lo >= 0xDC00 && lo <= 0xDFFF) {
+                u = 0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00);
+                pairLen = 1;
+            }
+        }
+        if (u >= 0xD800 && u <= 0xDFFF)
+            u = 0xFFFD; // a lone surrogate has no UTF-8 form
+        size_t len = u < 0x80 ? 1 : u < 0x800 ? 2 : u < 0x10000 ? 3 : 4;
         if (k + len > room)
             break;
-        if (len == 1) {
+        i += pairLen;
+        if (len == 4) {
+            out[k++] = static_cast<char>(0xF0 | (u >> 18));
+            out[k++] = static_cast<char>(0x80 | ((u >> 12) & 0x3F));
+            out[k++] = static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+            out[k++] = static_cast<char>(0x80 | (u & 0x3F));
+        } else if (len == 1) {
             out[k++] = static_cast<char>(u);
         } else if (len == 2) {
             out[k++] = static_cast<char>(0xC0 | (u >> 6));

@@ -60,15 +60,22 @@ size_t unpack7(char *out, size_t maxChars, const uint8_t *octets, size_t n, unsi
     return count;
 }
 
-// Swapped BCD digits into out (room for maxDigits), skipping nibbles 10-15.
-size_t bcdDigits(char *out, size_t maxDigits, const uint8_t *octets, size_t n) {
+// Swapped BCD digits into out (room for maxDigits). Plain BCD skips nibbles 10-15; an address value
+// reads 10-14 as "*", "#", "a", "b", "c" (GSM 03.40 9.1.2.3), so service codes keep their symbols.
+// 15 is the fill of an odd count either way.
+size_t bcdDigits(char *out, size_t maxDigits, const uint8_t *octets, size_t n, bool address = false) {
+    static const char kAddress[] = "0123456789*#abc";
     size_t k = 0;
     for (size_t i = 0; i < n && k < maxDigits; ++i) {
-        uint8_t lo = octets[i] & 0x0F, hi = octets[i] >> 4;
-        if (lo <= 9)
-            out[k++] = static_cast<char>('0' + lo);
-        if (hi <= 9 && k < maxDigits)
-            out[k++] = static_cast<char>('0' + hi);
+        uint8_t nibbles[2] = {static_cast<uint8_t>(octets[i] & 0x0F), static_cast<uint8_t>(octets[i] >> 4)};
+        for (uint8_t d : nibbles) {
+            if (k >= maxDigits)
+                break;
+            if (d <= 9)
+                out[k++] = static_cast<char>('0' + d);
+            else if (address && d < 15)
+                out[k++] = kAddress[d];
+        }
     }
     return k;
 }
@@ -226,7 +233,7 @@ extern "C" int32_t GsmUtil_decNo(char *out, int32_t outSize, const uint8_t *fiel
     } else {
         if (type == kTypeInternational && k < room)
             out[k++] = '+';
-        k += bcdDigits(out + k, room - k, value, valueOctets);
+        k += bcdDigits(out + k, room - k, value, valueOctets, true);
     }
     out[k] = '\0';
     return toResult(k);

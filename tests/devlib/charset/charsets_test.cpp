@@ -107,6 +107,16 @@ TEST(Ucs2ToUtf8, CountsTerminatorsAndCuts) {
     EXPECT_STREQ(out, "");
 
     Bytes zeroInside = ucs2({'A', 0, 'B'});
+    // Surrogate pairs become one 4-byte character; a pair is never split by the room left, and a
+    // lone surrogate reads as U+FFFD.
+    Bytes emoji = ucs2({'a', 0xD83D, 0xDE00, 'b'});
+    EXPECT_EQ(CsUtil_ucs2ToUtf8(emoji.data(), 4, out, sizeof out), 6);
+    EXPECT_STREQ(out, "a\xf0\x9f\x98\x80" "b");
+    EXPECT_EQ(CsUtil_ucs2ToUtf8(emoji.data(), 4, out, 5), 1);
+    EXPECT_STREQ(out, "a");
+    Bytes lone = ucs2({0xDE00, 'x', 0xD83D});
+    EXPECT_EQ(CsUtil_ucs2ToUtf8(lone.data(), 3, out, sizeof out), 7);
+    EXPECT_STREQ(out, "\xef\xbf\xbd" "x\xef\xbf\xbd");
     EXPECT_EQ(CsUtil_ucs2ToUtf8(zeroInside.data(), 3, out, sizeof out), 1); // a zero unit ends the text
     EXPECT_EQ(Ucs2Util_strlen(in.data()), 6);
     Bytes oddZeros = {0x41, 0x00, 0x00, 0x42, 0x00, 0x00}; // zero bytes that straddle two units
@@ -146,7 +156,10 @@ INSTANTIATE_TEST_SUITE_P(Rows, Utf8ToUcs2, ::testing::Values(
     Utf8Row{"cutTwoByteAtEnd", "\xc3", {'?'}},
     Utf8Row{"cutThreeByteBeforeAscii", "\xe4\xb8" "A", {'?', 'A'}},
     Utf8Row{"leadAfterLead", "\xe4\xe4\xb8\xad", {'?', 0x4E2D}},
-    Utf8Row{"fourByteIsOneQuestionMark", "x\xf0\x9f\x98\x80y", {'x', '?', 'y'}},
+    // An emoji travels as a UTF-16 surrogate pair, the way handsets put it in UCS2 messages.
+    Utf8Row{"fourByteIsASurrogatePair", "x\xf0\x9f\x98\x80y", {'x', 0xD83D, 0xDE00, 'y'}},
+    Utf8Row{"encodedSurrogateIsBad", "\xed\xa0\xbd" "a", {'?', 'a'}},
+    Utf8Row{"beyondUnicodeIsBad", "\xf4\x90\x80\x80" "a", {'?', 'a'}},
     Utf8Row{"cutFourByte", "x\xf0\x9f", {'x', '?'}},
     Utf8Row{"fiveAndSixByteLeads", "\xf8\x88\x80\x80\x80" "a\xfc\x84\x80\x80\x80\x80" "b", {'?', 'a', '?', 'b'}},
     Utf8Row{"overlongTwoByte", "\xc0\x80" "A", {'?', 'A'}},
@@ -161,6 +174,10 @@ TEST(Utf8ToUcs2Bounds, UnitsIncludeTheTerminator) {
     EXPECT_EQ(unitsOf(out, 3), (std::vector<uint16_t>{'a', 'b', 0}));
     EXPECT_EQ(CsUtil_utf8ToUcs2(in.data(), out.data(), 0), 0);
     EXPECT_EQ(CsUtil_utf8ToUcs2(in.data(), nullptr, 3), DV_E_ARG);
+    std::vector<char> emoji = exact("a\xf0\x9f\x98\x80");
+    Bytes small(6, 0xEE);
+    EXPECT_EQ(CsUtil_utf8ToUcs2(emoji.data(), small.data(), 3), 1); // the pair does not fit: not split
+    EXPECT_EQ(unitsOf(small, 2), (std::vector<uint16_t>{'a', 0}));
 }
 
 // ---- UTF-7 ----

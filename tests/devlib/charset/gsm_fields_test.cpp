@@ -203,7 +203,9 @@ INSTANTIATE_TEST_SUITE_P(Rows, DecNo, ::testing::Values(
     DecNoRow{"tpClaimsMoreThanThere", "149121", 1, 44, "+12"},
     DecNoRow{"scClaimsMoreThanThere", "FF912143", 0, 44, "+1234"},
     DecNoRow{"alphanumericClaimsMore", "FFD0E832", 1, 44, "he"},
-    DecNoRow{"nibblesAboveNineSkipped", "0581214A", 1, 44, "124"},
+    // Service codes keep their "*" and "#" (GSM 03.40 9.1.2.3 extended digits); F is the fill.
+    DecNoRow{"extendedDigitsKept", "0581214A", 1, 44, "12*4"},
+    DecNoRow{"allExtendedDigits", "0681BADCFE", 1, 44, "*#abc"},
     DecNoRow{"otherTypeGivesDigits", "04A12143", 1, 44, "1234"},
     DecNoRow{"cutAtOutSize", "039121F3", 1, 3, "+1"},
     DecNoRow{"outSizeOne", "039121F3", 1, 1, ""}),
