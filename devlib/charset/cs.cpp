@@ -251,6 +251,9 @@ size_t utf7ToUtf8(const char *s, char *out, size_t room) {
         }
         uint32_t acc = 0;
         unsigned bits = 0;
+        // A high surrogate waits for its partner so that a pair becomes one 4-byte character.
+        uint8_t units[4];
+        size_t held = 0;
         for (;; ++i) {
             if (s[i] == '\r' || s[i] == '\n')
                 continue;
@@ -262,12 +265,33 @@ size_t utf7ToUtf8(const char *s, char *out, size_t room) {
             if (bits < 16)
                 continue;
             bits -= 16;
-            uint8_t unit[2] = {static_cast<uint8_t>(acc >> (bits + 8)), static_cast<uint8_t>(acc >> bits)};
-            if (unit[0] == 0 && unit[1] == 0)
+            uint8_t hi = static_cast<uint8_t>(acc >> (bits + 8)), lo = static_cast<uint8_t>(acc >> bits);
+            if (hi == 0 && lo == 0)
                 continue; // a zero unit would end the text early
-            size_t w = ucs2ToUtf8(unit, 1, out + k, room - k);
+            bool high = hi >= 0xD8 && hi <= 0xDB;
+            bool low = hi >= 0xDC && hi <= 0xDF;
+            if (held && !low) { // a lone high surrogate
+                size_t w = ucs2ToUtf8(units, 1, out + k, room - k);
+                if (w == 0)
+                    return k;
+                k += w;
+                held = 0;
+            }
+            units[2 * held] = hi;
+            units[2 * held + 1] = lo;
+            ++held;
+            if (high && held == 1)
+                continue;
+            size_t w = ucs2ToUtf8(units, held, out + k, room - k);
+            held = 0;
             if (w == 0)
                 return k; // the character does not fit: the conversion ends here
+            k += w;
+        }
+        if (held) {
+            size_t w = ucs2ToUtf8(units, 1, out + k, room - k);
+            if (w == 0)
+                return k;
             k += w;
         }
         if (s[i] == '-')

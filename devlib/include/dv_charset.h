@@ -56,12 +56,14 @@ DV_API void CsUtil_cleanup(void);
  * ====================================================================================== */
 
 /* UTF-8 to UCS-2: writes at most units - 1 units and a zero unit into ucs2 (2 * units bytes) and
- * answers the units written. Sequences of up to three bytes become one unit; a 4-, 5- or 6-byte
- * sequence, an overlong form, a stray continuation byte or a sequence cut short becomes one "?" and
- * only its continuation bytes are skipped, so the text after it and the terminator are never lost. */
+ * answers the units written. Sequences of up to three bytes become one unit and a 4-byte character
+ * beyond the basic plane a UTF-16 surrogate pair (never split by the end of the room); a 5- or 6-byte
+ * sequence, an overlong form, an encoded surrogate, a stray continuation byte or a sequence cut short
+ * becomes one "?" and only its continuation bytes are skipped, so the text after it and the
+ * terminator are never lost. */
 DV_API int32_t CsUtil_utf8ToUcs2(const char *utf8, uint8_t *ucs2, int32_t units);
 
-/* UCS-2 to UTF-8 (1, 2 or 3 bytes a unit): reads n units, or up to the zero unit when n < 0 (a zero
+/* UCS-2 to UTF-8 (1, 2 or 3 bytes a unit, 4 for a surrogate pair; a lone surrogate reads as U+FFFD): reads n units, or up to the zero unit when n < 0 (a zero
  * unit also ends a counted text). Answers the bytes written; a character that does not fit before
  * the terminator ends the conversion. */
 DV_API int32_t CsUtil_ucs2ToUtf8(const uint8_t *ucs2, int32_t n, char *utf8, int32_t size);

@@ -205,6 +205,8 @@ INSTANTIATE_TEST_SUITE_P(Rows, Utf7ToUtf8, ::testing::Values(
     // Fault: a "+" without a later "-" ended the conversion and lost the rest.
     Utf7Row{"runToTheEnd", "A+ZeVnLIqe", "A\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e"},
     Utf7Row{"runEndsAtABlank", "+ZeVnLIqe text", "\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e text"},
+    Utf7Row{"surrogatePairIsOneCharacter", "a+2D3eAA-b", "a\xf0\x9f\x98\x80" "b"},
+    Utf7Row{"loneHighSurrogate", "+2D0AQQ-", "\xef\xbf\xbd" "A"},
     Utf7Row{"runEndsAtAPeriod", "+AGEAYgBj.", "abc."},
     Utf7Row{"lineBreakInsideARun", "a+ZeV\r\nnLIqe-b", "a\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e" "b"},
     Utf7Row{"plusBeforeABlank", "1 + 1", "1 + 1"},
