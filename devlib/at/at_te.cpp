@@ -395,8 +395,18 @@ extern "C" DV_API int32_t AtTe_getAny(AtTe *te, const char *cmd, const char *pre
         int32_t valueLen = lineLen - from;
         std::memmove(buf, buf + from, static_cast<size_t>(valueLen));
         buf[valueLen] = '\0';
-        r = AtTe_recvRsp(te, errorPrefix, nullptr, 0, nullptr, nullptr);
-        return r < 0 ? r : valueLen;
+        // The value is one line; whatever follows is only read through to the final result. Every
+        // line is tested, so a handset that puts no blank line before its OK ("\r\n+CSQ: 17,99\r\n
+        // OK\r\n") answers at once instead of running into the time-out.
+        for (;;) {
+            int32_t ok = 0;
+            r = recvLine(te, errorPrefix, 1, dvat::Framer::Mode::Line, te->lineBuf,
+                         static_cast<int32_t>(sizeof te->lineBuf), nullptr, &ok, nullptr);
+            if (r < 0)
+                return r;
+            if (r == dvat::Framer::kFinal)
+                return ok == 1 ? valueLen : DV_E_IO;
+        }
     });
 }
 

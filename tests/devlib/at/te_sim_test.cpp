@@ -296,6 +296,19 @@ TEST_F(SimTerminal, IdentityQueries) {
               (std::vector<std::string>{"AT+GMI", "AT+GMM", "AT+GMR", "AT+GSN"}));
 }
 
+// Handsets that put no blank line before the final result must not cost a time-out per query.
+TEST_F(SimTerminal, ValueQueriesInTheCompactLayoutAnswerAtOnce) {
+    sim->updateProfile([](Profile &p) { p.layout = handsetsim::Layout::Compact; });
+    auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(ask(GdcTe_getMan), "SIMULATED");
+    char buf[64];
+    EXPECT_EQ(AtTe_getAny(te, "+CSQ", "+CSQ:", "+CME", buf, sizeof buf, 0), 5);
+    EXPECT_STREQ(buf, "17,99");
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(2));
+    EXPECT_EQ(ask(GdcTe_getModel), "HS-1000"); // and the next exchange is in step
+    sim->updateProfile([](Profile &p) { p = Profile{}; });
+}
+
 TEST_F(SimTerminal, IdentityQueryRefused) {
     auto id = sim->identity();
     id.gmmMode = handsetsim::GmmMode::Error;
@@ -421,7 +434,11 @@ TEST_F(SimTerminal, LineAfterTheBlankLineThatIsNoFinalResult) {
 
 TEST_F(SimTerminal, BlankLineWhereTheFinalResultIsDue) {
     sim->addCanned({"+CSQ", "\r\n+CSQ: 17,99\r\n\r\n\r\nOK\r\n"});
-    EXPECT_EQ(get("+CSQ"), "error -92");
+    EXPECT_EQ(AtTe_setAny(te, "+CSQ", "+CME", nullptr), DV_E_MALFORMED);
+    expectInStep();
+    // A single-value query only reads through to the final result, so the extra blank line
+    // costs it nothing.
+    EXPECT_EQ(get("+CSQ"), "+CSQ: 17,99");
     expectInStep();
 }
 
