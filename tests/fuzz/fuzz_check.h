@@ -5,6 +5,8 @@
 #ifndef SELVARK_FUZZ_CHECK_H
 #define SELVARK_FUZZ_CHECK_H
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
@@ -15,5 +17,20 @@
             std::abort();                                                                          \
         }                                                                                          \
     } while (0)
+
+// True when s[0..n) is UTF-8 of 1- to 4-byte sequences, none cut short.
+inline bool fuzzWellFormedUtf8(const char *s, size_t n) {
+    for (size_t i = 0; i < n;) {
+        auto b = static_cast<uint8_t>(s[i]);
+        size_t len = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 0;
+        if (len == 0 || i + len > n)
+            return false;
+        for (size_t k = 1; k < len; ++k)
+            if ((static_cast<uint8_t>(s[i + k]) & 0xC0) != 0x80)
+                return false;
+        i += len;
+    }
+    return true;
+}
 
 #endif

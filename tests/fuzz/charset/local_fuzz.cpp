@@ -14,20 +14,6 @@
 
 namespace {
 
-bool wellFormedUtf8(const char *s, size_t n) {
-    for (size_t i = 0; i < n;) {
-        auto b = static_cast<uint8_t>(s[i]);
-        size_t len = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : 0;
-        if (len == 0 || i + len > n)
-            return false;
-        for (size_t k = 1; k < len; ++k)
-            if ((static_cast<uint8_t>(s[i + k]) & 0xC0) != 0x80)
-                return false;
-        i += len;
-    }
-    return true;
-}
-
 void checkText(int32_t r, const char *out, int32_t size) {
     FUZZ_CHECK(r >= 0 && r <= size - 1);
     FUZZ_CHECK(std::strlen(out) == static_cast<size_t>(r));
@@ -48,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         std::vector<char> out(static_cast<size_t>(outSize), 'x');
         int32_t r = CsUtil_localToUtf8(s, out.data(), outSize);
         checkText(r, out.data(), outSize);
-        FUZZ_CHECK(wellFormedUtf8(out.data(), static_cast<size_t>(r)));
+        FUZZ_CHECK(fuzzWellFormedUtf8(out.data(), static_cast<size_t>(r)));
         checkText(CsUtil_utf8ToLocal(s, out.data(), outSize), out.data(), outSize);
         checkText(CsUtil_utf7ToLocal(s, out.data(), outSize), out.data(), outSize);
 
