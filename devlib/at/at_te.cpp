@@ -432,7 +432,7 @@ extern "C" DV_API int32_t AtTe_waitUntil(AtTe *te, const char *literal, const ch
         for (;;) {
             uint8_t back[kPushBackSize];
             int32_t nBack = 0;
-            bool sawRun = false, runHadCrLf = false, prevCr = false;
+            bool runHadCrLf = false, prevCr = false;
             size_t matched = 0; // of the tail
             int32_t c = readChar(te);
             if (c < 0)
@@ -447,10 +447,10 @@ extern "C" DV_API int32_t AtTe_waitUntil(AtTe *te, const char *literal, const ch
                     break;
                 }
                 if (lead > 0 && matched == 0 && lineEnd) {
-                    sawRun = true;
                     runHadCrLf = runHadCrLf || (prevCr && c == '\n');
                     prevCr = c == '\r';
-                } else if ((lead == 0 || sawRun) && c == static_cast<uint8_t>(literal[lead + matched])) {
+                } else if (c == static_cast<uint8_t>(literal[lead + matched])) {
+                    // The run of line ends may be missing altogether: some handsets send a bare "> ".
                     if (++matched == tailLen)
                         return 0;
                 } else {
