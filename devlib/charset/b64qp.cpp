@@ -1,6 +1,7 @@
 // Base64 (RFC 4648) and quoted-printable (RFC 2045), as vCard 2.1 values carry them.
 
 #include "dv_charset.h"
+#include "charset/charset_int.h"
 #include "dv_result.h"
 
 #include <cstddef>
@@ -10,31 +11,10 @@
 
 namespace {
 
+using dvcs::b64Value;
+using dvcs::hexValue;
+
 const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-
-int b64Value(char c) {
-    if (c >= 'A' && c <= 'Z')
-        return c - 'A';
-    if (c >= 'a' && c <= 'z')
-        return c - 'a' + 26;
-    if (c >= '0' && c <= '9')
-        return c - '0' + 52;
-    if (c == '+')
-        return 62;
-    if (c == '/')
-        return 63;
-    return -1;
-}
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 void encodeGroup(const uint8_t *src, size_t n, char *out4) {
     uint32_t v = static_cast<uint32_t>(src[0]) << 16;

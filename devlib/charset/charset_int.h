@@ -24,4 +24,36 @@ int32_t CsUtil_setLocalCodePage(const char *name);
 
 DV_END_DECLS
 
+#ifdef __cplusplus
+namespace dvcs {
+
+// The value of a hex digit, -1 for anything else.
+inline int hexValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// The value of a Base64 character (RFC 4648 alphabet, also UTF-7's), -1 for anything else.
+inline int b64Value(char c) {
+    if (c >= 'A' && c <= 'Z')
+        return c - 'A';
+    if (c >= 'a' && c <= 'z')
+        return c - 'a' + 26;
+    if (c >= '0' && c <= '9')
+        return c - '0' + 52;
+    if (c == '+')
+        return 62;
+    if (c == '/')
+        return 63;
+    return -1;
+}
+
+} // namespace dvcs
+#endif
+
 #endif

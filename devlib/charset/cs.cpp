@@ -19,6 +19,8 @@
 
 namespace {
 
+using dvcs::b64Value;
+
 constexpr const char *kQuorlName = "libquorl.so";
 
 // quorl's two entry points: (source text, destination, destination size in bytes) -> bytes written,
@@ -210,20 +212,6 @@ size_t utf8ToLocal(const char *utf8, char *out, size_t size) {
         return 0;
     }
     return utf8ToLocalText(utf8, out, size);
-}
-
-int b64Value(char c) {
-    if (c >= 'A' && c <= 'Z')
-        return c - 'A';
-    if (c >= 'a' && c <= 'z')
-        return c - 'a' + 26;
-    if (c >= '0' && c <= '9')
-        return c - '0' + 52;
-    if (c == '+')
-        return 62;
-    if (c == '/')
-        return 63;
-    return -1;
 }
 
 // RFC 2152: a "+" opens a run of modified Base64 holding UCS-2 units; the run ends at the first

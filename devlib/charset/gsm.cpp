@@ -4,6 +4,7 @@
 // the caller says are there, and every output is bounded by its size.
 
 #include "dv_charset.h"
+#include "charset/charset_int.h"
 #include "dv_result.h"
 
 #include <cstddef>
@@ -11,6 +12,8 @@
 #include <cstring>
 
 namespace {
+
+using dvcs::hexValue;
 
 constexpr uint8_t kTypeInternational = 0x91;
 constexpr uint8_t kTypeUnknown = 0x81;
@@ -107,16 +110,6 @@ size_t countDigits(const char *s, size_t len) {
     for (size_t i = 0; i < len; ++i)
         k += isDigit(s[i]) ? 1 : 0;
     return k;
-}
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 int32_t toResult(size_t n) { return static_cast<int32_t>(n); }

@@ -94,18 +94,10 @@ int32_t memPrintf(AbsFile *f, const char *fmt, ...) {
 
 int32_t memSeek(AbsFile *f, int32_t offset, int32_t whence) {
     MemFile *m = self(f);
-    int64_t base;
-    switch (whence) {
-    case 0: base = 0; break;
-    case 1: base = m->pos; break;
-    case 2: base = m->length; break;
-    default: return DV_E_ARG;
-    }
-    int64_t target = base + offset;
-    if (target < 0 || target > m->length)
-        return DV_E_IO;
-    m->pos = static_cast<int32_t>(target);
-    return 0;
+    if (whence < 0 || whence > 2)
+        return DV_E_ARG;
+    // A position outside the text answers -9 here, as the memory stream always has.
+    return seekTarget(m->pos, m->length, offset, whence, &m->pos) ? 0 : DV_E_IO;
 }
 
 int32_t memTell(AbsFile *f) { return self(f)->pos; }

@@ -125,18 +125,7 @@ int32_t mbPrintf(AbsFile *f, const char *fmt, ...) {
 
 int32_t mbSeek(AbsFile *f, int32_t offset, int32_t whence) {
     MemBufObj *m = self(f);
-    int64_t base;
-    switch (whence) {
-    case 0: base = 0; break;
-    case 1: base = m->pos; break;
-    case 2: base = m->length; break;
-    default: return DV_E_ARG;
-    }
-    int64_t target = base + offset;
-    if (target < 0 || target > m->length)
-        return DV_E_ARG;
-    m->pos = static_cast<int32_t>(target);
-    return 0;
+    return seekTarget(m->pos, m->length, offset, whence, &m->pos) ? 0 : DV_E_ARG;
 }
 
 int32_t mbTell(AbsFile *f) { return self(f)->pos; }

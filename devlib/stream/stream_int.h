@@ -39,6 +39,23 @@ void PrintBuf_free(PrintBuf &pb);
 // mayGrow the buffer grows to hold the text.
 int32_t PrintBuf_format(PrintBuf &pb, bool mayGrow, const char *faultText, const char *fmt, va_list args);
 
+// The position a seek on a memory stream of `length` bytes lands on, from whence 0 (start), 1 (pos)
+// or 2 (end): true and *target, or false for a bad whence or a position outside 0..length.
+inline bool seekTarget(int32_t pos, int32_t length, int32_t offset, int32_t whence, int32_t *target) {
+    int64_t base;
+    switch (whence) {
+    case 0: base = 0; break;
+    case 1: base = pos; break;
+    case 2: base = length; break;
+    default: return false;
+    }
+    int64_t t = base + offset;
+    if (t < 0 || t > length)
+        return false;
+    *target = static_cast<int32_t>(t);
+    return true;
+}
+
 // The object behind a stream when it is of the given kind, else nullptr. Every object starts with
 // its magic word and keeps its AbsFile record as its member `itf`.
 template <typename T>
