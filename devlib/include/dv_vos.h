@@ -23,7 +23,8 @@ DV_BEGIN_DECLS
 
 /* Wait up to ms milliseconds (negative: no limit) until a poll reports activity. Answers the number
  * of active polls (> 0), -5 when cancelled from inside the pump, -12 when the time ran out.
- * CnsVos_blocking(0) runs exactly one pass. */
+ * CnsVos_blocking(0) runs exactly one pass. A pass whose pump ran a nested wait that saw activity
+ * answers 1: that activity (a timer that fired, received bytes) was meant for this wait too. */
 DV_API int32_t CnsVos_blocking(int32_t ms);
 
 /* The same as CnsVos_blocking: a delay ends early, with a positive result, when any open transport

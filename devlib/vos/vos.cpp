@@ -88,6 +88,11 @@ struct WaitFrame {
 };
 thread_local WaitFrame *t_waits = nullptr;
 
+// Passes, in any wait, whose polls reported activity. A wait whose pump ran a nested wait compares it
+// across its pump: the nested wait may have taken the news (its timer fired, bytes reached a ring)
+// that this wait is waiting for, and no poll would report it a second time.
+thread_local uint32_t g_activePasses = 0;
+
 // ---- watched descriptors ----
 
 constexpr int kMaxWatched = 16;
@@ -296,6 +301,7 @@ extern "C" DV_API int32_t CnsVos_blocking(int32_t ms) {
     bool wokeIdle = false; // a descriptor woke the last sleep but no poll had work: don't spin on it
     int32_t result = DV_E_TIMEOUT;
     for (;;) {
+        const uint32_t activeBefore = g_activePasses;
         frame.pumping = true;
         if (g_pump)
             g_pump(g_pumpCtx);
@@ -308,7 +314,12 @@ extern "C" DV_API int32_t CnsVos_blocking(int32_t ms) {
         }
         int32_t active = VosPoll_run(g_pollTable);
         if (active > 0) {
+            ++g_activePasses;
             result = active;
+            break;
+        }
+        if (g_activePasses != activeBefore) {
+            result = 1;
             break;
         }
         int64_t remaining = static_cast<int64_t>(ms) - static_cast<int64_t>(monotonicMs() - start);

@@ -268,6 +268,33 @@ TEST_F(WaitLoop, ATimedWaitEndsInThePassAfterItsTimerExpired) {
     EXPECT_TRUE(VosTimer_expired(&t));
 }
 
+// Fault: a wait started from the pump fired the outer wait's timer, the outer wait's own polls had
+// nothing more to report, and a receive waiting with no limit for that timer never ended.
+TEST_F(WaitLoop, ATimerThatFiresInANestedWaitStillEndsTheOuterWait) {
+    struct State {
+        bool nested = false;
+        int32_t innerResult = 0;
+    } s;
+    CnsVos_setPumpHook(
+        [](void *ctx) {
+            auto *st = static_cast<State *>(ctx);
+            if (st->nested)
+                return;
+            st->nested = true;
+            st->innerResult = CnsVos_delay(1000);
+        },
+        &s);
+    VosTimer t;
+    VosTimer_init(&t);
+    VosTimer_start(&t, 20, nullptr, nullptr);
+    auto t0 = std::chrono::steady_clock::now();
+    EXPECT_GT(CnsVos_blocking(3000), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(2000));
+    EXPECT_GT(s.innerResult, 0); // the nested delay saw the timer first
+    EXPECT_TRUE(VosTimer_expired(&t));
+    VosTimer_stop(&t);
+}
+
 // ---- poll table ----
 
 int32_t idlePoll(void *) { return 0; }
