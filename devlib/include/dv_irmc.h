@@ -24,10 +24,12 @@
  *
  * Result codes: -81 bad kind or argument, -94 an access level the handset does not offer, -95 not
  * implemented (level-2 writes), -112 no record id for the position, -201 the record-id map is full
- * (or a card over 1 MiB), -92 malformed reply (a card without X-IRMC-LUID under record-id access, a
- * record id longer than MC_LUID_MAX, a PUT by record id answered without one), -51 map failure,
+ * (or a card or an info.log over 1 MiB), -92 malformed reply (a card without X-IRMC-LUID under
+ * record-id access, a record id longer than MC_LUID_MAX or holding a zero byte, a PUT by record id
+ * answered without one), -51 map failure,
  * -23 no read or write buffer, -2 out of memory; the OBEX client's and the transport's errors pass
- * through (-9 the handset refused, -7, -12, -71, -5).
+ * through (-9 the handset refused, -7, -12, -71, -5). A McClt request that fails part-way is
+ * dropped without a word to the handset: the OBEX client is then idle and must connect again.
  *
  * Runs on the caller's thread and takes no lock.
  */

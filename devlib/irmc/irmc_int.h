@@ -20,8 +20,8 @@ DV_BEGIN_DECLS
 void McInfo_clear(McStoreInfo *info);
 
 /* Parses an info.log text read from in (to its end) into info, which McInfo_clear resets first.
- * Lines longer than 1024 bytes are cut. A malformed line is skipped. 0, or the stream's error
- * (other than the end of data). */
+ * Lines longer than 1024 bytes are cut. A malformed line is skipped. 0, -201 for a text over
+ * MC_MAX_OBJECT bytes, or the stream's error (other than the end of data). */
 int32_t McInfo_parse(AbsFile *in, McStoreInfo *info);
 
 /* The access flags for an IEL value: 1 → 1, 2 → 3, 4 → 7, 8 → 11, 16 → 15, anything else 1. */

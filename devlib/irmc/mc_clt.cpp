@@ -206,13 +206,20 @@ int32_t put4(McClt *m, int32_t kind, const char *id, int32_t maxChangeCounter, i
     return r < 0 ? r : 0;
 }
 
+// Runs one operation; a failure that leaves a request open (a header that could not be added, a
+// stream that could not be read) drops it, so the next request is not refused for the wrong state.
 template <typename Fn>
-int32_t guarded(Fn fn) noexcept {
+int32_t guarded(McClt *m, Fn fn) noexcept {
+    int32_t r;
     try {
-        return fn();
+        r = fn();
     } catch (...) {
-        return DV_E_FAIL;
+        r = DV_E_FAIL;
     }
+    int32_t state = ObxClt_state(m->obx);
+    if (r < 0 && (state == OBX_STATE_REQUEST || state == OBX_STATE_RESPONSE))
+        ObxClt_abort(m->obx);
+    return r;
 }
 
 } // namespace
@@ -249,7 +256,7 @@ extern "C" DV_API void McClt_delete(McClt *m) {
 extern "C" DV_API int32_t McClt_conn(McClt *m) {
     if (!m)
         return DV_E_ARG;
-    return guarded([&] {
+    return guarded(m, [&] {
         SkBuff *target = CFI_dev_alloc_skb(16);
         if (!target)
             return static_cast<int32_t>(DV_E_NOMEM);
@@ -271,7 +278,7 @@ extern "C" DV_API int32_t McClt_disc(McClt *m) {
 extern "C" DV_API int32_t McClt_getInfo(McClt *m, int32_t kind, McStoreInfo *info) {
     if (!m || !info)
         return DV_E_ARG;
-    return guarded([&] {
+    return guarded(m, [&] {
         char name[kNameRoom];
         int32_t r = nameInfo(name, kind);
         if (r < 0)
@@ -310,7 +317,7 @@ extern "C" DV_API int32_t McClt_getSupp(McClt *m, int32_t kind, int32_t *flags) 
 extern "C" DV_API int32_t McClt_read2(McClt *m, int32_t kind, int32_t *index, AbsFile *stream, int32_t first) {
     if (!m || !stream || !kindOf(kind))
         return DV_E_ARG;
-    return guarded([&] {
+    return guarded(m, [&] {
         if (first) {
             char name[kNameRoom];
             nameWhole(name, kind);
@@ -354,7 +361,7 @@ extern "C" DV_API int32_t McClt_read2(McClt *m, int32_t kind, int32_t *index, Ab
 extern "C" DV_API int32_t McClt_read3(McClt *m, int32_t kind, int32_t n, AbsFile *stream) {
     if (!m || !stream)
         return DV_E_ARG;
-    return guarded([&] {
+    return guarded(m, [&] {
         char name[kNameRoom];
         int32_t r = nameIndex(name, kind, n);
         return r < 0 ? r : getInto(m, name, stream);
@@ -364,7 +371,7 @@ extern "C" DV_API int32_t McClt_read3(McClt *m, int32_t kind, int32_t n, AbsFile
 extern "C" DV_API int32_t McClt_read4(McClt *m, int32_t kind, const char *id, AbsFile *stream) {
     if (!m || !stream)
         return DV_E_ARG;
-    return guarded([&] {
+    return guarded(m, [&] {
         char name[kNameRoom];
         int32_t r = nameLuid(name, kind, id);
         return r < 0 ? r : getInto(m, name, stream);
@@ -374,7 +381,7 @@ extern "C" DV_API int32_t McClt_read4(McClt *m, int32_t kind, const char *id, Ab
 extern "C" DV_API int32_t McClt_write3(McClt *m, int32_t kind, int32_t n, AbsFile *stream) {
     if (!m || !stream)
         return DV_E_ARG;
-    return guarded([&] {
+    return guarded(m, [&] {
         char name[kNameRoom];
         int32_t r = nameIndex(name, kind, n);
         if (r >= 0)
@@ -392,7 +399,7 @@ extern "C" DV_API int32_t McClt_write3(McClt *m, int32_t kind, int32_t n, AbsFil
 extern "C" DV_API int32_t McClt_clear3(McClt *m, int32_t kind, int32_t n) {
     if (!m)
         return DV_E_ARG;
-    return guarded([&] {
+    return guarded(m, [&] {
         char name[kNameRoom];
         int32_t r = nameIndex(name, kind, n);
         if (r >= 0)
@@ -406,7 +413,7 @@ extern "C" DV_API int32_t McClt_clear3(McClt *m, int32_t kind, int32_t n) {
 extern "C" DV_API int32_t McClt_clear2(McClt *m, int32_t kind) {
     if (!m)
         return DV_E_ARG;
-    return guarded([&] {
+    return guarded(m, [&] {
         char name[kNameRoom];
         int32_t r = nameWhole(name, kind);
         if (r >= 0)
@@ -421,14 +428,14 @@ extern "C" DV_API int32_t McClt_insert4(McClt *m, int32_t kind, AbsFile *stream,
                                         StrBuf *extra) {
     if (!m)
         return DV_E_ARG;
-    return guarded([&] { return put4(m, kind, "", 0, 0, stream, id, changeCounter, extra); });
+    return guarded(m, [&] { return put4(m, kind, "", 0, 0, stream, id, changeCounter, extra); });
 }
 
 extern "C" DV_API int32_t McClt_write4(McClt *m, int32_t kind, const char *id, int32_t maxChangeCounter,
                                        AbsFile *stream, int32_t *changeCounter, StrBuf *extra) {
     if (!m || !id)
         return DV_E_ARG;
-    return guarded([&] { return put4(m, kind, id, maxChangeCounter, 0, stream, nullptr, changeCounter, extra); });
+    return guarded(m, [&] { return put4(m, kind, id, maxChangeCounter, 0, stream, nullptr, changeCounter, extra); });
 }
 
 extern "C" DV_API int32_t McClt_clear4(McClt *m, int32_t kind, const char *id, int32_t maxChangeCounter,
@@ -436,7 +443,7 @@ extern "C" DV_API int32_t McClt_clear4(McClt *m, int32_t kind, const char *id, i
     if (!m || !id)
         return DV_E_ARG;
     return guarded(
-        [&] { return put4(m, kind, id, maxChangeCounter, hardDelete, nullptr, nullptr, changeCounter, extra); });
+        m, [&] { return put4(m, kind, id, maxChangeCounter, hardDelete, nullptr, nullptr, changeCounter, extra); });
 }
 
 extern "C" DV_API int32_t McClt_write2Beg(McClt *, int32_t) { return DV_E_NOTIMPL; }

@@ -178,8 +178,9 @@ bool parseField(const std::vector<Token> &t, int32_t type, McFieldDesc *d) {
 }
 
 // Reads one line (through LF, CR dropped at the end) into line, cut at kLineMax bytes: 1, 0 at the
-// end of data with nothing read, or the stream's error.
-int32_t readLine(AbsFile *in, std::string *line) {
+// end of data with nothing read, the stream's error, or -201 once *left bytes have been read (the
+// information comes from the handset: one that never ends it must not keep us reading).
+int32_t readLine(AbsFile *in, std::string *line, int32_t *left) {
     line->clear();
     bool any = false;
     for (;;) {
@@ -188,6 +189,9 @@ int32_t readLine(AbsFile *in, std::string *line) {
             return any ? 1 : 0;
         if (c < 0)
             return c;
+        if (*left <= 0)
+            return DV_E_FULL;
+        --*left;
         any = true;
         if (c == '\n')
             break;
@@ -231,7 +235,8 @@ extern "C" int32_t McInfo_parse(AbsFile *in, McStoreInfo *info) {
     std::string line;
     Block block = Block::None;
     int32_t r;
-    while ((r = readLine(in, &line)) == 1) {
+    int32_t left = MC_MAX_OBJECT;
+    while ((r = readLine(in, &line, &left)) == 1) {
         std::vector<Token> t = tokenize(line);
         if (block == Block::SeekBegin) {
             for (const Token &tok : t)

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <vector>
 
 namespace {
 
@@ -127,8 +128,9 @@ int32_t luidOf(AbsFile *mb, char *out) {
         if (g <= 0 || type == VCARD_TYPE_END)
             break;
         if (type == VCARD_TYPE_OTHER && std::strcmp(name, "X-IRMC-LUID") == 0) {
-            // An id cut to the slot would never be found again and would fill the map with copies.
-            if (size >= 1 && size <= MC_LUID_MAX) {
+            // An id cut to the slot would never be found again and would fill the map with copies;
+            // one holding a zero byte (a binary value) would be kept as an empty, free slot.
+            if (size >= 1 && size <= MC_LUID_MAX && std::strlen(value) == static_cast<size_t>(size)) {
                 std::memcpy(out, value, static_cast<size_t>(size) + 1);
                 r = 0;
             }
@@ -176,9 +178,18 @@ int32_t getCaps(McVcf *s, int32_t *caps) {
 }
 
 int32_t getStat(McVcf *s, int32_t *total, int32_t *used, int32_t *first, int32_t *last) {
-    int32_t r = McClt_getInfo(s->clt, MC_KIND_PB, &s->info);
+    // Read into a scratch record: a read that fails half-way must not leave the store believing
+    // the handset offers nothing (the information is not read again on reconnect).
+    std::vector<McFieldDesc> fields(static_cast<size_t>(s->info.fieldCapacity));
+    McStoreInfo fresh = s->info;
+    fresh.fields = fields.empty() ? nullptr : fields.data();
+    int32_t r = McClt_getInfo(s->clt, MC_KIND_PB, &fresh);
     if (r < 0)
         return r;
+    if (fresh.fieldCount > 0)
+        std::memcpy(s->info.fields, fresh.fields, static_cast<size_t>(fresh.fieldCount) * sizeof(McFieldDesc));
+    fresh.fields = s->info.fields;
+    s->info = fresh;
     // Maximum-Records is -1 for "*": the size worked out from the counts is the store's size.
     int32_t t = s->map ? StrMap_count(s->map) : sizeOf(s);
     if (total)
@@ -292,7 +303,7 @@ int32_t commit(McVcf *s, int32_t *index) {
                 r = newId ? McClt_insert4(s->clt, MC_KIND_PB, data, newId, nullptr, nullptr) : DV_E_NOMEM;
                 if (r >= 0) {
                     int32_t n = StrBuf_len(newId);
-                    if (n < 1 || n > MC_LUID_MAX)
+                    if (n < 1 || n > MC_LUID_MAX || std::strlen(StrBuf_buf(newId)) != static_cast<size_t>(n))
                         r = DV_E_MALFORMED; // stored on the handset, but not under an id we can keep
                     else if (s->writeNew)
                         r = StrMap_add(s->map, StrBuf_buf(newId), &pos) < 0 ? DV_E_FAIL : 0;

@@ -9,10 +9,12 @@
 #include "dv_result.h"
 #include "dv_util.h"
 #include "irmc/irmc_int.h"
+#include "obex/obex_int.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -191,6 +193,18 @@ TEST_F(Store, ACardWithoutAUsableRecordIdIsMalformed) {
     EXPECT_EQ(StrMap_used(store->map), 1);
 }
 
+TEST_F(Store, ACardWhoseRecordIdHoldsAZeroByteIsMalformed) {
+    // BASE64 without a character set is binary: "AEE=" is the bytes 00 41.
+    const std::string binary = "BEGIN:VCARD\r\nN:Bin\r\nX-IRMC-LUID;ENCODING=BASE64:AEE=\r\nEND:VCARD\r\n";
+    link.peer().putCard(0, binary, "");
+    link.peer().putCard(1, binary, "");
+    int32_t index = -1;
+    EXPECT_EQ(itf()->readNext(itf(), 0, &index, 1), DV_E_MALFORMED);
+    EXPECT_EQ(itf()->readNext(itf(), 0, &index, 0), DV_E_MALFORMED);
+    EXPECT_EQ(itf()->readNext(itf(), 0, &index, 0), 0);
+    EXPECT_EQ(StrMap_used(store->map), 0);
+}
+
 // ---- writing and deleting by record id ----
 
 TEST_F(Store, NewRecordsAreInsertedAndThenUpdatedByTheirId) {
@@ -288,6 +302,11 @@ TEST_F(Store, AnInsertAnsweredWithoutARecordIdIsMalformed) {
     link.peer().scriptNext(rsp);
     EXPECT_EQ(write(-1, 1, card("Lost", "+1"), &pos), DV_E_MALFORMED);
     EXPECT_EQ(StrMap_used(store->map), 0);
+    // An id with a zero byte would be kept as an empty text, that is a free slot.
+    link.peer().scriptNext(Bytes{0xA0, 0x00, 0x0A, 0x4C, 0x00, 0x07, 0x01, 0x02, 0x00, 'Z'});
+    EXPECT_EQ(write(-1, 1, card("Lost", "+1"), &pos), DV_E_MALFORMED);
+    EXPECT_EQ(pos, -9);
+    EXPECT_EQ(StrMap_used(store->map), 0);
 }
 
 TEST(IrmcClient, AnObjectOverTheBoundIsRefusedAndTheExchangeDropped) {
@@ -313,6 +332,59 @@ TEST(IrmcClient, AnObjectOverTheBoundIsRefusedAndTheExchangeDropped) {
     EXPECT_EQ(McClt_read2(m, MC_KIND_PB, &index, out, 1), DV_E_FULL) << "a card of a whole-store read too";
     EXPECT_EQ(ObxClt_isConn(McClt_obex(m)), 0);
     MemBuf_delete(out);
+    McClt_delete(m);
+}
+
+TEST(IrmcClient, ARequestThatFailsBeforeItIsSentIsDropped) {
+    PeerLink link(luidStore("10", 10));
+    link.peer().addCard(card("Kept", "+1"), "K1");
+    ASSERT_EQ(CnsSock_open(link.sock()), 0);
+    McClt *m = McClt_new(link.sock(), 0, 0);
+    ASSERT_EQ(McClt_conn(m), 0);
+    AbsFile *out = MemBuf_new(64, 0);
+    AbsFile *unseekable = McLimit_new(out, 64);
+    const std::string longId(120, 'I'); // its Name header does not fit a packet
+    struct {
+        const char *what;
+        std::function<int32_t()> op;
+        int32_t expected;
+    } cases[] = {
+        {"read4 of a long id", [&] { return McClt_read4(m, MC_KIND_PB, longId.c_str(), out); }, DV_E_ARG},
+        {"write4 of a long id", [&] { return McClt_write4(m, MC_KIND_PB, longId.c_str(), 0, out, nullptr, nullptr); },
+         DV_E_ARG},
+        {"write3 of a stream that cannot seek", [&] { return McClt_write3(m, MC_KIND_PB, 1, unseekable); },
+         DV_E_UNSUPPORTED},
+    };
+    for (auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(c.op(), c.expected);
+        EXPECT_NE(ObxClt_state(McClt_obex(m)), OBX_STATE_REQUEST);
+        if (!ObxClt_isConn(McClt_obex(m))) {
+            ASSERT_EQ(McClt_conn(m), 0);
+        }
+        MemBuf_clear(out);
+        EXPECT_EQ(McClt_read4(m, MC_KIND_PB, "K1", out), 1) << "the next request goes through";
+    }
+    AbsFile_delete(unseekable);
+    MemBuf_delete(out);
+    McClt_delete(m);
+}
+
+TEST(IrmcClient, AnInformationObjectOverTheBoundIsRefused) {
+    PeerConfig cfg = luidStore("10", 10);
+    cfg.mtu = 2000;
+    cfg.maxPacket = 65535;
+    std::string info = "IEL:0x8\r\n";
+    while (info.size() <= MC_MAX_OBJECT)
+        info += "X-Pad:" + std::string(1000, 'p') + "\r\n";
+    cfg.infoLog = info;
+    PeerLink link(cfg);
+    ASSERT_EQ(CnsSock_open(link.sock()), 0);
+    McClt *m = McClt_new(link.sock(), 65535, 4096);
+    ASSERT_EQ(McClt_conn(m), 0);
+    McStoreInfo got{};
+    EXPECT_EQ(McClt_getInfo(m, MC_KIND_PB, &got), DV_E_FULL);
+    EXPECT_EQ(ObxClt_isConn(McClt_obex(m)), 0) << "the rest is never read";
     McClt_delete(m);
 }
 
@@ -480,6 +552,27 @@ TEST_F(Store, ALinkDroppedMidListingIsReopenedByTheNextOperation) {
     auto all = listAll();
     EXPECT_EQ(all.size(), 4u);
     EXPECT_EQ(link.peer().connections(), 2);
+}
+
+TEST_F(Store, AStatusReadThatFailsKeepsWhatTheHandsetOffers) {
+    PeerConfig cfg = link.peer().config();
+    cfg.fields = {"TEL;CELL:=24"};
+    link.peer().configure(cfg);
+    int32_t caps = 0, total = 0, count = 0;
+    const McFieldDesc *table = nullptr;
+    ASSERT_EQ(itf()->getCaps(itf(), &caps), 0);
+    ASSERT_EQ(caps, 40 | 0x15);
+    // info.log answered with a packet whose first header is cut short.
+    link.peer().scriptNext(Bytes{0xA0, 0x00, 0x05, 0x48, 0x00});
+    EXPECT_EQ(itf()->getStat(itf(), 0, &total, nullptr, nullptr, nullptr), DV_E_MALFORMED);
+    ASSERT_EQ(itf()->getCaps(itf(), &caps), 0);
+    EXPECT_EQ(caps, 40 | 0x15) << "the access levels survive a failed re-read";
+    EXPECT_EQ(store->info.maxRecords, -1);
+    EXPECT_EQ(store->info.totalRecords, 0);
+    ASSERT_EQ(itf()->getFieldInfo(itf(), &table, &count), 0);
+    EXPECT_EQ(count, 1);
+    ASSERT_EQ(itf()->getStat(itf(), 0, &total, nullptr, nullptr, nullptr), 0);
+    EXPECT_EQ(total, 100);
 }
 
 TEST_F(Store, FieldDescriptionsComeFromTheInformation) {
