@@ -321,7 +321,15 @@ int32_t PbAt_checkQuotable(std::string_view s) {
     return 0;
 }
 
-bool PbAt_meansEmpty(int32_t cmeCode) { return cmeCode < 10 || cmeCode > 18; }
+bool PbAt_meansEmpty(int32_t cmeCode) {
+    // A phone or SIM that is locked (5-8, 10-18, 40-48: PIN, PUK and personalisation codes), missing
+    // or busy, or whose memory failed (23), has not said the position is empty: taken as "nothing
+    // there", a delete would report success with the entry still stored.
+    if ((cmeCode >= 5 && cmeCode <= 8) || (cmeCode >= 10 && cmeCode <= 18) || cmeCode == 23 ||
+        (cmeCode >= 40 && cmeCode <= 48))
+        return false;
+    return true;
+}
 
 /* ---- context ---- */
 

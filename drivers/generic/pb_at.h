@@ -99,7 +99,8 @@ std::string PbAt_encodeText(int32_t cs, std::string_view utf8);
  * (a quote would end the argument early and let the rest run as further commands); else -81. */
 int32_t PbAt_checkQuotable(std::string_view s);
 /* Whether a handset's error reply to a read means the range or position is merely empty. The
- * SIM-state errors (3GPP 27.007 9.2: 10-18, SIM missing, locked, failed or busy) do not. */
+ * lock and SIM-state errors (3GPP 27.007 9.2: 5-8, 10-18 and 40-48, phone or SIM locked, SIM
+ * missing, failed or busy) and a memory failure (23) do not. */
 bool PbAt_meansEmpty(int32_t cmeCode);
 
 /* ---- the listing state and the exchanges ---- */

@@ -759,6 +759,38 @@ INSTANTIATE_TEST_SUITE_P(EmptyAnswers, Deleting,
                          ::testing::Values(DelRow{"ok", EmptyRange::Ok}, DelRow{"notFound", EmptyRange::NotFound}),
                          [](const auto &p) { return std::string(p.param.name); });
 
+struct ReadErrorRow {
+    const char *name;
+    std::string reply; // the handset's answer to reading the position
+    int32_t rc;        // what del answers
+};
+
+void PrintTo(const ReadErrorRow &row, std::ostream *os) { *os << row.name; }
+
+class DeleteAfterReadError : public simfx::SimFixture, public ::testing::WithParamInterface<ReadErrorRow> {};
+
+// Only "nothing there" lets a delete succeed without a +CPBW; a locked phone or a failed memory is
+// no empty position, and the delete must not be reported done while the entry stays.
+TEST_P(DeleteAfterReadError, AnswersByTheError) {
+    put(sim(), 5, "Five");
+    sim().addCanned({"+CPBR=5", GetParam().reply});
+    Book book(te());
+    EXPECT_EQ(GetParam().rc, book.st()->del(book.st(), 0, 5));
+    EXPECT_TRUE(commandsStarting(sim(), "AT+CPBW").empty());
+    EXPECT_EQ(1u, sim().phonebook("SM")->entries.count(5));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Errors, DeleteAfterReadError,
+    ::testing::Values(ReadErrorRow{"notFound", "\r\n+CME ERROR: 22\r\n", 0},
+                      ReadErrorRow{"invalidIndex", "\r\n+CME ERROR: 21\r\n", 0},
+                      ReadErrorRow{"plainError", "\r\nERROR\r\n", 0},
+                      ReadErrorRow{"phoneToSimPin", "\r\n+CME ERROR: 5\r\n", DV_E_IO},
+                      ReadErrorRow{"simBusy", "\r\n+CME ERROR: 14\r\n", DV_E_IO},
+                      ReadErrorRow{"memoryFailure", "\r\n+CME ERROR: 23\r\n", DV_E_IO},
+                      ReadErrorRow{"networkPersonalisationPin", "\r\n+CME ERROR: 40\r\n", DV_E_IO}),
+    [](const auto &p) { return std::string(p.param.name); });
+
 // A storage that refuses to be emptied: every entry is tried, and the failure is reported.
 TEST_F(PbSim, DeleteAllOnReadOnlyStorageReportsTheRefusal) {
     put(sim(), 1, "a");
