@@ -193,6 +193,19 @@ TEST_F(SmsTest, SlowNetworkStillSucceeds) {
     EXPECT_EQ(1u, sim().submitted().size());
 }
 
+// +CMSS is answered once the network took the message, as late as +CMGS: the transport's own
+// time-out (shortened here to keep the test quick) must not cut it off.
+TEST_F(SmsTest, SlowSendFromStorageStillSucceeds) {
+    enterSmsMode();
+    ASSERT_EQ(0, CnsSock_setOpt(sock(), CNSSOCK_SO_RCVTIMEO, 500));
+    sim().addCanned(CannedReply{"+CMSS=*", "\r\n+CMSS: 12\r\n\r\nOK\r\n", 1500, 1});
+    EXPECT_EQ(0, itf()->sendFromStor(itf(), 3));
+    EXPECT_EQ(500, rxTimeout());
+    int32_t t = 0, u = 0, f = 0, l = 0;
+    ASSERT_EQ(0, stor()->getStat(stor(), 0, &t, &u, &f, &l)) << "in step after the late answer";
+    EXPECT_EQ(10, t);
+}
+
 struct PromptFailRow {
     const char *name;
     const char *reply; // the handset's answer in place of the prompt
