@@ -323,11 +323,14 @@ extern "C" DV_API int32_t AtTe_recvRsp(AtTe *te, const char *errorPrefix, char *
         // buffer of at least one byte.
         int32_t pos = 0;
         int32_t end = 0; // the length without the last CR LF
+        // Once a line's CR LF does not fit, later lines are dropped: a piece of one glued onto the
+        // line before it would read as part of that line.
+        bool full = false;
         dst[0] = '\0';
         for (;;) {
             int32_t lineLen = 0, ok = 0, lineCode = 0;
-            int32_t r = recvLine(te, errorPrefix, 0, dvat::Framer::Mode::Line, dst + pos, cap - pos, &lineLen,
-                                 &ok, &lineCode);
+            int32_t r = recvLine(te, errorPrefix, 0, dvat::Framer::Mode::Line, dst + pos, full ? 1 : cap - pos,
+                                 &lineLen, &ok, &lineCode);
             if (r < 0) {
                 put(total, end);
                 return r;
@@ -338,6 +341,8 @@ extern "C" DV_API int32_t AtTe_recvRsp(AtTe *te, const char *errorPrefix, char *
                 dst[pos++] = '\r';
                 dst[pos++] = '\n';
                 dst[pos] = '\0';
+            } else {
+                full = true;
             }
             if (r == dvat::Framer::kFinal) {
                 put(total, end);
@@ -424,6 +429,10 @@ extern "C" DV_API int32_t AtTe_waitUntil(AtTe *te, const char *literal, const ch
         size_t lead = 0;
         while (lead < litLen && (literal[lead] == '\r' || literal[lead] == '\n'))
             ++lead;
+        // A literal of line ends only has no tail to wait for: it is matched as it stands, so the
+        // match never runs past its terminator.
+        if (lead == litLen)
+            lead = 0;
         const size_t tailLen = litLen - lead;
         // What a failed try gives back: CR LF for the run (when it held one), the matched part of the
         // tail and the byte that broke it.

@@ -123,9 +123,10 @@ DV_API int32_t AtTe_getAny(AtTe *te, const char *cmd, const char *prefix, const 
                            int32_t len, int32_t spare);
 /* Waits for literal, such as the "\r\n> " prompt of a message send, skipping echoed command lines;
  * the CRs and LFs that lead the literal match any run of CRs and LFs (handsets end the echo before
- * the prompt in different ways). 0 when it arrived; otherwise the reply that came instead is read
- * through its final result: -92 when it was "OK", -9 (and *code) for an error. -81 for an empty
- * literal, or one whose part after the leading run is longer than 14 bytes (16 without a run). */
+ * the prompt in different ways); a literal made only of CRs and LFs is matched as it stands. 0 when
+ * it arrived; otherwise the reply that came instead is read through its final result: -92 when it
+ * was "OK", -9 (and *code) for an error. -81 for an empty literal, or one whose part after the
+ * leading run is longer than 14 bytes (16 without a run). */
 DV_API int32_t AtTe_waitUntil(AtTe *te, const char *literal, const char *errorPrefix, int32_t *code);
 /* Sends a bare "AT" and reads its reply, up to tries times while the answer is an error other than
  * -5 (cancelled) and -261, with the receive time-out set to ms meanwhile (the previous one is

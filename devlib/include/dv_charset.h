@@ -131,7 +131,8 @@ DV_API int32_t GsmUtil_encNo(uint8_t *out, int32_t outSize, const char *number, 
  * outSize - 1 characters: type 0x91 gives "+" and the digits, 0xD0 the 7-bit text (floor(4L / 7)
  * septets for a TP length of L semi-octets, raw GSM codes), any other type the digits. Only the
  * octets both announced and present are read; a length octet of 0 is an empty number. Nibbles
- * 10-15 (the F fill among them) are skipped. Answers the characters written, -81 for a NULL pointer. */
+ * 10-14 read as "*", "#", "a", "b", "c"; 15 (the F fill) is skipped. Answers the characters
+ * written, -81 for a NULL pointer. */
 DV_API int32_t GsmUtil_decNo(char *out, int32_t outSize, const uint8_t *field, int32_t len,
                              int32_t isTpAddress);
 

@@ -143,6 +143,27 @@ TEST_F(SimTerminal, ReplyWithAllLinesInTheBuffer) {
     EXPECT_EQ(code, 0);
 }
 
+// Fault: a buffer with room for a line but not for its CR LF took the first character of the next
+// line glued onto it ("+CSQ: 17,99O"). The lines that find no room are dropped whole.
+TEST_F(SimTerminal, ReplyBufferWithoutRoomForTheLineEnd) {
+    struct Row {
+        size_t size;
+        const char *text;
+        int32_t total;
+    };
+    for (const Row &row : {Row{12, "+CSQ: 17,99", 11}, Row{13, "+CSQ: 17,99", 11}, Row{14, "+CSQ: 17,99\r\n", 13},
+                           Row{15, "+CSQ: 17,99\r\nO", 14}}) {
+        SCOPED_TRACE(row.size);
+        std::vector<char> buf(row.size, '#');
+        int32_t total = -1;
+        ASSERT_GE(AtTe_sendCmd(te, "+CSQ"), 0);
+        EXPECT_EQ(AtTe_recvRsp(te, "+CME", buf.data(), static_cast<int32_t>(row.size), &total, nullptr), 0);
+        EXPECT_STREQ(buf.data(), row.text);
+        EXPECT_EQ(total, row.total);
+    }
+    expectInStep();
+}
+
 TEST_F(SimTerminal, GetAnyDropsTheReplyPrefix) {
     EXPECT_EQ(get("+CSCS?", "+CSCS:"), "\"GSM\"");
     EXPECT_EQ(get("+CSQ", "+csq:"), "17,99") << "the prefix is matched without regard to case";
@@ -208,6 +229,18 @@ TEST_P(PromptReplaced, IsReadAsTheReply) {
 
 INSTANTIATE_TEST_SUITE_P(Replies, PromptReplaced, ::testing::ValuesIn(kPromptCases),
                          [](const auto &row) { return std::string(row.param.name); });
+
+// A literal of line ends only: it arrives as soon as its bytes do, and no handset byte (a NUL
+// included) moves the match past the literal's end. The literal lives on the heap so that the
+// sanitizer sees any read beyond it.
+TEST_F(SimTerminal, LiteralOfLineEndsOnly) {
+    std::unique_ptr<char[]> lit(new char[3]{'\r', '\n', '\0'});
+    sim->addCanned({"+CMGS=*", std::string("\r\n\0\0X\r\nOK\r\n", 11), -1, 1});
+    ASSERT_GE(AtTe_sendCmd(te, "+CMGS=20"), 0);
+    EXPECT_EQ(AtTe_waitUntil(te, lit.get(), "+CMS", nullptr), 0);
+    EXPECT_EQ(AtTe_recvRsp(te, "+CMS", nullptr, 0, nullptr, nullptr), 0) << "the rest is the reply";
+    expectInStep();
+}
 
 TEST_F(SimTerminal, PromptAfterAnEchoEndingCrCrLf) {
     sim->updateProfile([](Profile &p) {
