@@ -1,0 +1,132 @@
+// Safe replacement: the old file stays whole and no temporary is left on any failure.
+#include "platform/safe_file.h"
+
+#include "temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+using platform::FileOps;
+using platform::writeFileSafely;
+using platform_test::readText;
+using platform_test::TempDir;
+using platform_test::writeText;
+
+namespace {
+
+mode_t modeOf(const std::string &path)
+{
+    struct stat st{};
+    ::stat(path.c_str(), &st);
+    return st.st_mode & 07777;
+}
+
+} // namespace
+
+TEST(SafeFile, CreatesAndReplacesKeepingTheMode)
+{
+    TempDir dir;
+    const std::string f = dir.file("set.ini");
+    ASSERT_TRUE(writeFileSafely(f, "first"));
+    EXPECT_EQ(readText(f), "first");
+    ::chmod(f.c_str(), 0640);
+    ASSERT_TRUE(writeFileSafely(f, std::string(100000, 'x')));
+    EXPECT_EQ(readText(f), std::string(100000, 'x'));
+    EXPECT_EQ(modeOf(f), 0640u);
+    EXPECT_EQ(dir.list(), std::vector<std::string>{"set.ini"});
+}
+
+TEST(SafeFile, ShortWritesAndInterruptsStillWriteEverything)
+{
+    TempDir dir;
+    const std::string f = dir.file("t.cds");
+    FileOps ops;
+    int calls = 0;
+    ops.write = [&](int fd, const void *b, size_t n) -> ssize_t {
+        if (++calls % 3 == 0) {
+            errno = EINTR;
+            return -1;
+        }
+        return ::write(fd, b, n > 7 ? 7 : n);
+    };
+    std::string text(1000, 'a');
+    text += "end";
+    ASSERT_TRUE(writeFileSafely(f, text, ops));
+    EXPECT_EQ(readText(f), text);
+}
+
+// Each injected failure: the old contents stay, the folder holds only the old file, the answer
+// names the file and the cause.
+TEST(SafeFile, InjectedFailuresLeaveTheOldFileAndNoTemporary)
+{
+    struct Case {
+        const char *name;
+        std::function<void(FileOps &)> inject;
+        int expectErr;
+    };
+    const std::vector<Case> cases = {
+        {"ENOSPC on write", [](FileOps &o) {
+             o.write = [](int fd, const void *b, size_t n) -> ssize_t {
+                 static thread_local int k = 0;
+                 if (k++ % 2 == 1) { errno = ENOSPC; return -1; }
+                 return ::write(fd, b, n > 10 ? 10 : n);
+             };
+         }, ENOSPC},
+        {"write makes no progress", [](FileOps &o) { o.write = [](int, const void *, size_t) -> ssize_t { return 0; }; }, ENOSPC},
+        {"EIO on fsync", [](FileOps &o) { o.fsync = [](int) { errno = EIO; return -1; }; }, EIO},
+        {"EIO on close", [](FileOps &o) { o.close = [](int fd) { ::close(fd); errno = EIO; return -1; }; }, EIO},
+        {"rename fails", [](FileOps &o) { o.rename = [](const char *, const char *) { errno = EXDEV; return -1; }; }, EXDEV},
+        {"open fails", [](FileOps &o) { o.open = [](const char *, int, mode_t) { errno = EMFILE; return -1; }; }, EMFILE},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string f = dir.file("Smsinfo.cds");
+        writeText(f, "old contents");
+        FileOps ops;
+        c.inject(ops);
+        auto r = writeFileSafely(f, std::string(5000, 'n'), ops);
+        EXPECT_FALSE(r.ok);
+        EXPECT_EQ(r.error, c.expectErr);
+        EXPECT_NE(r.message.find(f), std::string::npos) << r.message;
+        EXPECT_EQ(readText(f), "old contents");
+        EXPECT_EQ(dir.list(), std::vector<std::string>{"Smsinfo.cds"});
+    }
+}
+
+TEST(SafeFile, AFileWithoutWriteBitsIsNotReplacedEvenByRoot)
+{
+    TempDir dir;
+    const std::string f = dir.file("PlugInfo.cds");
+    writeText(f, "kept");
+    ::chmod(f.c_str(), 0444);
+    auto r = writeFileSafely(f, "new");
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, EACCES);
+    EXPECT_NE(r.message.find("read-only"), std::string::npos);
+    EXPECT_EQ(readText(f), "kept");
+    EXPECT_EQ(dir.list(), std::vector<std::string>{"PlugInfo.cds"});
+}
+
+TEST(SafeFile, MissingFolderIsAnErrorWithText)
+{
+    TempDir dir;
+    auto r = writeFileSafely(dir.file("no/such/set.ini"), "x");
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, ENOENT);
+    EXPECT_NE(r.message.find("no/such/set.ini"), std::string::npos);
+}
+
+TEST(SafeFile, ReadWholeFileBounds)
+{
+    TempDir dir;
+    const std::string f = dir.file("a");
+    writeText(f, "12345");
+    EXPECT_EQ(platform::readWholeFile(f, 5).data, "12345");
+    EXPECT_EQ(platform::readWholeFile(f, 4).status, platform::ReadStatus::TooLarge);
+    EXPECT_EQ(platform::readWholeFile(dir.file("b"), 4).status, platform::ReadStatus::Missing);
+    EXPECT_EQ(platform::readWholeFile(dir.path(), 4).status, platform::ReadStatus::Failed);
+}
