@@ -1,0 +1,923 @@
+#include "platform/table.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+
+namespace platform {
+
+// ------------------------------------------------------------------------------------------------
+// Helpers
+
+namespace {
+
+char foldAscii(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
+
+bool sameNoCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (foldAscii(a[i]) != foldAscii(b[i]))
+            return false;
+    return true;
+}
+
+bool isIntType(FieldType t) { return t == FieldType::Integer || t == FieldType::AutoInc; }
+
+// CRC-32 (IEEE 802.3, reflected, as zlib computes it), eight bytes a step.
+struct Crc32Tables {
+    std::array<std::array<uint32_t, 256>, 8> t{};
+    Crc32Tables()
+    {
+        for (uint32_t i = 0; i < 256; ++i) {
+            uint32_t c = i;
+            for (int k = 0; k < 8; ++k)
+                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            t[0][i] = c;
+        }
+        for (uint32_t i = 0; i < 256; ++i)
+            for (int s = 1; s < 8; ++s)
+                t[s][i] = (t[s - 1][i] >> 8) ^ t[0][t[s - 1][i] & 0xFF];
+    }
+};
+
+} // namespace
+
+uint32_t crc32(std::string_view data)
+{
+    static const Crc32Tables tables;
+    const auto &t = tables.t;
+    uint32_t c = 0xFFFFFFFFu;
+    auto p = reinterpret_cast<const unsigned char *>(data.data());
+    size_t n = data.size();
+    while (n >= 8) {
+        uint32_t lo = (uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24) ^ c;
+        uint32_t hi = uint32_t(p[4]) | uint32_t(p[5]) << 8 | uint32_t(p[6]) << 16 | uint32_t(p[7]) << 24;
+        c = t[7][lo & 0xFF] ^ t[6][(lo >> 8) & 0xFF] ^ t[5][(lo >> 16) & 0xFF] ^ t[4][lo >> 24] ^
+            t[3][hi & 0xFF] ^ t[2][(hi >> 8) & 0xFF] ^ t[1][(hi >> 16) & 0xFF] ^ t[0][hi >> 24];
+        p += 8;
+        n -= 8;
+    }
+    while (n--)
+        c = t[0][(c ^ *p++) & 0xFF] ^ (c >> 8);
+    return c ^ 0xFFFFFFFFu;
+}
+
+namespace {
+
+void put8(std::string &out, uint8_t v) { out.push_back(char(v)); }
+void put16(std::string &out, uint16_t v)
+{
+    char b[2] = {char(v), char(v >> 8)};
+    out.append(b, 2);
+}
+void put32(std::string &out, uint32_t v)
+{
+    char b[4] = {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+    out.append(b, 4);
+}
+void put64(std::string &out, uint64_t v)
+{
+    put32(out, uint32_t(v));
+    put32(out, uint32_t(v >> 32));
+}
+
+// Bounded reader over the file's bytes: every get checks what is left.
+class Reader {
+public:
+    explicit Reader(std::string_view d) : d_(d) {}
+    size_t left() const { return d_.size() - pos_; }
+    bool get8(uint8_t &v)
+    {
+        if (left() < 1)
+            return false;
+        v = uint8_t(d_[pos_++]);
+        return true;
+    }
+    bool get16(uint16_t &v)
+    {
+        if (left() < 2)
+            return false;
+        v = uint16_t(byte(0) | byte(1) << 8);
+        pos_ += 2;
+        return true;
+    }
+    bool get32(uint32_t &v)
+    {
+        if (left() < 4)
+            return false;
+        v = byte(0) | byte(1) << 8 | byte(2) << 16 | byte(3) << 24;
+        pos_ += 4;
+        return true;
+    }
+    bool get64(uint64_t &v)
+    {
+        uint32_t lo = 0, hi = 0;
+        if (left() < 8 || !get32(lo) || !get32(hi))
+            return false;
+        v = uint64_t(hi) << 32 | lo;
+        return true;
+    }
+    bool bytes(size_t n, std::string_view &v)
+    {
+        if (left() < n)
+            return false;
+        v = d_.substr(pos_, n);
+        pos_ += n;
+        return true;
+    }
+
+private:
+    uint32_t byte(size_t k) const { return uint8_t(d_[pos_ + k]); }
+    std::string_view d_;
+    size_t pos_ = 0;
+};
+
+constexpr char kMagic[8] = {'S', 'V', 'K', 'T', 'A', 'B', 'L', 'E'};
+// magic, version, total size ... crc
+constexpr size_t kFixedHead = 8 + 4 + 8;
+constexpr size_t kMinFile = kFixedHead + 4 + 4 + 4 + 8 + 4 + 4;
+constexpr size_t kMaxNameBytes = 255;
+
+// Why a set of definitions is unusable, or empty when it is fine.
+std::string checkDefinitions(const std::vector<FieldDef> &fields, const std::vector<IndexDef> &indexes)
+{
+    if (fields.size() > kMaxFields)
+        return "too many fields";
+    for (size_t i = 0; i < fields.size(); ++i) {
+        const FieldDef &f = fields[i];
+        if (f.name.empty() || f.name.size() > kMaxNameBytes)
+            return "bad field name";
+        switch (f.type) {
+        case FieldType::Integer:
+        case FieldType::AutoInc:
+            if (f.size != 0)
+                return "integer field " + f.name + " with a size";
+            break;
+        case FieldType::Text:
+            if (f.size == 0 || f.size > kMaxTextChars)
+                return "bad size of text field " + f.name;
+            break;
+        case FieldType::Blob:
+            if (f.size == 0 || f.size > kMaxBlobBytes)
+                return "bad size of blob field " + f.name;
+            break;
+        default:
+            return "unknown field type";
+        }
+        for (size_t k = 0; k < i; ++k)
+            if (sameNoCase(fields[k].name, f.name))
+                return "duplicate field " + f.name;
+    }
+    for (size_t i = 0; i < indexes.size(); ++i) {
+        const IndexDef &x = indexes[i];
+        if (x.name.empty() || x.name.size() > kMaxNameBytes)
+            return "bad index name";
+        bool found = false;
+        for (const FieldDef &f : fields)
+            found = found || sameNoCase(f.name, x.field);
+        if (!found)
+            return "index " + x.name + " on a missing field";
+        for (size_t k = 0; k < i; ++k)
+            if (sameNoCase(indexes[k].name, x.name))
+                return "duplicate index " + x.name;
+    }
+    return {};
+}
+
+int findIndexDef(const std::vector<IndexDef> &indexes, std::string_view name)
+{
+    for (size_t i = 0; i < indexes.size(); ++i)
+        if (sameNoCase(indexes[i].name, name))
+            return int(i);
+    return -1;
+}
+
+bool startsWith(std::string_view s, std::string_view prefix, bool noCase)
+{
+    if (prefix.size() > s.size())
+        return false;
+    return noCase ? sameNoCase(s.substr(0, prefix.size()), prefix) : s.substr(0, prefix.size()) == prefix;
+}
+
+// Strict decimal integer within 32 bits (for locating an integer field by text).
+bool parseInt32(std::string_view s, int32_t &out)
+{
+    bool neg = false;
+    if (!s.empty() && (s[0] == '-' || s[0] == '+')) {
+        neg = s[0] == '-';
+        s.remove_prefix(1);
+    }
+    if (s.empty() || s.size() > 10)
+        return false;
+    int64_t n = 0;
+    for (char c : s) {
+        if (c < '0' || c > '9')
+            return false;
+        n = n * 10 + (c - '0');
+    }
+    n = neg ? -n : n;
+    if (n < INT32_MIN || n > INT32_MAX)
+        return false;
+    out = int32_t(n);
+    return true;
+}
+
+} // namespace
+
+// ------------------------------------------------------------------------------------------------
+// Rows and filters
+
+int32_t RowView::intAt(int field) const
+{
+    if (field < 0 || size_t(field) >= row_.cells.size() || !isIntType(table_.fields_[field].type))
+        return 0;
+    return row_.cells[field].i;
+}
+
+std::string_view RowView::textAt(int field) const
+{
+    if (field < 0 || size_t(field) >= row_.cells.size() || isIntType(table_.fields_[field].type))
+        return {};
+    return row_.cells[field].s;
+}
+
+int32_t RowView::integer(std::string_view field) const { return intAt(table_.fieldIndex(field)); }
+std::string_view RowView::text(std::string_view field) const { return textAt(table_.fieldIndex(field)); }
+
+Filter Filter::where(Predicate p)
+{
+    return Filter([p = std::move(p)](const Table &) { return p; });
+}
+
+namespace {
+
+Filter::Predicate never() { return [](const RowView &) { return false; }; }
+
+template <class Cmp> Filter intFilter(std::string_view field, int32_t value, Cmp cmp)
+{
+    return Filter([name = std::string(field), value, cmp](const Table &t) -> Filter::Predicate {
+        int f = t.fieldIndex(name);
+        if (f < 0 || !isIntType(t.fields()[f].type))
+            return never();
+        return [f, value, cmp](const RowView &r) { return cmp(r.intAt(f), value); };
+    });
+}
+
+template <class Cmp> Filter textFilter(std::string_view field, std::string_view value, Cmp cmp)
+{
+    return Filter([name = std::string(field), value = std::string(value), cmp](const Table &t) -> Filter::Predicate {
+        int f = t.fieldIndex(name);
+        if (f < 0 || isIntType(t.fields()[f].type))
+            return never();
+        return [f, value, cmp](const RowView &r) { return cmp(r.textAt(f), std::string_view(value)); };
+    });
+}
+
+} // namespace
+
+Filter eq(std::string_view field, int32_t value)
+{
+    return intFilter(field, value, [](int32_t a, int32_t b) { return a == b; });
+}
+Filter lt(std::string_view field, int32_t value)
+{
+    return intFilter(field, value, [](int32_t a, int32_t b) { return a < b; });
+}
+Filter gt(std::string_view field, int32_t value)
+{
+    return intFilter(field, value, [](int32_t a, int32_t b) { return a > b; });
+}
+Filter eq(std::string_view field, std::string_view value, bool caseInsensitive)
+{
+    if (caseInsensitive)
+        return textFilter(field, value, [](std::string_view a, std::string_view b) { return sameNoCase(a, b); });
+    return textFilter(field, value, [](std::string_view a, std::string_view b) { return a == b; });
+}
+Filter lt(std::string_view field, std::string_view value)
+{
+    return textFilter(field, value, [](std::string_view a, std::string_view b) { return a < b; });
+}
+Filter gt(std::string_view field, std::string_view value)
+{
+    return textFilter(field, value, [](std::string_view a, std::string_view b) { return a > b; });
+}
+
+Filter allOf(std::vector<Filter> parts)
+{
+    return Filter([parts = std::move(parts)](const Table &t) -> Filter::Predicate {
+        std::vector<Filter::Predicate> bound;
+        for (const Filter &p : parts)
+            if (!p.empty())
+                bound.push_back(p.bind(t));
+        return [bound = std::move(bound)](const RowView &r) {
+            for (const auto &b : bound)
+                if (!b(r))
+                    return false;
+            return true;
+        };
+    });
+}
+
+Filter operator&&(Filter a, Filter b) { return allOf({std::move(a), std::move(b)}); }
+
+// ------------------------------------------------------------------------------------------------
+// Table
+
+Table::Table(std::vector<FieldDef> fields, std::vector<IndexDef> indexes, std::string_view activeIndex)
+{
+    for (FieldDef &f : fields)
+        if (isIntType(f.type))
+            f.size = 0;
+    int active = activeIndex.empty() ? -1 : findIndexDef(indexes, activeIndex);
+    if (!checkDefinitions(fields, indexes).empty() || (!activeIndex.empty() && active < 0)) {
+        valid_ = false;
+        return;
+    }
+    fields_ = std::move(fields);
+    indexes_ = std::move(indexes);
+    if (active >= 0) {
+        active_ = active;
+        activeField_ = fieldIndex(indexes_[active].field);
+    }
+}
+
+int Table::fieldIndex(std::string_view name) const
+{
+    for (size_t i = 0; i < fields_.size(); ++i)
+        if (sameNoCase(fields_[i].name, name))
+            return int(i);
+    return -1;
+}
+
+size_t Table::countChars(std::string_view s)
+{
+    size_t n = 0;
+    for (char c : s)
+        n += (uint8_t(c) & 0xC0) != 0x80;
+    return n;
+}
+
+bool Table::cutToChars(std::string &s, uint32_t maxChars)
+{
+    size_t chars = 0;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if ((uint8_t(s[i]) & 0xC0) != 0x80) {
+            if (chars == maxChars) {
+                s.resize(i);
+                return true;
+            }
+            ++chars;
+        }
+    }
+    return false;
+}
+
+Row Table::makeEmptyRow() const
+{
+    Row r;
+    r.cells.resize(fields_.size());
+    return r;
+}
+
+bool Table::lessInOrder(uint32_t a, uint32_t b) const
+{
+    if (activeField_ >= 0) {
+        const Cell &x = rows_[a].cells[activeField_];
+        const Cell &y = rows_[b].cells[activeField_];
+        if (isIntType(fields_[activeField_].type)) {
+            if (x.i != y.i)
+                return x.i < y.i;
+        } else {
+            int c = x.s.compare(y.s);
+            if (c != 0)
+                return c < 0;
+        }
+    }
+    return a < b; // equal keys keep append order
+}
+
+void Table::rebuildView()
+{
+    view_.clear();
+    view_.reserve(rows_.size());
+    for (uint32_t i = 0; i < rows_.size(); ++i)
+        if (!pred_ || pred_(RowView(*this, rows_[i])))
+            view_.push_back(i);
+    if (activeField_ >= 0)
+        std::sort(view_.begin(), view_.end(), [this](uint32_t a, uint32_t b) { return lessInOrder(a, b); });
+}
+
+void Table::placeInView(uint32_t r)
+{
+    auto it = std::find(view_.begin(), view_.end(), r);
+    if (it != view_.end())
+        view_.erase(it);
+    if (pred_ && !pred_(RowView(*this, rows_[r]))) {
+        if (pos_ >= int(view_.size()))
+            pos_ = int(view_.size()) - 1;
+        eof_ = bof_ = view_.empty();
+        return;
+    }
+    auto at = std::lower_bound(view_.begin(), view_.end(), r,
+                               [this](uint32_t a, uint32_t b) { return lessInOrder(a, b); });
+    auto placed = view_.insert(at, r); // may move the storage: take begin() afterwards
+    pos_ = int(placed - view_.begin());
+    eof_ = bof_ = false;
+}
+
+void Table::checkBrowse()
+{
+    if (state_ != State::Browse)
+        post();
+}
+
+bool Table::setActiveIndex(std::string_view indexName)
+{
+    int idx = indexName.empty() ? -1 : findIndexDef(indexes_, indexName);
+    if (!indexName.empty() && idx < 0)
+        return false;
+    checkBrowse();
+    const Row *cur = currentRow();
+    int keep = cur ? int(view_[pos_]) : -1;
+    active_ = idx;
+    activeField_ = idx < 0 ? -1 : fieldIndex(indexes_[idx].field);
+    rebuildView();
+    first();
+    if (keep >= 0) {
+        auto it = std::find(view_.begin(), view_.end(), uint32_t(keep));
+        if (it != view_.end()) {
+            pos_ = int(it - view_.begin());
+            bof_ = eof_ = false;
+        }
+    }
+    return true;
+}
+
+std::string Table::activeIndex() const { return active_ < 0 ? std::string() : indexes_[active_].name; }
+
+void Table::setFilter(Filter f)
+{
+    checkBrowse();
+    filter_ = std::move(f);
+    pred_ = filter_.bind(*this);
+    rebuildView();
+    first();
+}
+
+int Table::count() const { return int(view_.size()); }
+
+void Table::first()
+{
+    checkBrowse();
+    pos_ = view_.empty() ? -1 : 0;
+    bof_ = true;
+    eof_ = view_.empty();
+}
+
+void Table::last()
+{
+    checkBrowse();
+    pos_ = int(view_.size()) - 1;
+    eof_ = true;
+    bof_ = view_.empty();
+}
+
+void Table::next()
+{
+    checkBrowse();
+    if (pos_ + 1 < int(view_.size())) {
+        ++pos_;
+        bof_ = eof_ = false;
+    } else {
+        eof_ = true;
+        bof_ = view_.empty();
+    }
+}
+
+void Table::prior()
+{
+    checkBrowse();
+    if (pos_ > 0) {
+        --pos_;
+        bof_ = eof_ = false;
+    } else {
+        bof_ = true;
+        eof_ = view_.empty();
+    }
+}
+
+void Table::moveBy(int n)
+{
+    for (; n > 0; --n)
+        next();
+    for (; n < 0; ++n)
+        prior();
+}
+
+int Table::recNo() const { return (pos_ >= 0 && pos_ < int(view_.size())) ? pos_ : -1; }
+
+bool Table::setRecNo(int n)
+{
+    checkBrowse();
+    if (n < 0 || n >= int(view_.size()))
+        return false;
+    pos_ = n;
+    bof_ = eof_ = false;
+    return true;
+}
+
+bool Table::locate(std::string_view field, std::string_view value, LocateOptions opts)
+{
+    checkBrowse();
+    int f = fieldIndex(field);
+    if (f < 0)
+        return false;
+    if (isIntType(fields_[f].type)) {
+        int32_t v = 0;
+        return parseInt32(value, v) && locate(field, v);
+    }
+    for (size_t i = 0; i < view_.size(); ++i) {
+        std::string_view s = rows_[view_[i]].cells[f].s;
+        bool hit = opts.partialKey ? startsWith(s, value, opts.caseInsensitive)
+                                   : (opts.caseInsensitive ? sameNoCase(s, value) : s == value);
+        if (hit) {
+            pos_ = int(i);
+            bof_ = eof_ = false;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool Table::locate(std::string_view field, int32_t value)
+{
+    checkBrowse();
+    int f = fieldIndex(field);
+    if (f < 0 || !isIntType(fields_[f].type))
+        return false;
+    for (size_t i = 0; i < view_.size(); ++i) {
+        if (rows_[view_[i]].cells[f].i == value) {
+            pos_ = int(i);
+            bof_ = eof_ = false;
+            return true;
+        }
+    }
+    return false;
+}
+
+const Row *Table::currentRow() const
+{
+    if (state_ != State::Browse)
+        return &buffer_;
+    if (pos_ < 0 || pos_ >= int(view_.size()))
+        return nullptr;
+    return &rows_[view_[pos_]];
+}
+
+int32_t Table::intAt(int field) const
+{
+    const Row *r = currentRow();
+    return r ? RowView(*this, *r).intAt(field) : 0;
+}
+
+std::string_view Table::textAt(int field) const
+{
+    const Row *r = currentRow();
+    return r ? RowView(*this, *r).textAt(field) : std::string_view();
+}
+
+int32_t Table::integer(std::string_view field) const { return intAt(fieldIndex(field)); }
+std::string_view Table::text(std::string_view field) const { return textAt(fieldIndex(field)); }
+
+void Table::append()
+{
+    checkBrowse();
+    buffer_ = makeEmptyRow();
+    state_ = State::Insert;
+}
+
+bool Table::edit()
+{
+    checkBrowse();
+    if (recNo() < 0)
+        return false;
+    editRow_ = view_[pos_];
+    buffer_ = rows_[editRow_];
+    state_ = State::Edit;
+    return true;
+}
+
+SetResult Table::checkSet(int field, bool wantInt) const
+{
+    if (state_ == State::Browse)
+        return SetResult::NotEditing;
+    if (field < 0 || field >= int(fields_.size()))
+        return SetResult::NoField;
+    FieldType t = fields_[field].type;
+    if (wantInt ? t != FieldType::Integer : isIntType(t))
+        return SetResult::WrongType; // auto-increment numbers are the table's to give
+    return SetResult::Ok;
+}
+
+SetResult Table::setIntAt(int field, int32_t value)
+{
+    SetResult r = checkSet(field, true);
+    if (r == SetResult::Ok)
+        buffer_.cells[field].i = value;
+    return r;
+}
+
+SetResult Table::setTextAt(int field, std::string_view value)
+{
+    SetResult r = checkSet(field, false);
+    if (r != SetResult::Ok)
+        return r;
+    const FieldDef &f = fields_[field];
+    std::string &cell = buffer_.cells[field].s;
+    if (f.type == FieldType::Blob) {
+        bool cut = value.size() > f.size;
+        cell.assign(value.substr(0, f.size));
+        return cut ? SetResult::Cut : SetResult::Ok;
+    }
+    cell.assign(value);
+    return cutToChars(cell, f.size) ? SetResult::Cut : SetResult::Ok;
+}
+
+SetResult Table::setInt(std::string_view field, int32_t value) { return setIntAt(fieldIndex(field), value); }
+SetResult Table::setText(std::string_view field, std::string_view value)
+{
+    return setTextAt(fieldIndex(field), value);
+}
+
+bool Table::post()
+{
+    if (state_ == State::Browse)
+        return false;
+    uint32_t r;
+    if (state_ == State::Insert) {
+        for (size_t f = 0; f < fields_.size(); ++f) {
+            if (fields_[f].type == FieldType::AutoInc) {
+                buffer_.cells[f].i = int32_t(std::min<int64_t>(nextAutoInc_, INT32_MAX));
+                if (nextAutoInc_ < INT32_MAX)
+                    ++nextAutoInc_;
+            }
+        }
+        rows_.push_back(std::move(buffer_));
+        r = uint32_t(rows_.size() - 1);
+    } else {
+        r = editRow_;
+        rows_[r] = std::move(buffer_);
+    }
+    buffer_ = Row{};
+    state_ = State::Browse;
+    placeInView(r);
+    return true;
+}
+
+void Table::cancel()
+{
+    buffer_ = Row{};
+    state_ = State::Browse;
+}
+
+bool Table::remove()
+{
+    cancel();
+    if (recNo() < 0)
+        return false;
+    uint32_t r = view_[pos_];
+    rows_.erase(rows_.begin() + r);
+    view_.erase(view_.begin() + pos_);
+    for (uint32_t &v : view_)
+        if (v > r)
+            --v;
+    if (view_.empty()) {
+        pos_ = -1;
+        eof_ = bof_ = true;
+    } else if (pos_ >= int(view_.size())) {
+        pos_ = int(view_.size()) - 1;
+        eof_ = true;
+        bof_ = false;
+    } else {
+        eof_ = bof_ = false;
+    }
+    return true;
+}
+
+void Table::clear()
+{
+    cancel();
+    rows_.clear();
+    view_.clear();
+    pos_ = -1;
+    eof_ = bof_ = true;
+}
+
+// ------------------------------------------------------------------------------------------------
+// Files
+
+std::string Table::serialize() const
+{
+    size_t estimate = kMinFile + rows_.size() * fields_.size() * 8;
+    for (const FieldDef &f : fields_)
+        estimate += f.name.size() + 8;
+    std::string out;
+    out.reserve(estimate);
+    out.append(kMagic, sizeof kMagic);
+    put32(out, kTableFormatVersion);
+    put64(out, 0); // total size, filled in below
+    put32(out, uint32_t(fields_.size()));
+    for (const FieldDef &f : fields_) {
+        put8(out, uint8_t(f.type));
+        put32(out, f.size);
+        put16(out, uint16_t(f.name.size()));
+        out += f.name;
+    }
+    put32(out, uint32_t(indexes_.size()));
+    for (const IndexDef &x : indexes_) {
+        put16(out, uint16_t(x.name.size()));
+        out += x.name;
+        put32(out, uint32_t(fieldIndex(x.field)));
+    }
+    put32(out, uint32_t(int32_t(active_)));
+    put64(out, uint64_t(nextAutoInc_));
+    put32(out, uint32_t(rows_.size()));
+    for (const Row &row : rows_) {
+        for (size_t f = 0; f < fields_.size(); ++f) {
+            const Cell &c = row.cells[f];
+            if (isIntType(fields_[f].type)) {
+                put32(out, uint32_t(c.i));
+            } else {
+                put32(out, uint32_t(c.s.size()));
+                out += c.s;
+            }
+        }
+    }
+    uint64_t total = out.size() + 4;
+    for (int k = 0; k < 8; ++k)
+        out[kFixedHead - 8 + k] = char(total >> (8 * k));
+    put32(out, crc32(out));
+    return out;
+}
+
+TableResult Table::save(const std::string &path, const FileOps &ops) const
+{
+    FileResult w = writeFileSafely(path, serialize(), ops);
+    if (w.ok)
+        return {};
+    return {w.error == EACCES ? TableStatus::ReadOnly : TableStatus::IoError, w.message};
+}
+
+TableResult Table::load(const std::string &path)
+{
+    ReadResult r = readWholeFile(path, kMaxTableFileBytes);
+    switch (r.status) {
+    case ReadStatus::Ok:
+        return loadFromBytes(r.data, path);
+    case ReadStatus::Missing:
+        return {TableStatus::Missing, "The table file " + path + " does not exist"};
+    case ReadStatus::TooLarge:
+        return {TableStatus::Damaged, "The table file " + path + " is damaged: too large"};
+    case ReadStatus::Failed:
+        break;
+    }
+    return {TableStatus::IoError, r.message};
+}
+
+TableResult Table::loadFromBytes(std::string_view d, const std::string &name)
+{
+    auto damaged = [&](const std::string &why) {
+        return TableResult{TableStatus::Damaged, "The table file " + name + " is damaged: " + why};
+    };
+    if (d.size() > kMaxTableFileBytes)
+        return damaged("too large");
+    if (d.size() < sizeof kMagic || std::memcmp(d.data(), kMagic, sizeof kMagic) != 0)
+        return damaged("not a table file");
+    if (d.size() < kMinFile)
+        return damaged("cut short");
+    Reader head(d.substr(sizeof kMagic));
+    uint32_t version = 0;
+    uint64_t total = 0;
+    head.get32(version);
+    head.get64(total);
+    if (total != d.size())
+        return damaged(total > d.size() ? "cut short" : "bytes after the end");
+    // The checksum trails every version of the format, so it is checked before the version: a
+    // flipped bit in the version field reads as damage, not as a newer file.
+    Reader tail(d.substr(d.size() - 4));
+    uint32_t stored = 0;
+    tail.get32(stored);
+    if (crc32(d.substr(0, d.size() - 4)) != stored)
+        return damaged("checksum mismatch");
+    if (version == 0)
+        return damaged("bad format version");
+    if (version > kTableFormatVersion)
+        return {TableStatus::NewerVersion, "The table file " + name + " was written by a newer version (format " +
+                                               std::to_string(version) + ")"};
+
+    Reader in(d.substr(kFixedHead, d.size() - kFixedHead - 4));
+    uint32_t nFields = 0;
+    if (!in.get32(nFields) || nFields > kMaxFields || size_t(nFields) * 7 > in.left())
+        return damaged("bad field count");
+    std::vector<FieldDef> fields(nFields);
+    for (FieldDef &f : fields) {
+        uint8_t type = 0;
+        uint16_t len = 0;
+        std::string_view nm;
+        if (!in.get8(type) || !in.get32(f.size) || !in.get16(len) || len > kMaxNameBytes || !in.bytes(len, nm))
+            return damaged("bad field definition");
+        if (type < uint8_t(FieldType::Integer) || type > uint8_t(FieldType::Blob))
+            return damaged("unknown field type");
+        f.type = FieldType(type);
+        f.name.assign(nm);
+    }
+    uint32_t nIndexes = 0;
+    if (!in.get32(nIndexes) || nIndexes > kMaxFields || size_t(nIndexes) * 6 > in.left())
+        return damaged("bad index count");
+    std::vector<IndexDef> indexes(nIndexes);
+    for (IndexDef &x : indexes) {
+        uint16_t len = 0;
+        std::string_view nm;
+        uint32_t fieldNo = 0;
+        if (!in.get16(len) || len > kMaxNameBytes || !in.bytes(len, nm) || !in.get32(fieldNo) || fieldNo >= nFields)
+            return damaged("bad index definition");
+        x.name.assign(nm);
+        x.field = fields[fieldNo].name;
+    }
+    std::string bad = checkDefinitions(fields, indexes);
+    if (!bad.empty())
+        return damaged(bad);
+    uint32_t activeRaw = 0;
+    uint64_t autoRaw = 0;
+    uint32_t nRows = 0;
+    if (!in.get32(activeRaw) || !in.get64(autoRaw) || !in.get32(nRows))
+        return damaged("cut short");
+    int32_t active = int32_t(activeRaw);
+    if (active < -1 || active >= int32_t(nIndexes))
+        return damaged("bad active index");
+    int64_t nextAuto = int64_t(autoRaw);
+    if (nextAuto < 1 || nextAuto > INT32_MAX)
+        return damaged("bad auto-increment number");
+
+    // Every field takes at least four bytes a row: a row count the bytes cannot hold is damage,
+    // found before anything is allocated for it.
+    if (nRows > kMaxRows)
+        return damaged("too many rows");
+    if (nRows > 0 && (nFields == 0 || uint64_t(nRows) * nFields * 4 > in.left()))
+        return damaged("row count larger than the file");
+
+    // Declared fields must be there, with their types.
+    for (const FieldDef &want : fields_) {
+        auto it = std::find_if(fields.begin(), fields.end(),
+                               [&](const FieldDef &f) { return sameNoCase(f.name, want.name); });
+        if (it == fields.end() || it->type != want.type)
+            return {TableStatus::MissingField, "The table file " + name + " lacks the field " + want.name};
+    }
+
+    std::vector<Row> rows(nRows);
+    for (Row &row : rows) {
+        row.cells.resize(nFields);
+        for (uint32_t f = 0; f < nFields; ++f) {
+            Cell &c = row.cells[f];
+            const FieldDef &def = fields[f];
+            if (isIntType(def.type)) {
+                uint32_t v = 0;
+                if (!in.get32(v))
+                    return damaged("cut short");
+                c.i = int32_t(v);
+                if (def.type == FieldType::AutoInc && c.i >= nextAuto)
+                    nextAuto = int64_t(c.i) + 1 > INT32_MAX ? INT32_MAX : int64_t(c.i) + 1;
+                continue;
+            }
+            uint32_t len = 0;
+            std::string_view bytes;
+            uint64_t maxBytes = def.type == FieldType::Text ? uint64_t(def.size) * 4 : def.size;
+            if (!in.get32(len) || len > maxBytes || !in.bytes(len, bytes))
+                return damaged("value longer than field " + def.name);
+            if (def.type == FieldType::Text && countChars(bytes) > def.size)
+                return damaged("text longer than field " + def.name);
+            c.s.assign(bytes);
+        }
+    }
+    if (in.left() != 0)
+        return damaged("bytes after the rows");
+
+    // All good: take it.
+    cancel();
+    fields_ = std::move(fields);
+    indexes_ = std::move(indexes);
+    active_ = active;
+    activeField_ = active < 0 ? -1 : fieldIndex(indexes_[active].field);
+    nextAutoInc_ = nextAuto;
+    rows_ = std::move(rows);
+    valid_ = true;
+    pred_ = filter_.bind(*this); // field numbers may differ in the file
+    rebuildView();
+    first();
+    return {};
+}
+
+} // namespace platform

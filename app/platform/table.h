@@ -1,0 +1,292 @@
+// The table engine: an in-memory table of named, typed, sized fields with a cursor, lookup, typed
+// filters, one optional ordering index, and whole-table load and save (one file per table).
+//
+//   platform::Table sms({{"id", FieldType::Integer},
+//                        {"boxid", FieldType::Integer},
+//                        {"body", FieldType::Text, 160}},
+//                       {{"cdsSmsinfoIndex1", "id"}}, "cdsSmsinfoIndex1");
+//   sms.append(); sms.setInt("id", 1); sms.setText("body", "..."); sms.post();
+//   sms.setFilter(platform::eq("boxid", 8));
+//   for (sms.first(); !sms.eof(); sms.next()) use(sms.text("body"));
+//   platform::TableStatus s = sms.save(path);
+//
+// Fields: Integer (signed 32 bits), AutoInc (signed 32 bits, numbered by the table when a new row is
+// posted), Text of N characters and Blob of N bytes. Field names match without regard to ASCII case.
+// Text sizes count UTF-8 characters, not bytes: a character is a byte that is not a continuation
+// byte (10xxxxxx). A longer text is cut on a character boundary and the setter answers
+// SetResult::Cut; a longer blob is cut to N bytes, also answering Cut.
+//
+// Rows keep the order they were appended in. With an active index the cursor walks them ordered by
+// the index field (integers by value, texts byte-wise), rows with equal keys in append order. A
+// filter hides rows from the cursor, count(), locate() and walks; it never affects save().
+//
+// Cursor: the current row is one of the visible rows; recNo() is its place from 0 (-1 on an empty
+// view). bof()/eof() follow the usual data-set rule: first() sets bof, next() past the last row
+// sets eof (the current row stays the last one), prior() before the first sets bof; an empty view is
+// both.
+//
+// Editing: append() or edit() opens a row buffer (append: integers 0, texts and blobs empty); the
+// setters change the buffer; post() stores it (the cursor is then on that row when it is visible)
+// and cancel() drops it. Reads while editing see the buffer. Calling append(), edit(), a cursor move,
+// setFilter() or setIndex() while a buffer is open posts it first. remove() deletes the current row
+// (an open buffer is dropped); the cursor moves to the row that followed it, or when it was the last
+// the new last row with eof() set.
+//
+// Files (little-endian): magic "SVKTABLE", format version, total size, field and index definitions,
+// the active index, the next auto-increment number, row count, the rows, and a CRC-32 of all bytes
+// before it. save() goes through writeFileSafely(): the old file stays whole on any failure.
+// load() checks everything before it allocates and changes the table only when the whole file is
+// good.
+//
+// Not thread-safe: one thread at a time (callers that share a table hold their own lock).
+#pragma once
+
+#include "platform/safe_file.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+enum class FieldType : uint8_t { Integer = 1, AutoInc = 2, Text = 3, Blob = 4 };
+
+struct FieldDef {
+    std::string name;
+    FieldType type = FieldType::Integer;
+    uint32_t size = 0; // Text: characters; Blob: bytes; 0 for integers
+
+    bool operator==(const FieldDef &) const = default;
+};
+
+// An ordering index on one field.
+struct IndexDef {
+    std::string name;
+    std::string field;
+
+    bool operator==(const IndexDef &) const = default;
+};
+
+// Biggest declared sizes: larger definitions (in code or in a file) are refused.
+inline constexpr uint32_t kMaxTextChars = 1u << 20;
+inline constexpr uint32_t kMaxBlobBytes = 16u << 20;
+inline constexpr uint32_t kMaxFields = 1024;
+// Biggest table file that load() reads.
+inline constexpr uint64_t kMaxTableFileBytes = 256ull << 20;
+// Most rows a table file may hold.
+inline constexpr uint32_t kMaxRows = 1u << 24;
+// The file format this build writes; it reads this and every older one.
+inline constexpr uint32_t kTableFormatVersion = 1;
+
+class Table;
+struct Row;
+
+// CRC-32 (IEEE 802.3, the one zlib computes) of `data`: the checksum that ends a table file.
+uint32_t crc32(std::string_view data);
+
+// Read access to one row, given to filter predicates.
+class RowView {
+public:
+    RowView(const Table &table, const Row &row) : table_(table), row_(row) {}
+    // By field number (Table::fieldIndex()); a wrong number or type gives 0 / empty.
+    int32_t intAt(int field) const;
+    std::string_view textAt(int field) const;
+    // By name (slower: a lookup per call).
+    int32_t integer(std::string_view field) const;
+    std::string_view text(std::string_view field) const;
+
+private:
+    const Table &table_;
+    const Row &row_;
+};
+
+// A typed row predicate. Built from eq/lt/gt/allOf or from any callable on a RowView. Field names
+// are looked up once, when the filter is set on a table; a name the table lacks matches no row.
+class Filter {
+public:
+    using Predicate = std::function<bool(const RowView &)>;
+    // Binds the filter to a table: resolves names, returns the predicate to run per row.
+    using Binder = std::function<Predicate(const Table &)>;
+
+    Filter() = default;
+    explicit Filter(Binder b) : bind_(std::move(b)) {}
+    // Any callable on a row.
+    static Filter where(Predicate p);
+
+    bool empty() const { return !bind_; }
+    Predicate bind(const Table &t) const { return bind_ ? bind_(t) : Predicate{}; }
+
+private:
+    Binder bind_;
+};
+
+// field = value, field < value, field > value. Texts compare byte-wise (and exactly for eq; with
+// caseInsensitive, eq folds ASCII letters).
+Filter eq(std::string_view field, int32_t value);
+Filter eq(std::string_view field, std::string_view value, bool caseInsensitive = false);
+Filter lt(std::string_view field, int32_t value);
+Filter gt(std::string_view field, int32_t value);
+Filter lt(std::string_view field, std::string_view value);
+Filter gt(std::string_view field, std::string_view value);
+// All of the filters hold.
+Filter allOf(std::vector<Filter> parts);
+Filter operator&&(Filter a, Filter b);
+
+struct LocateOptions {
+    bool caseInsensitive = false; // ASCII letters only
+    bool partialKey = false;      // the field starts with the value
+};
+
+// What a setter did.
+enum class SetResult {
+    Ok,
+    Cut,        // stored, cut to the field's size
+    NotEditing, // no append()/edit() open
+    NoField,    // no field of that name
+    WrongType,  // e.g. setText on an integer field
+};
+
+// The answer of save() and load().
+enum class TableStatus {
+    Ok,
+    Missing,       // load: no such file
+    Damaged,       // load: not a table file, cut short, checksum or structure wrong (see message)
+    NewerVersion,  // load: written by a newer format than this build reads
+    MissingField,  // load: a field the table declares is not in the file (or has another type)
+    IoError,       // load or save: the system refused (message holds its text)
+    ReadOnly,      // save: the file has no write permission bit; it was not replaced
+};
+
+struct TableResult {
+    TableStatus status = TableStatus::Ok;
+    std::string message; // empty when Ok; else what went wrong, naming the file
+
+    explicit operator bool() const { return status == TableStatus::Ok; }
+};
+
+// One stored row. Cells follow the field order: integers in `i`, texts and blobs in `s`.
+struct Cell {
+    int32_t i = 0;
+    std::string s;
+    bool operator==(const Cell &) const = default;
+};
+struct Row {
+    std::vector<Cell> cells;
+    bool operator==(const Row &) const = default;
+};
+
+class Table {
+public:
+    // A table of these fields; `indexes` are ordering indexes that may be made active by name,
+    // `activeIndex` names the one active from the start (empty: none). Definitions with empty,
+    // duplicate (without case) or over-long names, sizes above the limits, or an index on a
+    // missing field are a programming error: valid() is then false and the table holds no fields.
+    explicit Table(std::vector<FieldDef> fields = {}, std::vector<IndexDef> indexes = {},
+                   std::string_view activeIndex = {});
+
+    bool valid() const { return valid_; }
+    const std::vector<FieldDef> &fields() const { return fields_; }
+    const std::vector<IndexDef> &indexes() const { return indexes_; }
+    // Field number of a name (without case), or -1.
+    int fieldIndex(std::string_view name) const;
+
+    // --- ordering and filtering ---
+    // Makes the named index active (true), or none with an empty name. An unknown name: false and
+    // nothing changes.
+    bool setActiveIndex(std::string_view indexName);
+    std::string activeIndex() const;
+    void setFilter(Filter f);
+    void clearFilter() { setFilter(Filter{}); }
+    bool filtered() const { return bool(pred_); }
+
+    // --- cursor ---
+    int count() const;      // visible rows
+    int totalRows() const { return int(rows_.size()); } // all rows, filter ignored
+    void first();
+    void last();
+    void next();
+    void prior();
+    void moveBy(int n); // n > 0: next() n times; n < 0: prior() -n times
+    bool eof() const { return eof_; }
+    bool bof() const { return bof_; }
+    int recNo() const;        // place of the current row among the visible ones, from 0; -1 if none
+    bool setRecNo(int n);     // false (cursor unchanged) when outside 0 .. count()-1
+    // Moves to the first visible row whose field matches; false and the cursor unchanged when none.
+    bool locate(std::string_view field, std::string_view value, LocateOptions opts = {});
+    bool locate(std::string_view field, int32_t value);
+
+    // --- current row (or the open buffer) ---
+    int32_t integer(std::string_view field) const;
+    std::string_view text(std::string_view field) const; // texts and blobs
+    int32_t intAt(int field) const;
+    std::string_view textAt(int field) const;
+
+    // --- changes ---
+    void append();
+    bool edit();    // false when there is no current row
+    bool editing() const { return state_ != State::Browse; }
+    SetResult setInt(std::string_view field, int32_t value);
+    SetResult setText(std::string_view field, std::string_view value); // texts and blobs
+    SetResult setIntAt(int field, int32_t value);
+    SetResult setTextAt(int field, std::string_view value);
+    bool post();    // false when no buffer is open
+    void cancel();
+    bool remove();  // false when there is no current row
+    void clear();   // deletes every row (auto-increment numbering goes on)
+
+    // --- files ---
+    TableResult save(const std::string &path, const FileOps &ops = FileOps::system()) const;
+    // The file's bytes, as save() would write them.
+    std::string serialize() const;
+    // Replaces the rows (and definitions) with the file's. When the table declares fields, each
+    // must be in the file with the same type (MissingField otherwise); the file's own definitions
+    // are taken. On any failure the table is unchanged. The filter stays; the cursor goes to
+    // the first row.
+    TableResult load(const std::string &path);
+    TableResult loadFromBytes(std::string_view bytes, const std::string &nameForMessages = "table");
+
+    // Every row in storage (append) order, filter and index ignored: for tests and comparisons.
+    const std::vector<Row> &rows() const { return rows_; }
+
+    // Cuts `s` to at most `maxChars` UTF-8 characters on a character boundary; true when it cut.
+    static bool cutToChars(std::string &s, uint32_t maxChars);
+    static size_t countChars(std::string_view s);
+
+private:
+    enum class State { Browse, Insert, Edit };
+
+    void rebuildView();
+    void checkBrowse();
+    bool lessInOrder(uint32_t a, uint32_t b) const;
+    void placeInView(uint32_t rowIndex);
+    const Row *currentRow() const;
+    Row makeEmptyRow() const;
+    SetResult checkSet(int field, bool wantInt) const;
+
+    bool valid_ = true;
+    std::vector<FieldDef> fields_;
+    std::vector<IndexDef> indexes_;
+    int active_ = -1;       // index number or -1
+    int activeField_ = -1;  // its field number
+    int64_t nextAutoInc_ = 1;
+
+    std::vector<Row> rows_;        // append order
+    std::vector<uint32_t> view_;   // visible rows (indexes into rows_), in walk order
+    Filter filter_;
+    Filter::Predicate pred_;
+
+    int pos_ = -1; // place in view_
+    bool eof_ = true;
+    bool bof_ = true;
+
+    State state_ = State::Browse;
+    Row buffer_;
+    uint32_t editRow_ = 0; // rows_ index being edited
+
+    friend class RowView;
+};
+
+} // namespace platform
