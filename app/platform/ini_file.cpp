@@ -53,6 +53,9 @@ std::vector<Line> splitLines(std::string_view text)
         size_t nl = text.find('\n', pos);
         if (nl == std::string_view::npos) {
             l.contentEnd = l.end = text.size();
+            // A last line ending in a lone CR reads the same once a line end is added after it.
+            if (l.contentEnd > pos && text[l.contentEnd - 1] == '\r')
+                --l.contentEnd;
         } else {
             l.end = nl + 1;
             l.contentEnd = (nl > pos && text[nl - 1] == '\r') ? nl - 1 : nl;
@@ -173,7 +176,7 @@ std::optional<std::string> iniUpdate(std::string_view text, std::string_view sec
             after = i;
     const Line &l = lines[after];
     out.append(text.substr(0, l.end));
-    if (l.end == l.contentEnd) // the file's last line, without a line end
+    if (l.end == 0 || text[l.end - 1] != '\n') // the file's last line, without a line end
         out += eol;
     out += pair + eol;
     out.append(text.substr(l.end));

@@ -35,6 +35,7 @@ TEST(IniFind, Rows)
         {"Port=1\n[Set]\n", "Set", "Port", std::nullopt},            // before any section
         {"\xEF\xBB\xBF[Set]\nPort=1", "Set", "Port", "1"},           // BOM, no final line end
         {"[Set]\nA=b=c\n", "Set", "A", "b=c"},
+        {"[Set]\nA=1\r", "Set", "A", "1"},
         {"", "Set", "Port", std::nullopt},
     };
     for (const Row &r : rows) {
@@ -88,6 +89,7 @@ TEST(IniUpdate, Rows)
         {"blank-edged value is quoted", "[S]\nK=1\n", "S", "K", "  a b ", "[S]\nK=\"  a b \"\n"},
         {"quoted value is quoted again", "[S]\n", "S", "K", "\"q\"", "[S]\nK=\"\"q\"\"\n"},
         {"CR and LF in a value become blanks", "[S]\n", "S", "K", "a\r\nb", "[S]\nK=a  b\n"},
+        {"last line ending in a lone CR", "[S]\nK=1\r", "S", "J", "2", "[S]\nK=1\r\nJ=2\n"},
         {"comments and the BOM stay", "\xEF\xBB\xBF;c\n[S]\n;k=1\nk=2\n", "S", "k", "3",
          "\xEF\xBB\xBF;c\n[S]\n;k=1\nk=3\n"},
     };
