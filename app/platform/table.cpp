@@ -410,11 +410,16 @@ void Table::rebuildView()
         std::sort(view_.begin(), view_.end(), [this](uint32_t a, uint32_t b) { return lessInOrder(a, b); });
 }
 
-void Table::placeInView(uint32_t r)
+void Table::placeInView(uint32_t r, bool wasVisible)
 {
-    auto it = std::find(view_.begin(), view_.end(), r);
-    if (it != view_.end())
-        view_.erase(it);
+    if (wasVisible) {
+        // The cursor cannot move while a buffer is open, so the edited row is still at pos_.
+        auto it = (pos_ >= 0 && pos_ < int(view_.size()) && view_[pos_] == r)
+                      ? view_.begin() + pos_
+                      : std::find(view_.begin(), view_.end(), r);
+        if (it != view_.end())
+            view_.erase(it);
+    }
     if (pred_ && !pred_(RowView(*this, rows_[r]))) {
         if (pos_ >= int(view_.size()))
             pos_ = int(view_.size()) - 1;
@@ -671,9 +676,10 @@ bool Table::post()
         r = editRow_;
         rows_[r] = std::move(buffer_);
     }
+    const bool wasVisible = state_ == State::Edit;
     buffer_ = Row{};
     state_ = State::Browse;
-    placeInView(r);
+    placeInView(r, wasVisible);
     return true;
 }
 

@@ -261,7 +261,7 @@ private:
     void rebuildView();
     void checkBrowse();
     bool lessInOrder(uint32_t a, uint32_t b) const;
-    void placeInView(uint32_t rowIndex);
+    void placeInView(uint32_t rowIndex, bool wasVisible);
     const Row *currentRow() const;
     Row makeEmptyRow() const;
     SetResult checkSet(int field, bool wantInt) const;
