@@ -155,7 +155,7 @@ std::optional<std::string> iniUpdate(std::string_view text, std::string_view sec
     if (!findSection(lines, section, first, last)) {
         out.assign(text);
         if (!out.empty() && out.back() != '\n')
-            out += eol;
+            out += out.back() == '\r' ? "\n" : eol; // a lone CR at the end: complete it
         out += "[" + std::string(section) + "]" + eol + pair + eol;
         return out;
     }
@@ -176,8 +176,9 @@ std::optional<std::string> iniUpdate(std::string_view text, std::string_view sec
             after = i;
     const Line &l = lines[after];
     out.append(text.substr(0, l.end));
-    if (l.end == 0 || text[l.end - 1] != '\n') // the file's last line, without a line end
-        out += eol;
+    // A line holds at least one byte; the file's last one may lack its line end.
+    if (text[l.end - 1] != '\n')
+        out += text[l.end - 1] == '\r' ? "\n" : eol;
     out += pair + eol;
     out.append(text.substr(l.end));
     return out;

@@ -1,6 +1,8 @@
 #include "platform/safe_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -66,6 +68,38 @@ std::string temporaryName(const std::string &path)
            std::to_string(counter.fetch_add(1));
 }
 
+// Removes temporaries of `path` left by writers that were killed: names of the form
+// ".<name>.tmp.<pid>.<n>" whose process no longer exists. Temporaries of live processes (this one
+// included) are left alone.
+void removeAbandonedTemporaries(const std::string &path, const FileOps &ops)
+{
+    const std::string prefix = "." + baseOf(path) + ".tmp.";
+    const std::string dir = folderOf(path);
+    DIR *d = ::opendir(dir.c_str());
+    if (!d)
+        return;
+    while (dirent *e = ::readdir(d)) {
+        std::string_view name(e->d_name);
+        if (name.substr(0, prefix.size()) != prefix)
+            continue;
+        std::string_view rest = name.substr(prefix.size());
+        auto dot = rest.find('.');
+        if (dot == 0 || dot == std::string_view::npos)
+            continue;
+        long pid = 0;
+        bool digits = dot <= 9;
+        for (char c : rest.substr(0, dot)) {
+            digits = digits && c >= '0' && c <= '9';
+            pid = pid * 10 + (c - '0');
+        }
+        if (!digits || pid <= 0 || pid == ::getpid())
+            continue;
+        if (::kill(pid_t(pid), 0) != 0 && errno == ESRCH)
+            ops.unlink((dir + "/" + std::string(name)).c_str());
+    }
+    ::closedir(d);
+}
+
 } // namespace
 
 FileResult writeFileSafely(const std::string &path, std::string_view contents, const FileOps &ops)
@@ -84,6 +118,7 @@ FileResult writeFileSafely(const std::string &path, std::string_view contents, c
         return FileResult::failure(errno, describe("Cannot write", path, errno));
     }
 
+    removeAbandonedTemporaries(path, ops);
     const std::string tmp = temporaryName(path);
     int fd = -1;
     do {

@@ -46,6 +46,7 @@ struct FileResult {
 };
 
 // Replaces (or creates) `path` with exactly `contents`. An existing file keeps its permission bits.
+// Temporaries of `path` abandoned by a writer that was killed are removed on the way.
 // An existing file without any write permission bit (u, g or o) is refused with EACCES and left
 // alone, whoever runs the program (root included). A folder that is missing is not created.
 FileResult writeFileSafely(const std::string &path, std::string_view contents,

@@ -524,6 +524,13 @@ void Table::moveBy(int n)
 
 int Table::recNo() const { return (pos_ >= 0 && pos_ < int(view_.size())) ? pos_ : -1; }
 
+std::optional<RowView> Table::rowAt(int n) const
+{
+    if (n < 0 || n >= int(view_.size()))
+        return std::nullopt;
+    return RowView(*this, rows_[view_[n]]);
+}
+
 bool Table::setRecNo(int n)
 {
     checkBrowse();

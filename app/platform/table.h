@@ -46,6 +46,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -214,6 +215,9 @@ public:
     bool bof() const { return bof_; }
     int recNo() const;        // place of the current row among the visible ones, from 0; -1 if none
     bool setRecNo(int n);     // false (cursor unchanged) when outside 0 .. count()-1
+    // The visible row at place n (0 .. count()-1) without moving the cursor, e.g. for readers
+    // that must not disturb a walk; valid until the table changes. Outside the range: nothing.
+    std::optional<RowView> rowAt(int n) const;
     // Moves to the first visible row whose field matches; false and the cursor unchanged when none.
     bool locate(std::string_view field, std::string_view value, LocateOptions opts = {});
     bool locate(std::string_view field, int32_t value);

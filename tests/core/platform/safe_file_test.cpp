@@ -130,3 +130,14 @@ TEST(SafeFile, ReadWholeFileBounds)
     EXPECT_EQ(platform::readWholeFile(dir.file("b"), 4).status, platform::ReadStatus::Missing);
     EXPECT_EQ(platform::readWholeFile(dir.path(), 4).status, platform::ReadStatus::Failed);
 }
+
+TEST(SafeFile, TemporariesOfKilledWritersAreRemovedOthersKept)
+{
+    TempDir dir;
+    const std::string own = ".set.ini.tmp." + std::to_string(::getpid()) + ".7";
+    for (const std::string &n : {std::string(".set.ini.tmp.999999999.1"), own, std::string(".set.ini.tmp.x.1"),
+                                 std::string(".other.ini.tmp.999999999.1")})
+        writeText(dir.file(n), "t");
+    ASSERT_TRUE(writeFileSafely(dir.file("set.ini"), "new"));
+    EXPECT_EQ(dir.list(), (std::vector<std::string>{".other.ini.tmp.999999999.1", own, ".set.ini.tmp.x.1", "set.ini"}));
+}

@@ -90,6 +90,10 @@ TEST(Table, CursorWalk)
     EXPECT_TRUE(t.setRecNo(0));
     EXPECT_FALSE(t.setRecNo(3));
     EXPECT_EQ(t.recNo(), 0);
+    ASSERT_TRUE(t.rowAt(2));
+    EXPECT_EQ(t.rowAt(2)->integer("ID"), 3);
+    EXPECT_FALSE(t.rowAt(3));
+    EXPECT_EQ(t.recNo(), 0); // the cursor stays
 }
 
 TEST(Table, EditPostCancelAndAutoIncrement)
