@@ -877,7 +877,7 @@ TableResult Table::loadFromBytes(std::string_view d, const std::string &name)
 
     // Every field takes at least four bytes a row: a row count the bytes cannot hold is damage,
     // found before anything is allocated for it.
-    if (nRows > kMaxRows)
+    if (uint64_t(nRows) * nFields > kMaxTableValues)
         return damaged("too many rows");
     if (nRows > 0 && (nFields == 0 || uint64_t(nRows) * nFields * 4 > in.left()))
         return damaged("row count larger than the file");

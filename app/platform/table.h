@@ -77,8 +77,9 @@ inline constexpr uint32_t kMaxBlobBytes = 16u << 20;
 inline constexpr uint32_t kMaxFields = 1024;
 // Biggest table file that load() reads.
 inline constexpr uint64_t kMaxTableFileBytes = 256ull << 20;
-// Most rows a table file may hold.
-inline constexpr uint32_t kMaxRows = 1u << 24;
+// Most values (rows x fields) a table file may hold: bounds the memory a file can make load()
+// take, whatever its counts say (8 Mi values: 800,000 rows of 10 fields).
+inline constexpr uint64_t kMaxTableValues = 1u << 23;
 // The file format this build writes; it reads this and every older one.
 inline constexpr uint32_t kTableFormatVersion = 1;
 
@@ -223,6 +224,7 @@ public:
     bool locate(std::string_view field, int32_t value);
 
     // --- current row (or the open buffer) ---
+    // Texts come back as views into the table: valid until the table next changes or moves.
     int32_t integer(std::string_view field) const;
     std::string_view text(std::string_view field) const; // texts and blobs
     int32_t intAt(int field) const;
