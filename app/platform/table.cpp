@@ -698,8 +698,9 @@ void Table::cancel()
 
 bool Table::remove()
 {
+    const bool inserting = state_ == State::Insert;
     cancel();
-    if (recNo() < 0)
+    if (inserting || recNo() < 0) // deleting an unposted new row only drops it
         return false;
     uint32_t r = view_[pos_];
     rows_.erase(rows_.begin() + r);

@@ -28,9 +28,10 @@
 // Editing: append() or edit() opens a row buffer (append: integers 0, texts and blobs empty); the
 // setters change the buffer; post() stores it (the cursor is then on that row when it is visible)
 // and cancel() drops it. Reads while editing see the buffer. Calling append(), edit(), a cursor move,
-// setFilter() or setIndex() while a buffer is open posts it first. remove() deletes the current row
-// (an open buffer is dropped); the cursor moves to the row that followed it, or when it was the last
-// the new last row with eof() set.
+// locate(), setFilter() or setActiveIndex() while a buffer is open posts it first. remove() deletes
+// the current row (an open edit is dropped; an open append is only dropped and nothing is deleted);
+// the cursor moves to the row that followed it, or when it was the last to the new last row with
+// eof() set.
 //
 // Files (little-endian): magic "SVKTABLE", format version, total size, field and index definitions,
 // the active index, the next auto-increment number, row count, the rows, and a CRC-32 of all bytes
@@ -240,7 +241,7 @@ public:
     SetResult setTextAt(int field, std::string_view value);
     bool post();    // false when no buffer is open
     void cancel();
-    bool remove();  // false when there is no current row
+    bool remove();  // false when no row was deleted
     void clear();   // deletes every row (auto-increment numbering goes on)
 
     // --- files ---

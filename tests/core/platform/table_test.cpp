@@ -353,6 +353,16 @@ TEST(Table, DeleteMovesToTheFollowingRow)
     EXPECT_TRUE(t.eof());
     EXPECT_EQ(t.integer("id"), 4); // the new last row
     EXPECT_EQ(walk(t), (std::vector<int32_t>{1, 3, 4}));
+    // Deleting while appending drops only the new row; while editing, the edited row goes.
+    t.first();
+    t.append();
+    EXPECT_FALSE(t.remove());
+    EXPECT_EQ(walk(t), (std::vector<int32_t>{1, 3, 4}));
+    t.first();
+    t.edit();
+    t.setInt("boxid", 7);
+    EXPECT_TRUE(t.remove());
+    EXPECT_EQ(walk(t), (std::vector<int32_t>{3, 4}));
 
     // The catalogue's walk: delete some rows, step over the others.
     Table c = smsTable();
