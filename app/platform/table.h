@@ -8,7 +8,7 @@
 //   sms.append(); sms.setInt("id", 1); sms.setText("body", "..."); sms.post();
 //   sms.setFilter(platform::eq("boxid", 8));
 //   for (sms.first(); !sms.eof(); sms.next()) use(sms.text("body"));
-//   platform::TableStatus s = sms.save(path);
+//   if (platform::TableResult r = sms.save(path); !r) show(r.message);
 //
 // Fields: Integer (signed 32 bits), AutoInc (signed 32 bits, numbered by the table when a new row is
 // posted), Text of N characters and Blob of N bytes. Field names match without regard to ASCII case.
@@ -39,7 +39,9 @@
 // load() checks everything before it allocates and changes the table only when the whole file is
 // good.
 //
-// Not thread-safe: one thread at a time (callers that share a table hold their own lock).
+// Not thread-safe: one thread at a time (callers that share a table hold their own lock). The const
+// members (count(), rowAt(), fields(), serialize(), save() ...) may run on several threads at once
+// while no thread changes the table; cursor moves are changes.
 #pragma once
 
 #include "platform/safe_file.h"
