@@ -73,7 +73,9 @@ std::string temporaryName(const std::string &path)
 // included) are left alone.
 void removeAbandonedTemporaries(const std::string &path, const FileOps &ops)
 {
-    const std::string prefix = "." + baseOf(path) + ".tmp.";
+    std::string prefix = "."; // built step by step: gcc 12 warns falsely on "." + s + "..."
+    prefix += baseOf(path);
+    prefix += ".tmp.";
     const std::string dir = folderOf(path);
     DIR *d = ::opendir(dir.c_str());
     if (!d)

@@ -71,9 +71,10 @@ TEST(TableCrash, KilledWhileSavingTheFileIsOldOrNew)
         sawB += isB;
     }
     // Everything else in the folder is an abandoned temporary; the next save clears them away.
-    for (const std::string &name : dir.list())
+    for (const std::string &name : dir.list()) {
         if (name != "Smsinfo.cds")
             EXPECT_EQ(name.rfind(".Smsinfo.cds.tmp.", 0), 0u) << name;
+    }
     ASSERT_TRUE(a.save(path));
     EXPECT_EQ(dir.list(), std::vector<std::string>{"Smsinfo.cds"});
     std::printf("old/new after 50 kills: %d/%d\n", sawA, sawB);
