@@ -47,7 +47,7 @@ TEST(TableCrash, KilledWhileSavingTheFileIsOldOrNew)
     const unsigned seed = std::random_device{}();
     SCOPED_TRACE("seed " + std::to_string(seed));
     std::mt19937 rng(seed);
-    std::uniform_int_distribution<int> delayUs(0, 4000);
+    std::uniform_int_distribution<int> delayUs(0, 10000);
     int sawA = 0, sawB = 0;
     for (int round = 0; round < 50; ++round) {
         pid_t child = ::fork();
