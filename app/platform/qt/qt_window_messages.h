@@ -21,7 +21,7 @@ namespace platform {
 class QtWindowMessages final : public WindowMessages {
 public:
     // Create on the user-interface thread (the one running the QApplication) before any window
-    // registers; destroy after the last window has gone.
+    // registers; destroy after the last window has gone and every thread that posts has stopped.
     QtWindowMessages();
     ~QtWindowMessages() override;
     QtWindowMessages(const QtWindowMessages &) = delete;
