@@ -203,7 +203,8 @@ enum class DropMode {
 
 // A canned reply replaces the handset's own answer to one command line.
 struct CannedReply {
-    std::string command;            // the text after "AT", case-insensitive; a trailing '*' matches a prefix
+    std::string command;            // the text after "AT", case-insensitive; a trailing '*' matches a prefix;
+                                    // "" is the bare "AT"
     std::string reply;              // exact bytes sent after the echo ("" = no answer at all)
     int delayMs = -1;               // -1: Faults::replyDelayMs
     int times = -1;                 // answer this many times, then fall back to the handset (-1: always)
