@@ -309,6 +309,10 @@ std::string encodeDeliverPdu(const std::string &from, const std::string &textUtf
                              const std::string &smsc = "");
 std::string encodeSubmitPdu(const std::string &to, const std::string &textUtf8, int messageRef = 0,
                             const std::string &smsc = "");
+// One part (seq of parts, reference ref) of a concatenated DELIVER: a user-data header with the
+// 8-bit concatenation element, then at most 153 septets or 67 UCS2 characters.
+std::string encodeDeliverPartPdu(const std::string &from, const std::string &textUtf8, int ref, int parts,
+                                 int seq, const std::string &timestamp = "05/03/17,14:30:00+32");
 
 // ----------------------------------------------------------------------------------------------
 // What the handset saw
