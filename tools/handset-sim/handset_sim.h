@@ -175,7 +175,7 @@ struct Faults {
     bool silent = false;   // swallow everything: no echo, no reply (a dead or switched-off handset)
     bool bytewise = false; // write replies one byte at a time ...
     int byteGapMs = 1;     // ... with this pause between bytes
-    int throttleBaud = 0;  // > 0: output paced to this line rate, 10 bits a byte
+    int throttleBaud = 0;  // > 0: the line runs at this rate both ways, 10 bits a byte
     int sendError = 0;     // > 0: +CMGS and +CMSS answer +CMS ERROR: <sendError>
 };
 
