@@ -436,12 +436,6 @@ struct HandsetSim::Impl : OutputSink {
             Clock::time_point ready = now;
             if (f.bytewise)
                 ready = std::max(ready, nextByte);
-            if (f.throttleBaud > 0)
-                ready = std::max(ready, lineFree);
-            if (ready > now) {
-                timeout = ready - now;
-                return -1;
-            }
             size_t n = it.bytes.size() - it.off;
             if (f.bytewise)
                 n = 1;
@@ -451,6 +445,13 @@ struct HandsetSim::Impl : OutputSink {
                 // Chunks of about 5 ms of line time keep the pace smooth without a wake-up per byte.
                 const size_t chunk = std::max<size_t>(1, static_cast<size_t>(f.throttleBaud / 2000));
                 n = std::min(n, chunk);
+                // A chunk reaches the client when its last byte would have: its line time starts
+                // when the line is free (or when the item became due) and it is written at the end.
+                ready = std::max(ready, std::max(lineFree, it.due) + perByte * static_cast<int64_t>(n));
+            }
+            if (ready > now) {
+                timeout = ready - now;
+                return -1;
             }
             const ssize_t w = writeLink(it, n);
             if (w < 0) {
@@ -471,7 +472,7 @@ struct HandsetSim::Impl : OutputSink {
             if (f.bytewise)
                 nextByte = after + std::chrono::milliseconds(f.byteGapMs);
             if (f.throttleBaud > 0)
-                lineFree = std::max(lineFree, now) + perByte * w;
+                lineFree = std::max(lineFree, it.due) + perByte * w;
             if (it.off >= it.bytes.size())
                 q.pop_front();
         }
