@@ -3,6 +3,7 @@
 
 #include "dv_log.h"
 #include "dv_result.h"
+#include "vos/vos_int.h"
 
 #include <unistd.h>
 
@@ -69,8 +70,14 @@ int32_t consoleWrite(const char *text, size_t len) {
         ssize_t n = ::write(STDERR_FILENO, text + done, len - done);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
+        if (n <= 0) {
+            // The console itself failed, so the failure is shown through the host's message box.
+            const long err = n < 0 ? static_cast<long>(errno) : static_cast<long>(EIO);
+            char msg[64];
+            std::snprintf(msg, sizeof msg, "write stdout fail: %ld", err);
+            Vos_messageBox(msg, "info");
             return -1;
+        }
         done += static_cast<size_t>(n);
     }
     return static_cast<int32_t>(len);

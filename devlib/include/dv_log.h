@@ -45,7 +45,9 @@ DV_API void StdoutEdit_cleanup(void);
 DV_API int32_t Stdout_setLog(const char *path);
 
 /* The count written (the log file's when one is open, else the edit sink's, else the console's),
- * or -1 when neither the console nor the edit sink is open. */
+ * or -1 when neither the console nor the edit sink is open. A console write that fails shows
+ * "write stdout fail: <errno>" titled "info" through the message-box hook (CnsVos_setMessageBoxHook)
+ * and counts -1. */
 DV_API int32_t Stdout_printf(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
 DV_API int32_t Stdout_vprintf(const char *fmt, va_list args);
 

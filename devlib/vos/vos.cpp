@@ -387,6 +387,10 @@ extern "C" DV_API void CnsVos_setMessageBoxHook(CnsVosMessageBoxFn fn, void *ctx
     g_msgBoxCtx = fn ? ctx : nullptr;
 }
 
+extern "C" void Vos_messageBox(const char *text, const char *title) {
+    g_msgBox(text ? text : "", title ? title : "", g_msgBoxCtx);
+}
+
 extern "C" DV_API void CnsVos_setClock(CnsVosClockFn fn, void *ctx) {
     g_clock = fn ? fn : defaultClock;
     g_clockCtx = fn ? ctx : nullptr;

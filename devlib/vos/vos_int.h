@@ -58,6 +58,9 @@ void Vos_detach(void);
 int32_t Vos_watchFd(int fd);
 void Vos_unwatchFd(int fd);
 
+/* Shows text titled title through the host's message-box hook (CnsVos_setMessageBoxHook). */
+void Vos_messageBox(const char *text, const char *title);
+
 DV_END_DECLS
 
 #endif

@@ -196,7 +196,23 @@ TEST(SimFaults, ThrottleKeepsToTheBaudRate) {
     c.send("AT+X\r");
     const std::string got = c.readReply();
     EXPECT_EQ(got.size(), 109u);
-    EXPECT_GE(elapsedMs(t0), 200); // 109 bytes at 480/s is 227 ms; the first little chunk goes at once
+    EXPECT_GE(elapsedMs(t0), 220); // 109 bytes at 480/s: 227 ms, each chunk arriving when its last byte would
+}
+
+// A throttled line is slow both ways: a command is answered only once its last byte would have
+// come down the line.
+TEST(SimFaults, ThrottlePacesWhatTheHandsetReceives) {
+    HandsetSim sim;
+    Client c(sim.start());
+    ASSERT_EQ(c.at("E0"), "ATE0\r\r\nOK\r\n");
+    sim.setThrottle(4800); // 480 bytes a second
+    sim.addCanned(CannedReply{"+X*", "\r\nOK\r\n", -1, -1, DropMode::None, -1});
+    const auto t0 = std::chrono::steady_clock::now();
+    c.send("AT+X" + std::string(95, 'y') + "\r"); // 100 bytes: 208 ms of line time
+    EXPECT_EQ(c.readReply(), "\r\nOK\r\n");
+    const long ms = elapsedMs(t0);
+    EXPECT_GE(ms, 190);
+    EXPECT_LT(ms, 600);
 }
 
 TEST(SimFaults, UnthrottledMegabyteIsNotHeldBack) {

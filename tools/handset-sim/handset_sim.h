@@ -175,7 +175,7 @@ struct Faults {
     bool silent = false;   // swallow everything: no echo, no reply (a dead or switched-off handset)
     bool bytewise = false; // write replies one byte at a time ...
     int byteGapMs = 1;     // ... with this pause between bytes
-    int throttleBaud = 0;  // > 0: output paced to this line rate, 10 bits a byte
+    int throttleBaud = 0;  // > 0: the line runs at this rate both ways, 10 bits a byte
     int sendError = 0;     // > 0: +CMGS and +CMSS answer +CMS ERROR: <sendError>
 };
 
@@ -203,7 +203,8 @@ enum class DropMode {
 
 // A canned reply replaces the handset's own answer to one command line.
 struct CannedReply {
-    std::string command;            // the text after "AT", case-insensitive; a trailing '*' matches a prefix
+    std::string command;            // the text after "AT", case-insensitive; a trailing '*' matches a prefix;
+                                    // "" is the bare "AT"
     std::string reply;              // exact bytes sent after the echo ("" = no answer at all)
     int delayMs = -1;               // -1: Faults::replyDelayMs
     int times = -1;                 // answer this many times, then fall back to the handset (-1: always)
@@ -308,6 +309,10 @@ std::string encodeDeliverPdu(const std::string &from, const std::string &textUtf
                              const std::string &smsc = "");
 std::string encodeSubmitPdu(const std::string &to, const std::string &textUtf8, int messageRef = 0,
                             const std::string &smsc = "");
+// One part (seq of parts, reference ref) of a concatenated DELIVER: a user-data header with the
+// 8-bit concatenation element, then at most 153 septets or 67 UCS2 characters.
+std::string encodeDeliverPartPdu(const std::string &from, const std::string &textUtf8, int ref, int parts,
+                                 int seq, const std::string &timestamp = "05/03/17,14:30:00+32");
 
 // ----------------------------------------------------------------------------------------------
 // What the handset saw

@@ -151,6 +151,7 @@ void Engine::reset(bool factory) {
     cmgf_ = sc.cmgf;
     if (!cs::charsetByName(sc.charset, charset_))
         charset_ = cs::Charset::Gsm;
+    resetStartup();
     if (factory) {
         pbSel_ = sc.phonebooks.empty() ? "" : sc.phonebooks.front().name;
         for (size_t i = 0; i < 3; ++i)
@@ -405,6 +406,7 @@ const Engine::HandlerRow Engine::kHandlers[] = {
     {"+CMGW", &Engine::cmdCmgw},     {"+CMGS", &Engine::cmdCmgw},     {"+CMSS", &Engine::cmdCmss},
     {"+CSCA", &Engine::cmdCsca},
 };
+const size_t Engine::kHandlerCount = sizeof kHandlers / sizeof kHandlers[0];
 
 Engine::Result Engine::execute(const std::string &cmd, Reply &r) {
     size_t i = 0;
@@ -466,6 +468,9 @@ Engine::Result Engine::extended(const std::string &name, Op op, const std::strin
     for (const auto &row : kHandlers)
         if (name == row.name)
             return (this->*row.fn)(name, op, p, r);
+    for (const HandlerRow *row = kStartupHandlers; row->name; ++row)
+        if (name == row->name)
+            return (this->*row->fn)(name, op, p, r);
     note("unknown command " + name);
     return error();
 }

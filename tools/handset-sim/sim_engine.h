@@ -67,6 +67,7 @@ class Engine {
         Handler fn;
     };
     static const HandlerRow kHandlers[];
+    static const size_t kHandlerCount;
 
     static Result ok() { return {}; }
     static Result error() { return {Result::Error, 0}; }
@@ -119,6 +120,26 @@ class Engine {
     Result cmdCmss(const std::string &name, Op op, const Params &p, Reply &r);
     Result cmdCsca(const std::string &name, Op op, const Params &p, Reply &r);
     Result finishPdu(Reply &r);
+
+    // start-up and network commands (sim_startup.cpp)
+    static const HandlerRow kStartupHandlers[]; // ends with a null row
+    void resetStartup();
+    bool radioOn() const;
+    Result cmdCfun(const std::string &name, Op op, const Params &p, Reply &r);
+    Result cmdCpin(const std::string &name, Op op, const Params &p, Reply &r);
+    Result cmdCreg(const std::string &name, Op op, const Params &p, Reply &r);
+    Result cmdCops(const std::string &name, Op op, const Params &p, Reply &r);
+    Result cmdCpas(const std::string &name, Op op, const Params &p, Reply &r);
+    Result cmdCnmi(const std::string &name, Op op, const Params &p, Reply &r);
+    Result cmdGcap(const std::string &name, Op op, const Params &p, Reply &r);
+    Result cmdClac(const std::string &name, Op op, const Params &p, Reply &r);
+    struct StartupState {
+        int cfun = 1;
+        int cregN = 0;
+        int cgregN = 0;
+        int copsFormat = 0;
+        int cnmi[5] = {0, 0, 0, 0, 0};
+    } startup_;
 
     // V.250 state
     bool echo_ = true;

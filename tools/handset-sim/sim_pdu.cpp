@@ -395,6 +395,59 @@ std::string encodeSubmitPdu(const std::string &to, const std::string &textUtf8, 
     return withSc(smsc, tp);
 }
 
+std::string encodeDeliverPartPdu(const std::string &from, const std::string &textUtf8, int ref, int parts,
+                                 int seq, const std::string &timestamp) {
+    if (parts < 1 || parts > 255 || seq < 1 || seq > parts)
+        throw std::invalid_argument("bad part numbers");
+    // Concatenation information element, 8-bit reference (23.040 9.2.3.24.1): six octets with
+    // its length octet, which 7-bit text follows after one fill bit (seven septets in all).
+    const uint8_t udh[6] = {0x05, 0x00, 0x03, static_cast<uint8_t>(ref & 0xFF), static_cast<uint8_t>(parts),
+                            static_cast<uint8_t>(seq)};
+    std::vector<uint8_t> tp{0x44}; // DELIVER with a user-data header
+    if (!pdu::encodeAddress(from, 129, tp))
+        throw std::invalid_argument("bad originating number: " + from);
+    tp.push_back(0x00); // PID
+    int f[7];
+    if (!pdu::parseTimestamp(timestamp, f))
+        throw std::invalid_argument("bad time stamp: " + timestamp);
+    const std::u32string text = cs::decodeUtf8Lenient(textUtf8);
+    std::vector<uint8_t> codes(7, 0); // room for the header and its fill bit
+    bool gsm = true;
+    for (char32_t c : text)
+        if (!cs::toGsm(c, codes)) {
+            gsm = false;
+            break;
+        }
+    std::vector<uint8_t> ud;
+    uint8_t dcs = 0x00;
+    if (gsm) {
+        if (codes.size() > 160)
+            throw std::invalid_argument("text longer than 153 septets");
+        ud.push_back(static_cast<uint8_t>(codes.size()));
+        auto packed = packSeptets(codes);
+        std::copy(udh, udh + 6, packed.begin());
+        ud.insert(ud.end(), packed.begin(), packed.end());
+    } else {
+        const auto units = cs::toUtf16(text);
+        if (units.size() > 67)
+            throw std::invalid_argument("UCS2 text longer than 67 characters");
+        dcs = 0x08;
+        ud.push_back(static_cast<uint8_t>(6 + units.size() * 2));
+        ud.insert(ud.end(), udh, udh + 6);
+        for (uint16_t u : units) {
+            ud.push_back(static_cast<uint8_t>(u >> 8));
+            ud.push_back(static_cast<uint8_t>(u & 0xFF));
+        }
+    }
+    tp.push_back(dcs);
+    for (int i = 0; i < 6; ++i)
+        tp.push_back(static_cast<uint8_t>((f[i] % 10) << 4 | (f[i] / 10)));
+    const int z = f[6] < 0 ? -f[6] : f[6];
+    tp.push_back(static_cast<uint8_t>((z % 10) << 4 | (z / 10) | (f[6] < 0 ? 0x08 : 0)));
+    tp.insert(tp.end(), ud.begin(), ud.end());
+    return withSc("", tp);
+}
+
 namespace pdu {
 
 bool parseTimestamp(const std::string &text, int f[7]) {

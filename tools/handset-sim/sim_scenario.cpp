@@ -324,7 +324,8 @@ void parseFaults(const Json &j, Faults &f, const std::string &path) {
     getInt(j, "send_error", f.sendError, path, 0, 511);
 }
 
-CannedReply parseCanned(const Json &v, const std::string &command, const std::string &p) {
+// `keyed`: the command is the object key (the {command: reply} form); else the entry names it.
+CannedReply parseCanned(const Json &v, const std::string &command, const std::string &p, bool keyed) {
     CannedReply c;
     c.command = command;
     if (v.is_string()) {
@@ -332,9 +333,10 @@ CannedReply parseCanned(const Json &v, const std::string &command, const std::st
         return c;
     }
     checkKeys(v, p, {"command", "reply", "hex", "delay_ms", "times", "drop", "restore_after_ms"});
-    getString(v, "command", c.command, p);
-    if (c.command.empty())
+    // An empty command is the bare "AT"; in an array the key itself must be there.
+    if (!keyed && !v.contains("command"))
         bad(p + ".command", "missing");
+    getString(v, "command", c.command, p);
     if (v.contains("reply") && v.contains("hex"))
         bad(p, "give reply or hex, not both");
     getString(v, "reply", c.reply, p);
@@ -455,12 +457,12 @@ Scenario parseScenario(const std::string &jsonText) {
         const std::string p = root + ".canned";
         if (c2.is_object()) {
             for (auto it = c2.begin(); it != c2.end(); ++it)
-                s.canned.push_back(parseCanned(it.value(), it.key(), p + "." + it.key()));
+                s.canned.push_back(parseCanned(it.value(), it.key(), p + "." + it.key(), true));
         } else if (c2.is_array()) {
             for (size_t i = 0; i < c2.size(); ++i) {
                 if (!c2[i].is_object())
                     bad(p + "[" + std::to_string(i) + "]", "must be an object with a command");
-                s.canned.push_back(parseCanned(c2[i], "", p + "[" + std::to_string(i) + "]"));
+                s.canned.push_back(parseCanned(c2[i], "", p + "[" + std::to_string(i) + "]", false));
             }
         } else {
             bad(p, "must be an object (command -> reply) or an array");

@@ -86,6 +86,11 @@ struct HandsetSim::Impl : OutputSink {
     std::deque<Item> q;
     Clock::time_point lastDue;
     Clock::time_point lineFree; // throttle: the line is busy until then
+    // Throttled input: bytes the client wrote that have not yet come down the line at its rate
+    // (the last of them arrives at rxLineFree); the engine sees each byte only once it would have.
+    std::string rxPending;
+    Link rxLink = Link::Pty;
+    Clock::time_point rxLineFree;
     Clock::time_point nextByte; // bytewise: the next byte not before then
     Clock::time_point lastWrite;
     bool restorePending = false;
@@ -170,7 +175,7 @@ struct HandsetSim::Impl : OutputSink {
         clients = 0;
         if (inotifyFd >= 0)
             ::inotify_add_watch(inotifyFd, name, IN_OPEN | IN_CLOSE_WRITE | IN_CLOSE_NOWRITE);
-        lineFree = nextByte = lastDue = Clock::now();
+        lineFree = nextByte = lastDue = rxLineFree = Clock::now();
         relink();
         record(Direction::Note, "pty " + slave);
     }
@@ -183,6 +188,7 @@ struct HandsetSim::Impl : OutputSink {
         master = slaveHold = -1;
         slave.clear();
         q.clear();
+        rxPending.clear();
     }
 
     void relink() {
@@ -321,9 +327,56 @@ struct HandsetSim::Impl : OutputSink {
         const size_t ctl = static_cast<uint8_t>(buf[0]);
         if (ctl + 1 >= static_cast<size_t>(n))
             return;
-        active = Link::Irda;
-        record(Direction::In, std::string(buf + ctl + 1, static_cast<size_t>(n) - ctl - 1));
-        eng.feed(buf + ctl + 1, static_cast<size_t>(n) - ctl - 1, *this);
+        received(Link::Irda, buf + ctl + 1, static_cast<size_t>(n) - ctl - 1);
+    }
+
+    static std::chrono::nanoseconds byteTime(int baud) { return std::chrono::nanoseconds(10'000'000'000LL / baud); }
+
+    // Bytes read from a link. Unthrottled they go to the engine at once; throttled they queue and
+    // reach it at the line rate (feedDue), as a handset at that baud rate receives them.
+    void received(Link from, const char *data, size_t n) {
+        record(Direction::In, std::string(data, n));
+        const int baud = eng.sc.faults.throttleBaud;
+        if (baud <= 0 && rxPending.empty()) {
+            active = from;
+            eng.feed(data, n, *this);
+            noteDiagnostics();
+            return;
+        }
+        if (!rxPending.empty() && rxLink != from)
+            rxPending.clear(); // the other link's half-received bytes are lost with the switch
+        rxLink = from;
+        rxPending.append(data, n);
+        if (baud > 0)
+            rxLineFree = std::max(rxLineFree, Clock::now()) + byteTime(baud) * static_cast<int64_t>(n);
+    }
+
+    // Hands the engine the queued input that has come down the line by now; lowers `timeout` to
+    // when the next few bytes will have.
+    void feedDue(Clock::duration &timeout) {
+        if (rxPending.empty())
+            return;
+        const int baud = eng.sc.faults.throttleBaud;
+        const Clock::time_point now = Clock::now();
+        size_t n = rxPending.size();
+        if (baud > 0 && rxLineFree > now) {
+            const auto perByte = byteTime(baud);
+            const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(rxLineFree - now);
+            const auto notYet = std::min<size_t>(n, static_cast<size_t>((left + perByte - std::chrono::nanoseconds(1)) / perByte));
+            n -= notYet;
+            if (notYet > 0) {
+                // Wake when about 5 ms more of line time has come in, or all of it.
+                const size_t chunk = std::max<size_t>(1, static_cast<size_t>(baud / 2000));
+                const auto wait = notYet > chunk ? left - perByte * static_cast<int64_t>(notYet - chunk) : left;
+                timeout = std::min(timeout, std::chrono::duration_cast<Clock::duration>(wait));
+            }
+        }
+        if (n == 0)
+            return;
+        const std::string bytes = rxPending.substr(0, n);
+        rxPending.erase(0, n);
+        active = rxLink;
+        eng.feed(bytes.data(), bytes.size(), *this);
         noteDiagnostics();
     }
 
@@ -383,12 +436,6 @@ struct HandsetSim::Impl : OutputSink {
             Clock::time_point ready = now;
             if (f.bytewise)
                 ready = std::max(ready, nextByte);
-            if (f.throttleBaud > 0)
-                ready = std::max(ready, lineFree);
-            if (ready > now) {
-                timeout = ready - now;
-                return -1;
-            }
             size_t n = it.bytes.size() - it.off;
             if (f.bytewise)
                 n = 1;
@@ -398,6 +445,13 @@ struct HandsetSim::Impl : OutputSink {
                 // Chunks of about 5 ms of line time keep the pace smooth without a wake-up per byte.
                 const size_t chunk = std::max<size_t>(1, static_cast<size_t>(f.throttleBaud / 2000));
                 n = std::min(n, chunk);
+                // A chunk reaches the client when its last byte would have: its line time starts
+                // when the line is free (or when the item became due) and it is written at the end.
+                ready = std::max(ready, std::max(lineFree, it.due) + perByte * static_cast<int64_t>(n));
+            }
+            if (ready > now) {
+                timeout = ready - now;
+                return -1;
             }
             const ssize_t w = writeLink(it, n);
             if (w < 0) {
@@ -418,7 +472,7 @@ struct HandsetSim::Impl : OutputSink {
             if (f.bytewise)
                 nextByte = after + std::chrono::milliseconds(f.byteGapMs);
             if (f.throttleBaud > 0)
-                lineFree = std::max(lineFree, now) + perByte * w;
+                lineFree = std::max(lineFree, it.due) + perByte * w;
             if (it.off >= it.bytes.size())
                 q.pop_front();
         }
@@ -429,7 +483,8 @@ struct HandsetSim::Impl : OutputSink {
         std::unique_lock<std::mutex> lk(mu);
         while (!stopReq) {
             Clock::duration timeout;
-            const int blocked = writeDue(timeout);
+            const int blocked = writeDue(timeout); // sets timeout afresh
+            feedDue(timeout);                      // what it feeds is written on the next pass
             if (restorePending) {
                 const Clock::time_point now = Clock::now();
                 if (restoreAt <= now) {
@@ -484,12 +539,8 @@ struct HandsetSim::Impl : OutputSink {
             if (masterIdx >= 0 && master == fds[masterIdx].fd && (fds[masterIdx].revents & POLLIN)) {
                 char buf[4096];
                 const ssize_t n = ::read(master, buf, sizeof buf);
-                if (n > 0) {
-                    active = Link::Pty;
-                    record(Direction::In, std::string(buf, static_cast<size_t>(n)));
-                    eng.feed(buf, static_cast<size_t>(n), *this);
-                    noteDiagnostics();
-                }
+                if (n > 0)
+                    received(Link::Pty, buf, static_cast<size_t>(n));
             }
         }
     }

@@ -7,9 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -272,6 +274,40 @@ TEST_F(Sinks, ConsoleAndLogFileWithBanners) {
     EXPECT_EQ(log.rfind(stars + "\n* Begin at ", 0), 0u) << log;
     EXPECT_NE(log.find("hello\nx" + stars + "\n* End at "), std::string::npos) << log;
     EXPECT_EQ(log.substr(log.size() - 3), "*\n\n"); // the end banner is followed by a line feed
+}
+
+// The console cannot take the text: the failure is shown through the host's message box and the
+// print answers -1; the other sinks still get the text.
+TEST_F(Sinks, AFailedConsoleWriteIsShownInAMessageBox) {
+    struct Shown {
+        std::vector<std::pair<std::string, std::string>> boxes;
+        static void hook(const char *text, const char *title, void *ctx) {
+            static_cast<Shown *>(ctx)->boxes.emplace_back(text, title);
+        }
+    } shown;
+    CnsVos_setMessageBoxHook(Shown::hook, &shown);
+    const int saved = dup(STDERR_FILENO);
+    const int readOnly = open("/dev/null", O_RDONLY);
+    ASSERT_GE(saved, 0);
+    ASSERT_GE(readOnly, 0);
+    dup2(readOnly, STDERR_FILENO); // a write there fails with EBADF
+    ASSERT_EQ(StdoutConsole_init(), 0);
+    const int32_t r = printLine("lost");
+    FakeEdit edit;
+    StdoutEditHost host = edit.host();
+    ASSERT_EQ(StdoutEdit_init(&host), 0);
+    const int32_t withEdit = printLine("kept");
+    dup2(saved, STDERR_FILENO);
+    close(saved);
+    close(readOnly);
+    CnsVos_setMessageBoxHook(nullptr, nullptr);
+
+    EXPECT_EQ(r, -1);
+    ASSERT_GE(shown.boxes.size(), 1u);
+    EXPECT_EQ(shown.boxes[0].first, "write stdout fail: " + std::to_string(EBADF));
+    EXPECT_EQ(shown.boxes[0].second, "info");
+    EXPECT_EQ(withEdit, 6) << "the edit sink's count when the console fails";
+    EXPECT_EQ(edit.text, "kept\r\n");
 }
 
 TEST_F(Sinks, EditSinkTurnsLineFeedsIntoCrLfAndKeepsHistory) {

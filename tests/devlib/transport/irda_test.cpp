@@ -379,3 +379,32 @@ TEST_F(Irda, AStaleSocketIsReplacedAndALiveOneKept) {
 }
 
 } // namespace
+
+namespace {
+int32_t idlePoll(void *) { return 0; }
+} // namespace
+
+// Every poll slot taken: the connect fails with -201, the link to the device is closed again, and
+// a connect succeeds once a slot is free.
+TEST_F(Irda, AFullPollTableFailsTheOpenCleanly) {
+    Device &d = addDevice(0x1234, "Phone", "IrDA:IrCOMM", 60);
+    int fillers = 0;
+    while (VosPoll_add(Vos_pollTable(), idlePoll, &fillers) == 0)
+        ++fillers;
+    ASSERT_GT(fillers, 0);
+    CnsSock *sock = connect(DV_E_FULL);
+    char buf[8];
+    EXPECT_EQ(CnsSock_recv(sock, buf, sizeof buf), DV_E_CLOSED);
+
+    ASSERT_GE(d.conn, 0) << "the device took the link before the transport failed";
+    char byte;
+    pollfd pfd{d.conn, POLLIN, 0};
+    ASSERT_EQ(poll(&pfd, 1, 1000), 1);
+    EXPECT_EQ(recv(d.conn, &byte, 1, 0), 0) << "the failed open closed its link";
+    close(d.conn);
+    d.conn = -1;
+
+    VosPoll_remove(Vos_pollTable(), idlePoll, &fillers);
+    EXPECT_EQ(CnsSock_open(sock), 0);
+    EXPECT_GE(d.conn, 0);
+}

@@ -429,3 +429,28 @@ TEST_F(SerialPort, IoErrorsCloseThePort) {
 }
 
 } // namespace
+
+namespace {
+int32_t idlePoll(void *) { return 0; }
+} // namespace
+
+// Every poll slot taken: the open fails with -201 and leaves nothing behind (the port is neither
+// held nor watched), and it succeeds once a slot is free again.
+TEST_F(SerialPort, AFullPollTableFailsTheOpenCleanly) {
+    int fillers = 0;
+    while (VosPoll_add(Vos_pollTable(), idlePoll, &fillers) == 0)
+        ++fillers;
+    ASSERT_GT(fillers, 0);
+    t = Cns232_newPath(slavePath.c_str(), 115200, 2048, 2048);
+    CnsSock *sock = Cns232_toSock(t);
+    EXPECT_EQ(CnsSock_open(sock), DV_E_FULL);
+    char buf[8];
+    EXPECT_LE(CnsSock_send(sock, "AT\r", 3), 0) << "nothing goes out on a port that is not open";
+    EXPECT_EQ(CnsSock_recv(sock, buf, sizeof buf), DV_E_CLOSED);
+
+    VosPoll_remove(Vos_pollTable(), idlePoll, &fillers);
+    Cns232 *other = Cns232_newPath(slavePath.c_str(), 115200, 2048, 0);
+    EXPECT_EQ(CnsSock_open(Cns232_toSock(other)), 0) << "the failed open must not hold the port";
+    Cns232_delete(other);
+    EXPECT_EQ(CnsSock_open(sock), 0);
+}
