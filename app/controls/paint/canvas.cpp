@@ -249,10 +249,18 @@ TqvCanvas::ClipState TqvCanvas::saveClip() const
     return s;
 }
 
+void TqvCanvas::setClipRegion(const QRegion &region)
+{
+    // Qt 6.4 ignores a new clip region after setClipping(false) unless clipping is switched on
+    // again first.
+    painter_.setClipping(true);
+    painter_.setClipRegion(region);
+}
+
 void TqvCanvas::restoreClip(const ClipState &state)
 {
     if (state.clipped)
-        painter_.setClipRegion(state.region);
+        setClipRegion(state.region);
     else
         painter_.setClipping(false);
 }
@@ -260,16 +268,13 @@ void TqvCanvas::restoreClip(const ClipState &state)
 void TqvCanvas::excludeClipRect(const TRect &r)
 {
     const QRegion base = painter_.hasClipping() ? painter_.clipRegion() : deviceRegion();
-    painter_.setClipRegion(r.isEmpty() ? base : base.subtracted(QRegion(r.toQRect())));
+    setClipRegion(r.isEmpty() ? base : base.subtracted(QRegion(r.toQRect())));
 }
 
 void TqvCanvas::intersectClipRect(const TRect &r)
 {
     const QRect q = r.isEmpty() ? QRect() : r.toQRect();
-    if (painter_.hasClipping())
-        painter_.setClipRegion(painter_.clipRegion().intersected(QRegion(q)));
-    else
-        painter_.setClipRegion(QRegion(q));
+    setClipRegion(painter_.hasClipping() ? painter_.clipRegion().intersected(QRegion(q)) : QRegion(q));
 }
 
 int DrawText(QPainter &painter, const QFont &font, const QColor &color, const QString &text, TRect &r,
@@ -331,10 +336,10 @@ int DrawText(QPainter &painter, const QFont &font, const QColor &color, const QS
     painter.setFont(font);
     painter.setPen(color);
     painter.setBrush(Qt::NoBrush);
-    if (painter.hasClipping())
-        painter.setClipRegion(painter.clipRegion().intersected(QRegion(r.toQRect())));
-    else
-        painter.setClipRect(r.toQRect());
+    const QRegion clip = painter.hasClipping() ? painter.clipRegion().intersected(QRegion(r.toQRect()))
+                                               : QRegion(r.toQRect());
+    painter.setClipping(true); // see TqvCanvas::setClipRegion
+    painter.setClipRegion(clip);
     painter.drawText(r.toQRect(), qflags | align, shown);
     painter.restore();
     return height;

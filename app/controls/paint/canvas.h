@@ -132,6 +132,7 @@ private:
     bool hasBrush() const;
     bool hasPen() const;
     QRegion deviceRegion() const;
+    void setClipRegion(const QRegion &region);
 
     QPainter &painter_;
     QPalette palette_;
