@@ -521,7 +521,13 @@ void TqvNavBarDropTargetLinkPainter::DrawTargetLink(TqvCanvas &canvas, TPoint a,
         return;
     canvas.setPen(color);
     canvas.setBrush(color);
-    canvas.polygon({a, f, e, a, d, c, b, d});
+    // The outline A, F, E, A, D, C, B, D is two wedges (A-F-E and D-C-B) joined by the bar A-D.
+    // Filled as one polygon the wedges cancel where they overlap, leaving a gap in the middle of
+    // the mark; drawn as its parts the whole mark is solid.
+    canvas.polygon({a, f, e});
+    canvas.polygon({d, c, b});
+    canvas.line(a, d);
+    canvas.line(d, a);
 }
 
 void TqvNavBarDropTargetGroupPainter::DrawTargetGroup(TqvCanvas &canvas, const TRect &r,

@@ -354,7 +354,8 @@ public:
     static const TqvDropTargetLinkPainterClass Class;
 };
 
-// One polygon through A, F, E, A, D, C, B, D filled (brush and pen) in the colour.
+// The mark outlined by A, F, E, A, D, C, B, D filled (brush and pen) in the colour: the wedges
+// A-F-E and D-C-B and the bar A-D, solid where the wedges overlap.
 class TqvNavBarDropTargetLinkPainter : public TqvBaseDropTargetLinkPainter {
 public:
     static void DrawTargetLink(TqvCanvas &canvas, TPoint a, TColor color, TPoint b, TPoint c, TPoint d, TPoint e,
