@@ -111,7 +111,8 @@ private:
 
 // (Re)starts the theme state with a backend (the Linux one when none is given): any earlier state is
 // shut down first; the themes-active flag is read and, with a Qt application, theme changes are
-// watched.
+// watched. The program calls it once its QApplication exists (state made earlier, on first use,
+// watches nothing).
 void InitThemeLibrary(std::unique_ptr<ThemeBackend> backend = nullptr);
 // Shuts the theme state down: every cached handle is closed and the notificator list dropped.
 void DoneThemeLibrary();
