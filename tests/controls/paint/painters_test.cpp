@@ -715,3 +715,14 @@ TEST_F(Painters, TinyRectanglesStayInside)
         }
     }
 }
+
+TEST_F(Painters, AClassTheThemeLacksFallsBackToTheBase)
+{
+    InitThemeLibrary(std::make_unique<RecordingThemeBackend>(std::vector<QString>{"Button"}));
+    ASSERT_TRUE(AreVisualStylesAvailable());
+    const TRect r(5, 5, 25, 21);
+    QImage xp = blank(), base = blank();
+    paint(xp, [&](TqvCanvas &c) { TqvNavBarXPSelectionPainter::DrawSelection(c, r, sHotTracked, kFace); });
+    paint(base, [&](TqvCanvas &c) { TqvNavBarSelectionPainter::DrawSelection(c, r, sHotTracked, kFace); });
+    EXPECT_TRUE(xp == base);
+}
