@@ -1,0 +1,20 @@
+// Runs the paint tests on a Qt application with the Fusion style's standard palette, so every probed
+// colour is the same on every desktop.
+#include "controls/paint/theme.h"
+
+#include <QApplication>
+#include <QStyle>
+#include <QStyleFactory>
+#include <gtest/gtest.h>
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setPalette(QApplication::style()->standardPalette());
+    ::testing::InitGoogleTest(&argc, argv);
+    const int rc = RUN_ALL_TESTS();
+    controls::DoneThemeLibrary();
+    return rc;
+}
