@@ -72,8 +72,9 @@ TEST(TableCrash, KilledWhileSavingTheFileIsOldOrNew)
     }
     // Everything else in the folder is an abandoned temporary; the next save clears them away.
     for (const std::string &name : dir.list()) {
-        if (name != "Smsinfo.cds")
+        if (name != "Smsinfo.cds") {
             EXPECT_EQ(name.rfind(".Smsinfo.cds.tmp.", 0), 0u) << name;
+        }
     }
     ASSERT_TRUE(a.save(path));
     EXPECT_EQ(dir.list(), std::vector<std::string>{"Smsinfo.cds"});
