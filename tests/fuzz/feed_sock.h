@@ -24,6 +24,9 @@ struct FeedSock {
 
     FeedSock(const uint8_t *bytes, size_t count) : data(bytes), size(count) {
         sock.self = this;
+        sock.open = [](CnsSock *) -> int32_t { return 0; };
+        sock.close = [](CnsSock *) -> int32_t { return 0; };
+        sock.nop = [](CnsSock *) -> int32_t { return 0; };
         sock.send = [](CnsSock *s, const void *buf, int32_t len, int32_t, int32_t) -> int32_t {
             FUZZ_CHECK(buf && len >= 0);
             self(s)->sent += static_cast<size_t>(len);
