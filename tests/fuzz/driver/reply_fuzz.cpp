@@ -91,10 +91,13 @@ void infoExchanges(AtTe *te) {
     FUZZ_CHECK(info != nullptr);
     InfoItf *itf = &info->itf;
     char a[48], b[48];
-    int32_t value = -7;
-    checkResult(itf->getBattery(itf, &value));
-    checkResult(itf->getSignal(itf, &value));
-    FUZZ_CHECK(value >= -7 && value <= 100);
+    int32_t level = -7, signal = -7;
+    int32_t r = itf->getBattery(itf, &level);
+    checkResult(r);
+    FUZZ_CHECK(r < 0 ? level == -7 : level >= 0 && level <= 100); // percent
+    r = itf->getSignal(itf, &signal);
+    checkResult(r);
+    FUZZ_CHECK(r < 0 ? signal == -7 : signal >= -1 && signal <= 100);
     PhoneTime t;
     checkResult(itf->getClock(itf, &t));
     checkResult(itf->getNum(itf, a, sizeof a));
