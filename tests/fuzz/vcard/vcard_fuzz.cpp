@@ -124,20 +124,30 @@ void checkRoundTrip(const std::string &value, int32_t charset) {
     }
 }
 
-// A card's last line is complete at the end of the data, so a first piece whose last line begins
-// with "END:VCARD" may read differently from the whole input (where more of that line could follow).
+// A card's last line is complete at the end of the data, so a first piece whose last logical line
+// (folded lines joined) begins with "END:VCARD" may read differently from the whole input (where
+// more of that line could follow).
 bool endsWithEnd(const uint8_t *data, size_t n) {
     std::string s(reinterpret_cast<const char *>(data), n);
     while (!s.empty() && (s.back() == '\r' || s.back() == '\n'))
         s.pop_back();
-    size_t start = s.find_last_of("\r\n");
-    s = s.substr(start == std::string::npos ? 0 : start + 1);
-    if (s.size() < 9)
-        return false;
-    for (size_t i = 0; i < 9; ++i)
-        if (std::toupper(static_cast<unsigned char>(s[i])) != "END:VCARD"[i])
+    for (;;) {
+        size_t start = s.find_last_of("\r\n");
+        std::string line = s.substr(start == std::string::npos ? 0 : start + 1);
+        bool folded = !line.empty() && (line[0] == ' ' || line[0] == '\t');
+        if (folded && start != std::string::npos) {
+            s.resize(start); // a continuation: its logical line began further up
+            while (!s.empty() && (s.back() == '\r' || s.back() == '\n'))
+                s.pop_back();
+            continue;
+        }
+        if (line.size() < 9)
             return false;
-    return true;
+        for (size_t i = 0; i < 9; ++i)
+            if (std::toupper(static_cast<unsigned char>(line[i])) != "END:VCARD"[i])
+                return false;
+        return true;
+    }
 }
 
 } // namespace
