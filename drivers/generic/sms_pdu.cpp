@@ -538,7 +538,14 @@ extern "C" int32_t SmsPdu_encodeSubmit(const SmsPduRec *rec, uint8_t *out, size_
             udl = h + dataOctets;
         }
     }
-    out[dcsPos] = static_cast<uint8_t>(coding | rec->dcs);
+    const uint8_t dcs = static_cast<uint8_t>(coding | rec->dcs);
+    // The caller's coding bits may add a message class, never change the alphabet the user data was
+    // written in: TP-UDL would count the wrong units and the message would be misread.
+    if (alphabetOf(dcs) != alphabetOf(coding)) {
+        std::memset(out, 0, outSize);
+        return DV_E_ARG;
+    }
+    out[dcsPos] = dcs;
     out[udlPos] = static_cast<uint8_t>(udl);
     return static_cast<int32_t>(pos + h + dataOctets);
 }
