@@ -328,6 +328,13 @@ void Framer::scanLine(bool blank, size_t headLen) {
         beginLine();
         return;
     }
+    if (echoSeen_ && !noise_) {
+        // The echo went by (read by a prompt wait): the reply follows, with or without the line end
+        // that should open it.
+        enterReply();
+        lineDone();
+        return;
+    }
     const bool otherEcho = beginsWithAt(headLen);
     if (echoOn_ || otherEcho || noise_) {
         // Not this command's: an echoing handset puts nothing of a reply before its echo, and

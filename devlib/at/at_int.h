@@ -76,6 +76,13 @@ class Framer {
     /* Raw text was sent after the command (the PDU after a "> " prompt): a line of hex digits
      * before the reply is its echo. */
     void dataSent();
+    /* Bytes were read past the framer (a prompt wait, a drain): the next byte starts a line. */
+    void lineStart() { byte_ = Byte::Line; }
+    /* The command's echo was read past the framer (by a prompt wait). */
+    void echoRead() {
+        echoSeen_ = true;
+        echoOn_ = true;
+    }
 
     /* The reply to the last command has not been read through its final result (a time-out, a
      * reply left half read): more of it may still arrive. */

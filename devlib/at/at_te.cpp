@@ -116,8 +116,10 @@ int32_t dropStale(AtTe *te, int32_t quietMs) {
             break;
     }
     CnsSock_setOpt(te->sock, CNSSOCK_SO_RCVTIMEO, old);
-    if (dropped > 0)
+    if (dropped > 0) {
+        te->framer.lineStart();
         Stdout_printf("AtTe: %d bytes of an earlier reply dropped\n", static_cast<int>(dropped));
+    }
     return c == DV_E_CANCELLED ? c : 0;
 }
 
@@ -454,6 +456,8 @@ extern "C" DV_API int32_t AtTe_waitUntil(AtTe *te, const char *literal, const ch
         // tail and the byte that broke it.
         if ((lead > 0 ? 2 : 0) + tailLen > static_cast<size_t>(kPushBackSize))
             return DV_E_ARG;
+        // What is read here bypasses the framer: it starts again at a line start.
+        te->framer.lineStart();
         for (;;) {
             uint8_t back[kPushBackSize];
             int32_t nBack = 0;
@@ -486,6 +490,7 @@ extern "C" DV_API int32_t AtTe_waitUntil(AtTe *te, const char *literal, const ch
                     return c;
             }
             if (echoLine) {
+                te->framer.echoRead();
                 do
                     c = readChar(te);
                 while (c >= 0 && c != '\r');
