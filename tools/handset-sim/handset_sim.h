@@ -178,6 +178,7 @@ struct Faults {
     // the port, is answered this much later (the echo too with firstEchoLate).
     int firstReplyDelayMs = 0;
     bool firstEchoLate = false;
+    std::string openGreeting; // bytes sent 10 ms after a client opens the port (a start-up banner)
     bool silent = false;   // swallow everything: no echo, no reply (a dead or switched-off handset)
     bool bytewise = false; // write replies one byte at a time ...
     int byteGapMs = 1;     // ... with this pause between bytes

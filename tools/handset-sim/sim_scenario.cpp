@@ -318,10 +318,11 @@ void parseProfile(const Json &j, Profile &pr, const std::string &path) {
 void parseFaults(const Json &j, Faults &f, const std::string &path) {
     checkKeys(j, path,
               {"reply_delay_ms", "silent", "bytewise", "byte_gap_ms", "throttle_baud", "send_error",
-               "first_reply_delay_ms", "first_echo_late"});
+               "first_reply_delay_ms", "first_echo_late", "open_greeting"});
     getInt(j, "reply_delay_ms", f.replyDelayMs, path, 0, 600000);
     getInt(j, "first_reply_delay_ms", f.firstReplyDelayMs, path, 0, 600000);
     getBool(j, "first_echo_late", f.firstEchoLate, path);
+    getString(j, "open_greeting", f.openGreeting, path);
     getBool(j, "silent", f.silent, path);
     getBool(j, "bytewise", f.bytewise, path);
     getInt(j, "byte_gap_ms", f.byteGapMs, path, 0, 60000);

@@ -337,6 +337,29 @@ INSTANTIATE_TEST_SUITE_P(
                   0, "0123456789012345678901234567890", "CGM-B"}),
     [](const auto &row) { return std::string(row.param.name); });
 
+// What a handset says as the port opens is no reply to the link test. Without echo nothing else
+// would tell it from one, and every later reply would go to the command after its own.
+TEST(MsMngConnect, WhatComesAsThePortOpensIsDropped) {
+    Scenario sc = handsetsim::defaultScenario();
+    sc.echo = false;
+    sc.faults.openGreeting = "\r\nOK\r\n";
+    SimSession s(sc);
+    for (int i = 0; i < 2; ++i) {
+        ConnHandle *h = nullptr;
+        PhoneIdent id{};
+        ASSERT_EQ(0, connectTo(s.path(), &h, &id));
+        EXPECT_STREQ("SIMULATED", id.Man);
+        EXPECT_STREQ("HS-1000", id.ModelA);
+        EXPECT_STREQ("HS-1000", id.ModelB);
+        char buf[32];
+        EXPECT_EQ(8, GmcTe_getVer(h->te, buf, sizeof buf));
+        EXPECT_STREQ("R1A 1.00", buf);
+        EXPECT_EQ(0, MsMng_disconnect(h));
+    }
+    const std::string out = s.sim().transcriptText();
+    EXPECT_NE(std::string::npos, out.find("client opened")) << out;
+}
+
 // Identity texts padded with blanks reach the catalogue without them, from every query that hands
 // them out.
 TEST(MsMngConnect, IdentityTextsAreTrimmed) {
