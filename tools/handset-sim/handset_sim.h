@@ -138,6 +138,8 @@ struct Profile {
     // framing
     Layout layout = Layout::Blank;
     bool bareCr = false;             // every line of a reply ends in a lone CR
+    bool bareLf = false;             // every line of a reply ends in a lone LF
+    bool noLeadingEol = false;       // a reply lacks the line end that should open it ("OK\r\n")
     std::string errorText = "ERROR"; // e.g. "COMMAND NOT SUPPORT"
     bool doubleEcho = false;         // the command line is echoed twice
     bool echoCrCrLf = false;         // the echo ends CR CR LF
@@ -172,6 +174,11 @@ struct Profile {
 // Faults (all may change while a client talks to the handset).
 struct Faults {
     int replyDelayMs = 0;  // between the echo and the reply
+    // A handset waking up: the first command after start-up, and after each time a client opens
+    // the port, is answered this much later (the echo too with firstEchoLate).
+    int firstReplyDelayMs = 0;
+    bool firstEchoLate = false;
+    std::string openGreeting; // bytes sent 10 ms after a client opens the port (a start-up banner)
     bool silent = false;   // swallow everything: no echo, no reply (a dead or switched-off handset)
     bool bytewise = false; // write replies one byte at a time ...
     int byteGapMs = 1;     // ... with this pause between bytes

@@ -280,9 +280,11 @@ void parseProfile(const Json &j, Profile &pr, const std::string &path) {
                         "cmgl_no_alpha",   "cmgr_no_stat",     "pdu_same_line",   "pdu_trailing_quote",
                         "cmgl_marks_read", "cmgl_fails",       "cmgr_empty_ok",   "cmgd_empty_error",
                         "cpms_test",       "cpms_extra",       "sca_encoding",    "sca_quotes",
-                        "sca_plus"});
+                        "sca_plus",        "bare_lf",          "no_leading_eol"});
     getEnum(j, "layout", pr.layout, path, kLayout);
     getBool(j, "bare_cr", pr.bareCr, path);
+    getBool(j, "bare_lf", pr.bareLf, path);
+    getBool(j, "no_leading_eol", pr.noLeadingEol, path);
     getString(j, "error_text", pr.errorText, path);
     getBool(j, "double_echo", pr.doubleEcho, path);
     getBool(j, "echo_cr_cr_lf", pr.echoCrCrLf, path);
@@ -315,8 +317,12 @@ void parseProfile(const Json &j, Profile &pr, const std::string &path) {
 
 void parseFaults(const Json &j, Faults &f, const std::string &path) {
     checkKeys(j, path,
-              {"reply_delay_ms", "silent", "bytewise", "byte_gap_ms", "throttle_baud", "send_error"});
+              {"reply_delay_ms", "silent", "bytewise", "byte_gap_ms", "throttle_baud", "send_error",
+               "first_reply_delay_ms", "first_echo_late", "open_greeting"});
     getInt(j, "reply_delay_ms", f.replyDelayMs, path, 0, 600000);
+    getInt(j, "first_reply_delay_ms", f.firstReplyDelayMs, path, 0, 600000);
+    getBool(j, "first_echo_late", f.firstEchoLate, path);
+    getString(j, "open_greeting", f.openGreeting, path);
     getBool(j, "silent", f.silent, path);
     getBool(j, "bytewise", f.bytewise, path);
     getInt(j, "byte_gap_ms", f.byteGapMs, path, 0, 60000);
