@@ -305,7 +305,7 @@ struct OthPbOps {
         if (r < 0)
             return r;
         PbStorInfo info;
-        r = PbAt_queryStor(pb->ctx, &info);
+        r = PbAt_takeStor(pb->ctx, &info);
         if (r < 0)
             return r;
         range = PbAt_walkRange(range, info);

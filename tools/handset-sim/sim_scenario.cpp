@@ -280,7 +280,7 @@ void parseProfile(const Json &j, Profile &pr, const std::string &path) {
                         "cmgl_no_alpha",   "cmgr_no_stat",     "pdu_same_line",   "pdu_trailing_quote",
                         "cmgl_marks_read", "cmgl_fails",       "cmgr_empty_ok",   "cmgd_empty_error",
                         "cpms_test",       "cpms_extra",       "sca_encoding",    "sca_quotes",
-                        "sca_plus"});
+                        "sca_plus",        "pb_intl_without_plus"});
     getEnum(j, "layout", pr.layout, path, kLayout);
     getBool(j, "bare_cr", pr.bareCr, path);
     getString(j, "error_text", pr.errorText, path);
@@ -294,6 +294,7 @@ void parseProfile(const Json &j, Profile &pr, const std::string &path) {
     getBool(j, "pb_ucs2_as_hex8", pr.pbUcs2AsHex8, path);
     getString(j, "pb_extra_fields", pr.pbExtraFields, path);
     getInt(j, "pb_index_offset", pr.pbIndexOffset, path, -1000, 1000);
+    getBool(j, "pb_intl_without_plus", pr.pbIntlWithoutPlus, path);
     getEnum(j, "cpbr_test", pr.cpbrTest, path, kCpbr);
     getBool(j, "cpbs_counts", pr.cpbsCounts, path);
     getInt(j, "list_length_delta", pr.listLengthDelta, path, -200, 200);

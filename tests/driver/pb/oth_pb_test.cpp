@@ -649,7 +649,8 @@ TEST_P(WriteRefused, NothingSent) {
 INSTANTIATE_TEST_SUITE_P(
     Cards, WriteRefused,
     ::testing::Values(
-        RefusalRow{"quoteInName", "BEGIN:VCARD\r\nN:x\";+CMGD=1;\"\r\nTEL:1\r\nEND:VCARD\r\n", 5, DV_E_ARG},
+        // a character the GSM alphabet lacks
+        RefusalRow{"letterGsmLacks", "BEGIN:VCARD\r\nN;CHARSET=UTF-8:Zo\xC3\xAB\r\nTEL:1\r\nEND:VCARD\r\n", 5, DV_E_ARG},
         RefusalRow{"quoteInNumber", "BEGIN:VCARD\r\nN:a\r\nTEL:1\";+CMGD=1;\"\r\nEND:VCARD\r\n", 5, DV_E_ARG},
         RefusalRow{"lineBreakInName",
                    "BEGIN:VCARD\r\nN;ENCODING=QUOTED-PRINTABLE:x=0D=0AAT+CMGD=1\r\nTEL:1\r\nEND:VCARD\r\n", 5,
