@@ -325,7 +325,7 @@ std::string escapeGsmField(std::string_view codes) {
     std::string out;
     for (char ch : codes) {
         const auto b = static_cast<uint8_t>(ch);
-        if (b == '"' || b == '\\' || b == '\r' || b == '\n') {
+        if (b == 0 || b == '"' || b == '\\' || b == '\r' || b == '\n') {
             char buf[4];
             std::snprintf(buf, sizeof buf, "\\%02X", b);
             out += buf;
