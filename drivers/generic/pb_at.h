@@ -14,9 +14,12 @@
  * (-92). Control bytes (below 0x20, 0x7F) never reach a caller's text. Replies are read with every
  * line tested as a final result, so they may carry the blank line before their OK or not.
  *
- * Handset quirks survived: names as unquoted UCS2 hex, names as 8-bit hex while UCS2 is selected,
- * extra trailing fields after the text, entries reported under another index than the one asked,
- * control bytes inside the number, an e-mail address in the number field; "+CPBR=?" answered as a
+ * Handset quirks survived: names as unquoted UCS2 hex, names as 8-bit hex while UCS2 is selected
+ * (also with a terminating 00 byte), extra trailing fields after the text, an empty type field, an
+ * empty field in front of the number, entries reported under another index than the one asked,
+ * control bytes or bytes that are no text inside the number, numbers of type 145 without their
+ * "+", an e-mail address in the number field, GSM names with V.250 escapes; ranges and totals
+ * far beyond any real storage (walks stop at position 65535); "+CPBR=?" answered as a
  * range without parentheses, as "()", as a single location, with extra fields, or with its line
  * after the OK. An empty range or position may be answered with OK or with an error ("+CME ERROR:
  * 21/22", plain ERROR): both mean "nothing there".
@@ -84,7 +87,9 @@ int32_t PbAt_parseRange(std::string_view line, PbRange *out);
 /* "+CPBS: "SM",used,total" (the prefix is optional). 0, or -92 when the storage name is not a
  * quoted string. */
 int32_t PbAt_parseStor(std::string_view line, PbStorInfo *out);
-/* One entry line ("+CPBR: index,number,type,text[,...]"). 0, or -92 for a line that is no entry. */
+/* One entry line ("+CPBR: index,number,[type][,text[,...]]", or "+CPBR: index,,number,..."). The
+ * number comes out as valid UTF-8 without control bytes, with "+" in front for type 145; an empty
+ * type is 0. 0, or -92 for a line that is no entry. */
 int32_t PbAt_parseEntry(std::string_view line, PbEntry *out);
 
 /* The text field of an entry in valid UTF-8, control bytes removed, invalid bytes as U+FFFD. UCS2:
