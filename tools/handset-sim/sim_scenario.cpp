@@ -166,8 +166,9 @@ void parsePhonebooks(const Json &j, std::vector<PhonebookStorage> &out, const st
         checkKeys(s, p, {"first", "last", "number_length", "text_length", "writable", "entries"});
         PhonebookStorage pb;
         pb.name = it.key();
-        getInt(s, "first", pb.first, p, 0, 100000);
-        getInt(s, "last", pb.last, p, 0, 100000);
+        // Up to the absurd ranges some handsets announce ("(1-2000000000)").
+        getInt(s, "first", pb.first, p, 0, 2000000000);
+        getInt(s, "last", pb.last, p, 0, 2000000000);
         getInt(s, "number_length", pb.numberLength, p, 0, 200);
         getInt(s, "text_length", pb.textLength, p, 0, 500);
         getBool(s, "writable", pb.writable, p);
@@ -248,7 +249,7 @@ void parseSms(const Json &j, std::vector<SmsStorage> &out, const std::string &pa
         checkKeys(s, p, {"capacity", "messages"});
         SmsStorage st;
         st.name = it.key();
-        getInt(s, "capacity", st.capacity, p, 0, 10000);
+        getInt(s, "capacity", st.capacity, p, 0, 999999999); // as absurd as handsets announce
         if (s.contains("messages")) {
             if (!s["messages"].is_array())
                 bad(p + ".messages", "must be an array");

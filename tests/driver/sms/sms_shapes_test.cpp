@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -195,6 +196,51 @@ TEST_F(SmsTest, DeletedTwice) {
     ASSERT_NE(nullptr, o);
     EXPECT_EQ(0, OthSms_delete(o));
     EXPECT_EQ(DV_E_ARG, OthSms_delete(o)) << "the freed record is not read";
+}
+
+} // namespace
+
+namespace {
+
+// The scenario file of absurd ranges, read through both objects as the program's download does: in
+// seconds, with every entry and the international number's "+".
+TEST(AbsurdScenario, PhoneBookAndMessagesReadInSeconds) {
+    const char *src = std::getenv("SELVARK_SOURCE_DIR");
+    ASSERT_NE(nullptr, src);
+    simfx::SimSession s(handsetsim::loadScenario(std::string(src) + "/tools/handset-sim/scenarios/absurd-ranges.json"));
+    ASSERT_EQ(0, s.open());
+    ItfMng *mng = ItfMng_new(4);
+    OthPb *pb = OthPb_new(nullptr, mng, s.te());
+    OthSms *sms = OthSms_new(nullptr, mng, s.te());
+    ASSERT_TRUE(mng && pb && sms);
+    const auto t0 = std::chrono::steady_clock::now();
+
+    StorItf *book = &pb->itf.stor;
+    int32_t total = 0, used = 0, first = 0, last = 0, index = -1;
+    ASSERT_EQ(0, book->getStat(book, 0, &total, &used, &first, &last));
+    std::vector<std::string> cards;
+    for (int32_t r = book->readNext(book, 0, &index, 1); r == 1; r = book->readNext(book, 0, &index, 0)) {
+        std::string card(2048, '\0');
+        card.resize(static_cast<size_t>(book->readData(book, card.data(), static_cast<int32_t>(card.size()))));
+        cards.push_back(card);
+    }
+    ASSERT_EQ(2u, cards.size());
+    EXPECT_NE(std::string::npos, cards[0].find("TEL:+8613800000001"));
+
+    StorItf *msgs = &sms->itf.stor;
+    ASSERT_EQ(0, msgs->setStor(msgs, 1));
+    const Listing got = smsfx::listAll(msgs);
+    EXPECT_EQ(0, got.end);
+    ASSERT_EQ(2u, got.entries.size());
+    EXPECT_EQ(3, got.entries[1].index);
+    EXPECT_EQ(1, got.entries[1].rec.listStatus) << "no status in the header: read";
+    ASSERT_EQ(0, msgs->delAll(msgs));
+    EXPECT_TRUE(s.sim().smsStorage("SM")->messages.empty());
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(10));
+
+    EXPECT_EQ(0, OthSms_delete(sms));
+    EXPECT_EQ(0, OthPb_delete(pb));
+    ItfMng_delete(mng);
 }
 
 } // namespace
