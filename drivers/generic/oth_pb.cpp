@@ -140,6 +140,8 @@ struct OthPbOps {
             return DV_E_ARG;
         PbStorInfo info;
         int32_t r = PbAt_queryStor(pb->ctx, &info);
+        // Only a status query leaves its counts for the listing that follows it.
+        pb->ctx->haveStor = false;
         if (r < 0)
             return r;
         *stor = info.stor;
