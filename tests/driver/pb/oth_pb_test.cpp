@@ -1063,6 +1063,10 @@ INSTANTIATE_TEST_SUITE_P(
         ShapeRow{"hex8NamesEndingInZero", {"UCS2"}, nullptr,
                  "+CPBR: 1,\"123\",129,\"4A6F6500\"\r\n+CPBR: 2,\"456\",129,\"416E6E00\"",
                  {{"Joe", "123"}, {"Ann", "456"}}},
+        // "@" is code 0 of the GSM alphabet: some handsets send it raw inside the quotes.
+        ShapeRow{"gsmAtSignAsRawZero", {"GSM"}, nullptr,
+                 std::string("+CPBR: 1,\"555\",129,\"a\0b\"\r\n+CPBR: 2,\"556\",129,\"\0x\"", 49),
+                 {{"a@b", "555"}, {"@x", "556"}}},
         ShapeRow{"internationalWithoutPlus", {"GSM"}, [](Profile &p) { p.pbIntlWithoutPlus = true; }, "",
                  {{"x", "+8613800138000"}}},
         ShapeRow{"bytesThatAreNoText", {"UTF-8"}, nullptr,
