@@ -8,6 +8,8 @@
 // The form's descendants (widgets, menus, actions) are walked once each, in creation order; the
 // key of an object is prefix + "_" + its objectName, and unnamed objects (and Qt's own inner
 // parts) are left alone. What each kind of object takes is listed in one place, in the .cpp.
+// The controls' speed button is recognised by its class name (TkwSpeedButton, in any namespace)
+// and takes its caption through its "caption" property (else "text").
 #pragma once
 
 #include <string_view>

@@ -6,6 +6,11 @@
 #include "qt_app.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDockWidget>
+#include <QMainWindow>
+#include <QStatusBar>
 #include <QDir>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -298,6 +303,50 @@ TEST_F(FormTranslate, EachObjectIsLookedUpExactlyOnce)
     std::map<std::string, int> expected;
     for (const char *k : kFormKeys)
         expected[k] = 1;
+    const auto &missed = lang->missedKeys();
+    const std::map<std::string, int> seen(missed.begin(), missed.end());
+    EXPECT_EQ(seen, expected);
+    lang->clearMissedKeys();
+}
+
+// Qt builds inner parts into some widgets (tab-bar scroll buttons, a tool bar's extension button,
+// dock-widget title buttons, spin-box and combo-box edits, a line edit's clear action). None is a
+// component of the form, so none may be looked up.
+TEST_F(FormTranslate, QtsInnerPartsAreNotComponents)
+{
+    auto lang = language("English", "unrelated\tx\n");
+    QMainWindow form;
+    form.setObjectName("fTest");
+    form.resize(300, 200);
+    auto *tabs = new QTabWidget;
+    tabs->setObjectName("PageControl1");
+    for (int i = 0; i < 12; ++i) {
+        auto *page = new QWidget;
+        page->setObjectName(QString("TabSheet%1").arg(i));
+        tabs->addTab(page, "a long page title");
+    }
+    form.setCentralWidget(tabs);
+    auto *bar = form.addToolBar("bar");
+    for (int i = 0; i < 30; ++i)
+        bar->addAction("x"); // unnamed: overflows into the extension menu
+    auto *dock = new QDockWidget("dock", &form);
+    form.addDockWidget(Qt::LeftDockWidgetArea, dock);
+    auto *holder = new QWidget;
+    dock->setWidget(holder);
+    auto *layout = new QVBoxLayout(holder);
+    layout->addWidget(new QComboBox);
+    layout->addWidget(new QDateEdit);
+    auto *edit = new QLineEdit;
+    edit->setClearButtonEnabled(true);
+    layout->addWidget(edit);
+    form.statusBar()->showMessage("status");
+    form.show();
+    QApplication::processEvents();
+
+    core::translateForm(*lang, &form, "fTest");
+    std::map<std::string, int> expected;
+    for (int i = 0; i < 12; ++i)
+        expected["fTest_TabSheet" + std::to_string(i)] = 1;
     const auto &missed = lang->missedKeys();
     const std::map<std::string, int> seen(missed.begin(), missed.end());
     EXPECT_EQ(seen, expected);

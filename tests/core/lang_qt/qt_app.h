@@ -12,8 +12,9 @@ inline QApplication &app()
     static char *argv[] = {name, nullptr};
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication a(argc, argv);
-    return a;
+    // Never destroyed: at exit Qt's input devices would go after the statics they need.
+    static QApplication *a = new QApplication(argc, argv);
+    return *a;
 }
 
 } // namespace lang_qt_test
