@@ -14,7 +14,9 @@
 //   if (cat->FindPlug(ident, driver, plug) == 0) load(driver, plug);
 //
 // Every member is const and keeps no state between calls: any number of threads may call them on
-// one snapshot at once, and a snapshot stays valid as long as someone holds it.
+// one snapshot at once, and a snapshot stays valid as long as someone holds it. TdbMain builds the
+// snapshot with fromTables() right after its ScanPlugins, on the user-interface thread and before
+// the worker thread starts, and hands out the shared_ptr; nothing replaces it during the run.
 //
 // Text rules of the lookups: upper case changes only the letters a-z; "contains" is a plain
 // substring test on the upper-cased texts, and an empty text is contained in nothing.

@@ -330,6 +330,14 @@ TEST(CatalogueTables, SaveRowsStopAtTheEndMarkerAndTheCount)
     EXPECT_EQ(textRows(t.model, kModelFields), (Rows{{"1", "9", "B", "1", ""}}));
     core::SaveModelRef(t.refs(), 9, early, -1, nullptr);
     EXPECT_EQ(t.model.totalRows(), 0);
+    // A manufacturer of 51 characters or a model of 101 would be stored cut: left out.
+    const std::string longMan(51, 'A');
+    const PlugSupp tooLong[] = {{longMan.c_str(), "1", ""}, {"A", longText.c_str(), ""}, {"A", "2", longText.c_str()},
+                                {"A", "3", ""}};
+    seen.clear();
+    core::SaveModelRef(t.refs(), 9, tooLong, 4, &seen, "X.plug");
+    EXPECT_EQ(textRows(t.model, kModelFields), (Rows{{"1", "9", "A", "3", ""}}));
+    EXPECT_THAT(seen.skippedFiles, ElementsAre("X.plug", "X.plug", "X.plug"));
 }
 
 } // namespace
