@@ -89,6 +89,22 @@ TEST_F(CommTest, NothingCataloguedOrNothingLoadableIsNoCandidate)
     EXPECT_EQ(empty.Connect(), DV_E_UNSUPPORTED) << "no catalogue yet";
 }
 
+// Catalogue tables are read back from disk, so a name may hold anything: only a plain file name
+// inside Plug-in is ever loaded.
+TEST_F(CommTest, ACatalogueNameWithAFolderPartIsNeverLoaded)
+{
+    dir.addFixture("CtlAlpha.so");
+    auto cat = std::make_shared<const core::Catalogue>(
+        std::vector<core::BaseRow>{{1, "../Plug-in/CtlAlpha.so", dir.root() + "/Plug-in/", "1.0.0", 0, "Alpha"}},
+        std::vector<core::ConnRow>{}, std::vector<core::PlugRow>{}, std::vector<core::ModelRow>{});
+    core::TCommMng m(messages, window, core::CommMngSetup{dir.root(), cat, {}});
+    m.SetParams(selected("Alpha"), "Cable", "COM1", "9600");
+    EXPECT_EQ(m.Connect(), DV_E_NOTCONN);
+    EXPECT_EQ(m.TestConnect("Alpha", "Cable", "9600", "COM1"), DV_E_UNSUPPORTED);
+    EXPECT_TRUE(callLog().empty());
+    EXPECT_EQ(platform::Module::openCount(), 0);
+}
+
 TEST_F(CommTest, PlugInOfAnotherDriverReconnectsThroughIt)
 {
     scan(kBoth);
