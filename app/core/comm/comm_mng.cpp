@@ -265,8 +265,10 @@ int32_t TCommMng::connectLocked()
     }
     const ConnCfg cfg{type.c_str(), port.c_str(), baud.c_str()};
     const std::shared_ptr<const Catalogue> cat = catalogue_;
-    if (!cat)
+    if (!cat) {
+        Disconnect();
         return DV_E_UNSUPPORTED;
+    }
 
     std::vector<std::string> candidates;
     std::string served;
@@ -287,8 +289,11 @@ int32_t TCommMng::connectLocked()
         first = candidate;
         break;
     }
-    if (first.empty())
+    if (first.empty()) {
+        logLine(candidates.empty() ? "no driver is catalogued" : "no catalogued driver can be loaded");
+        Disconnect();
         return DV_E_UNSUPPORTED;
+    }
 
     std::string driverName, plugName;
     if (cat->FindPlug(ident, driverName, plugName) < 0) {

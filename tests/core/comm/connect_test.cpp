@@ -47,6 +47,7 @@ TEST_P(CatalogueOrder, PassesOverWhatDoesNotLoadAndConnectsTheFirstThatDoes)
     params(GetParam());
     ASSERT_EQ(comm->Connect(), 0);
     EXPECT_EQ(callLog(), Log{"CtlBeta.so MsMng_connect"} + attachCalls("CtlBetaPlug.plug"));
+    EXPECT_EQ(platform::Module::openCount(), 2);
     EXPECT_TRUE(posted().empty());
     EXPECT_EQ(selectedMan(), GetParam());
 }
@@ -82,6 +83,12 @@ TEST_F(CommTest, NothingCataloguedOrNothingLoadableIsNoCandidate)
 {
     scan({});
     EXPECT_EQ(comm->Connect(), DV_E_UNSUPPORTED);
+
+    // Catalogued, then every file overwritten.
+    scan({"CtlAlpha.so"});
+    dir.writeFile("CtlAlpha.so", "garbage");
+    EXPECT_EQ(comm->Connect(), DV_E_UNSUPPORTED);
+    EXPECT_TRUE(callLog().empty());
 
     ProgramDir other;
     other.addFixture("CtlAlpha.so");
