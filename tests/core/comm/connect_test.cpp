@@ -201,6 +201,29 @@ TEST_F(CommTest, EveryFailingStepDisconnectsInReleaseOrder)
     }
 }
 
+TEST_F(CommTest, PlugInReplacedByOneWithoutAllEntryPointsFailsTheConnect)
+{
+    scan(kBoth);
+    dir.addFixture("NoCleanup.plug", "CtlAlphaPlug.plug"); // catalogued, then replaced
+    params("Alpha");
+    EXPECT_EQ(comm->Connect(), DV_E_NOTCONN);
+    EXPECT_EQ(callLog(), (Log{"CtlAlpha.so MsMng_connect", "CtlAlpha.so MsMng_disconnect", "CtlAlpha.so unload"}));
+    EXPECT_EQ(platform::Module::openCount(), 0);
+}
+
+TEST_F(CommTest, BindingTakesAllFiveEntryPointsOrNone)
+{
+    scan({});
+    EXPECT_FALSE(comm->BindMngExports(platform::Module{}));
+    EXPECT_FALSE(comm->BindPlugExports(platform::Module{}));
+    const std::string fixtures = SV_FIXTURE_PLUGIN_DIR;
+    EXPECT_TRUE(comm->BindMngExports(platform::Module::open(fixtures + "/CtlAlpha.so")));
+    EXPECT_FALSE(comm->BindMngExports(platform::Module::open(fixtures + "/NoIsConnected.so")));
+    EXPECT_TRUE(comm->BindPlugExports(platform::Module::open(fixtures + "/CtlAlphaPlug.plug")));
+    EXPECT_FALSE(comm->BindPlugExports(platform::Module::open(fixtures + "/NoCleanup.plug")));
+    comm->Disconnect(); // clears what the successful binds left
+}
+
 TEST_F(CommTest, AbsentInterface13StillConnects)
 {
     scan(kBoth);
