@@ -655,7 +655,18 @@ SetResult Table::setTextAt(int field, std::string_view value)
         return cut ? SetResult::Cut : SetResult::Ok;
     }
     cell.assign(value);
-    return cutToChars(cell, f.size) ? SetResult::Cut : SetResult::Ok;
+    bool cut = cutToChars(cell, f.size);
+    // Bytes that are not UTF-8 (stray continuation bytes) count as no character; bound them too, or
+    // the table would save a value that its own load refuses as damage.
+    const size_t maxBytes = size_t(f.size) * 4;
+    if (cell.size() > maxBytes) {
+        size_t end = maxBytes;
+        while (end > 0 && (uint8_t(cell[end]) & 0xC0) == 0x80)
+            --end;
+        cell.resize(end > 0 ? end : maxBytes);
+        cut = true;
+    }
+    return cut ? SetResult::Cut : SetResult::Ok;
 }
 
 SetResult Table::setInt(std::string_view field, int32_t value) { return setIntAt(fieldIndex(field), value); }
