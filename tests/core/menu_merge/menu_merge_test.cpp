@@ -17,17 +17,6 @@
 
 namespace {
 
-QApplication &app()
-{
-    static int argc = 1;
-    static char name[] = "menu_merge_tests";
-    static char *argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication a(argc, argv);
-    return a;
-}
-
 // Texts of a menu's items as the user sees them ("-" for a separator, hidden ones left out).
 QStringList shown(const QMenu &m)
 {
@@ -94,7 +83,6 @@ bool clickItem(QMenu *menu, const QString &text)
 
 TEST(MenuMerge, SameSourceTwiceAddsNothing)
 {
-    app();
     MainMenu main;
     Manager sms({"Send", "Reply", "Delete"});
     core::MenuMerge merge;
@@ -116,7 +104,6 @@ TEST(MenuMerge, SameSourceTwiceAddsNothing)
 
 TEST(MenuMerge, AnotherSourceReplaces)
 {
-    app();
     MainMenu main;
     Manager sms({"Send", "Reply", "Delete"});
     Manager book({"New contact", "Copy"});
@@ -149,7 +136,6 @@ TEST(MenuMerge, AnotherSourceReplaces)
 // click on the disabled one does nothing.
 TEST(MenuMerge, StateFollowsTheSource)
 {
-    app();
     MainMenu main;
     Manager book({"New contact", "Copy", "Paste"});
     core::MenuMerge merge;
@@ -173,4 +159,14 @@ TEST(MenuMerge, StateFollowsTheSource)
     book.action("Copy")->setEnabled(true);
     ASSERT_TRUE(clickItem(main.edit, "Copy"));
     EXPECT_EQ(book.clicks.value("Copy"), 1);
+}
+
+// The application lives on main's stack, so it goes before Qt's own statics at exit.
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
 }
