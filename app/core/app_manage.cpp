@@ -50,7 +50,9 @@ std::string readText(const std::string &text, const char *key, const std::string
 TManage::TManage(std::string appDir, Prompt *prompt) : prompt_(prompt)
 {
     AppDir = std::move(appDir);
-    if (AppDir.empty() || AppDir.back() != '/')
+    if (AppDir.empty())
+        AppDir = "."; // never the file system's root by accident
+    if (AppDir.back() != '/')
         AppDir += '/';
 
     std::string failures;

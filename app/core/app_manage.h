@@ -48,7 +48,8 @@ inline constexpr const char *kSettingKeys[] = {
 
 class TManage {
 public:
-    // appDir: the program folder (with or without a final "/"). prompt shows every box of the
+    // appDir: the program folder (with or without a final "/"; empty means the working folder).
+    // prompt shows every box of the
     // manager and of the language manager (may be null: texts go to stderr); it must outlive the
     // manager.
     TManage(std::string appDir, Prompt *prompt);
@@ -119,8 +120,8 @@ public:
     static void StrToBuf(char *buf, int limit, int size, std::string_view text);
 
     // --- value lists (SSinfo; see core/value_lists.h) ---
-    // The database whose SSinfo holds the lists (may be null). While it is unset or SSinfo is
-    // closed, the lists are empty and changes do nothing.
+    // The database whose SSinfo holds the lists (may be null; unset it before the database goes).
+    // While it is unset or SSinfo is closed, the lists are empty and changes do nothing.
     void SetDatabase(TdbMain *db) { db_ = db; }
     bool AddSSInfo(int cls, std::string_view value);
     bool DeleteSSInfo(int cls, std::string_view value);
