@@ -3,7 +3,8 @@
 // Byte level: lines end in CR LF, CR alone or LF alone, as handsets differ. A line ends at its CR
 // (a final result of a handset that sends no LF must not wait for one); an LF right after it
 // belongs to that line end, and so does CR CR LF (some handsets end lines so), while CR CR followed
-// by anything else holds a blank line. NUL bytes are dropped.
+// by anything else holds a blank line. NUL bytes are dropped, except inside a quoted text, where
+// they become the escape \00.
 //
 // Line level, by line state: 0 before a reply, where the echo of the command and the line end that
 // opens a verbose reply are met; 1 inside a reply, where only the reply's first line (or every line
@@ -191,6 +192,7 @@ void Framer::replyEnded(int32_t ok, int32_t code) {
 
 void Framer::beginLine() {
     full_ = 0;
+    quoted_ = false;
     allHex_ = true;
     noise_ = false;
     if (!store_ || !buf_)
@@ -235,9 +237,16 @@ size_t Framer::feed(const uint8_t *bytes, size_t n) {
             } else if (c == '\n') {
                 lineDone();
             } else if (c != '\0') {
-                // A NUL (line noise) would cut the text short of the length reported for it.
+                if (c == '"')
+                    quoted_ = !quoted_;
                 putLine(c);
+            } else if (quoted_) {
+                // Code 0 of the GSM alphabet ("@") sent raw inside a quoted text: kept as the
+                // V.250 string escape, since a NUL would cut the text short.
+                for (uint8_t e : {'\\', '0', '0'})
+                    putLine(e);
             }
+            // A NUL anywhere else is line noise.
             break;
         case Byte::Cr:
             if (c == '\n' || c == '\r') {

@@ -157,6 +157,7 @@ class Framer {
     uint32_t full_ = 0;
     bool allHex_ = true;
     bool noise_ = false; // control bytes that no reply text holds
+    bool quoted_ = false; // inside a double-quoted text of the line
 };
 
 } // namespace dvat

@@ -152,6 +152,7 @@ struct Profile {
     bool pbUcs2AsHex8 = false;   // with UCS2 selected, names as 8-bit hex ("4A6F")
     std::string pbExtraFields;   // appended to every +CPBR entry line, e.g. ,"05/03/17","14:30"
     int pbIndexOffset = 0;       // the index reported is the one asked plus this
+    bool pbIntlWithoutPlus = false; // +CPBR: 1,"8613800138000",145,"x" (type 145, no "+")
     CpbrTestShape cpbrTest = CpbrTestShape::Standard;
     bool cpbsCounts = true; // +CPBS? with used,total (false: +CPBS: "SM")
     // short messages

@@ -855,10 +855,15 @@ std::string Engine::pbLine(const PhonebookEntry &e) const {
         text = toHex(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size());
     } else {
         text = cs::encodeText(charset_, t);
+        if (charset_ == cs::Charset::Gsm)
+            text = cs::escapeGsmField(text);
     }
     if (!sc.profile.pbTextUnquoted)
         text = quote(text);
-    return "+CPBR: " + std::to_string(e.index + sc.profile.pbIndexOffset) + "," + quote(e.number) + "," +
+    std::string number = e.number;
+    if (sc.profile.pbIntlWithoutPlus && e.type == 145 && !number.empty() && number[0] == '+')
+        number.erase(0, 1);
+    return "+CPBR: " + std::to_string(e.index + sc.profile.pbIndexOffset) + "," + quote(number) + "," +
            std::to_string(e.type) + "," + text + sc.profile.pbExtraFields;
 }
 
@@ -981,7 +986,11 @@ Engine::Result Engine::cmdCpbw(const std::string &, Op op, const Params &p, Repl
     if (at == Arg::Bad || (at == Arg::Ok && (type < 128 || type > 255)))
         return error();
     std::u32string text;
-    if (p.size() > 3 && !cs::decodeText(charset_, p[3].v, text)) {
+    // GSM codes that cannot stand in a command line come as V.250 string escapes ("\00" is "@").
+    const std::string wireText = p.size() > 3 && charset_ == cs::Charset::Gsm ? cs::unescapeField(p[3].v)
+                                 : p.size() > 3                                ? p[3].v
+                                                                               : std::string();
+    if (p.size() > 3 && !cs::decodeText(charset_, wireText, text)) {
         note("+CPBW: text not valid " + std::string(cs::charsetName(charset_)) + ": " + p[3].v);
         return cme(25);
     }

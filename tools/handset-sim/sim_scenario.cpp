@@ -166,8 +166,9 @@ void parsePhonebooks(const Json &j, std::vector<PhonebookStorage> &out, const st
         checkKeys(s, p, {"first", "last", "number_length", "text_length", "writable", "entries"});
         PhonebookStorage pb;
         pb.name = it.key();
-        getInt(s, "first", pb.first, p, 0, 100000);
-        getInt(s, "last", pb.last, p, 0, 100000);
+        // Up to the absurd ranges some handsets announce ("(1-2000000000)").
+        getInt(s, "first", pb.first, p, 0, 2000000000);
+        getInt(s, "last", pb.last, p, 0, 2000000000);
         getInt(s, "number_length", pb.numberLength, p, 0, 200);
         getInt(s, "text_length", pb.textLength, p, 0, 500);
         getBool(s, "writable", pb.writable, p);
@@ -248,7 +249,7 @@ void parseSms(const Json &j, std::vector<SmsStorage> &out, const std::string &pa
         checkKeys(s, p, {"capacity", "messages"});
         SmsStorage st;
         st.name = it.key();
-        getInt(s, "capacity", st.capacity, p, 0, 10000);
+        getInt(s, "capacity", st.capacity, p, 0, 999999999); // as absurd as handsets announce
         if (s.contains("messages")) {
             if (!s["messages"].is_array())
                 bad(p + ".messages", "must be an array");
@@ -280,7 +281,7 @@ void parseProfile(const Json &j, Profile &pr, const std::string &path) {
                         "cmgl_no_alpha",   "cmgr_no_stat",     "pdu_same_line",   "pdu_trailing_quote",
                         "cmgl_marks_read", "cmgl_fails",       "cmgr_empty_ok",   "cmgd_empty_error",
                         "cpms_test",       "cpms_extra",       "sca_encoding",    "sca_quotes",
-                        "sca_plus",        "bare_lf",          "no_leading_eol"});
+                        "sca_plus",        "bare_lf",          "no_leading_eol", "pb_intl_without_plus"});
     getEnum(j, "layout", pr.layout, path, kLayout);
     getBool(j, "bare_cr", pr.bareCr, path);
     getBool(j, "bare_lf", pr.bareLf, path);
@@ -296,6 +297,7 @@ void parseProfile(const Json &j, Profile &pr, const std::string &path) {
     getBool(j, "pb_ucs2_as_hex8", pr.pbUcs2AsHex8, path);
     getString(j, "pb_extra_fields", pr.pbExtraFields, path);
     getInt(j, "pb_index_offset", pr.pbIndexOffset, path, -1000, 1000);
+    getBool(j, "pb_intl_without_plus", pr.pbIntlWithoutPlus, path);
     getEnum(j, "cpbr_test", pr.cpbrTest, path, kCpbr);
     getBool(j, "cpbs_counts", pr.cpbsCounts, path);
     getInt(j, "list_length_delta", pr.listLengthDelta, path, -200, 200);
