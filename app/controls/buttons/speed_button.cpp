@@ -64,7 +64,11 @@ QImage transparentImage(const QPixmap &glyph)
     return img;
 }
 
-// An embossed monochrome copy: every opaque pixel of up becomes a highlight pixel one to the right
+// Whether a pixel belongs to the shape of a disabled image: opaque and dark. Light fills vanish, so
+// a coloured glyph keeps its outline rather than turning into a block.
+bool isInk(QRgb p) { return qAlpha(p) >= 128 && qGray(p) < 192; }
+
+// An embossed monochrome copy: every dark pixel of up becomes a highlight pixel one to the right
 // and below, then a shadow pixel in place.
 QImage embossed(const QImage &up, const QPalette &palette)
 {
@@ -72,13 +76,13 @@ QImage embossed(const QImage &up, const QPalette &palette)
     out.fill(0);
     const QRgb light = toQColor(clBtnHighlight, palette).rgba();
     const QRgb shadow = toQColor(clBtnShadow, palette).rgba();
-    for (int y = 0; y < up.height(); ++y)
-        for (int x = 0; x < up.width(); ++x)
-            if (qAlpha(up.pixel(x, y)) >= 128 && x + 1 < out.width() && y + 1 < out.height())
+    for (int y = 0; y + 1 < up.height(); ++y)
+        for (int x = 0; x + 1 < up.width(); ++x)
+            if (isInk(up.pixel(x, y)))
                 out.setPixel(x + 1, y + 1, light);
     for (int y = 0; y < up.height(); ++y)
         for (int x = 0; x < up.width(); ++x)
-            if (qAlpha(up.pixel(x, y)) >= 128)
+            if (isInk(up.pixel(x, y)))
                 out.setPixel(x, y, shadow);
     return out;
 }

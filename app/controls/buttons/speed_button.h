@@ -5,7 +5,8 @@
 //    among the speed buttons of the same parent with the same `GroupIndex`; `AllowAllUp` lets the
 //    last one of a group go up again.
 //  - The glyph holds up to four images side by side (up, disabled, clicked, down); missing ones are
-//    derived from the up image.
+//    derived from the up image (disabled: its dark pixels embossed in the highlight and shadow
+//    colours).
 //  - Drawing states: 0 up, 1 disabled, 2 down (held by the mouse), 3 exclusive (held down by
 //    `Down`), 4 menu part down (a split button's arrow part held by the mouse).
 //  - A caption with an "&" accelerator clicks the button when that key is pressed in its window

@@ -442,6 +442,12 @@ TEST(SpeedButtonGlyph, StateImagesFromAStrip)
     EXPECT_EQ(embossed.pixel(1, 1), toQColor(clBtnShadow, pal).rgba());
     EXPECT_EQ(embossed.pixel(2, 2), toQColor(clBtnHighlight, pal).rgba());
     EXPECT_EQ(qAlpha(embossed.pixel(0, 0)), 0);
+    // Light pixels are not part of the shape.
+    dot.setPixel(1, 1, qRgb(255, 255, 200));
+    g.setGlyph(QPixmap::fromImage(dot));
+    const QImage pale = g.image(bsDisabled, pal).toImage();
+    EXPECT_EQ(qAlpha(pale.pixel(1, 1)), 0);
+    EXPECT_EQ(qAlpha(pale.pixel(2, 2)), 0);
 }
 
 // ---- pixels --------------------------------------------------------------------------------------
