@@ -20,8 +20,8 @@ TkwBtnEdit::TkwBtnEdit(QWidget *parent) : QLineEdit(parent)
     useDefaultGlyphs_ = true;
     btn1_ = new TkwSpeedButton(this);
     btn2_ = new TkwSpeedButton(this);
-    btn1_->setObjectName(QStringLiteral("Button1"));
-    btn2_->setObjectName(QStringLiteral("Button2"));
+    // The inner buttons stay unnamed: forms look their components up by name, and a form's own
+    // "Button1" must never be confused with them.
     for (TkwSpeedButton *b : {btn1_, btn2_}) {
         b->setStyle(TkwSpeedButtonStyle::sbsComboButton);
         b->setCursor(Qt::ArrowCursor);
