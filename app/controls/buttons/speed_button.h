@@ -51,15 +51,14 @@ public:
     QPixmap image(int state, const QPalette &palette) const;
     QSize imageSize() const;
     bool isEmpty() const { return imageSize().isEmpty(); }
-    // Drops the state images (after an enable change or a palette change).
+    // Drops the state images (after an enable change or a palette change); they are made again
+    // when next drawn.
     void invalidate();
 
 private:
-    QImage upImage() const;
     QPixmap glyph_;
     int numGlyphs_ = 1;
     mutable std::array<QPixmap, 4> cache_;
-    mutable QPalette cachedPalette_;
 };
 
 class TkwSpeedButton : public QWidget {
