@@ -36,6 +36,7 @@ public:
     // Focuses the edit by program: the current text becomes the Escape text. (This hides
     // QWidget::setFocus(); a focus given through a QWidget pointer is recognised by its reason.)
     void setFocus();
+    using QWidget::setFocus; // setFocus(reason) as usual
     // Sets the text by program; it becomes the Escape text as well.
     void setText(const QString &text);
     QString escapeText() const;

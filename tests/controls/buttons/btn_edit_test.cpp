@@ -158,6 +158,12 @@ TEST(BtnEditEscape, RestoresTheTextOfTheLastFocusByProgram)
     QTest::keyClicks(f.edit, QStringLiteral("Q"));
     key(f.edit, Qt::Key_Escape);
     EXPECT_EQ(f.edit->text(), QStringLiteral("Z"));
+    f.before->setFocus();
+    f.edit->setFocus(Qt::OtherFocusReason);
+    f.edit->end(false);
+    QTest::keyClicks(f.edit, QStringLiteral("Q"));
+    key(f.edit, Qt::Key_Escape);
+    EXPECT_EQ(f.edit->text(), QStringLiteral("Z"));
     // Undoing is an edit of the user's as well.
     QTest::keyClicks(f.edit, QStringLiteral("W"));
     key(f.edit, Qt::Key_Z, Qt::ControlModifier);
