@@ -158,16 +158,19 @@ TEST(BtnEditEscape, RestoresTheTextOfTheLastFocusByProgram)
     QTest::keyClicks(f.edit, QStringLiteral("Q"));
     key(f.edit, Qt::Key_Escape);
     EXPECT_EQ(f.edit->text(), QStringLiteral("Z"));
+    f.edit->end(false);
+    QTest::keyClicks(f.edit, QStringLiteral("2"));
     f.before->setFocus();
     f.edit->setFocus(Qt::OtherFocusReason);
     f.edit->end(false);
     QTest::keyClicks(f.edit, QStringLiteral("Q"));
     key(f.edit, Qt::Key_Escape);
-    EXPECT_EQ(f.edit->text(), QStringLiteral("Z"));
+    EXPECT_EQ(f.edit->text(), QStringLiteral("Z2"));
     // Undoing is an edit of the user's as well.
     QTest::keyClicks(f.edit, QStringLiteral("W"));
     key(f.edit, Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_EQ(f.edit->escapeText(), QStringLiteral("Z"));
+    EXPECT_NE(f.edit->text(), QStringLiteral("W"));
+    EXPECT_EQ(f.edit->escapeText(), QStringLiteral("Z2"));
 }
 
 TEST(BtnEditEscape, TabAndMouseEntryRecordNothing)
