@@ -73,7 +73,11 @@ inline void release(QWidget *w, QPoint pos) { mouse(w, QEvent::MouseButtonReleas
 // Where screenshots go: <build>/screenshots/controls/buttons, at their size and enlarged four times.
 inline void save(const QImage &img, const QString &name)
 {
-    const QByteArray bin = qgetenv("SELVARK_BINARY_DIR");
+    QByteArray bin = qgetenv("SELVARK_BINARY_DIR");
+#ifdef SELVARK_BUILD_DIR
+    if (bin.isEmpty())
+        bin = SELVARK_BUILD_DIR;
+#endif
     const QString dir =
         (bin.isEmpty() ? QDir::tempPath() : QString::fromLocal8Bit(bin)) + "/screenshots/controls/buttons";
     QDir().mkpath(dir);
