@@ -45,17 +45,29 @@ size_t utf8CharLen(const char *s, size_t left) {
     return n;
 }
 
-int32_t convert(const char *to, const char *from, bool srcIsUtf8, const char *src, char *dst,
-                int32_t dstSize) {
-    if (!src || !dst || dstSize <= 0)
-        return kBadArgument;
+// A character-set name as it may come from a file: iconv gets only plain names, never a path, a
+// "//" option or a name that would not fit its tables.
+bool plainName(const char *name) {
+    size_t n = 0;
+    for (; name[n]; ++n) {
+        char c = name[n];
+        bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+                  c == '_' || c == '.' || c == ':' || c == '+';
+        if (!ok || n + 1 >= kNameRoom)
+            return false;
+    }
+    return n > 0;
+}
+
+int32_t convert(const char *to, const char *from, bool srcIsUtf8, const char *src, size_t srcLen, char *dst,
+                int32_t dstSize, int32_t openFailure) {
     iconv_t cd = iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1)) {
         dst[0] = '\0';
-        return kFailure;
+        return openFailure;
     }
     char *in = const_cast<char *>(src); // iconv's prototype; the input is not written
-    size_t inLeft = std::strlen(src);
+    size_t inLeft = srcLen;
     char *out = dst;
     size_t outLeft = static_cast<size_t>(dstSize) - 1;
     while (inLeft > 0) {
@@ -83,11 +95,25 @@ int32_t convert(const char *to, const char *from, bool srcIsUtf8, const char *sr
 } // namespace
 
 extern "C" int32_t CsUtil_localToUtf8(const char *src, char *dst, int32_t dstSize) {
-    return convert("UTF-8", g_codePage, false, src, dst, dstSize);
+    if (!src || !dst || dstSize <= 0)
+        return kBadArgument;
+    return convert("UTF-8", g_codePage, false, src, std::strlen(src), dst, dstSize, kFailure);
 }
 
 extern "C" int32_t CsUtil_utf8ToLocal(const char *src, char *dst, int32_t dstSize) {
-    return convert(g_codePage, "UTF-8", true, src, dst, dstSize);
+    if (!src || !dst || dstSize <= 0)
+        return kBadArgument;
+    return convert(g_codePage, "UTF-8", true, src, std::strlen(src), dst, dstSize, kFailure);
+}
+
+extern "C" int32_t Quorl_charsetToUtf8(const char *charset, const char *src, int32_t n, char *dst,
+                                       int32_t dstSize) {
+    if (!dst || dstSize <= 0)
+        return kBadArgument;
+    dst[0] = '\0';
+    if (!charset || !src || n < 0 || !plainName(charset))
+        return kBadArgument;
+    return convert("UTF-8", charset, false, src, static_cast<size_t>(n), dst, dstSize, kBadArgument);
 }
 
 extern "C" int32_t Quorl_setLocalCodePage(const char *name) { return setCodePage(name) ? 0 : kBadArgument; }

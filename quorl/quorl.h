@@ -29,6 +29,13 @@ QUORL_API int32_t CsUtil_localToUtf8(const char *src, char *dst, int32_t dstSize
 /* Converts the zero-terminated UTF-8 text src into the local code page; results as above. */
 QUORL_API int32_t CsUtil_utf8ToLocal(const char *src, char *dst, int32_t dstSize);
 
+/* Converts n bytes of src, text in the character set charset (an iconv name such as "SHIFT_JIS",
+ * "ISO-8859-1", "BIG5"; below 64 characters of letters, digits, "-", "_", ".", ":" and "+"), into
+ * UTF-8 in dst (dstSize bytes, terminator included). src may hold zero bytes (UTF-16). Answers the
+ * bytes written; -81 for a NULL pointer, n < 0, dstSize <= 0 or a name iconv does not know (dst then
+ * holds an empty text). */
+QUORL_API int32_t Quorl_charsetToUtf8(const char *charset, const char *src, int32_t n, char *dst, int32_t dstSize);
+
 /* Makes name (an iconv code-page name such as "GBK" or "UTF-8", below 64 characters) the local code
  * page. 0, or -81 for NULL or a name iconv does not know (the code page is then unchanged). */
 QUORL_API int32_t Quorl_setLocalCodePage(const char *name);

@@ -73,27 +73,69 @@ class Framer {
     /* A command was sent: a new reply begins, and its name tells its own lines from unsolicited
      * ones. cmd is the command without "AT"; NULL forgets the name. */
     void newCommand(const char *cmd);
+    /* Raw text was sent after the command (the PDU after a "> " prompt): a line of hex digits
+     * before the reply is its echo. */
+    void dataSent();
+    /* Bytes were read past the framer (a prompt wait, a drain): the next byte starts a line. */
+    void lineStart() { byte_ = Byte::Line; }
+    /* The command's echo was read past the framer (by a prompt wait). */
+    void echoRead() {
+        echoSeen_ = true;
+        echoOn_ = true;
+    }
+
+    /* The reply to the last command has not been read through its final result (a time-out, a
+     * reply left half read): more of it may still arrive. */
+    bool awaiting() const { return awaiting_; }
+    /* A reply was taken as the last command's while an earlier one was still due and no echo
+     * told them apart: what is still on its way should be dropped before the next command. */
+    bool drainWanted() const { return drainWanted_; }
+    /* Whether the handset echoes commands, as far as its replies have shown. */
+    bool echoOn() const { return echoOn_; }
+    /* Earlier replies that may still arrive ahead of the next reply. */
+    uint32_t lateReplies() const { return late_; }
 
   private:
-    enum class Byte : uint8_t { Scan, ScanCr, Line, LineCr };
+    enum class Byte : uint8_t {
+        Line, /* inside a line, or at its start */
+        Cr,   /* a line just ended with CR: an LF next belongs to that line end */
+        CrCr  /* CR CR: with LF next one line end (CR CR LF), else a blank line in between */
+    };
 
     void beginLine();
     void putLine(uint8_t c);
     void lineDone();
+    void scanLine(bool blank, size_t headLen);
+    void enterReply();
     void lineDoneWhole(bool blank, size_t headLen);
-    bool isEcho(size_t headLen) const;
+    bool blankAhead();
+    bool isEcho() const;
+    bool beginsWithAt(size_t headLen) const;
     bool skipAhead(size_t headLen);
     void toScan();
+    void replyEnded(int32_t ok, int32_t code);
     void finish(int32_t event);
+
+    static constexpr size_t kTail = 64;
 
     /* persists between calls */
     int frame_ = 0;
-    Byte byte_ = Byte::Scan;
+    Byte byte_ = Byte::Line;
     uint32_t lineCount_ = 0;
+    uint32_t blanksAhead_ = 0; // blank lines met where the reply's first line is due
     uint32_t skipLines_ = 0;
     char command_[16] = {};
-    char echo_[64] = {}; // "AT" + the command, cut to fit
-    size_t echoLen_ = 0; // the full length of "AT" + the command
+    char echoTail_[kTail] = {}; // the end of "AT" + the command
+    size_t echoLen_ = 0;        // the full length of "AT" + the command
+    /* what the replies have shown about this handset and the exchanges still open */
+    bool echoOn_ = false;       // the last command's echo was seen
+    bool echoSeen_ = false;     // ... in the current exchange
+    bool awaiting_ = false;     // the current exchange's final result is still due
+    bool dataSent_ = false;     // raw text went out in the current exchange
+    bool skippedFinal_ = false; // a final result of an earlier exchange was skipped in this one
+    bool drainWanted_ = false;
+    bool echoReset_ = false;    // the command may change the echo (E0, Z, &F)
+    uint32_t late_ = 0;
 
     /* per call */
     const char *errorPrefix_ = nullptr;
@@ -109,10 +151,13 @@ class Framer {
     int32_t ok_ = 0;
     int32_t code_ = 0;
 
-    /* the line being read: its head for classification, its full length */
+    /* the line being read: its head for classification, its last characters, its full length */
     char head_[80] = {};
+    char tail_[kTail] = {}; // ring: character i of the line at tail_[i % kTail]
     uint32_t full_ = 0;
-    uint32_t pendingCr_ = 0;
+    bool allHex_ = true;
+    bool noise_ = false; // control bytes that no reply text holds
+    bool quoted_ = false; // inside a double-quoted text of the line
 };
 
 } // namespace dvat

@@ -10,6 +10,7 @@
 #include "dv_log.h"
 #include "dv_result.h"
 #include "dv_util.h"
+#include "dv_vos.h"
 #include "transport/ringbuf.h"
 
 namespace {
@@ -18,9 +19,13 @@ constexpr int32_t kRxBufSize = 256;
 constexpr int32_t kLineBufSize = 256;
 constexpr int32_t kCmdBufSize = 64;
 constexpr int32_t kPushBackSize = 16;
-// At most this much of an old reply is dropped before a command; a handset that never stops
-// talking is not waited out here.
-constexpr int32_t kStaleLimit = 4096;
+// At most this much of an old reply is dropped before a command, and a drain for a quiet line
+// lasts at most kDrainMaxMs: a handset that never stops talking is not waited out here.
+constexpr int32_t kStaleLimit = 64 * 1024;
+constexpr uint32_t kDrainMaxMs = 3000;
+// How long the line must stay quiet before a command that follows an unfinished reply: long enough
+// for the rest of a reply already on its way, short beside any receive time-out.
+constexpr int32_t kQuietMs = 50;
 
 // Fixed number of the "comm error" diagnostic line.
 constexpr int kDiagComm = 1;
@@ -94,21 +99,27 @@ int32_t sendAll(AtTe *te, const void *bytes, int32_t n) {
     return sent;
 }
 
-// Drops what has already arrived of an earlier, unfinished reply, without waiting for more: the
-// receive time-out is 0 meanwhile. The push-back ring is left alone. Answers 0, or -5 when the wait
-// was cancelled meanwhile (the cancel is the caller's, not the drop's).
-int32_t dropStale(AtTe *te) {
+// Drops what arrives of an earlier reply until the line has been quiet for quietMs (0: only what
+// has already arrived, without waiting). The push-back ring is left alone. Answers 0, or -5 when the
+// wait was cancelled meanwhile (the cancel is the caller's, not the drop's).
+int32_t dropStale(AtTe *te, int32_t quietMs) {
     int32_t old = 0;
     if (CnsSock_getOpt(te->sock, CNSSOCK_SO_RCVTIMEO, &old) < 0 ||
-        CnsSock_setOpt(te->sock, CNSSOCK_SO_RCVTIMEO, 0) < 0)
+        CnsSock_setOpt(te->sock, CNSSOCK_SO_RCVTIMEO, quietMs) < 0)
         return 0;
+    const uint32_t begin = CnsVos_now();
     int32_t dropped = 0;
     int32_t c = 0;
-    while (dropped < kStaleLimit && (c = AbsFile_getc(te->stream)) >= 0)
+    while (dropped < kStaleLimit && (c = AbsFile_getc(te->stream)) >= 0) {
         ++dropped;
+        if (quietMs > 0 && CnsVos_now() - begin > kDrainMaxMs)
+            break;
+    }
     CnsSock_setOpt(te->sock, CNSSOCK_SO_RCVTIMEO, old);
-    if (dropped > 0)
+    if (dropped > 0) {
+        te->framer.lineStart();
         Stdout_printf("AtTe: %d bytes of an earlier reply dropped\n", static_cast<int>(dropped));
+    }
     return c == DV_E_CANCELLED ? c : 0;
 }
 
@@ -230,8 +241,14 @@ extern "C" DV_API int32_t AtTe_sendCmd(AtTe *te, const char *cmd) {
         if (n > INT32_MAX - kCmdBufSize)
             return DV_E_ARG;
         const int32_t len = static_cast<int32_t>(n);
-        if (te->stale || te->framer.state() != 0) {
-            int32_t r = dropStale(te);
+        // The last reply was left unfinished (a time-out, a listing not read to its end), or was
+        // taken for the last command's while an earlier one was still due: its rest may be on its
+        // way, so the line is drained until quiet. Otherwise only what has already arrived of a
+        // malformed reply is dropped.
+        const dvat::Framer &fr = te->framer;
+        const int32_t quiet = fr.awaiting() || fr.drainWanted() ? kQuietMs : 0;
+        if (quiet > 0 || te->stale || fr.state() != 0) {
+            int32_t r = dropStale(te, quiet);
             if (r < 0)
                 return r;
         }
@@ -273,6 +290,7 @@ extern "C" DV_API int32_t AtTe_sendData(AtTe *te, const void *bytes, int32_t len
         }
         if (len == 0)
             return 0;
+        te->framer.dataSent();
         return sendAll(te, bytes, len);
     });
 }
@@ -438,6 +456,8 @@ extern "C" DV_API int32_t AtTe_waitUntil(AtTe *te, const char *literal, const ch
         // tail and the byte that broke it.
         if ((lead > 0 ? 2 : 0) + tailLen > static_cast<size_t>(kPushBackSize))
             return DV_E_ARG;
+        // What is read here bypasses the framer: it starts again at a line start.
+        te->framer.lineStart();
         for (;;) {
             uint8_t back[kPushBackSize];
             int32_t nBack = 0;
@@ -470,6 +490,7 @@ extern "C" DV_API int32_t AtTe_waitUntil(AtTe *te, const char *literal, const ch
                     return c;
             }
             if (echoLine) {
+                te->framer.echoRead();
                 do
                     c = readChar(te);
                 while (c >= 0 && c != '\r');

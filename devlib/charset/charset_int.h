@@ -22,6 +22,14 @@ int32_t CsUtil_isLoaded(void);
  * library or that export. */
 int32_t CsUtil_setLocalCodePage(const char *name);
 
+/* Converts n bytes of text in the named character set (an iconv name as a CHARSET parameter gives
+ * it: "SHIFT_JIS", "ISO-8859-1", "BIG5", "WINDOWS-1252") into UTF-8 in utf8 (size bytes, terminator
+ * included, cut at a character boundary) through the conversion library. A zero character ends the
+ * text. Answers the bytes written; -81 for a NULL pointer, n < 0 or a name the library does not know;
+ * -51 without the library or its export; -2 out of memory. On failure utf8 holds an empty text
+ * (when size > 0). */
+int32_t CsUtil_charsetToUtf8(const char *charset, const char *src, int32_t n, char *utf8, int32_t size);
+
 DV_END_DECLS
 
 #ifdef __cplusplus

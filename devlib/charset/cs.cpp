@@ -27,6 +27,7 @@ constexpr const char *kQuorlName = "libquorl.so";
 // negative on failure.
 typedef int32_t (*QuorlConvFn)(const char *src, char *dst, int32_t dstSize);
 typedef int32_t (*QuorlSetCodePageFn)(const char *name);
+typedef int32_t (*QuorlCharsetFn)(const char *charset, const char *src, int32_t n, char *dst, int32_t dstSize);
 
 struct Quorl {
     void *handle = nullptr;
@@ -363,6 +364,38 @@ extern "C" int32_t CsUtil_setLocalCodePage(const char *name) {
         return DV_E_FAIL;
     auto set = reinterpret_cast<QuorlSetCodePageFn>(dlsym(g_quorl.handle, "Quorl_setLocalCodePage"));
     return set ? set(name) : DV_E_FAIL;
+}
+
+extern "C" int32_t CsUtil_charsetToUtf8(const char *charset, const char *src, int32_t n, char *utf8, int32_t size) {
+    if (utf8 && size > 0)
+        utf8[0] = '\0';
+    if (!charset || !src || n < 0 || !utf8 || size <= 0)
+        return DV_E_ARG;
+    if (!g_quorl.handle)
+        return DV_E_FAIL;
+    auto conv = reinterpret_cast<QuorlCharsetFn>(dlsym(g_quorl.handle, "Quorl_charsetToUtf8"));
+    if (!conv)
+        return DV_E_FAIL;
+    try {
+        // A byte becomes at most four UTF-8 bytes (a character beyond the basic plane from UTF-32).
+        std::vector<char> raw(4 * sizeOf(n) + 4);
+        int32_t r = conv(charset, src, n, raw.data(), toResult(raw.size()));
+        if (r < 0)
+            return r == DV_E_ARG ? DV_E_ARG : DV_E_FAIL;
+        raw.back() = '\0';
+        size_t k = std::strlen(raw.data());
+        if (k > sizeOf(size) - 1) {
+            k = sizeOf(size) - 1;
+            while (k > 0 && isCont(static_cast<uint8_t>(raw[k])))
+                --k;
+        }
+        std::memcpy(utf8, raw.data(), k);
+        utf8[k] = '\0';
+        return toResult(k);
+    } catch (...) {
+        utf8[0] = '\0';
+        return DV_E_NOMEM;
+    }
 }
 
 // ---- UTF-8 and UCS-2 ----

@@ -9,14 +9,23 @@
  * receive time-out.
  *
  * Framing. The line state persists between calls: before a reply, inside a reply, or after the blank
- * line that precedes a final result. Before a reply everything up to the first CR LF is skipped (the
- * echoed command, the CR LF that opens a verbose reply). With everyLine 0 only the first line of a
- * reply, or the line after a blank line, is tested as a final result, so data lines may safely read
- * "OK" or "ERROR"; with everyLine 1 blank lines are skipped and every line is tested. A line of fewer
- * than 2 characters counts as blank. Where a reply's first line is due, a second echo of the command
- * and the well-known unsolicited result codes (RING, +CMTI:, +CREG:, ...) are skipped, the latter
- * unless the command just sent has the same name. What has arrived of a reply left unfinished (a
- * time-out, a malformed reply, a listing not read to its end) is dropped before the next command.
+ * line that precedes a final result. Lines end in CR LF, CR alone or LF alone (CR CR LF counts as
+ * one line end); a line is complete at its CR. Before a reply the echo of the command and the line
+ * end that opens a verbose reply are skipped; without echo a reply that lacks that line end keeps
+ * its first line. With everyLine 0 only the first line of a reply, or the line after a blank line,
+ * is tested as a final result, so data lines may safely read "OK" or "ERROR"; with everyLine 1 blank
+ * lines are skipped and every line is tested. A line of fewer than 2 characters counts as blank; one
+ * blank line ahead of a reply's first line is a handset's habit, a second one makes the reply
+ * malformed. Where a reply's first line is due, a second echo of the command and the well-known
+ * unsolicited result codes (RING, +CMTI:, +CREG:, ...) are skipped, the latter unless the command
+ * just sent has the same name.
+ *
+ * Command and reply in step. Once the handset has shown that it echoes, lines that come before the
+ * echo of the command just sent belong to an earlier exchange (a reply that came after its
+ * time-out, the rest of a reply left half read, the echo of an earlier command) and are skipped.
+ * Before a command that follows an unfinished reply, or a reply that no echo could tell from a late
+ * one, the line is drained until it has been quiet for 50 ms; what has arrived of a malformed reply
+ * is dropped.
  *
  * Reading a character takes the 16-byte push-back ring first, then the socket stream over the
  * transport. Lines longer than the caller's buffer are cut (the rest is read and dropped); every
@@ -28,8 +37,8 @@
  * a StrBuf; they own nothing. GdcTe asks the handset identity with the generic V.250 commands.
  *
  * Result codes: -261 terminal disabled (nothing is sent or read); -9 final result ERROR or an
- * extended error; -92 malformed reply (a blank line where a final result was due, "OK" where a
- * prompt was due); -12 time-out, -5 cancelled and -71 link closed (a send that moved nothing, a read
+ * extended error; -92 malformed reply (a blank line where a final result was due, a reply of
+ * nothing but blank lines, "OK" where a prompt was due); -12 time-out, -5 cancelled and -71 link closed (a send that moved nothing, a read
  * on a closed transport) come from the transport; -81 bad argument; -2 no memory; a lexer answers
  * its stream's error (-202 end of data).
  *

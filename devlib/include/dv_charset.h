@@ -8,7 +8,7 @@
  *
  * What it owns: the handle of the conversion library libquorl.so (loaded by CsUtil_init when the
  * library attaches, freed by CsUtil_cleanup at detach) and its two entry points. Only the local code
- * page needs it. Without it a text made only of ASCII bytes passes unchanged and any other text
+ * page, and a character set a vCard names by CHARSET (SHIFT_JIS, ISO-8859-1 ...), need it. Without it a text made only of ASCII bytes passes unchanged and any other text
  * converts to an empty text, in both directions; UTF-8, UCS-2 and UTF-7 never need it. On Linux the
  * local code page is UTF-8 unless quorl is told otherwise (QUORL_LOCAL_CODEPAGE, see quorl.h).
  *

@@ -3,9 +3,10 @@
  *
  * What it does: Vcard writes properties to an AbsFile stream and reads them back one logical line
  * at a time (folded lines joined, quoted-printable soft breaks removed, Base64 and quoted-printable
- * decoded, the UTF-8, UCS-2, UTF-7 and local character sets turned into UTF-8). VcardName and
- * VcardAddr split and join the structured N and ADR values. VcfStrmDec cuts a stream holding several
- * cards into single cards.
+ * decoded, the UTF-8, UCS-2, UTF-7 and local character sets, and any other character set a CHARSET
+ * parameter names (SHIFT_JIS, ISO-8859-1, BIG5 ... through libquorl.so), turned into UTF-8; lines
+ * may end with CR LF, LF alone or CR alone). VcardName and VcardAddr split and join the structured
+ * N and ADR values. VcfStrmDec cuts a stream holding several cards into single cards.
  *
  * What it owns: a Vcard owns its line buffers, never its stream; a VcfStrmDec owns its line buffer,
  * never the streams handed to it. Name and address records are the caller's.
@@ -188,13 +189,20 @@ DV_API int32_t VcardAddr_toStr(const VcardAddr *addr, char *out, int32_t size);
 DV_API VcfStrmDec *VcfStrmDec_new(void);
 /* Frees the splitter, never the streams it was given. NULL is a no-op. */
 DV_API void VcfStrmDec_delete(VcfStrmDec *d);
-/* Reads input line by line (a line ends with LF, and CR LF ends a vCard line) and writes every line
- * of the next card, from "BEGIN:VCARD" CR LF (any case) to its matching "END:VCARD" CR LF, with its
- * line end, to output (nested cards stay inside). Lines outside a card are dropped. Answers 1 when a
- * card is complete, 0 when input ran out first (a partial line and an open card carry over to the
- * next call), -81 for a NULL argument, or the error of either stream (-201 when output took fewer
- * bytes than written). A line longer than 256 KiB is cut there. */
+/* Reads input line by line (a line ends with CR LF, LF alone or CR alone) and writes every line of
+ * the next card, from "BEGIN:VCARD" (any case) to its matching "END:VCARD", each with CR LF, to
+ * output (nested cards stay inside). A marker line may carry stray blanks, control bytes or one
+ * stray character after it. Lines outside a card are dropped. Answers 1 when a card is complete, 0
+ * when input ran out first (a partial line and an open card carry over to the next call), -81 for a
+ * NULL argument, or the error of either stream (-201 when output took fewer bytes than written). A
+ * last "END:VCARD" without a line end completes its card when input runs out. A line longer than
+ * 256 KiB is cut there. */
 DV_API int32_t VcfStrmDec_dec(VcfStrmDec *d, AbsFile *input, AbsFile *output);
+/* Tells the splitter that the input has ended: a last line without a line end is taken as a whole
+ * line, and a card still open (its "END:VCARD" missing) is closed with "END:VCARD" CR LF, so that
+ * nothing read is lost. Answers 1 when this completed a card, 0 when no card was open, -81 for a NULL
+ * argument, or the output's error. The splitter is then ready for a new input. */
+DV_API int32_t VcfStrmDec_finish(VcfStrmDec *d, AbsFile *output);
 
 DV_END_DECLS
 

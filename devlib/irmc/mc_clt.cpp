@@ -343,6 +343,9 @@ extern "C" DV_API int32_t McClt_read2(McClt *m, int32_t kind, int32_t *index, Ab
         if (!out)
             return static_cast<int32_t>(DV_E_NOMEM);
         int32_t r = VcfStrmDec_dec(m->dec, m->body, out);
+        // The response is over: a last card cut short keeps what it has.
+        if (r == 0)
+            r = VcfStrmDec_finish(m->dec, out);
         AbsFile_delete(out);
         if (r == 1) {
             if (index)

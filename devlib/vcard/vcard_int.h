@@ -24,7 +24,7 @@ struct Vcard {
 
     // Line reader state, kept between calls so that a card can arrive in pieces.
     std::string line;     // the logical line so far (at most kVcardMaxLine bytes)
-    int lineState = 0;    // 0 in text, 1 after CR, 2 after CR LF (waiting for the next character)
+    int lineState = 0;    // 0 in text, 1 after CR, 2 after a line end (waiting for the next character)
     bool lastStored = false; // whether the last character read was kept (not cut by the limit)
     char lastChar = 0;
     int held = -1;        // a character stepped back when the stream cannot step back itself
@@ -55,6 +55,11 @@ void appendEscaped(std::string &out, std::string_view value);
 
 bool containsNoCase(std::string_view text, std::string_view part);
 bool equalsNoCase(std::string_view a, std::string_view b);
+
+// A line (without its line end) that is marker ("BEGIN:VCARD" or "END:VCARD", any case), also when
+// files carry stray blanks, control bytes or one stray character after it. A leading blank is not
+// allowed: that line continues the property before it.
+bool isMarkerLine(std::string_view line, std::string_view marker);
 
 } // namespace vcard
 

@@ -1,17 +1,21 @@
 // The vCard 2.1 reader: logical lines out of a stream, then name, parameters and value, then the
 // value decoded back to UTF-8.
 //
-// Line rules, in the order they are tried when CR LF arrives:
+// A line ends with CR LF, LF alone (files written on Linux, macOS, many phones) or CR alone (old
+// Macintosh files). Line rules, in the order they are tried when a line end arrives:
 //  1. A line that holds ENCODING=QUOTED-PRINTABLE in its parameters and ends with "=" has a soft
-//     line break (RFC 2045): the "=" and the CR LF go, and so does one TAB that follows (our writer
-//     indents the next line with it); a blank there is data, as handsets that break lines before a
-//     blank mean it. Trying this before folding matters: folding first would leave the "=" in front
-//     of the next escape and corrupt it.
-//  2. A blank or TAB after CR LF folds the line (vCard 2.1): CR LF and that character go.
+//     line break (RFC 2045): the "=" and the line end go, and so does one TAB that follows (our
+//     writer indents the next line with it); a blank there is data, as handsets that break lines
+//     before a blank mean it. Trying this before folding matters: folding first would leave the "="
+//     in front of the next escape and corrupt it.
+//  2. A blank or TAB after the line end folds the line (vCard 2.1): the line end and that character
+//     go.
 //  3. Otherwise the line ends and the character read ahead is stepped back.
-// A CR without LF stays in the line; empty lines are passed over.
+// Empty lines are passed over.
 
 #include "vcard/vcard_int.h"
+
+#include "charset/charset_int.h"
 
 #include "dv_charset.h"
 #include "dv_log.h"
@@ -60,6 +64,10 @@ void stepBack(Vcard *v, int c, bool fromStream) {
     v->held = c;
 }
 
+// A line end has arrived: wait for the character after it, unless the line is empty (passed over
+// without waiting).
+void lineEnded(Vcard *v) { v->lineState = v->line.empty() ? 0 : 2; }
+
 // 1 when a logical line is complete in v->line, 0 when the stream ran out first, or the stream's
 // error. The state survives between calls.
 int32_t readLogicalLine(Vcard *v) {
@@ -75,8 +83,9 @@ int32_t readLogicalLine(Vcard *v) {
         if (c < 0) {
             if (c != DV_E_EOF)
                 return c;
-            // A card's last line needs no character after it.
-            if (v->lineState != 1 && equalsNoCase(v->line, "END:VCARD")) {
+            // A card's last line needs no character after it, nor a line end. A line end that
+            // arrives later is then an empty line.
+            if (vcard::isMarkerLine(v->line, "END:VCARD")) {
                 v->lineState = 0;
                 return 1;
             }
@@ -86,20 +95,18 @@ int32_t readLogicalLine(Vcard *v) {
         case 0:
             if (c == '\r')
                 v->lineState = 1;
+            else if (c == '\n')
+                lineEnded(v);
             else
                 appendChar(v, static_cast<char>(c));
             break;
         case 1:
-            if (c == '\n') {
-                // An empty line is passed over without waiting for the character after it.
-                v->lineState = v->line.empty() ? 0 : 2;
-            } else {
-                appendChar(v, '\r');
-                v->lineState = 0;
+            lineEnded(v);
+            // CR LF is one line end; after a CR alone, c is already the next line's first character.
+            if (c != '\n')
                 stepBack(v, c, fromStream);
-            }
             break;
-        default: // 2: after CR LF
+        default: // 2: after a line end
             v->lineState = 0;
             if (v->lastChar == '=' && isQpLine(v->line)) {
                 if (v->lastStored)
@@ -212,6 +219,24 @@ std::string decodeQp(std::string_view raw) {
     return out;
 }
 
+// The name a CHARSET parameter gives ("CHARSET=SHIFT_JIS" -> "SHIFT_JIS"), empty without one.
+std::string charsetName(const std::string &params) {
+    static const char kKey[] = "CHARSET=";
+    size_t at = params.find(kKey);
+    if (at == std::string::npos)
+        return {};
+    at += sizeof kKey - 1;
+    size_t end = params.find_first_of(";:", at);
+    return params.substr(at, end == std::string::npos ? std::string::npos : end - at);
+}
+
+std::string localToUtf8(const std::string &bytes) {
+    std::string text(bytes.c_str()); // the converters take zero-terminated text
+    std::vector<char> buf(3 * text.size() + 4);
+    int32_t n = CsUtil_localToUtf8(text.c_str(), buf.data(), static_cast<int32_t>(buf.size()));
+    return std::string(buf.data(), n > 0 ? static_cast<size_t>(n) : 0);
+}
+
 std::string toUtf8(const std::string &bytes, const std::string &params) {
     if (params.find("UTF-8") != std::string::npos)
         return bytes;
@@ -222,15 +247,23 @@ std::string toUtf8(const std::string &bytes, const std::string &params) {
                                       static_cast<int32_t>(buf.size()));
         return std::string(buf.data(), n > 0 ? static_cast<size_t>(n) : 0);
     }
-    std::string text(bytes.c_str()); // the converters take zero-terminated text
     if (params.find("UTF-7") != std::string::npos) {
+        std::string text(bytes.c_str());
         std::vector<char> buf(2 * text.size() + 4);
         int32_t n = CsUtil_utf7ToUtf8(text.c_str(), buf.data(), static_cast<int32_t>(buf.size()));
         return std::string(buf.data(), n > 0 ? static_cast<size_t>(n) : 0);
     }
-    std::vector<char> buf(3 * text.size() + 4);
-    int32_t n = CsUtil_localToUtf8(text.c_str(), buf.data(), static_cast<int32_t>(buf.size()));
-    return std::string(buf.data(), n > 0 ? static_cast<size_t>(n) : 0);
+    // Any other named character set (SHIFT_JIS, ISO-8859-1, BIG5 ...) is converted by its name; only
+    // a name the conversion library does not know falls back to the local code page.
+    std::string charset = charsetName(params);
+    if (!charset.empty() && !bytes.empty()) {
+        std::vector<char> buf(4 * bytes.size() + 4);
+        int32_t n = CsUtil_charsetToUtf8(charset.c_str(), bytes.data(), static_cast<int32_t>(bytes.size()),
+                                         buf.data(), static_cast<int32_t>(buf.size()));
+        if (n >= 0)
+            return std::string(buf.data(), static_cast<size_t>(n));
+    }
+    return localToUtf8(bytes);
 }
 
 // "\;" and "\\" lose their backslash; any other backslash, a trailing one included, stays.
@@ -291,7 +324,7 @@ int32_t getProperty(Vcard *v, int32_t *type, int32_t *flags, char *out, int32_t 
     bool base64 = p.params.find("BASE64") != std::string::npos;
     bool qp = !base64 && p.params.find("QUOTED-PRINTABLE") != std::string::npos;
     bool hasCharset = p.params.find("UTF-8") != std::string::npos || p.params.find("UCS2") != std::string::npos ||
-                      p.params.find("UTF-7") != std::string::npos;
+                      p.params.find("UTF-7") != std::string::npos || !charsetName(p.params).empty();
     // A BASE64 value with no character set is binary (PHOTO, LOGO, SOUND): no text conversion.
     bool binary = base64 && !hasCharset;
 

@@ -54,6 +54,18 @@ bool containsNoCase(std::string_view text, std::string_view part) {
     return false;
 }
 
+bool isMarkerLine(std::string_view line, std::string_view marker) {
+    if (line.size() < marker.size() || !equalsNoCase(line.substr(0, marker.size()), marker))
+        return false;
+    size_t stray = 0;
+    for (char c : line.substr(marker.size())) {
+        auto b = static_cast<unsigned char>(c);
+        if (b > ' ' && b != 0x7F && ++stray > 1)
+            return false;
+    }
+    return true;
+}
+
 } // namespace vcard
 
 namespace {

@@ -21,6 +21,19 @@ int32_t query(AtTe *te, const char *cmd, const char *prefix, char *buf, int32_t 
     return AtTe_getAny(te, cmd, prefix, GMC_CME, buf, size, 0);
 }
 
+// Identity texts without the blanks some handsets pad them with ("MODEL X  "): the catalogue
+// matches models by their text. The terminal already drops the leading ones.
+int32_t trimEnd(char *buf, int32_t n) {
+    while (n > 0 && (buf[n - 1] == ' ' || buf[n - 1] == '\t'))
+        buf[--n] = '\0';
+    return n;
+}
+
+int32_t identity(AtTe *te, const char *cmd, char *buf, int32_t size) {
+    const int32_t n = query(te, cmd, nullptr, buf, size);
+    return n > 0 ? trimEnd(buf, n) : n;
+}
+
 void clear(char *buf, int32_t size) {
     if (buf && size > 0)
         buf[0] = '\0';
@@ -30,11 +43,11 @@ void clear(char *buf, int32_t size) {
 
 extern "C" {
 
-PL_API int32_t GmcTe_getMan(AtTe *te, char *buf, int32_t size) { return query(te, "+CGMI", nullptr, buf, size); }
-PL_API int32_t GmcTe_getModel(AtTe *te, char *buf, int32_t size) { return query(te, "+CGMM", nullptr, buf, size); }
-PL_API int32_t GmcTe_getVer(AtTe *te, char *buf, int32_t size) { return query(te, "+CGMR", nullptr, buf, size); }
-PL_API int32_t GmcTe_getImei(AtTe *te, char *buf, int32_t size) { return query(te, "+CGSN", nullptr, buf, size); }
-PL_API int32_t GmcTe_getImsi(AtTe *te, char *buf, int32_t size) { return query(te, "+CIMI", nullptr, buf, size); }
+PL_API int32_t GmcTe_getMan(AtTe *te, char *buf, int32_t size) { return identity(te, "+CGMI", buf, size); }
+PL_API int32_t GmcTe_getModel(AtTe *te, char *buf, int32_t size) { return identity(te, "+CGMM", buf, size); }
+PL_API int32_t GmcTe_getVer(AtTe *te, char *buf, int32_t size) { return identity(te, "+CGMR", buf, size); }
+PL_API int32_t GmcTe_getImei(AtTe *te, char *buf, int32_t size) { return identity(te, "+CGSN", buf, size); }
+PL_API int32_t GmcTe_getImsi(AtTe *te, char *buf, int32_t size) { return identity(te, "+CIMI", buf, size); }
 
 PL_API int32_t GmcTe_getCs(AtTe *te, char *buf, int32_t size) {
     int32_t n = query(te, "+CSCS?", "+CSCS:", buf, size);
@@ -99,6 +112,8 @@ int32_t GmcTe_getModelPair(AtTe *te, char *buf1, int32_t size1, char *buf2, int3
     // "+GMM" is a V.250 command, but under +CMEE=1 handsets refuse it with "+CME ERROR: <n>"
     // like any 27.007 command; without the prefix that line would be read as the model.
     int32_t r = AtTe_getAny(te, "+GMM", nullptr, GMC_CME, first, firstSize, 0);
+    if (r > 0)
+        r = trimEnd(first, r);
     if (r < 0) {
         if (NetUtil_isFaultErr(r))
             return r;

@@ -19,6 +19,11 @@ namespace {
 constexpr int32_t kRingSize = 2048;
 constexpr int32_t kLinkTestMs = 1000;
 constexpr int32_t kLinkTestTries = 3;
+// Before the first command the line must stay quiet this long: what a handset sends as the port
+// opens (a reply left from an earlier session, a start-up banner) is no reply to our commands.
+int32_t gConnectQuietMs = 50;
+// ... and the drain stops after this much, for a handset that never stops talking.
+constexpr int32_t kConnectDrainMax = 16 * 1024;
 
 const ConnSupp kSupp[] = {
     {"Cable", "any", "57600,38400,19200,9600"},
@@ -75,6 +80,22 @@ int32_t linkAlive(ConnHandle *h) {
     }
     Stdout_printf("MsMng_isConnected END (link alived)\n");
     return 1;
+}
+
+// Reads and drops what arrives until the line has been quiet for gConnectQuietMs.
+void drainUntilQuiet(CnsSock *sock) {
+    int32_t old = 0;
+    if (gConnectQuietMs <= 0 || CnsSock_getOpt(sock, CNSSOCK_SO_RCVTIMEO, &old) < 0 ||
+        CnsSock_setOpt(sock, CNSSOCK_SO_RCVTIMEO, gConnectQuietMs) < 0)
+        return;
+    char scratch[256];
+    int32_t dropped = 0;
+    int32_t r = 0;
+    while (dropped < kConnectDrainMax && (r = CnsSock_recv(sock, scratch, sizeof scratch)) > 0)
+        dropped += r;
+    CnsSock_setOpt(sock, CNSSOCK_SO_RCVTIMEO, old);
+    if (dropped > 0)
+        Stdout_printf("MsMng_connect: %d bytes on the line dropped\n", static_cast<int>(dropped));
 }
 
 // Deletes the terminal, closes and deletes the transport and frees the record. Closing removes
@@ -148,6 +169,7 @@ int32_t connectImpl(ConnHandle **out, const ConnCfg *cfg, PhoneIdent *ident) {
     if (rc == 0)
         rc = CnsSock_open(h->sock);
     if (rc == 0) {
+        drainUntilQuiet(h->sock);
         h->te = AtTe_new(h->sock);
         if (!h->te)
             rc = DV_E_NOMEM;
@@ -178,6 +200,12 @@ int32_t connectImpl(ConnHandle **out, const ConnCfg *cfg, PhoneIdent *ident) {
 } // namespace
 
 namespace pl {
+
+int32_t setConnectQuietMs(int32_t ms) {
+    const int32_t old = gConnectQuietMs;
+    gConnectQuietMs = ms;
+    return old;
+}
 
 PortChoice choosePort(const char *text) {
     if (!text)

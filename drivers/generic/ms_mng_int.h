@@ -28,6 +28,10 @@ PortChoice choosePort(const char *text);
 // is 0.
 int32_t parseBaud(const char *text);
 
+// How long the line must stay quiet before the first command of a connection (50 ms; 0 skips the
+// drain). Answers the previous value. For tests.
+int32_t setConnectQuietMs(int32_t ms);
+
 } // namespace pl
 
 #endif

@@ -197,7 +197,8 @@ struct OthInfoOps {
             return r;
         Field f[kMaxFields];
         int32_t value = 0;
-        if (splitFields(reply, f, kMaxFields) < 2 || !fieldNumber(f[1], &value))
+        // A level beyond 100 percent is no level: never hand it out as one.
+        if (splitFields(reply, f, kMaxFields) < 2 || !fieldNumber(f[1], &value) || value > 100)
             return DV_E_MALFORMED;
         *level = value;
         return 0;

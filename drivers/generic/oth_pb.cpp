@@ -140,6 +140,8 @@ struct OthPbOps {
             return DV_E_ARG;
         PbStorInfo info;
         int32_t r = PbAt_queryStor(pb->ctx, &info);
+        // Only a status query leaves its counts for the listing that follows it.
+        pb->ctx->haveStor = false;
         if (r < 0)
             return r;
         *stor = info.stor;
@@ -305,7 +307,7 @@ struct OthPbOps {
         if (r < 0)
             return r;
         PbStorInfo info;
-        r = PbAt_queryStor(pb->ctx, &info);
+        r = PbAt_takeStor(pb->ctx, &info);
         if (r < 0)
             return r;
         range = PbAt_walkRange(range, info);

@@ -9,7 +9,9 @@
  *
  * When the object becomes current in its interface registry (the first operation after another
  * object was used) it chooses the handset's character set: "UCS2" when the handset offers it, else
- * "UTF-8", else "GSM". Names travel in that set; UTF-8 on our side.
+ * "UTF-8", else "GSM". Names travel in that set (GSM 03.38 codes for "GSM"); UTF-8 on our side,
+ * and only valid UTF-8 is handed out. The index range ("+CPBR=?") is asked once per storage
+ * selection; the counts of a status query serve the listing or delete-all that follows it.
  *
  * A plug-in makes one per connection over the ConnHandle's terminal and hands out &obj->itf (the
  * address of the self word) as a PbItf.
@@ -24,7 +26,8 @@
  * readData and writeData; otherwise 0. -9 the handset refused a command; -12, -71, -92 (also an
  * unparsable reply), -5, -7 link faults; -23 readData without a current entry, writeData or
  * commitWrite without beginWrite; -81 a bad argument, a deleted object, a write not taken whole,
- * or an entry whose name or number cannot be sent (a '"' or a control byte in it); -94 beginWrite
+ * or an entry whose name or number cannot be sent (a '"' or a control byte in it, or under "GSM" a
+ * character the alphabet lacks); -94 beginWrite
  * in the message mode, and reserved slot 17; -251 commitWrite of data that holds no vCard; a
  * registry error from the character-set switch.
  *

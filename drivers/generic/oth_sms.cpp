@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <unordered_set>
 
 #include "dv_result.h"
 #include "dv_util.h"
@@ -12,6 +13,23 @@
 namespace {
 
 OthSms *objOf(const void *itf) { return pl::self<OthSms>(itf); }
+
+// Objects that OthSms_new made and OthSms_delete has not yet released: a second delete must not
+// read a freed record. Objects are made and deleted from one thread at a time.
+std::unordered_set<const OthSms *> &liveObjects() {
+    static std::unordered_set<const OthSms *> live;
+    return live;
+}
+
+// The destination and the service centre of a message are checked before anything is sent: a
+// number with letters would go out as an alphanumeric address, "" or "+" to nobody.
+int32_t checkAddresses(const char *number, size_t numberSize, const char *sca) {
+    if (SmsAt_checkNumber(number, numberSize) < 0)
+        return DV_E_ARG;
+    if (sca && sca[0] && SmsAt_checkSca(sca, SMS_AT_SCA_MAX_SEND) < 0)
+        return DV_E_ARG;
+    return 0;
+}
 
 // The slots that do not switch modes check the object themselves (the others are checked by the
 // registry switch in front of them).
@@ -147,6 +165,8 @@ struct OthSmsOps {
         SmsSendRec raw;
         std::memcpy(&raw, o->sendBuf, sizeof raw);
         const SmsSendRec msg = terminated(raw);
+        if (checkAddresses(msg.number, sizeof msg.number, msg.sca) < 0)
+            return DV_E_ARG;
         const int32_t n = encodeSendRec(o, msg);
         if (n < 0)
             return n;
@@ -163,6 +183,8 @@ struct OthSmsOps {
         if (!msg)
             return DV_E_ARG;
         const SmsSendRec copy = terminated(*msg);
+        if (checkAddresses(copy.number, sizeof copy.number, copy.sca) < 0)
+            return DV_E_ARG;
         const int32_t n = encodeSendRec(o, copy);
         if (n < 0)
             return n;
@@ -173,7 +195,7 @@ struct OthSmsOps {
 
     static int32_t sendPdu(SmsItf *itf, const SmsPduRec *submit, const char *sca) {
         OthSms *o = objOf(itf);
-        if (!submit)
+        if (!submit || checkAddresses(submit->address, sizeof submit->address, sca) < 0)
             return DV_E_ARG;
         const int32_t n = SmsPdu_encodeSubmit(submit, o->pdu, sizeof o->pdu);
         if (n <= 0)
@@ -208,6 +230,17 @@ PL_API OthSms *OthSms_new(void *buffer, ItfMng *mng, AtTe *te) {
     o->at = SmsAt_new(te);
     o->wr = AbsFileMem_new(nullptr, 0, 0, 0);
     o->rd = AbsFileMem_new(nullptr, 0, 0, 0);
+    try {
+        liveObjects().insert(o);
+    } catch (...) {
+        SmsAt_delete(o->at);
+        AbsFileMem_delete(o->wr);
+        AbsFileMem_delete(o->rd);
+        o->head.magic = 0;
+        if (!buffer)
+            std::free(o);
+        return nullptr;
+    }
     bool ok = o->at && o->wr && o->rd;
     if (ok && mng) {
         const int32_t entry = ItfMng_reg(mng, o, enterPduMode, nullptr);
@@ -225,8 +258,10 @@ PL_API OthSms *OthSms_new(void *buffer, ItfMng *mng, AtTe *te) {
 }
 
 PL_API int32_t OthSms_delete(OthSms *sms) {
-    if (!sms || sms->head.magic != OTH_SMS_MAGIC)
+    // Only the table is consulted first: the record of a deleted object may be freed memory.
+    if (!sms || liveObjects().count(sms) == 0 || sms->head.magic != OTH_SMS_MAGIC)
         return DV_E_ARG;
+    liveObjects().erase(sms);
     AbsFileMem_delete(sms->wr);
     AbsFileMem_delete(sms->rd);
     SmsAt_delete(sms->at);

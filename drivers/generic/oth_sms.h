@@ -29,9 +29,11 @@
  *                   beginWrite
  *  11 commitWrite   0 and the position the handset used (-1 when its reply names none); -23
  *                   without beginWrite; -251 a message that cannot be encoded; -81 a service
- *                   centre over 30 characters
- *  12 del, 13 delAll  0 (delAll passes over positions that answer an error)
- *  14 send, 16 sendPdu  0; -251; -81; -92 a prompt answered "OK"
+ *                   centre over 30 characters or holding a quote, backslash or control byte, or a
+ *                   number that is not an optional "+" and digits (nothing is sent then)
+ *  12 del, 13 delAll  0 (delAll passes over positions that answer an error and ends once the
+ *                   storage's messages are gone, never past position 65535)
+ *  14 send, 16 sendPdu  0; -251; -81 as for commitWrite; -92 a prompt answered "OK"
  *  15 sendFromStor  0
  *  17 setSca        0; -81 over 32 characters, or holding a quote, backslash or control byte
  *  18 getSca        0 and the number as text; -92 no number in the reply

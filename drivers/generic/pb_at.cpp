@@ -11,6 +11,7 @@
 #include "dv_result.h"
 #include "dv_util.h"
 #include "gmc_te.h"
+#include "gsm_text.h"
 
 namespace {
 
@@ -22,6 +23,9 @@ constexpr int64_t kLenCap = 4096;
 constexpr size_t kBatchLineLimit = PB_BATCH * 4 + 16;
 // How long to wait for a "+CPBR:" range line that a handset sends after its OK.
 constexpr int32_t kLateLineMs = 500;
+// No walk goes past this position, whatever range or total a handset announces (the IrMC store
+// has the same bound): "(1-2000000000)" must not become hours of +CPBR commands.
+constexpr int64_t kMaxPosition = 65535;
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 bool isControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
@@ -35,15 +39,6 @@ int hexValue(char c) {
     if (c >= 'A' && c <= 'F')
         return c - 'A' + 10;
     return -1;
-}
-
-std::string withoutControls(std::string_view s) {
-    std::string out;
-    out.reserve(s.size());
-    for (char c : s)
-        if (!isControl(static_cast<unsigned char>(c)))
-            out.push_back(c);
-    return out;
 }
 
 // A cursor over one reply line; every read stays within the line.
@@ -176,6 +171,22 @@ bool surelyUcs2(std::string_view raw) {
     return false;
 }
 
+// Hex of 8-bit characters closed by a 00 byte ("4A6F6500" for "Joe"): every byte before the last
+// is a printable Latin-1 character. A UCS-2 text ends in "0000" when it is terminated at all.
+bool hex8Terminated(std::string_view raw) {
+    if (raw.size() < 4 || raw.size() % 2 != 0 || raw.substr(raw.size() - 2) != "00")
+        return false;
+    for (size_t i = 0; i + 2 < raw.size(); i += 2) {
+        const int hi = hexValue(raw[i]), lo = hexValue(raw[i + 1]);
+        if (hi < 0 || lo < 0)
+            return false;
+        const int b = hi << 4 | lo;
+        if (b < 0x20 || (b >= 0x7F && b < 0xA0))
+            return false;
+    }
+    return true;
+}
+
 // Reads lines of the reply to the command just sent, up to its final result. Each intermediate
 // line goes to onLine. 0 for OK, -9 (and *cme) for an error, -92 when the reply runs past maxLines,
 // or a read error. Every line is tested as a final result and blank lines are skipped, so the
@@ -264,39 +275,70 @@ int32_t PbAt_parseEntry(std::string_view line, PbEntry *out) {
         return DV_E_MALFORMED;
     PbEntry e;
     std::string number;
-    if (!c.number(&e.index) || !c.take(',') || !c.field(&number) || !c.take(',') || !c.number(&e.type))
+    if (!c.number(&e.index) || !c.take(',') || !c.field(&number) || !c.take(','))
         return DV_E_MALFORMED;
+    // Some handsets put an empty field in front of the number (and a date-time field after the
+    // text): "+CPBR: 1,,"123",129,"Name","05/03/17,14:30"".
+    c.skipBlanks();
+    if (number.empty() && c.peek() == '"' && (!c.field(&number) || !c.take(',')))
+        return DV_E_MALFORMED;
+    // The type may be left empty ("+CPBR: 1,"",,"Name""): unknown, the entry is still there.
+    if (!c.number(&e.type)) {
+        c.skipBlanks();
+        if (!c.atEnd() && c.peek() != ',')
+            return DV_E_MALFORMED;
+        e.type = 0;
+    }
     // An entry without a text field is a number without a name.
     if (c.take(',') && !c.field(&e.text))
         return DV_E_MALFORMED;
-    // Some handsets leave control bytes in the number; they are no part of it.
-    e.number = withoutControls(number);
+    // Control bytes in the number are no part of it, and only valid text leaves the driver.
+    e.number = gsmtext::cleanUtf8(number);
+    // An international number shown without its "+" keeps it: written back, it stays type 145.
+    if (e.type == 145 && !e.number.empty() && e.number[0] != '+')
+        e.number.insert(e.number.begin(), '+');
     *out = std::move(e);
     return 0;
 }
 
 std::string PbAt_decodeText(int32_t cs, std::string_view raw, bool *hex8) {
     std::string out;
+    if (cs == PB_CS_GSM)
+        return gsmtext::cleanUtf8(gsmtext::fieldToUtf8(raw));
     if (cs != PB_CS_UCS2)
-        return withoutControls(raw);
-    // With UCS2 selected some handsets still write names as 8-bit hex ("4A6F" for "Jo"). A field
-    // of an odd number of bytes can only be that; an even one is UCS-2 unless this handset was
-    // already seen doing it and the field could not be UCS-2 text of Latin letters.
-    bool asHex8 = raw.size() % 4 == 2;
+        return gsmtext::cleanUtf8(raw);
+    // With UCS2 selected some handsets still write names as 8-bit hex ("4A6F" for "Jo"), often
+    // with a terminating 00 byte. A field of an odd number of bytes can only be that, and so can
+    // one that ends in a 00 byte after printable 8-bit characters; another even one is UCS-2
+    // unless this handset was already seen doing it and the field could not be UCS-2 text of
+    // Latin letters.
+    const bool sure = raw.size() % 4 == 2 || hex8Terminated(raw);
+    bool asHex8 = sure;
     if (!asHex8 && hex8 && *hex8 && !surelyUcs2(raw))
         asHex8 = true;
     if (asHex8 && hex8ToUtf8(raw, &out)) {
-        if (hex8 && raw.size() % 4 == 2)
+        if (hex8 && sure)
             *hex8 = true;
-        return withoutControls(out);
+        return gsmtext::cleanUtf8(out);
     }
     if (ucs2HexToUtf8(raw, &out))
-        return withoutControls(out);
+        return gsmtext::cleanUtf8(out);
     // Not hex at all: the handset wrote the text as it is.
-    return withoutControls(raw);
+    return gsmtext::cleanUtf8(raw);
 }
 
-std::string PbAt_encodeText(int32_t cs, std::string_view utf8) {
+std::string PbAt_encodeText(int32_t cs, std::string_view utf8, bool *ok) {
+    if (ok)
+        *ok = true;
+    if (cs == PB_CS_GSM) {
+        std::string field;
+        if (!gsmtext::utf8ToField(utf8, &field)) {
+            if (ok)
+                *ok = false;
+            return {};
+        }
+        return field;
+    }
     if (cs != PB_CS_UCS2)
         return std::string(utf8);
     std::string in(utf8);
@@ -362,6 +404,11 @@ void PbAt_sizeFor(PbAtCtx *ctx, const PbRange &range) {
 /* ---- exchanges ---- */
 
 int32_t PbAt_queryRange(PbAtCtx *ctx, PbRange *range) {
+    // The range and lengths of a storage do not change while it stays selected.
+    if (ctx->haveRange) {
+        *range = ctx->range;
+        return 0;
+    }
     int32_t r = AtTe_sendCmd(ctx->te, "+CPBR=?");
     if (r < 0)
         return r;
@@ -397,6 +444,8 @@ int32_t PbAt_queryRange(PbAtCtx *ctx, PbRange *range) {
         return parsed;
     PbAt_sizeFor(ctx, got);
     *range = got;
+    ctx->range = got;
+    ctx->haveRange = true;
     return 0;
 }
 
@@ -420,12 +469,27 @@ int32_t PbAt_queryStor(PbAtCtx *ctx, PbStorInfo *info) {
     if (parsed < 0)
         return parsed;
     *info = got;
+    ctx->stor = got;
+    ctx->haveStor = true;
     return 0;
+}
+
+int32_t PbAt_takeStor(PbAtCtx *ctx, PbStorInfo *info) {
+    if (ctx->haveStor) {
+        *info = ctx->stor;
+        ctx->haveStor = false;
+        return 0;
+    }
+    const int32_t r = PbAt_queryStor(ctx, info);
+    ctx->haveStor = false;
+    return r;
 }
 
 int32_t PbAt_selectStor(PbAtCtx *ctx, int32_t code) {
     if (code < 1 || code > 3)
         return DV_E_ARG;
+    ctx->haveRange = false;
+    ctx->haveStor = false;
     char cmd[32];
     std::snprintf(cmd, sizeof cmd, "+CPBS=\"%s\"", MsStor_typeToName(code));
     return AtTe_setAny(ctx->te, cmd, PB_CME, nullptr);
@@ -438,6 +502,10 @@ PbRange PbAt_walkRange(const PbRange &range, const PbStorInfo &info) {
         r.first = 1;
         r.last = info.total;
     }
+    if (r.first < 0)
+        r.first = 0;
+    if (r.last > kMaxPosition)
+        r.last = static_cast<int32_t>(kMaxPosition);
     return r;
 }
 
@@ -480,7 +548,7 @@ int32_t PbAt_listBegin(PbAtCtx *ctx) {
     if (r < 0)
         return r;
     PbStorInfo info;
-    r = PbAt_queryStor(ctx, &info);
+    r = PbAt_takeStor(ctx, &info);
     if (r < 0)
         return r;
     range = PbAt_walkRange(range, info);
@@ -526,6 +594,7 @@ int32_t PbAt_listNext(PbAtCtx *ctx, PbEntry *out) {
 }
 
 int32_t PbAt_write(PbAtCtx *ctx, int32_t index, std::string_view number, std::string_view name) {
+    ctx->haveStor = false; // the used count may change
     std::string cmd;
     if (number.empty() && name.empty()) {
         if (index < 0)
@@ -534,8 +603,9 @@ int32_t PbAt_write(PbAtCtx *ctx, int32_t index, std::string_view number, std::st
     } else {
         std::string num(number);
         StrUtil_strlwr(num.data());
-        std::string text = PbAt_encodeText(ctx->cs, name);
-        if (PbAt_checkQuotable(num) < 0 || PbAt_checkQuotable(text) < 0)
+        bool encoded = true;
+        std::string text = PbAt_encodeText(ctx->cs, name, &encoded);
+        if (!encoded || PbAt_checkQuotable(num) < 0 || PbAt_checkQuotable(text) < 0)
             return DV_E_ARG;
         const int type = !num.empty() && num[0] == '+' ? 145 : 129;
         cmd = "+CPBW=";

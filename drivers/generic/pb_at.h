@@ -14,9 +14,12 @@
  * (-92). Control bytes (below 0x20, 0x7F) never reach a caller's text. Replies are read with every
  * line tested as a final result, so they may carry the blank line before their OK or not.
  *
- * Handset quirks survived: names as unquoted UCS2 hex, names as 8-bit hex while UCS2 is selected,
- * extra trailing fields after the text, entries reported under another index than the one asked,
- * control bytes inside the number, an e-mail address in the number field; "+CPBR=?" answered as a
+ * Handset quirks survived: names as unquoted UCS2 hex, names as 8-bit hex while UCS2 is selected
+ * (also with a terminating 00 byte), extra trailing fields after the text, an empty type field, an
+ * empty field in front of the number, entries reported under another index than the one asked,
+ * control bytes or bytes that are no text inside the number, numbers of type 145 without their
+ * "+", an e-mail address in the number field, GSM names with V.250 escapes; ranges and totals
+ * far beyond any real storage (walks stop at position 65535); "+CPBR=?" answered as a
  * range without parentheses, as "()", as a single location, with extra fields, or with its line
  * after the OK. An empty range or position may be answered with OK or with an error ("+CME ERROR:
  * 21/22", plain ERROR): both mean "nothing there".
@@ -84,17 +87,21 @@ int32_t PbAt_parseRange(std::string_view line, PbRange *out);
 /* "+CPBS: "SM",used,total" (the prefix is optional). 0, or -92 when the storage name is not a
  * quoted string. */
 int32_t PbAt_parseStor(std::string_view line, PbStorInfo *out);
-/* One entry line ("+CPBR: index,number,type,text[,...]"). 0, or -92 for a line that is no entry. */
+/* One entry line ("+CPBR: index,number,[type][,text[,...]]", or "+CPBR: index,,number,..."). The
+ * number comes out as valid UTF-8 without control bytes, with "+" in front for type 145; an empty
+ * type is 0. 0, or -92 for a line that is no entry. */
 int32_t PbAt_parseEntry(std::string_view line, PbEntry *out);
 
-/* The text field of an entry in UTF-8, control bytes removed. UCS2: hex of UCS-2 units; a field
- * whose hex length is not a multiple of four is 8-bit hex (Latin-1), and once such a field was seen
- * (*hex8 set) ambiguous fields are read that way too; a field that is no hex is taken as it is.
- * GSM and UTF-8: as it is. hex8 may be NULL. */
+/* The text field of an entry in valid UTF-8, control bytes removed, invalid bytes as U+FFFD. UCS2:
+ * hex of UCS-2 units; a field whose hex length is not a multiple of four, or that ends in a 00 byte
+ * after printable 8-bit characters, is 8-bit hex (Latin-1), and once such a field was seen (*hex8
+ * set) ambiguous fields are read that way too; a field that is no hex is taken as it is. GSM: GSM
+ * 03.38 codes ("\XX" escapes allowed). UTF-8: as it is. hex8 may be NULL. */
 std::string PbAt_decodeText(int32_t cs, std::string_view raw, bool *hex8);
-/* The name as sent inside the quotes of +CPBW: UCS2 as upper-case hex of UCS-2 units, the other
- * sets as they are. */
-std::string PbAt_encodeText(int32_t cs, std::string_view utf8);
+/* The name as sent inside the quotes of +CPBW: UCS2 as upper-case hex of UCS-2 units; GSM as GSM
+ * 03.38 codes, those that cannot stand inside quotes as "\XX" ("" and *ok false when the alphabet
+ * lacks a character); UTF-8 as it is. ok may be NULL. */
+std::string PbAt_encodeText(int32_t cs, std::string_view utf8, bool *ok = nullptr);
 /* 0 when s can stand between double quotes of a command line: no '"', no byte below 0x20, no 0x7F
  * (a quote would end the argument early and let the rest run as further commands); else -81. */
 int32_t PbAt_checkQuotable(std::string_view s);
@@ -116,6 +123,12 @@ struct PbAtCtx {
     int32_t used = -1, total = -1;
     int32_t read = 0;            /* entries handed out in this listing */
     std::deque<PbEntry> pending; /* entries of the current batch not yet handed out */
+    /* what the handset said of the selected storage: the range holds until another storage is
+     * selected, the counts until they are used once (a listing, delete-all) or a write */
+    bool haveRange = false;
+    PbRange range;
+    bool haveStor = false;
+    PbStorInfo stor;
     /* the line buffer, sized from the storage's lengths */
     std::vector<char> line;
 };
@@ -127,14 +140,17 @@ void PbAt_delete(PbAtCtx *ctx); /* NULL is a no-op */
 /* Sizes the line buffer for the longest entry the range announces (1024 to 64 KiB). */
 void PbAt_sizeFor(PbAtCtx *ctx, const PbRange &range);
 
-/* "+CPBR=?" into *range (and sizes the line buffer). 0, -9, -92 or a link fault. */
+/* "+CPBR=?" into *range (and sizes the line buffer), asked once per storage selection. 0, -9, -92
+ * or a link fault. */
 int32_t PbAt_queryRange(PbAtCtx *ctx, PbRange *range);
-/* "+CPBS?" into *info. 0, -9, -92 or a link fault. */
+/* "+CPBS?" into *info (kept for the next PbAt_takeStor). 0, -9, -92 or a link fault. */
 int32_t PbAt_queryStor(PbAtCtx *ctx, PbStorInfo *info);
+/* The counts kept from the last "+CPBS?" (dropped once taken), or a fresh "+CPBS?". */
+int32_t PbAt_takeStor(PbAtCtx *ctx, PbStorInfo *info);
 /* "+CPBS="<name>"" for a storage code 1..3 (-81 for another). 0, -9 or a link fault. */
 int32_t PbAt_selectStor(PbAtCtx *ctx, int32_t code);
 /* The range a walk should cover: the announced one, or 1..total when the handset announced none
- * but says how many locations it has. */
+ * but says how many locations it has; never past position 65535. */
 PbRange PbAt_walkRange(const PbRange &range, const PbStorInfo &info);
 
 /* "+CPBR=from,to" (or "+CPBR=from" when to < from): the entries answered, at most max of them

@@ -8,11 +8,17 @@
 #include <new>
 
 #include "dv_charset.h"
+#include "dv_log.h"
 #include "dv_result.h"
 #include "dv_util.h"
+#include "gsm_text.h"
 #include "sms_pdu.h"
 
 namespace {
+
+// No walk or delete-all goes past this position, whatever total a handset announces: 999,999,999
+// must not become half a day of commands.
+constexpr int32_t kMaxPosition = 65535;
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
@@ -137,6 +143,7 @@ int32_t parseCpms(SmsAt *at, char *value, int32_t *stor, int32_t *used, int32_t 
     if (tok != AT_TOK_STRING && tok != AT_TOK_WORD)
         return DV_E_MALFORMED;
     const int32_t s = MsStor_nameToType(StrBuf_buf(at->tok));
+    std::snprintf(at->storName, sizeof at->storName, "%s", StrBuf_buf(at->tok));
     int32_t u = 0, t = 0;
     if (AtLex_do(at->lex, at->tok) != ',' || !tokenNumber(AtLex_do(at->lex, at->tok), at->tok, &u) ||
         AtLex_do(at->lex, at->tok) != ',' || !tokenNumber(AtLex_do(at->lex, at->tok), at->tok, &t))
@@ -192,27 +199,77 @@ bool startsWithI(const char *line, const char *prefix) {
     return StrUtil_strincmp(line, prefix, static_cast<int32_t>(std::strlen(prefix))) == 0;
 }
 
+// A 27.005 <stat> (0..3) in one header field, or -1 for anything else.
+int32_t statusOf(const char *field, size_t len) {
+    while (len > 0 && isBlank(*field))
+        ++field, --len;
+    while (len > 0 && isBlank(field[len - 1]))
+        --len;
+    return len == 1 && field[0] >= '0' && field[0] <= '3' ? field[0] - '0' : -1;
+}
+
 // "+CMGL: <index>,<stat>,[<alpha>],<length>" (withIndex) or "+CMGR: <stat>,[<alpha>],<length>".
-// A missing index is -1, a missing status 4; the length is not used: handsets get it wrong, and
-// the PDU is judged by its own hex.
+// A missing index is -1; the status is taken only from a field that holds one, else it is -1
+// (unknown): "+CMGR: ,,27", "+CMGR: 27" and "+CMGR: 5,1,,27" (with the index in front) must not
+// give the length or the index as a status. The length is not used: handsets get it wrong, and the
+// PDU is judged by its own hex.
 Header parseHeader(const char *line, const char *prefix, bool withIndex) {
-    Header h{-1, SMS_AT_LIST_ALL, pduOnHeaderLine(line)};
+    Header h{-1, -1, pduOnHeaderLine(line)};
     const char *p = line;
     while (isBlank(*p))
         ++p;
     const auto plen = static_cast<int32_t>(std::strlen(prefix));
     if (StrUtil_strincmp(p, prefix, plen) == 0)
         p += plen;
-    if (withIndex) {
-        h.index = takeNumber(p, -1);
-        while (isBlank(*p))
-            ++p;
-        if (*p != ',')
-            return h;
-        ++p;
+    // The fields, split at commas outside quotes.
+    const char *start[8];
+    size_t len[8];
+    size_t n = 0;
+    bool quoted = false;
+    const char *f = p;
+    for (const char *q = p;; ++q) {
+        if (*q == '"')
+            quoted = !quoted;
+        if ((*q == ',' && !quoted) || *q == '\0') {
+            if (n < 8) {
+                start[n] = f;
+                len[n] = static_cast<size_t>(q - f);
+                ++n;
+            }
+            if (*q == '\0')
+                break;
+            f = q + 1;
+        }
     }
-    h.status = takeNumber(p, SMS_AT_LIST_ALL);
+    if (withIndex) {
+        const char *ip = start[0];
+        h.index = takeNumber(ip, -1);
+        if (n >= 2)
+            h.status = statusOf(start[1], len[1]);
+        return h;
+    }
+    // +CMGR: <stat>,[<alpha>],<length>; some handsets put the index in front (four fields), some
+    // leave the alpha out (two), and a lone field is the length.
+    if (n >= 4)
+        h.status = statusOf(start[1], len[1]);
+    else if (n >= 2)
+        h.status = statusOf(start[0], len[0]);
     return h;
+}
+
+// The list status of an entry: the header's, or for a header without one "read" (received) or
+// "sent" (stored submit), so that no message turns up as new.
+int32_t listStatusOf(const Header &h, const SmsRecord *rec) {
+    if (h.status >= 0)
+        return h.status;
+    return rec->kind == SMS_KIND_SUBMITTED ? 3 : 1;
+}
+
+// An entry that does not decode is passed over, but not without a trace: the download compares
+// what it got with the storage's used count.
+void logSkipped(const SmsAt *at, int32_t index, int32_t why) {
+    Stdout_printf("SMS entry skipped: storage %s index %d does not decode (%d)\n",
+                  at->storName[0] ? at->storName : "(current)", static_cast<int>(index), static_cast<int>(why));
 }
 
 // The PDU hex (service-centre field first) into the TPDU at the start of pdu, decoded into rec.
@@ -247,6 +304,10 @@ int32_t listNext(SmsAt *at, uint8_t *pdu, SmsRecord *rec, int32_t *index) {
             }
         }
         haveHeader = false;
+        // Where a header is due, any other line (a stray result code, a PDU whose header was lost)
+        // is no entry.
+        if (!startsWithI(line, "+CMGL:"))
+            continue;
         const Header h = parseHeader(line, "+CMGL:", true);
         const char *hex = h.pdu;
         if (!hex) {
@@ -263,12 +324,14 @@ int32_t listNext(SmsAt *at, uint8_t *pdu, SmsRecord *rec, int32_t *index) {
             }
             hex = pduLine;
         }
-        if (toEntry(hex, pdu, rec) == 0) {
-            rec->listStatus = h.status;
+        const int32_t conv = toEntry(hex, pdu, rec);
+        if (conv == 0) {
+            rec->listStatus = listStatusOf(h, rec);
             if (index)
                 *index = h.index;
             return 1;
         }
+        logSkipped(at, h.index, conv);
     }
 }
 
@@ -278,7 +341,8 @@ int32_t walkNext(SmsAt *at, uint8_t *pdu, SmsRecord *rec, int32_t *index) {
     char line[SMS_AT_READ_LINE];
     char pduLine[SMS_AT_READ_LINE];
     char cmd[32];
-    while (at->walkNext <= at->total && at->walkRead < at->used) {
+    const int32_t last = at->total < kMaxPosition ? at->total : kMaxPosition;
+    while (at->walkNext <= last && at->walkRead < at->used) {
         const int32_t pos = at->walkNext++;
         std::snprintf(cmd, sizeof cmd, "+CMGR=%d", static_cast<int>(pos));
         int32_t r = AtTe_sendCmd(at->te, cmd);
@@ -291,7 +355,7 @@ int32_t walkNext(SmsAt *at, uint8_t *pdu, SmsRecord *rec, int32_t *index) {
         if (r == 1)
             continue;
         const Header h = parseHeader(line, "+CMGR:", false);
-        if (at->filter != SMS_AT_LIST_ALL && h.status != at->filter) {
+        if (at->filter != SMS_AT_LIST_ALL && h.status >= 0 && h.status != at->filter) {
             r = readFinal(at->te);
             if (r < 0 && r != DV_E_IO)
                 return r;
@@ -311,9 +375,12 @@ int32_t walkNext(SmsAt *at, uint8_t *pdu, SmsRecord *rec, int32_t *index) {
             continue;
         if (r < 0)
             return r;
-        if (toEntry(hex, pdu, rec) != 0)
+        const int32_t conv = toEntry(hex, pdu, rec);
+        if (conv != 0) {
+            logSkipped(at, pos, conv);
             continue;
-        rec->listStatus = h.status;
+        }
+        rec->listStatus = listStatusOf(h, rec);
         ++at->walkRead;
         if (index)
             *index = pos;
@@ -457,11 +524,12 @@ int32_t SmsAt_setStor(SmsAt *at, int32_t stor) {
         return DV_E_ARG;
     if (stor == 0)
         return 0;
-    at->total = 50;
-    at->used = 0;
     if (stor != 1 && stor != 2)
         return DV_E_ARG;
+    at->total = 50;
+    at->used = 0;
     const char *name = MsStor_typeToName(stor);
+    std::snprintf(at->storName, sizeof at->storName, "%s", name);
     char cmd[32];
     std::snprintf(cmd, sizeof cmd, "+CPMS=\"%s\",\"%s\"", name, name);
     char value[128];
@@ -500,7 +568,8 @@ int32_t SmsAt_readNext(SmsAt *at, int32_t first, uint8_t *pdu, SmsRecord *rec, i
     // The handset refused the listing (text mode, or no +CMGL at all): read position by position.
     at->fallback = 1;
     at->walkRead = 0;
-    at->walkNext = 1;
+    // Some handsets number their positions from 0: asking there costs one command.
+    at->walkNext = 0;
     at->filter = SMS_AT_LIST_ALL;
     int32_t used = 0, total = 0;
     r = SmsAt_getStor(at, nullptr, &used, &total);
@@ -520,7 +589,7 @@ int32_t SmsAt_sendPdu(SmsAt *at, const uint8_t *tpdu, int32_t n, const char *sca
     if (!at || !tpdu || n < 1 || n > 255)
         return DV_E_ARG;
     const size_t scaLen = sca ? strnlen(sca, SMS_AT_SCA_MAX_SEND + 1) : 0;
-    if (scaLen > SMS_AT_SCA_MAX_SEND)
+    if (scaLen > SMS_AT_SCA_MAX_SEND || (scaLen > 0 && SmsAt_checkSca(sca, SMS_AT_SCA_MAX_SEND) < 0))
         return DV_E_ARG;
     // Everything that follows the prompt is built first: nothing may fail between the prompt and
     // the Ctrl-Z that ends the text.
@@ -572,14 +641,25 @@ int32_t SmsAt_del(SmsAt *at, int32_t index) {
 int32_t SmsAt_delAll(SmsAt *at) {
     if (!at)
         return DV_E_ARG;
-    int32_t total = 0;
-    int32_t r = SmsAt_getStor(at, nullptr, nullptr, &total);
+    int32_t used = 0, total = 0;
+    int32_t r = SmsAt_getStor(at, nullptr, &used, &total);
     if (r < 0)
         return r;
-    for (int32_t i = 1; i <= total; ++i) {
+    const int32_t last = total < kMaxPosition ? total : kMaxPosition;
+    int32_t deleted = 0;
+    // From 0: some handsets number their positions from there (elsewhere it costs one error).
+    for (int32_t i = 0; i <= last && used > 0; ++i) {
         r = SmsAt_del(at, i);
         if (r < 0 && r != DV_E_IO)
             return r;
+        if (r == 0 && ++deleted >= used) {
+            // As many positions emptied as messages were stored; as handsets answer OK for an
+            // empty position too, ask whether any are left before going on.
+            r = SmsAt_getStor(at, nullptr, &used, nullptr);
+            if (r < 0)
+                return r;
+            deleted = 0;
+        }
     }
     return 0;
 }
@@ -587,16 +667,8 @@ int32_t SmsAt_delAll(SmsAt *at) {
 int32_t SmsAt_setSca(SmsAt *at, const char *sca) {
     if (!at || !sca)
         return DV_E_ARG;
-    const size_t len = strnlen(sca, SMS_AT_SCA_MAX_SET + 1);
-    if (len > SMS_AT_SCA_MAX_SET)
+    if (SmsAt_checkSca(sca, SMS_AT_SCA_MAX_SET) < 0)
         return DV_E_ARG;
-    // The text goes inside a quoted argument: a quote, a backslash (27.007 string escapes) or a
-    // control byte (CR ends the command line) would change the command itself.
-    for (size_t i = 0; i < len; ++i) {
-        const auto c = static_cast<unsigned char>(sca[i]);
-        if (c == '"' || c == '\\' || c < 0x20 || c == 0x7f)
-            return DV_E_ARG;
-    }
     char cmd[64];
     std::snprintf(cmd, sizeof cmd, "+CSCA=\"%s\",%d", sca, sca[0] == '+' ? 145 : 129);
     return command(at, cmd);
@@ -610,21 +682,62 @@ int32_t SmsAt_getSca(SmsAt *at, char *buf, int32_t size) {
     int32_t r = query(at, "+CSCA?", "+CSCA:", value, sizeof value);
     if (r < 0)
         return r;
+    char text[128];
+    int32_t type = 0;
     if (value[0] == '"') {
         lexOver(at, value);
         if (AtLex_do(at->lex, at->tok) != AT_TOK_STRING)
             return DV_E_MALFORMED;
-        SmsAt_scaText(StrBuf_buf(at->tok), buf, size);
-        return 0;
+        SmsAt_scaText(StrBuf_buf(at->tok), text, sizeof text);
+        if (AtLex_do(at->lex, at->tok) != ',' || !tokenNumber(AtLex_do(at->lex, at->tok), at->tok, &type))
+            type = 0;
+    } else {
+        // Some handsets show the number without quotes: it runs up to the type field.
+        char *comma = std::strchr(value, ',');
+        if (comma) {
+            *comma = '\0';
+            const char *t = comma + 1;
+            type = takeNumber(t, 0);
+        }
+        StrUtil_strtrim(value);
+        if (!value[0])
+            return DV_E_MALFORMED;
+        SmsAt_scaText(value, text, sizeof text);
     }
-    // Some handsets show the number without quotes: it runs up to the type field.
-    char *comma = std::strchr(value, ',');
-    if (comma)
-        *comma = '\0';
-    StrUtil_strtrim(value);
-    if (!value[0])
-        return DV_E_MALFORMED;
-    SmsAt_scaText(value, buf, size);
+    // Only valid text leaves the driver; an international number shown without its "+" gets it.
+    std::string number = gsmtext::cleanUtf8(text);
+    if (type == 145 && !number.empty() && number[0] != '+')
+        number.insert(number.begin(), '+');
+    StrUtil_strxfrm(buf, number.c_str(), size);
+    return 0;
+}
+
+int32_t SmsAt_checkSca(const char *sca, int32_t maxLen) {
+    if (!sca || maxLen < 0)
+        return DV_E_ARG;
+    const size_t len = strnlen(sca, static_cast<size_t>(maxLen) + 1);
+    if (len > static_cast<size_t>(maxLen))
+        return DV_E_ARG;
+    // The text goes inside a quoted argument: a quote, a backslash (27.007 string escapes) or a
+    // control byte (CR ends the command line) would change the command itself.
+    for (size_t i = 0; i < len; ++i) {
+        const auto c = static_cast<unsigned char>(sca[i]);
+        if (c == '"' || c == '\\' || c < 0x20 || c == 0x7f)
+            return DV_E_ARG;
+    }
+    return 0;
+}
+
+int32_t SmsAt_checkNumber(const char *number, size_t maxLen) {
+    if (!number)
+        return DV_E_ARG;
+    const size_t len = strnlen(number, maxLen);
+    size_t i = number[0] == '+' ? 1 : 0;
+    if (len <= i)
+        return DV_E_ARG; // "" or "+" alone
+    for (; i < len; ++i)
+        if (!isDigit(number[i]))
+            return DV_E_ARG;
     return 0;
 }
 

@@ -58,6 +58,7 @@ typedef struct SmsAt {
     int32_t filter;    /* status filter of the walk (4: all) */
     int32_t listing;   /* a +CMGL reply is being read: its final result is still due */
     int32_t sendTimeoutMs; /* SMS_AT_SEND_TIMEOUT; tests shorten it */
+    char storName[16];     /* the read storage as last selected or reported ("" unknown), for the log */
 } SmsAt;
 
 /* A context over te (not owned); NULL for a NULL te or out of memory. Free with SmsAt_delete. */
@@ -76,12 +77,15 @@ int32_t SmsAt_enter(SmsAt *at);
 int32_t SmsAt_getStor(SmsAt *at, int32_t *stor, int32_t *used, int32_t *total);
 /* Selects storage 1 ("SM") or 2 ("ME") for reading and writing and takes its used and total
  * counts from the reply (total 50 and used 0 when the handset answers a bare "OK"). 0 answers 0
- * and sends nothing; another code -81. */
+ * and sends nothing; another code -81 (the cached counts stay as they were). */
 int32_t SmsAt_setStor(SmsAt *at, int32_t stor);
 
 /* The next stored message. first = 1 starts a listing ("+CMGL=4"; when the handset refuses it,
- * a "+CMGR" walk over positions 1 to total that stops once `used` messages were found); first = 0
- * continues it. Entries whose PDU does not convert or decode are skipped. For an entry: the TPDU
+ * a "+CMGR" walk over positions 0 to total, never past 65535, that stops once `used` messages were
+ * found); first = 0 continues it. A line that is no "+CMGL:" header where one is due is no entry.
+ * Entries whose PDU does not convert or decode are skipped and logged with their storage and
+ * position. The list status comes only from a header field that holds one (0..3); without one a
+ * message counts as read (received) or sent (submit). For an entry: the TPDU
  * (service-centre field removed) in pdu (SMS_AT_PDU_BUF bytes), the decoded record in rec with
  * its list status set, the position in *index; answers 1. 0 at the end of the listing, or an
  * error (the +CMGL reply's final result ERROR after entries were handed out: -9). */
@@ -92,7 +96,7 @@ int32_t SmsAt_readNext(SmsAt *at, int32_t first, uint8_t *pdu, SmsRecord *rec, i
  * is sendTimeoutMs for the whole exchange and restored afterwards. When the handset may still be
  * waiting for PDU text after a failure, ESC cancels it and its answer is read. For a store, the
  * position from "+CMGW: <index>" goes to *index (-1 when the reply has none). 0, -81 for a service
- * centre over 30 characters or n outside 1..255, -9 when the prompt or the reply is an error, -92
+ * centre over 30 characters or failing SmsAt_checkSca, or n outside 1..255, -9 when the prompt or the reply is an error, -92
  * when the prompt is answered "OK", or a link fault. */
 int32_t SmsAt_sendPdu(SmsAt *at, const uint8_t *tpdu, int32_t n, const char *sca, int32_t store,
                       int32_t status, int32_t *index);
@@ -100,17 +104,27 @@ int32_t SmsAt_sendPdu(SmsAt *at, const uint8_t *tpdu, int32_t n, const char *sca
 int32_t SmsAt_sendFromStor(SmsAt *at, int32_t index);
 /* "+CMGD=<index>". */
 int32_t SmsAt_del(SmsAt *at, int32_t index);
-/* "+CPMS?" for the total, then "+CMGD" for positions 1 to total: -9 of one position is passed
- * over, any other error ends with it; 0. */
+/* "+CPMS?" for used and total, then "+CMGD" for positions 0 to total (never past 65535) while
+ * messages are left: once as many positions were emptied as were used, "+CPMS?" tells whether any
+ * remain. -9 of one position is passed over, any other error ends with it; 0. */
 int32_t SmsAt_delAll(SmsAt *at);
 
 /* "+CSCA=\"<sca>\",<145 with a leading '+', else 129>". -81 for NULL, more than 32 characters,
  * a double quote or a control byte (the text goes into a quoted argument). */
 int32_t SmsAt_setSca(SmsAt *at, const char *sca);
 /* "+CSCA?": the number into buf (size bytes, terminated). A number the handset shows as UCS2 or
- * as hex of its characters is turned back into text. 0, -92 without a value, -81 for a NULL buf
+ * as hex of its characters is turned back into text; a number of type 145 shown without "+" gets
+ * it; the text is valid UTF-8. 0, -92 without a value, -81 for a NULL buf
  * or size <= 0. */
 int32_t SmsAt_getSca(SmsAt *at, char *buf, int32_t size);
+
+/* 0 when sca (at most maxLen characters) can stand inside the quotes of a command: no '"', '\\' or
+ * control byte; -81 otherwise or for NULL. */
+int32_t SmsAt_checkSca(const char *sca, int32_t maxLen);
+/* 0 when number (read within maxLen bytes) is a number a message can go to: an optional "+" and
+ * one or more decimal digits; -81 for anything else ("", "+", blanks, letters, '*', '#', quotes,
+ * control bytes), which must never reach the handset. */
+int32_t SmsAt_checkNumber(const char *number, size_t maxLen);
 
 /* The position in a "+CMGW: <index>" line; -1 for any other line. */
 int32_t SmsAt_storedIndex(const char *line);

@@ -10,51 +10,15 @@
 
 #include "dv_charset.h"
 #include "dv_result.h"
+#include "gsm_text.h"
 
 namespace {
 
-// ---- GSM 03.38 default alphabet and its extension table, as Unicode ----
+// ---- GSM 03.38 default alphabet (gsm_text.h) and UTF-8 writers ----
 
-constexpr uint8_t kEsc = 0x1B;
+using gsmtext::kEsc;
 
-constexpr uint16_t kGsmDefault[128] = {
-    0x0040, 0x00A3, 0x0024, 0x00A5, 0x00E8, 0x00E9, 0x00F9, 0x00EC, // @ £ $ ¥ è é ù ì
-    0x00F2, 0x00C7, 0x000A, 0x00D8, 0x00F8, 0x000D, 0x00C5, 0x00E5, // ò Ç LF Ø ø CR Å å
-    0x0394, 0x005F, 0x03A6, 0x0393, 0x039B, 0x03A9, 0x03A0, 0x03A8, // Δ _ Φ Γ Λ Ω Π Ψ
-    0x03A3, 0x0398, 0x039E, 0x0020, 0x00C6, 0x00E6, 0x00DF, 0x00C9, // Σ Θ Ξ (ESC) Æ æ ß É
-    0x0020, 0x0021, 0x0022, 0x0023, 0x00A4, 0x0025, 0x0026, 0x0027, //   ! " # ¤ % & '
-    0x0028, 0x0029, 0x002A, 0x002B, 0x002C, 0x002D, 0x002E, 0x002F, // ( ) * + , - . /
-    0x0030, 0x0031, 0x0032, 0x0033, 0x0034, 0x0035, 0x0036, 0x0037, // 0-7
-    0x0038, 0x0039, 0x003A, 0x003B, 0x003C, 0x003D, 0x003E, 0x003F, // 8 9 : ; < = > ?
-    0x00A1, 0x0041, 0x0042, 0x0043, 0x0044, 0x0045, 0x0046, 0x0047, // ¡ A-G
-    0x0048, 0x0049, 0x004A, 0x004B, 0x004C, 0x004D, 0x004E, 0x004F, // H-O
-    0x0050, 0x0051, 0x0052, 0x0053, 0x0054, 0x0055, 0x0056, 0x0057, // P-W
-    0x0058, 0x0059, 0x005A, 0x00C4, 0x00D6, 0x00D1, 0x00DC, 0x00A7, // X Y Z Ä Ö Ñ Ü §
-    0x00BF, 0x0061, 0x0062, 0x0063, 0x0064, 0x0065, 0x0066, 0x0067, // ¿ a-g
-    0x0068, 0x0069, 0x006A, 0x006B, 0x006C, 0x006D, 0x006E, 0x006F, // h-o
-    0x0070, 0x0071, 0x0072, 0x0073, 0x0074, 0x0075, 0x0076, 0x0077, // p-w
-    0x0078, 0x0079, 0x007A, 0x00E4, 0x00F6, 0x00F1, 0x00FC, 0x00E0, // x y z ä ö ñ ü à
-};
-
-struct GsmExt {
-    uint8_t code;
-    uint16_t ch;
-};
-constexpr GsmExt kGsmExtension[] = {
-    {0x0A, 0x000C}, {0x14, 0x005E}, {0x28, 0x007B}, {0x29, 0x007D}, {0x2F, 0x005C},
-    {0x3C, 0x005B}, {0x3D, 0x007E}, {0x3E, 0x005D}, {0x40, 0x007C}, {0x65, 0x20AC},
-};
-
-// The character after an escape. 23.038 6.2.1.1: a code missing from the extension table shows as
-// the default-alphabet character; ESC ESC (escape to a further table) shows as a blank.
-uint32_t gsmExtended(uint8_t code) {
-    for (const GsmExt &e : kGsmExtension)
-        if (e.code == code)
-            return e.ch;
-    if (code == kEsc)
-        return 0x20;
-    return kGsmDefault[code & 0x7F];
-}
+uint32_t gsmExtended(uint8_t code) { return gsmtext::fromExtension(code); }
 
 size_t utf8Len(uint32_t cp) { return cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4; }
 
@@ -99,7 +63,7 @@ size_t gsmToUtf8(const uint8_t *septets, size_t n, char *out, size_t size) {
             // A lone escape at the end shows as a blank.
             cp = i + 1 < n ? gsmExtended(septets[++i] & 0x7F) : 0x20;
         } else {
-            cp = kGsmDefault[c];
+            cp = gsmtext::fromDefault(c);
         }
         if (!putUtf8(out, size, pos, cp))
             break;
@@ -538,7 +502,14 @@ extern "C" int32_t SmsPdu_encodeSubmit(const SmsPduRec *rec, uint8_t *out, size_
             udl = h + dataOctets;
         }
     }
-    out[dcsPos] = static_cast<uint8_t>(coding | rec->dcs);
+    const uint8_t dcs = static_cast<uint8_t>(coding | rec->dcs);
+    // The caller's coding bits may add a message class, never change the alphabet the user data was
+    // written in: TP-UDL would count the wrong units and the message would be misread.
+    if (alphabetOf(dcs) != alphabetOf(coding)) {
+        std::memset(out, 0, outSize);
+        return DV_E_ARG;
+    }
+    out[dcsPos] = dcs;
     out[udlPos] = static_cast<uint8_t>(udl);
     return static_cast<int32_t>(pos + h + dataOctets);
 }

@@ -55,7 +55,8 @@ int32_t SmsPdu_fromSendRec(const SmsSendRec *msg, SmsPduRec *rec);
  * and the GSM default alphabet (letters, digits, blank, CR, LF, !"#$%&'()*+,-./:;<=>?@_) goes out in
  * 7 bits, any other text in UCS2; binary data (rec->binary) with coding 4. rec->dcs is OR-ed into
  * TP-DCS. Answers the TPDU length, or -81 (out too small, header over 139 octets, user data over
- * 140 octets, address that does not fit an address field, unterminated fields). out is zeroed. */
+ * 140 octets, address that does not fit an address field, unterminated fields, rec->dcs bits that
+ * change the alphabet or mark compression). out is zeroed. */
 int32_t SmsPdu_encodeSubmit(const SmsPduRec *rec, uint8_t *out, size_t outSize);
 
 /* SmsPdu_fromSendRec and SmsPdu_encodeSubmit in one: the TPDU length, or -251 for any message

@@ -60,6 +60,22 @@ TEST(SimFaults, ReplyDelayComesAfterTheEcho) {
     EXPECT_GE(out[1].micros - out[0].micros, 145000u);
 }
 
+TEST(SimFaults, FirstReplyAfterThePortOpensIsLate) {
+    handsetsim::Scenario sc = handsetsim::defaultScenario();
+    sc.faults.firstReplyDelayMs = 200;
+    HandsetSim sim(sc);
+    const std::string path = sim.start();
+    for (int open = 0; open < 2; ++open) {
+        Client c(path);
+        auto t0 = std::chrono::steady_clock::now();
+        EXPECT_EQ(c.at(""), "AT\r\r\nOK\r\n");
+        EXPECT_GE(elapsedMs(t0), 200) << "open " << open;
+        t0 = std::chrono::steady_clock::now();
+        EXPECT_EQ(c.at(""), "AT\r\r\nOK\r\n");
+        EXPECT_LT(elapsedMs(t0), 150) << "only the first reply is late";
+    }
+}
+
 TEST(SimFaults, SilentHandsetSaysNothingUntilWoken) {
     HandsetSim sim;
     Client c(sim.start());

@@ -46,6 +46,8 @@ const CharsetRow kCharsets[] = {
     {"gsm_ascii", "GSM", "Bob Smith", "Bob Smith", "Bob Smith"},
     // 23.038: "[" is 0x5B, which the GSM alphabet reads as A-umlaut; "@" (0x40) is inverted "!".
     {"gsm_national", "GSM", "J[rg@", "J\xC3\x84rg\xC2\xA1", "J[rg@"},
+    // V.250 string escapes for the codes that cannot stand in a quoted field: 0 ("@"), '"', 0x5C
+    {"gsm_escapes", "GSM", "a\\00b\\22c\\5C", "a@b\"c\xC3\x96", "a\\00b\\22c\\5C"},
     {"ucs2", "UCS2", "004A00F6", "J\xC3\xB6", "004A00F6"},
     {"ucs2_lower_case_hex", "UCS2", "4e2d6587", "\xE4\xB8\xAD\xE6\x96\x87", "4E2D6587"},
     {"ucs2_surrogate_pair", "UCS2", "D83DDE00", "\xF0\x9F\x98\x80", "D83DDE00"},

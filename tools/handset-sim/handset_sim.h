@@ -138,6 +138,8 @@ struct Profile {
     // framing
     Layout layout = Layout::Blank;
     bool bareCr = false;             // every line of a reply ends in a lone CR
+    bool bareLf = false;             // every line of a reply ends in a lone LF
+    bool noLeadingEol = false;       // a reply lacks the line end that should open it ("OK\r\n")
     std::string errorText = "ERROR"; // e.g. "COMMAND NOT SUPPORT"
     bool doubleEcho = false;         // the command line is echoed twice
     bool echoCrCrLf = false;         // the echo ends CR CR LF
@@ -150,6 +152,7 @@ struct Profile {
     bool pbUcs2AsHex8 = false;   // with UCS2 selected, names as 8-bit hex ("4A6F")
     std::string pbExtraFields;   // appended to every +CPBR entry line, e.g. ,"05/03/17","14:30"
     int pbIndexOffset = 0;       // the index reported is the one asked plus this
+    bool pbIntlWithoutPlus = false; // +CPBR: 1,"8613800138000",145,"x" (type 145, no "+")
     CpbrTestShape cpbrTest = CpbrTestShape::Standard;
     bool cpbsCounts = true; // +CPBS? with used,total (false: +CPBS: "SM")
     // short messages
@@ -172,6 +175,11 @@ struct Profile {
 // Faults (all may change while a client talks to the handset).
 struct Faults {
     int replyDelayMs = 0;  // between the echo and the reply
+    // A handset waking up: the first command after start-up, and after each time a client opens
+    // the port, is answered this much later (the echo too with firstEchoLate).
+    int firstReplyDelayMs = 0;
+    bool firstEchoLate = false;
+    std::string openGreeting; // bytes sent 10 ms after a client opens the port (a start-up banner)
     bool silent = false;   // swallow everything: no echo, no reply (a dead or switched-off handset)
     bool bytewise = false; // write replies one byte at a time ...
     int byteGapMs = 1;     // ... with this pause between bytes

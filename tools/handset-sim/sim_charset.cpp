@@ -321,4 +321,32 @@ bool decodeText(Charset cs, std::string_view wire, std::u32string &out) {
     return false;
 }
 
+std::string escapeGsmField(std::string_view codes) {
+    std::string out;
+    for (char ch : codes) {
+        const auto b = static_cast<uint8_t>(ch);
+        if (b == 0 || b == '"' || b == '\\' || b == '\r' || b == '\n') {
+            char buf[4];
+            std::snprintf(buf, sizeof buf, "\\%02X", b);
+            out += buf;
+        } else {
+            out.push_back(ch);
+        }
+    }
+    return out;
+}
+
+std::string unescapeField(std::string_view field) {
+    std::string out;
+    for (size_t i = 0; i < field.size(); ++i) {
+        if (field[i] == '\\' && i + 2 < field.size() && hexValue(field[i + 1]) >= 0 && hexValue(field[i + 2]) >= 0) {
+            out.push_back(static_cast<char>(hexValue(field[i + 1]) << 4 | hexValue(field[i + 2])));
+            i += 2;
+        } else {
+            out.push_back(field[i]);
+        }
+    }
+    return out;
+}
+
 } // namespace handsetsim::cs

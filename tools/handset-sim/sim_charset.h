@@ -41,4 +41,10 @@ std::string encodeText(Charset c, const std::u32string &text);
 // 0x7F in GSM or IRA, malformed UTF-8).
 bool decodeText(Charset c, std::string_view wire, std::u32string &out);
 
+// V.250 string escapes: "\" and two hex digits stand for one byte. escapeGsmField writes GSM codes
+// for a quoted reply field with the bytes that would end the field or the line (the quote, 0x5C,
+// CR, LF) or be taken for line noise (0, the "@") escaped; other codes go as they are.
+std::string escapeGsmField(std::string_view codes);
+std::string unescapeField(std::string_view field);
+
 } // namespace handsetsim::cs

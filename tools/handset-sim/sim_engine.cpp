@@ -307,6 +307,14 @@ void Engine::lineDone(OutputSink &out) {
         }
     }
     const std::string cmd = at == std::string::npos ? std::string() : line.substr(at + 2);
+    int delay = sc.faults.replyDelayMs;
+    int echoDelay = 0;
+    if (at != std::string::npos && waking_) {
+        waking_ = false;
+        delay = std::max(delay, sc.faults.firstReplyDelayMs);
+        if (sc.faults.firstEchoLate)
+            echoDelay = sc.faults.firstReplyDelayMs;
+    }
     if (at != std::string::npos)
         fire(When::BeforeEcho, cmd, 0, out);
     if (echo_) {
@@ -315,14 +323,13 @@ void Engine::lineDone(OutputSink &out) {
             e += "\r\n";
         if (sc.profile.doubleEcho)
             e += e;
-        out.emit(std::move(e), 0);
+        out.emit(std::move(e), echoDelay);
     }
     if (at == std::string::npos)
         return;
     if (commands.size() >= kMaxCommands)
         commands.erase(commands.begin(), commands.begin() + kMaxCommands / 10);
     commands.push_back(line.substr(at));
-    const int delay = sc.faults.replyDelayMs;
 
     const std::string ucmd = upper(cmd);
     for (auto it = sc.canned.begin(); it != sc.canned.end(); ++it) {
@@ -608,10 +615,14 @@ Engine::Arg Engine::intArg(const Params &p, size_t i, int &v) {
     return Arg::Ok;
 }
 
+std::string Engine::lineEnd() const {
+    return sc.profile.bareCr ? "\r" : sc.profile.bareLf ? "\n" : "\r\n";
+}
+
 std::string Engine::frameLine(const std::string &text) const {
     if (!verbose_)
         return text + "\r\n";
-    const char *eol = sc.profile.bareCr ? "\r" : "\r\n";
+    const std::string eol = lineEnd();
     return eol + text + eol;
 }
 
@@ -651,7 +662,7 @@ std::string Engine::formatReply(const Reply &r, Result res) const {
             s += finalText(res) + "\r";
         return s;
     }
-    const std::string eol = sc.profile.bareCr ? "\r" : "\r\n";
+    const std::string eol = lineEnd();
     bool any = false;
     if (sc.profile.layout == Layout::Blank) {
         for (const auto &b : r.blocks) {
@@ -680,6 +691,8 @@ std::string Engine::formatReply(const Reply &r, Result res) const {
     }
     for (const auto &l : r.afterFinal)
         s += eol + l + eol;
+    if (sc.profile.noLeadingEol && s.compare(0, eol.size(), eol) == 0)
+        s.erase(0, eol.size());
     return s;
 }
 
@@ -842,10 +855,15 @@ std::string Engine::pbLine(const PhonebookEntry &e) const {
         text = toHex(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size());
     } else {
         text = cs::encodeText(charset_, t);
+        if (charset_ == cs::Charset::Gsm)
+            text = cs::escapeGsmField(text);
     }
     if (!sc.profile.pbTextUnquoted)
         text = quote(text);
-    return "+CPBR: " + std::to_string(e.index + sc.profile.pbIndexOffset) + "," + quote(e.number) + "," +
+    std::string number = e.number;
+    if (sc.profile.pbIntlWithoutPlus && e.type == 145 && !number.empty() && number[0] == '+')
+        number.erase(0, 1);
+    return "+CPBR: " + std::to_string(e.index + sc.profile.pbIndexOffset) + "," + quote(number) + "," +
            std::to_string(e.type) + "," + text + sc.profile.pbExtraFields;
 }
 
@@ -968,7 +986,11 @@ Engine::Result Engine::cmdCpbw(const std::string &, Op op, const Params &p, Repl
     if (at == Arg::Bad || (at == Arg::Ok && (type < 128 || type > 255)))
         return error();
     std::u32string text;
-    if (p.size() > 3 && !cs::decodeText(charset_, p[3].v, text)) {
+    // GSM codes that cannot stand in a command line come as V.250 string escapes ("\00" is "@").
+    const std::string wireText = p.size() > 3 && charset_ == cs::Charset::Gsm ? cs::unescapeField(p[3].v)
+                                 : p.size() > 3                                ? p[3].v
+                                                                               : std::string();
+    if (p.size() > 3 && !cs::decodeText(charset_, wireText, text)) {
         note("+CPBW: text not valid " + std::string(cs::charsetName(charset_)) + ": " + p[3].v);
         return cme(25);
     }

@@ -33,6 +33,8 @@ class Engine {
     void inject(const Injection &inj, OutputSink &out);
     // The scenario's When::Now injections, sent once when the link comes up.
     void startInjections(OutputSink &out);
+    // A client opened the port: the next command finds the handset waking (Faults::firstReplyDelayMs).
+    void wake() { waking_ = true; }
 
     ModemState state() const;
     Status status() const; // the clock as shown now
@@ -84,6 +86,7 @@ class Engine {
     std::string formatReply(const Reply &r, Result res) const;
     std::string finalText(Result res) const;
     std::string frameLine(const std::string &text) const;
+    std::string lineEnd() const; // CR LF, or CR or LF alone (Profile::bareCr, bareLf)
     void fire(When when, const std::string &cmd, int delayMs, OutputSink &out);
     void reset(bool factory);
     void note(std::string text);
@@ -160,6 +163,7 @@ class Engine {
     std::string line_;
     std::string raw_;
     bool overflow_ = false;
+    bool waking_ = true;
 
     // after the "> " prompt
     bool awaiting_ = false;

@@ -166,8 +166,9 @@ void parsePhonebooks(const Json &j, std::vector<PhonebookStorage> &out, const st
         checkKeys(s, p, {"first", "last", "number_length", "text_length", "writable", "entries"});
         PhonebookStorage pb;
         pb.name = it.key();
-        getInt(s, "first", pb.first, p, 0, 100000);
-        getInt(s, "last", pb.last, p, 0, 100000);
+        // Up to the absurd ranges some handsets announce ("(1-2000000000)").
+        getInt(s, "first", pb.first, p, 0, 2000000000);
+        getInt(s, "last", pb.last, p, 0, 2000000000);
         getInt(s, "number_length", pb.numberLength, p, 0, 200);
         getInt(s, "text_length", pb.textLength, p, 0, 500);
         getBool(s, "writable", pb.writable, p);
@@ -248,7 +249,7 @@ void parseSms(const Json &j, std::vector<SmsStorage> &out, const std::string &pa
         checkKeys(s, p, {"capacity", "messages"});
         SmsStorage st;
         st.name = it.key();
-        getInt(s, "capacity", st.capacity, p, 0, 10000);
+        getInt(s, "capacity", st.capacity, p, 0, 999999999); // as absurd as handsets announce
         if (s.contains("messages")) {
             if (!s["messages"].is_array())
                 bad(p + ".messages", "must be an array");
@@ -280,9 +281,11 @@ void parseProfile(const Json &j, Profile &pr, const std::string &path) {
                         "cmgl_no_alpha",   "cmgr_no_stat",     "pdu_same_line",   "pdu_trailing_quote",
                         "cmgl_marks_read", "cmgl_fails",       "cmgr_empty_ok",   "cmgd_empty_error",
                         "cpms_test",       "cpms_extra",       "sca_encoding",    "sca_quotes",
-                        "sca_plus"});
+                        "sca_plus",        "bare_lf",          "no_leading_eol", "pb_intl_without_plus"});
     getEnum(j, "layout", pr.layout, path, kLayout);
     getBool(j, "bare_cr", pr.bareCr, path);
+    getBool(j, "bare_lf", pr.bareLf, path);
+    getBool(j, "no_leading_eol", pr.noLeadingEol, path);
     getString(j, "error_text", pr.errorText, path);
     getBool(j, "double_echo", pr.doubleEcho, path);
     getBool(j, "echo_cr_cr_lf", pr.echoCrCrLf, path);
@@ -294,6 +297,7 @@ void parseProfile(const Json &j, Profile &pr, const std::string &path) {
     getBool(j, "pb_ucs2_as_hex8", pr.pbUcs2AsHex8, path);
     getString(j, "pb_extra_fields", pr.pbExtraFields, path);
     getInt(j, "pb_index_offset", pr.pbIndexOffset, path, -1000, 1000);
+    getBool(j, "pb_intl_without_plus", pr.pbIntlWithoutPlus, path);
     getEnum(j, "cpbr_test", pr.cpbrTest, path, kCpbr);
     getBool(j, "cpbs_counts", pr.cpbsCounts, path);
     getInt(j, "list_length_delta", pr.listLengthDelta, path, -200, 200);
@@ -315,8 +319,12 @@ void parseProfile(const Json &j, Profile &pr, const std::string &path) {
 
 void parseFaults(const Json &j, Faults &f, const std::string &path) {
     checkKeys(j, path,
-              {"reply_delay_ms", "silent", "bytewise", "byte_gap_ms", "throttle_baud", "send_error"});
+              {"reply_delay_ms", "silent", "bytewise", "byte_gap_ms", "throttle_baud", "send_error",
+               "first_reply_delay_ms", "first_echo_late", "open_greeting"});
     getInt(j, "reply_delay_ms", f.replyDelayMs, path, 0, 600000);
+    getInt(j, "first_reply_delay_ms", f.firstReplyDelayMs, path, 0, 600000);
+    getBool(j, "first_echo_late", f.firstEchoLate, path);
+    getString(j, "open_greeting", f.openGreeting, path);
     getBool(j, "silent", f.silent, path);
     getBool(j, "bytewise", f.bytewise, path);
     getInt(j, "byte_gap_ms", f.byteGapMs, path, 0, 60000);

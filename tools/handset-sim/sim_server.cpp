@@ -248,6 +248,11 @@ struct HandsetSim::Impl : OutputSink {
                 std::memcpy(&ev, buf + off, sizeof ev);
                 off += static_cast<ssize_t>(sizeof(inotify_event) + ev.len);
                 if (ev.mask & IN_OPEN) {
+                    if (clients == 0) {
+                        eng.wake(); // a port opened: the handset may be slow to answer at first
+                        if (!eng.sc.faults.openGreeting.empty())
+                            emit(eng.sc.faults.openGreeting, 10);
+                    }
                     ++clients;
                     record(Direction::Note, "client opened the slave");
                 } else if (ev.mask & (IN_CLOSE_WRITE | IN_CLOSE_NOWRITE)) {

@@ -152,11 +152,10 @@ Event malformed() {
     return {Framer::kMalformed, "", 0, 0};
 }
 
-// Frames the whole input, feeding it `slice` bytes at a time, and collects one event per call.
-std::vector<Event> frame(const std::string &in, size_t slice, const char *errorPrefix, bool everyLine,
-                         const char *command, size_t bufSize, Framer::Mode mode = Framer::Mode::Line) {
-    Framer f;
-    f.newCommand(command);
+// Frames the input for the command the framer was last given, feeding it `slice` bytes at a time,
+// and collects one event per call.
+std::vector<Event> collect(Framer &f, const std::string &in, size_t slice, const char *errorPrefix, bool everyLine,
+                           size_t bufSize, Framer::Mode mode = Framer::Mode::Line) {
     std::vector<char> buf(bufSize);
     std::vector<Event> events;
     const auto *bytes = reinterpret_cast<const uint8_t *>(in.data());
@@ -179,6 +178,14 @@ std::vector<Event> frame(const std::string &in, size_t slice, const char *errorP
         events.push_back({f.event(), std::string(buf.data(), f.stored()), f.ok(), f.code()});
     }
     return events;
+}
+
+// Frames the whole input as the reply to command.
+std::vector<Event> frame(const std::string &in, size_t slice, const char *errorPrefix, bool everyLine,
+                         const char *command, size_t bufSize, Framer::Mode mode = Framer::Mode::Line) {
+    Framer f;
+    f.newCommand(command);
+    return collect(f, in, slice, errorPrefix, everyLine, bufSize, mode);
 }
 
 struct FrameCase {
@@ -293,7 +300,29 @@ const FrameCase kFrameCases[] = {
      false,
      "+CSQ",
      {line("+CSQ: 17,99"), line("RING"), final("OK", 1)}},
-    {"cr_inside_line_kept", "\r\nA\rB\r\n\r\nOK\r\n", nullptr, false, "+X", {line("A\rB"), final("OK", 1)}},
+    // Line ends as handsets send them: CR LF, CR alone, LF alone, and mixed.
+    {"cr_alone_ends_a_line", "\r\nAB\rCD\r\n\r\nOK\r\n", nullptr, false, "+X", {line("AB"), line("CD"), final("OK", 1)}},
+    {"cr_line_ends", "AT+CGMI\r\rACME\r\rOK\r", nullptr, false, "+CGMI", {line("ACME"), final("OK", 1)}},
+    {"cr_line_ends_without_echo", "\rACME\r\rOK\r", nullptr, false, "+CGMI", {line("ACME"), final("OK", 1)}},
+    {"cr_line_ends_bare_ok", "AT\r\rOK\r", nullptr, false, "", {final("OK", 1)}},
+    {"lf_line_ends", "AT+CGMI\r\nACME\n\nOK\n", nullptr, false, "+CGMI", {line("ACME"), final("OK", 1)}},
+    {"lf_line_ends_without_echo", "\nACME\n\nOK\n", nullptr, false, "+CGMI", {line("ACME"), final("OK", 1)}},
+    {"lf_line_ends_every_line", "\n+CMGL: 1,0\n0791\nOK\n", "+CMS", true, "+CMGL=4",
+     {line("+CMGL: 1,0"), line("0791"), final("OK", 1)}},
+    // Without echo the first line of a reply that lacks its opening line end is the reply's.
+    {"no_opening_line_end", "ACME\r\n\r\nOK\r\n", nullptr, false, "+CGMI", {line("ACME"), final("OK", 1)}},
+    {"no_opening_line_end_ok", "OK\r\n", nullptr, false, "+CMEE=1", {final("OK", 1)}},
+    {"no_opening_line_end_text_like_at", "ATMEL\r\n\r\nOK\r\n", nullptr, false, "+CGMI",
+     {line("ATMEL"), final("OK", 1)}},
+    {"no_opening_line_end_error", "+CME ERROR: 10\r\n", "+CME", false, "+CPIN?", {final("+CME ERROR: 10", 0, 10)}},
+    // Line noise in front of the echo leaves it an echo.
+    {"noise_before_echo", std::string("\xff\x7f junkAT+CSQ\r\r\n+CSQ: 17,99\r\n\r\nOK\r\n"), nullptr, false,
+     "+CSQ", {line("+CSQ: 17,99"), final("OK", 1)}},
+    // A reply of nothing but blank lines is malformed at once, however its lines end.
+    {"only_blank_lines", "AT+CSQ\r\r\n\r\n\r\n", nullptr, false, "+CSQ", {malformed()}},
+    {"only_blank_lines_without_echo", "\r\n\r\n\r\n", nullptr, false, "+CSQ", {malformed()}},
+    {"only_blank_lines_every_line", "AT+CMGL=4\r\r\n\r\n\r\n", "+CMS", true, "+CMGL=4", {malformed()}},
+    {"only_blank_lines_lf", "AT+CSQ\r\n\n\n", nullptr, false, "+CSQ", {malformed()}},
     {"nul_bytes_dropped",
      std::string("\r\nAC\0ME\r\n\r\nO\0K\r\n", 16),
      nullptr,
@@ -342,15 +371,16 @@ INSTANTIATE_TEST_SUITE_P(Replies, FrameTable, ::testing::ValuesIn(kFrameCases),
                          [](const auto &row) { return std::string(row.param.name); });
 
 TEST(Framer, StopsRightAfterTheByteThatCompletesAnEvent) {
+    // A line is complete at its CR: a handset that ends lines with CR alone sends nothing after it.
     const std::string in = "\r\nA1\r\n\r\nOK\r\nAT";
     const auto *bytes = reinterpret_cast<const uint8_t *>(in.data());
     Framer f;
     char buf[16];
     f.start(nullptr, false, Framer::Mode::Line, buf, sizeof buf);
-    EXPECT_EQ(f.feed(bytes, in.size()), 6u);
+    EXPECT_EQ(f.feed(bytes, in.size()), 5u);
     EXPECT_EQ(f.event(), Framer::kLine);
     f.start(nullptr, false, Framer::Mode::Line, buf, sizeof buf);
-    EXPECT_EQ(f.feed(bytes + 6, in.size() - 6), 6u);
+    EXPECT_EQ(f.feed(bytes + 5, in.size() - 5), 6u);
     EXPECT_EQ(f.event(), Framer::kFinal);
     EXPECT_EQ(f.state(), 0);
 }
@@ -374,6 +404,140 @@ TEST(Framer, WithoutABufferStillFrames) {
     f.feed(reinterpret_cast<const uint8_t *>(in.data()), in.size());
     EXPECT_EQ(f.event(), Framer::kFinal);
     EXPECT_EQ(f.stored(), 0u);
+}
+
+// ---- keeping command and reply in step ----
+
+// One exchange of a sequence: the command sent, the bytes that arrive before the next command (or
+// before a time-out when timedOut), and the events read from them.
+struct Exchange {
+    const char *command;
+    std::string arrives;
+    bool timedOut;
+    std::vector<Event> events;
+};
+
+struct SequenceCase {
+    const char *name;
+    std::vector<Exchange> exchanges;
+};
+
+const SequenceCase kSequences[] = {
+    // The first reply comes after the time-out, the echo at once: it is met ahead of the next
+    // command's echo and skipped.
+    {"late_reply_after_its_echo",
+     {{"", "AT\r", true, {}},
+      {"", "\r\nOK\r\nAT\r\r\nOK\r\n", false, {final("OK", 1)}},
+      {"+CGMI", "AT+CGMI\r\r\nSIMULATED\r\n\r\nOK\r\n", false, {line("SIMULATED"), final("OK", 1)}}}},
+    {"late_reply_then_other_command",
+     {{"+CGMI", "AT+CGMI\r", true, {}},
+      {"+CGMM", "\r\nSIMULATED\r\n\r\nOK\r\nAT+CGMM\r\r\nHS-1000\r\n\r\nOK\r\n", false,
+       {line("HS-1000"), final("OK", 1)}}}},
+    // Echo and reply both late: the earlier echo of the same command is taken, and the echo of the
+    // second one then tells its reply from the next command's.
+    {"late_echo_and_reply",
+     {{"", "", true, {}},
+      {"", "AT\r\r\nOK\r\nAT\r\r\nOK\r\n", false, {final("OK", 1)}},
+      {"+CGMI", "AT+CGMI\r\r\nSIMULATED\r\n\r\nOK\r\n", false, {line("SIMULATED"), final("OK", 1)}}}},
+    {"late_error_reply_skipped",
+     {{"+CPBS?", "AT+CPBS?\r", true, {}},
+      {"+CSQ", "\r\n+CME ERROR: 10\r\nAT+CSQ\r\r\n+CSQ: 17,99\r\n\r\nOK\r\n", false,
+       {line("+CSQ: 17,99"), final("OK", 1)}}}},
+    // A listing left half read: its rest comes ahead of the next echo.
+    {"listing_left_half_read",
+     {{"+CPBR=1,3", "AT+CPBR=1,3\r\r\n+CPBR: 1,\"1\",129,\"A\"\r\n", false, {line("+CPBR: 1,\"1\",129,\"A\"")}},
+      {"+CSQ", "+CPBR: 2,\"2\",129,\"B\"\r\n\r\nOK\r\nAT+CSQ\r\r\n+CSQ: 17,99\r\n\r\nOK\r\n", false,
+       {line("+CSQ: 17,99"), final("OK", 1)}}}},
+    // Unframed stray lines of an echoing handset never stand in for the reply.
+    {"stray_line_before_echo",
+     {{"+CGMI", "AT+CGMI\r\r\nSIMULATED\r\n\r\nOK\r\n", false, {line("SIMULATED"), final("OK", 1)}},
+      {"+CGMR", "junk\r\nAT+CGMR\r\r\nR1A\r\n\r\nOK\r\n", false, {line("R1A"), final("OK", 1)}}}},
+    // A handset that stops echoing is still read.
+    {"echo_turned_off",
+     {{"E0", "ATE0\r\r\nOK\r\n", false, {final("OK", 1)}},
+      {"+CGMI", "\r\nSIMULATED\r\n\r\nOK\r\n", false, {line("SIMULATED"), final("OK", 1)}},
+      {"+CGMR", "R1A\r\n\r\nOK\r\n", false, {line("R1A"), final("OK", 1)}}}},
+    // The PDU typed after the prompt is echoed as a line of hex digits ahead of the reply.
+    {"pdu_echo_before_reply",
+     {{"+CGMI", "AT+CGMI\r\r\nSIMULATED\r\n\r\nOK\r\n", false, {line("SIMULATED"), final("OK", 1)}},
+      {"+CMGW=18", "0011000B916407281553F80000AA0AE8329BFD4697D9EC37\r\n+CMGW: 5\r\n\r\nOK\r\n", false,
+       {line("+CMGW: 5"), final("OK", 1)}}}},
+};
+
+void PrintTo(const SequenceCase &c, std::ostream *os) {
+    *os << c.name;
+}
+
+class SequenceTable : public ::testing::TestWithParam<SequenceCase> {};
+
+TEST_P(SequenceTable, EachReplyGoesToItsCommand) {
+    for (size_t slice : {size_t{1000}, size_t{1}}) {
+        SCOPED_TRACE("slice " + std::to_string(slice));
+        Framer f;
+        std::string pending; // bytes that arrived and are not yet read
+        char buf[64];
+        for (const Exchange &x : GetParam().exchanges) {
+            SCOPED_TRACE(x.command);
+            f.newCommand(x.command);
+            if (std::string(x.command).rfind("+CMGW", 0) == 0)
+                f.dataSent(); // as after the prompt
+            pending += x.arrives;
+            // Read as the terminal does: line by line up to the final result, the rest left for
+            // the next command.
+            std::vector<Event> got;
+            size_t at = 0;
+            for (bool done = false; !done;) {
+                f.start("+CME", false, Framer::Mode::Line, buf, sizeof buf);
+                while (at < pending.size() && f.event() == Framer::kNone)
+                    at += f.feed(reinterpret_cast<const uint8_t *>(pending.data()) + at,
+                                 std::min(slice, pending.size() - at));
+                if (f.event() == Framer::kNone)
+                    break;
+                got.push_back({f.event(), std::string(buf, f.stored()), f.ok(), f.code()});
+                done = f.event() != Framer::kLine;
+            }
+            pending.erase(0, at);
+            EXPECT_EQ(got, x.events);
+            if (x.timedOut)
+                f.reset();
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Exchanges, SequenceTable, ::testing::ValuesIn(kSequences),
+                         [](const auto &row) { return std::string(row.param.name); });
+
+TEST(FramerInStep, WithoutEchoALateReplyAsksForADrain) {
+    Framer f;
+    f.newCommand("");
+    f.reset(); // time-out
+    f.newCommand("");
+    EXPECT_EQ(f.lateReplies(), 1u);
+    EXPECT_EQ(collect(f, "\r\nOK\r\n", 1, nullptr, false, 16), std::vector<Event>{final("OK", 1)});
+    EXPECT_FALSE(f.echoOn());
+    EXPECT_TRUE(f.drainWanted());
+    f.newCommand("+CGMI");
+    EXPECT_FALSE(f.drainWanted());
+    EXPECT_EQ(f.lateReplies(), 0u);
+}
+
+TEST(FramerInStep, AnEchoingHandsetThatFallsSilentIsNotWaitedForEver) {
+    // Echo seen, then the handset stops echoing and a reply is lost to a time-out: after one more
+    // exchange the replies without echo are read again.
+    Framer f;
+    f.newCommand("+CGMI");
+    EXPECT_EQ(collect(f, "AT+CGMI\r\r\nXY\r\n\r\nOK\r\n", 1, nullptr, false, 16),
+              (std::vector<Event>{line("XY"), final("OK", 1)}));
+    EXPECT_TRUE(f.echoOn());
+    f.newCommand("+CSQ");
+    f.reset(); // time-out before anything came
+    f.newCommand("+CSQ");
+    EXPECT_EQ(collect(f, "\r\n+CSQ: 1,2\r\n\r\nOK\r\n", 1, nullptr, false, 16), std::vector<Event>{});
+    f.reset(); // time-out: the reply was taken for the late one
+    f.newCommand("+CSQ");
+    EXPECT_FALSE(f.echoOn());
+    EXPECT_EQ(collect(f, "\r\n+CSQ: 1,2\r\n\r\nOK\r\n", 1, nullptr, false, 16),
+              (std::vector<Event>{line("+CSQ: 1,2"), final("OK", 1)}));
 }
 
 // ---- whole-block mode ----

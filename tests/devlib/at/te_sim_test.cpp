@@ -77,6 +77,19 @@ class SimTerminal : public ::testing::Test {
         EXPECT_EQ(get("+CGMM"), "HS-1000");
     }
 
+    // Closes the port and opens it again with a new terminal.
+    void reopen() {
+        AtTe_delete(te);
+        Cns232_delete(port);
+        port = Cns232_newPath(sim->slavePath().c_str(), 115200, 2048, 0);
+        ASSERT_NE(port, nullptr);
+        sock = Cns232_toSock(port);
+        ASSERT_EQ(CnsSock_open(sock), 0);
+        te = AtTe_new(sock);
+        ASSERT_NE(te, nullptr);
+        ASSERT_GE(AtTe_setRxTimeout(te, kTimeoutMs, nullptr), 0);
+    }
+
     size_t commandsSeen(const std::string &cmd) {
         size_t n = 0;
         for (const auto &c : sim->commands())
@@ -413,6 +426,21 @@ const QuirkCase kQuirkCases[] = {
      "+CMT: ,24"},
     {"garbage_between_commands", [](HandsetSim &s) { s.injectGarbage(std::string("\x00\xff\x7f junk", 9)); },
      "junk"},
+    // Line ends other than CR LF.
+    {"cr_line_ends", [](HandsetSim &s) { s.updateProfile([](Profile &p) { p.bareCr = true; }); },
+     "AT+GSN\r\r350000000000006\r\rOK\r"},
+    {"lf_line_ends", [](HandsetSim &s) { s.updateProfile([](Profile &p) { p.bareLf = true; }); },
+     "AT+GSN\r\n350000000000006\n\nOK\n"},
+    {"cr_line_ends_compact",
+     [](HandsetSim &s) {
+         s.updateProfile([](Profile &p) {
+             p.bareCr = true;
+             p.layout = handsetsim::Layout::Compact;
+         });
+     },
+     "AT+GSN\r\r350000000000006\rOK\r"},
+    {"no_opening_line_end", [](HandsetSim &s) { s.updateProfile([](Profile &p) { p.noLeadingEol = true; }); },
+     "AT+GSN\r350000000000006\r\n"},
 };
 
 std::string handsetOutput(const HandsetSim &s) {
@@ -441,6 +469,17 @@ TEST_P(Quirk, RepliesStayInStep) {
         EXPECT_NE(handsetOutput(*sim).find(GetParam().seen), std::string::npos)
             << "the quirk was not exercised";
     }
+}
+
+// The same handsets with echo off: no line may be dropped as an echo.
+TEST_P(Quirk, RepliesStayInStepWithoutEcho) {
+    ASSERT_EQ(AtTe_setEcho(te, 0), 0);
+    GetParam().apply(*sim);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    expectInStep();
+    EXPECT_EQ(get("+CPMS?", "+CPMS:", "+CMS"), "\"SM\",0,20,\"SM\",0,20,\"SM\",0,20");
+    EXPECT_EQ(AtTe_testLink(te, kTimeoutMs, 1), 0);
+    EXPECT_EQ(ask(GdcTe_getMan), "SIMULATED");
 }
 
 INSTANTIATE_TEST_SUITE_P(Handsets, Quirk, ::testing::ValuesIn(kQuirkCases),
@@ -503,16 +542,35 @@ TEST_F(SimTerminal, ListingLeftHalfReadIsNotTakenForTheNextReply) {
     expectInStep();
 }
 
-TEST_F(SimTerminal, BareCrLineEndsEndAtTheTimeOut) {
-    // A handset that ends its lines with a lone CR never completes a line: the reply ends with the
-    // time-out, and once the handset frames its lines again the terminal is in step.
-    AtTe_setRxTimeout(te, kShortTimeoutMs, nullptr);
-    sim->updateProfile([](Profile &p) { p.bareCr = true; });
-    EXPECT_EQ(ask(GdcTe_getMan), "error -12");
-    sim->updateProfile([](Profile &p) { p.bareCr = false; });
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    AtTe_setRxTimeout(te, kTimeoutMs, nullptr);
+TEST_F(SimTerminal, ReplyOfBlankLinesOnlyIsMalformedAtOnce) {
+    sim->addCanned({"+CSQ", "\r\n\r\n\r\n", -1, 1});
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(get("+CSQ"), "error -92");
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(kTimeoutMs / 2));
     expectInStep();
+}
+
+// A handset waking up answers its first command late. Only the echo tells the late reply from the
+// next command's: with echo, every later reply goes to its own command.
+TEST_F(SimTerminal, LateFirstReplyDoesNotShiftTheReplies) {
+    for (bool echoLate : {false, true}) {
+        SCOPED_TRACE(echoLate ? "echo late too" : "echo at once");
+        auto f = sim->faults();
+        f.firstReplyDelayMs = 2 * kShortTimeoutMs;
+        f.firstEchoLate = echoLate;
+        sim->setFaults(f);
+        reopen(); // the port opens: the handset wakes
+        AtTe_setRxTimeout(te, kShortTimeoutMs, nullptr);
+        // As the link test does: "AT" until one is answered.
+        EXPECT_EQ(AtTe_testLink(te, kShortTimeoutMs, 3), 0);
+        AtTe_setRxTimeout(te, kTimeoutMs, nullptr);
+        EXPECT_EQ(ask(GdcTe_getMan), "SIMULATED");
+        EXPECT_EQ(ask(GdcTe_getModel), "HS-1000");
+        EXPECT_EQ(ask(GdcTe_getVer), "R1A 1.00");
+        expectInStep();
+        EXPECT_EQ(commandsSeen("AT"), 2u) << "the second \"AT\" was answered";
+        sim->clearCommands();
+    }
 }
 
 TEST_F(SimTerminal, DroppedLinkIsAClosedLink) {

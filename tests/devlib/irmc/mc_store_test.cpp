@@ -178,6 +178,21 @@ TEST_F(Store, ReadingTheSameCardTwiceGivesTheSamePosition) {
     EXPECT_EQ(itf()->readData(itf(), again, sizeof again), DV_E_STATE);
 }
 
+// Handsets that write their phone book with LF line ends, and one whose last card is cut short
+// (its END:VCARD missing): every card is listed, the last with what it has.
+TEST_F(Store, CardsWithLfLineEndsAndALastCardCutShortAreAllListed) {
+    link.peer().addCard("BEGIN:VCARD\nVERSION:2.1\nN:Ann\nTEL;CELL:+1\nEND:VCARD\n", "A1");
+    link.peer().addCard("BEGIN:VCARD\rN:Bob\rTEL:+2\rEND:VCARD \r", "B2");
+    link.peer().addCard("BEGIN:VCARD\nN:Cid\nTEL:+3\n", "C3");
+    auto cards = listAll();
+    ASSERT_EQ(cards.size(), 3u);
+    EXPECT_NE(cards[0].second.find("N:Ann\r\n"), std::string::npos);
+    EXPECT_NE(cards[1].second.find("N:Bob\r\n"), std::string::npos);
+    EXPECT_NE(cards[2].second.find("TEL:+3\r\n"), std::string::npos);
+    EXPECT_EQ(cards[2].second.substr(cards[2].second.size() - 11), "END:VCARD\r\n");
+    EXPECT_EQ(StrMap_used(store->map), 3);
+}
+
 TEST_F(Store, ACardWithoutAUsableRecordIdIsMalformed) {
     link.peer().addCard(card("Long", "+1"), std::string(41, 'X'));
     link.peer().addCard(card("Next", "+2"), "N2");

@@ -158,10 +158,19 @@ const TextCase kTextCases[] = {
     {"SoftBreakLowerCaseParam", "note;encoding=quoted-printable:ab=\r\ncd\r\nEND:VCARD\r\n",
      {{12, 0, "abcd", ""}, kEnd}},
     {"EmptyLinesPassedOver", "\r\n\r\nTEL:1\r\n\r\nEND:VCARD\r\n", {{5, 0x840, "1", ""}, kEnd}},
-    {"LoneCrStays", "NOTE:a\rb\r\nEND:VCARD\r\n", {{12, 0, "a\rb", ""}, kEnd}},
+    // Files from other systems end lines with LF alone or CR alone; folding and soft breaks work there.
+    {"LfLineEnds", "BEGIN:VCARD\nTEL:1\nNOTE:ab\n cd\nEND:VCARD\n",
+     {{1, 0, "VCARD", ""}, {5, 0x840, "1", ""}, {12, 0, "abcd", ""}, kEnd}},
+    {"CrLineEnds", "BEGIN:VCARD\rTEL:1\rNOTE:ab\r cd\rEND:VCARD\r",
+     {{1, 0, "VCARD", ""}, {5, 0x840, "1", ""}, {12, 0, "abcd", ""}, kEnd}},
+    {"SoftBreakLf", "NOTE;ENCODING=QUOTED-PRINTABLE:a=0D=0A=\n\tb=\nc\nEND:VCARD\n", {{12, 0, "a\r\nbc", ""}, kEnd}},
+    {"SoftBreakCr", "NOTE;ENCODING=QUOTED-PRINTABLE:ab=\rcd\rEND:VCARD\r", {{12, 0, "abcd", ""}, kEnd}},
+    {"MixedLineEndsAndEmptyLines", "TEL:1\r\rTEL:2\n\nTEL:3\r\n\nEND:VCARD",
+     {{5, 0x840, "1", ""}, {5, 0x840, "2", ""}, {5, 0x840, "3", ""}, kEnd}},
     {"VersionAndUidSkipped", "BEGIN:VCARD\r\nVERSION:2.1\r\nUID:7\r\nEND:VCARD\r\n", {{1, 0, "VCARD", ""}, kEnd}},
     {"LineWithoutSeparatorSkipped", "garbage\r\nTEL:1\r\nEND:VCARD\r\n", {{5, 0x840, "1", ""}, kEnd}},
     {"EndWithoutLineEnd", "TEL:1\r\nEND:VCARD", {{5, 0x840, "1", ""}, kEnd}},
+    {"EndWithCrAtTheEnd", "TEL:1\rEND:VCARD\r", {{5, 0x840, "1", ""}, kEnd}},
     {"LastLineWaitsForMore", "TEL:1\r\nTEL:2\r\n", {{5, 0x840, "1", ""}}},
     {"EmptyStream", "", {}},
 };
@@ -188,6 +197,17 @@ TEST(VcardReaderLines, StepsTheStreamBackToTheNextLine) {
     ASSERT_EQ(Vcard_get(v, nullptr, nullptr, out, &size, nullptr, 0), 1);
     EXPECT_EQ(s.pos(), 7u); // the "T" read ahead was stepped back
     Vcard_delete(v);
+}
+
+// Read whole (a piece ending in "END:VCARD" would close the card before the stray bytes arrive).
+TEST(VcardReaderLines, LastEndWithStrayBytesAndNoLineEndClosesTheCard) {
+    for (const char *end : {"END:VCARD  ", "END:VCARD\t", "end:vcard x", "END:VCARD\x1a"}) {
+        std::vector<Prop> props = readAll(std::string("TEL:1\n") + end);
+        ASSERT_EQ(props.size(), 2u) << end;
+        EXPECT_EQ(props[1].type, VCARD_TYPE_END) << end;
+    }
+    // Not an end: more than one stray character, or the line of a folded value.
+    EXPECT_EQ(readAll("TEL:1\nEND:VCARD xy").size(), 1u);
 }
 
 TEST(VcardReaderLines, LongLineIsCutNotOverrun) {

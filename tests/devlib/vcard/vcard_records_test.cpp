@@ -177,7 +177,8 @@ const char kTwoCards[] = "junk before\r\n"
                          "trailing";
 
 const char kFirstCard[] = "begin:vcard\r\nN:;A\r\nAGENT:\r\nBEGIN:VCARD\r\nN:;Agent\r\nEND:VCARD\r\nTEL:1\r\nEND:VCARD\r\n";
-const char kSecondCard[] = "BEGIN:VCARD\r\nN:;B\nEND:VCARD\r\n";
+// Every line goes out with CR LF, whatever its line end was.
+const char kSecondCard[] = "BEGIN:VCARD\r\nN:;B\r\nEND:VCARD\r\n";
 
 TEST(VcfSplitter, CutsCardsAndDropsWhatLiesBetween) {
     PieceStream in(kTwoCards);

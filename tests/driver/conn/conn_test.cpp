@@ -15,6 +15,7 @@
 #include "dv_log.h"
 #include "dv_util.h"
 #include "ms_mng.h"
+#include "gmc_te.h"
 #include "ms_mng_int.h"
 
 namespace {
@@ -335,6 +336,74 @@ INSTANTIATE_TEST_SUITE_P(
         ModelCase{"LongModelCut", GmmMode::Own, "0123456789012345678901234567890123456789", "CGM-B", nullptr, nullptr,
                   0, "0123456789012345678901234567890", "CGM-B"}),
     [](const auto &row) { return std::string(row.param.name); });
+
+// What a handset says as the port opens is no reply to the link test. Without echo nothing else
+// would tell it from one, and every later reply would go to the command after its own.
+TEST(MsMngConnect, WhatComesAsThePortOpensIsDropped) {
+    Scenario sc = handsetsim::defaultScenario();
+    sc.echo = false;
+    sc.faults.openGreeting = "\r\nOK\r\n";
+    SimSession s(sc);
+    for (int i = 0; i < 2; ++i) {
+        ConnHandle *h = nullptr;
+        PhoneIdent id{};
+        ASSERT_EQ(0, connectTo(s.path(), &h, &id));
+        EXPECT_STREQ("SIMULATED", id.Man);
+        EXPECT_STREQ("HS-1000", id.ModelA);
+        EXPECT_STREQ("HS-1000", id.ModelB);
+        char buf[32];
+        EXPECT_EQ(8, GmcTe_getVer(h->te, buf, sizeof buf));
+        EXPECT_STREQ("R1A 1.00", buf);
+        EXPECT_EQ(0, MsMng_disconnect(h));
+    }
+    const std::string out = s.sim().transcriptText();
+    EXPECT_NE(std::string::npos, out.find("client opened")) << out;
+}
+
+// Identity texts padded with blanks reach the catalogue without them, from every query that hands
+// them out.
+TEST(MsMngConnect, IdentityTextsAreTrimmed) {
+    Scenario sc = handsetsim::defaultScenario();
+    sc.identity.manufacturer = "  ACME \t";
+    sc.identity.model = "MODEL X  ";
+    sc.identity.gmmMode = GmmMode::Own;
+    sc.identity.gmm = " MODEL X GSM  ";
+    sc.identity.revision = "R2B 7.1   ";
+    sc.identity.imei = "351234567890123  ";
+    sc.identity.imsi = "\t262019876543210 ";
+    SimSession s(sc);
+    ConnHandle *h = nullptr;
+    PhoneIdent id{};
+    ASSERT_EQ(0, connectTo(s.path(), &h, &id));
+    EXPECT_STREQ("ACME", id.Man);
+    EXPECT_STREQ("MODEL X GSM", id.ModelA);
+    EXPECT_STREQ("MODEL X", id.ModelB);
+
+    struct Query {
+        int32_t (*fn)(AtTe *, char *, int32_t);
+        const char *value;
+    };
+    const Query queries[] = {{GmcTe_getMan, "ACME"},
+                             {GmcTe_getModel, "MODEL X"},
+                             {GmcTe_getVer, "R2B 7.1"},
+                             {GmcTe_getImei, "351234567890123"},
+                             {GmcTe_getImsi, "262019876543210"}};
+    for (const Query &q : queries) {
+        char buf[32];
+        EXPECT_EQ(static_cast<int32_t>(std::strlen(q.value)), q.fn(h->te, buf, sizeof buf)) << q.value;
+        EXPECT_STREQ(q.value, buf);
+    }
+    char a[32], b[32];
+    EXPECT_GT(GmcTe_getModelPair(h->te, a, sizeof a, b, sizeof b), 0);
+    EXPECT_STREQ("MODEL X GSM", a);
+    EXPECT_STREQ("MODEL X", b);
+    // a value of blanks only is an empty text
+    s.sim().addCanned(CannedReply{"+CGMR", "\r\n   \r\n\r\nOK\r\n"});
+    char buf[32];
+    EXPECT_EQ(0, GmcTe_getVer(h->te, buf, sizeof buf));
+    EXPECT_STREQ("", buf);
+    EXPECT_EQ(0, MsMng_disconnect(h));
+}
 
 // ---- The open handle ----
 

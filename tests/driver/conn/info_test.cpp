@@ -237,6 +237,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadReply{"CsqCmeError", "+CSQ", "\r\n+CME ERROR: 10\r\n", -9},
         BadReply{"CbcOneField", "+CBC", "\r\n+CBC: 75\r\n\r\nOK\r\n", -92},
         BadReply{"CbcWord", "+CBC", "\r\n+CBC: 0,full\r\n\r\nOK\r\n", -92},
+        BadReply{"CbcOver100Percent", "+CBC", "\r\n+CBC: 0,852\r\n\r\nOK\r\n", -92},
         BadReply{"CbcNoData", "+CBC", "\r\nOK\r\n", -9},
         BadReply{"ClockUnquoted", "+CCLK?", "\r\n+CCLK: 05/03/17,14:30:00+32\r\n\r\nOK\r\n", -92},
         BadReply{"ClockUnterminated", "+CCLK?", "\r\n+CCLK: \"05/03/17,14:30:00+32\r\n\r\nOK\r\n", -92},

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <functional>
 #include <ostream>
@@ -649,7 +650,8 @@ TEST_P(WriteRefused, NothingSent) {
 INSTANTIATE_TEST_SUITE_P(
     Cards, WriteRefused,
     ::testing::Values(
-        RefusalRow{"quoteInName", "BEGIN:VCARD\r\nN:x\";+CMGD=1;\"\r\nTEL:1\r\nEND:VCARD\r\n", 5, DV_E_ARG},
+        // a character the GSM alphabet lacks
+        RefusalRow{"letterGsmLacks", "BEGIN:VCARD\r\nN;CHARSET=UTF-8:Zo\xC3\xAB\r\nTEL:1\r\nEND:VCARD\r\n", 5, DV_E_ARG},
         RefusalRow{"quoteInNumber", "BEGIN:VCARD\r\nN:a\r\nTEL:1\";+CMGD=1;\"\r\nEND:VCARD\r\n", 5, DV_E_ARG},
         RefusalRow{"lineBreakInName",
                    "BEGIN:VCARD\r\nN;ENCODING=QUOTED-PRINTABLE:x=0D=0AAT+CMGD=1\r\nTEL:1\r\nEND:VCARD\r\n", 5,
@@ -918,3 +920,238 @@ TEST(OthPbObject, LifeCycle) {
 }
 
 } // namespace
+
+// ================================================================================================
+// Handsets as they are: absurd ranges, entry shapes, number and name encodings
+
+namespace shapes {
+
+// A storage that announces two thousand million positions.
+Scenario absurdRange(bool counts) {
+    Scenario sc = handsetsim::defaultScenario();
+    sc.phonebooks = {handsetsim::PhonebookStorage{"SM", 1, 2000000000, 40, 14, true, {}}};
+    sc.profile.cpbsCounts = counts;
+    return sc;
+}
+
+class AbsurdRange : public simfx::SimFixture {
+protected:
+    Scenario scenario() override { return absurdRange(true); }
+};
+
+// "(1-2000000000)" with a huge total: the walk ends once the used entries were read.
+TEST_F(AbsurdRange, ListingStopsAtTheUsedCount) {
+    for (int i = 1; i <= 3; ++i)
+        put(sim(), i, "N" + std::to_string(i));
+    Book book(te());
+    std::vector<Listed> list;
+    ASSERT_EQ(0, book.readList(1, &list));
+    EXPECT_EQ((std::vector<int32_t>{1, 2, 3}), indexesOf(list));
+    EXPECT_EQ(std::vector<std::string>{"AT+CPBR=1,10"}, reads(sim()));
+    int32_t total = 0, used = 0, first = 0, last = 0;
+    ASSERT_EQ(0, book.st()->getStat(book.st(), 0, &total, &used, &first, &last));
+    EXPECT_EQ(65535, last);
+}
+
+TEST_F(AbsurdRange, DeleteAllStopsOnceTheUsedAreGone) {
+    put(sim(), 2, "a");
+    put(sim(), 4, "b");
+    Book book(te());
+    ASSERT_EQ(0, book.st()->delAll(book.st()));
+    EXPECT_TRUE(sim().phonebook("SM")->entries.empty());
+    EXPECT_EQ((std::vector<std::string>{"AT+CPBR=1", "AT+CPBR=2", "AT+CPBR=3", "AT+CPBR=4"}), reads(sim()));
+}
+
+class AbsurdRangeWithoutCounts : public simfx::SimFixture {
+protected:
+    Scenario scenario() override { return absurdRange(false); }
+};
+
+// Without a used count only the position bound ends the walk: it stops at 65535, in seconds.
+TEST_F(AbsurdRangeWithoutCounts, ListingStopsAtTheBound) {
+    put(sim(), 7, "a");
+    put(sim(), 65535, "b");
+    put(sim(), 65536, "beyond");
+    Book book(te());
+    std::vector<Listed> list;
+    const auto t0 = std::chrono::steady_clock::now();
+    ASSERT_EQ(0, book.readList(1, &list));
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(30));
+    EXPECT_EQ((std::vector<int32_t>{7, 65535}), indexesOf(list));
+    EXPECT_EQ("AT+CPBR=65531,65535", reads(sim()).back());
+}
+
+// The worker's read of a storage (field limits, select, status, listing) asks for the range and the
+// counts once; a write makes the next listing ask for the counts again, a new selection for both.
+TEST_F(PbSim, RangeAndCountsAreAskedOncePerSelection) {
+    put(sim(), 1, "a");
+    Book book(te());
+    const TFieldParam *table = nullptr;
+    int32_t count = 0;
+    ASSERT_EQ(0, book.st()->setStor(book.st(), 1));
+    ASSERT_EQ(0, book.itf()->getFieldInfo(book.itf(), &table, &count));
+    std::vector<Listed> list;
+    ASSERT_EQ(0, book.readList(0, &list));
+    ASSERT_EQ(1u, list.size());
+    auto countOf = [&](const std::string &cmd) {
+        const auto c = sim().commands();
+        return std::count(c.begin(), c.end(), cmd);
+    };
+    EXPECT_EQ(1, countOf("AT+CPBR=?"));
+    EXPECT_EQ(1, countOf("AT+CPBS?"));
+
+    ASSERT_EQ(0, book.write(2, kSmithCard));
+    list.clear();
+    ASSERT_EQ(0, book.readList(0, &list));
+    EXPECT_EQ(2u, list.size());
+    EXPECT_EQ(1, countOf("AT+CPBR=?"));
+    EXPECT_EQ(2, countOf("AT+CPBS?")) << "counts asked again after the write";
+
+    sim().clearCommands();
+    list.clear();
+    ASSERT_EQ(0, book.readList(2, &list));
+    EXPECT_EQ(1, countOf("AT+CPBR=?"));
+    EXPECT_EQ(1, countOf("AT+CPBS?"));
+}
+
+struct ShapeRow {
+    const char *name;
+    std::vector<std::string> charsets;
+    std::function<void(Profile &)> edit;
+    std::string batch; // the handset's answer to "+CPBR=1,10" ("" its own)
+    std::vector<std::pair<std::string, std::string>> want; // name and TEL of each entry
+};
+
+void PrintTo(const ShapeRow &row, std::ostream *os) { *os << row.name; }
+
+class EntryShapes : public simfx::SimFixture, public ::testing::WithParamInterface<ShapeRow> {
+protected:
+    Scenario scenario() override { return withCharsets(GetParam().charsets); }
+};
+
+TEST_P(EntryShapes, EveryEntryIsRead) {
+    const ShapeRow &row = GetParam();
+    sim().updateProfile([&](Profile &p) {
+        if (row.edit)
+            row.edit(p);
+    });
+    // The handset's own entries give the used count; a canned batch replaces their lines.
+    for (size_t i = 0; i < row.want.size(); ++i)
+        sim().putPhonebookEntry("SM", PhonebookEntry{static_cast<int>(i + 1), "8613800138000", 145, "x"});
+    if (!row.batch.empty())
+        sim().addCanned({"+CPBR=1,10", "\r\n" + row.batch + "\r\n\r\nOK\r\n"});
+    Book book(te());
+    std::vector<Listed> list;
+    ASSERT_EQ(0, book.readList(1, &list));
+    ASSERT_EQ(row.want.size(), list.size());
+    for (size_t i = 0; i < list.size(); ++i) {
+        EXPECT_EQ(row.want[i].first, list[i].card.name) << i;
+        EXPECT_EQ(row.want[i].second, list[i].card.tel) << i;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Handsets, EntryShapes,
+    ::testing::Values(
+        ShapeRow{"emptyTypeField", {"GSM"}, nullptr,
+                 "+CPBR: 1,\"\",,\"Ann\"\r\n+CPBR: 2,\"\",,\"Bob\",,\r\n+CPBR: 3,\"555\",,\"Cy\"",
+                 {{"Ann", ""}, {"Bob", ""}, {"Cy", "555"}}},
+        ShapeRow{"emptyFieldBeforeNumberAndDate", {"GSM"}, nullptr,
+                 "+CPBR: 1,,\"5551234\",129,\"Dee\",\"05/03/17,14:30\"\r\n"
+                 "+CPBR: 2,\"\",\"+4912345\",145,\"Eve\",\"2005/03/17 14:30:00\"",
+                 {{"Dee", "5551234"}, {"Eve", "+4912345"}}},
+        ShapeRow{"hex8NamesEndingInZero", {"UCS2"}, nullptr,
+                 "+CPBR: 1,\"123\",129,\"4A6F6500\"\r\n+CPBR: 2,\"456\",129,\"416E6E00\"",
+                 {{"Joe", "123"}, {"Ann", "456"}}},
+        // "@" is code 0 of the GSM alphabet: some handsets send it raw inside the quotes.
+        ShapeRow{"gsmAtSignAsRawZero", {"GSM"}, nullptr,
+                 std::string("+CPBR: 1,\"555\",129,\"a\0b\"\r\n+CPBR: 2,\"556\",129,\"\0x\"", 49),
+                 {{"a@b", "555"}, {"@x", "556"}}},
+        ShapeRow{"internationalWithoutPlus", {"GSM"}, [](Profile &p) { p.pbIntlWithoutPlus = true; }, "",
+                 {{"x", "+8613800138000"}}},
+        ShapeRow{"bytesThatAreNoText", {"UTF-8"}, nullptr,
+                 "+CPBR: 1,\"12\xA1\x01" "3\",129,\"Na\xFFme\x02\"",
+                 {{"Na\xEF\xBF\xBDme", "12\xEF\xBF\xBD" "3"}}}),
+    [](const auto &p) { return std::string(p.param.name); });
+
+// A number of type 145 shown without "+" is written back as an international number.
+TEST_F(PbSim, InternationalNumberWithoutPlusIsWrittenBackAsSuch) {
+    sim().updateProfile([](Profile &p) { p.pbIntlWithoutPlus = true; });
+    put(sim(), 1, "Li", "+8613800138000");
+    Book book(te());
+    ASSERT_EQ(1, book.st()->readAt(book.st(), 0, 1));
+    std::string card(1024, '\0');
+    card.resize(static_cast<size_t>(book.st()->readData(book.st(), card.data(), static_cast<int32_t>(card.size()))));
+    ASSERT_EQ(0, book.write(2, card));
+    EXPECT_EQ(std::vector<std::string>{"AT+CPBW=2,\"+8613800138000\",145,\"004C0069\""},
+              commandsStarting(sim(), "AT+CPBW"));
+}
+
+// Names under +CSCS="GSM": every character of the default alphabet and its extension table comes
+// out as UTF-8 and goes back the same, through a vCard each way. The whole alphabet is spread over
+// entries of at most 16 characters (a name holds at most 79 bytes of UTF-8).
+const std::string kGsmAlphabet =
+    "@\xC2\xA3$\xC2\xA5\xC3\xA8\xC3\xA9\xC3\xB9\xC3\xAC\xC3\xB2\xC3\x87\xC3\x98\xC3\xB8\xC3\x85\xC3\xA5\xCE\x94_"
+    "\xCE\xA6\xCE\x93\xCE\x9B\xCE\xA9\xCE\xA0\xCE\xA8\xCE\xA3\xCE\x98\xCE\x9E\xC3\x86\xC3\xA6\xC3\x9F\xC3\x89 !\"#"
+    "\xC2\xA4%&'()*+,-./:;<=>?\xC2\xA1\xC3\x84\xC3\x96\xC3\x91\xC3\x9C\xC2\xA7\xC2\xBF\xC3\xA4\xC3\xB6\xC3\xB1"
+    "\xC3\xBC\xC3\xA0^{}\\[~]|\xE2\x82\xAC";
+
+// text cut into pieces of at most n characters (UTF-8 sequences kept whole)
+std::vector<std::string> pieces(const std::string &text, size_t n) {
+    std::vector<std::string> out(1);
+    size_t chars = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const bool starts = (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
+        if (starts && chars == n) {
+            out.emplace_back();
+            chars = 0;
+        }
+        if (starts)
+            ++chars;
+        out.back().push_back(text[i]);
+    }
+    return out;
+}
+
+class GsmNames : public simfx::SimFixture {
+protected:
+    Scenario scenario() override {
+        Scenario sc = withCharsets({"GSM", "IRA"});
+        sc.phonebooks = {handsetsim::PhonebookStorage{"SM", 1, 250, 40, 20, true, {}}};
+        return sc;
+    }
+    // Each name read from the handset, and written back to position 100 + its own.
+    void roundTrip(const std::vector<std::string> &names) {
+        for (size_t i = 0; i < names.size(); ++i)
+            put(sim(), static_cast<int>(i + 1), names[i], "5551234");
+        Book book(te());
+        std::vector<Listed> list;
+        ASSERT_EQ(0, book.readList(1, &list));
+        ASSERT_EQ(names.size(), list.size());
+        for (size_t i = 0; i < names.size(); ++i) {
+            EXPECT_EQ(names[i], list[i].card.name) << "read " << i;
+            ASSERT_EQ(1, book.st()->readAt(book.st(), 0, static_cast<int32_t>(i + 1)));
+            std::string card(4096, '\0');
+            card.resize(static_cast<size_t>(
+                book.st()->readData(book.st(), card.data(), static_cast<int32_t>(card.size()))));
+            ASSERT_EQ(0, book.write(static_cast<int32_t>(101 + i), card)) << "write " << i;
+        }
+        const auto sm = *sim().phonebook("SM");
+        for (size_t i = 0; i < names.size(); ++i) {
+            ASSERT_EQ(1u, sm.entries.count(static_cast<int>(101 + i)));
+            EXPECT_EQ(names[i], sm.entries.at(static_cast<int>(101 + i)).text) << "written " << i;
+        }
+    }
+};
+
+TEST_F(GsmNames, TheWholeAlphabetRoundTrips) {
+    const auto names = pieces(kGsmAlphabet, 16);
+    ASSERT_EQ(5u, names.size());
+    roundTrip(names);
+}
+
+TEST_F(GsmNames, NamesThatWereCopiedByteForByte) {
+    roundTrip({"Jos\xC3\xA9", "a@b", "a_b", "a$b", "M\xC3\xBCller", "[x]", "50\xE2\x82\xAC"});
+}
+
+} // namespace shapes

@@ -216,6 +216,28 @@ TEST(PduEncode, BinaryData) {
     EXPECT_EQ(encodeHex(rec), "error -81");
 }
 
+// Coding bits from the caller may add a message class; bits that change the alphabet would leave
+// TP-UDL counting the wrong units, and such a message is refused rather than sent misread.
+TEST(PduEncode, CallerCodingBitsNeverChangeTheAlphabet) {
+    SmsPduRec text = textRec("+1", "hi");
+    text.dcs = 0x10; // class 0, default alphabet
+    EXPECT_EQ(encodeHex(text).substr(12, 2), "10");
+    SmsPduRec ucs2 = textRec("+1", "\xc3\xa9");
+    ucs2.dcs = 0x11;
+    EXPECT_EQ(encodeHex(ucs2).substr(12, 2), "19");
+    struct Case {
+        const char *text;
+        int32_t binary;
+        uint8_t dcs;
+    };
+    for (const Case &c : {Case{"hi", 0, 0x04}, Case{"hi", 0, 0x20}, Case{"\xc3\xa9", 0, 0xF0}, Case{"", 1, 0xA9}}) {
+        SmsPduRec rec = textRec("+1", c.text);
+        rec.binary = c.binary;
+        rec.dcs = c.dcs;
+        EXPECT_EQ(encodeHex(rec), "error -81") << int(c.dcs);
+    }
+}
+
 TEST(PduEncode, AddressLimits) {
     // 23.040 9.1.2.5: at most 20 digits (12 octets for the whole field).
     EXPECT_EQ(encodeHex(textRec("+12345678901234567890", "x")).substr(0, 8), "11001491");

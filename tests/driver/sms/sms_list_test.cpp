@@ -153,6 +153,9 @@ const std::string kDeliver7 = handsetsim::encodeDeliverPdu("+8613912345678", "He
 const std::string kDeliverUcs2 = handsetsim::encodeDeliverPdu("10086", "你好, world", "24/12/31,23:59:58-08");
 const std::string kSubmit = handsetsim::encodeSubmitPdu("+4912345", "stored draft", 0, "+8613800138000");
 
+// A walk whose headers carry no status: received messages count as read, submits as sent.
+constexpr int kUnknownStatus = -2;
+
 void expectThree(const Listing &got, bool statusFromListing, int walkStatus) {
     ASSERT_EQ(0, got.end);
     ASSERT_EQ(3u, got.entries.size());
@@ -182,6 +185,10 @@ void expectThree(const Listing &got, bool statusFromListing, int walkStatus) {
         EXPECT_EQ(0, a.listStatus);
         EXPECT_EQ(1, b.listStatus);
         EXPECT_EQ(2, c.listStatus);
+    } else if (walkStatus == kUnknownStatus) {
+        EXPECT_EQ(1, a.listStatus);
+        EXPECT_EQ(1, b.listStatus);
+        EXPECT_EQ(3, c.listStatus);
     } else {
         EXPECT_EQ(walkStatus < 0 ? 1 : walkStatus, a.listStatus) << "read by the listing before";
         EXPECT_EQ(walkStatus < 0 ? 2 : walkStatus, c.listStatus);
@@ -228,7 +235,8 @@ const ShapeRow kShapes[] = {
     {"LengthTooLong", [](Profile &p) { p.listLengthDelta = 5; }, -1},
     {"LengthTooShort", [](Profile &p) { p.listLengthDelta = -3; }, -1},
     {"NoAlphaField", [](Profile &p) { p.cmglNoAlpha = true; }, -1},
-    {"NoStatusInCmgr", [](Profile &p) { p.cmgrNoStat = true; }, 4},
+    // "+CMGR: ,,<len>": no status, so read (received) and sent (stored submit), never the length
+    {"NoStatusInCmgr", [](Profile &p) { p.cmgrNoStat = true; }, kUnknownStatus},
     {"PduOnHeaderLine", [](Profile &p) { p.pduSameLine = true; }, -1},
     {"TrailingQuote", [](Profile &p) { p.pduTrailingQuote = true; }, -1},
     {"CompactSameLineQuoted",
@@ -391,8 +399,10 @@ TEST_P(WalkEmpty, SkipsEmptyPositionsAndStopsAtTheUsedCount) {
     EXPECT_EQ(7, got.entries[2].index);
     EXPECT_STREQ("seven", got.entries[2].rec.text);
     EXPECT_EQ(3, got.entries[2].rec.listStatus);
-    const std::vector<std::string> want = {"AT+CMGL=4", "AT+CPMS?",  "AT+CMGR=1", "AT+CMGR=2", "AT+CMGR=3",
-                                           "AT+CMGR=4", "AT+CMGR=5", "AT+CMGR=6", "AT+CMGR=7"};
+    // Position 0 first: handsets that number from there would lose that message.
+    const std::vector<std::string> want = {"AT+CMGL=4", "AT+CPMS?",  "AT+CMGR=0", "AT+CMGR=1",
+                                           "AT+CMGR=2", "AT+CMGR=3", "AT+CMGR=4", "AT+CMGR=5",
+                                           "AT+CMGR=6", "AT+CMGR=7"};
     EXPECT_EQ(want, newCommands());
 }
 

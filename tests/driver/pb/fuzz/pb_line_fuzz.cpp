@@ -1,10 +1,12 @@
 // Fuzz entry for the phone-book reply parsers, fed one reply line as a handset might send it.
 // Promise on any input: each parser answers 0 or -92 and leaves its output alone on -92; an entry
-// has a non-negative index and a number without control bytes; its text, read in every character
-// set, has no control bytes, and a UCS2 re-encoding of it can always stand between quotes.
+// has a non-negative index and a number of valid UTF-8 without control bytes; its text, read in
+// every character set, is valid UTF-8 without control bytes, a UCS2 re-encoding of it can always
+// stand between quotes, and so can a GSM one, which reads back as the same text.
 
 #include "fuzz/fuzz_check.h"
 #include "dv_result.h"
+#include "gsm_text.h"
 #include "pb_at.h"
 
 #include <cstddef>
@@ -53,13 +55,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     }
     FUZZ_CHECK(e.index >= 0 && e.type >= 0);
     FUZZ_CHECK(noControls(e.number));
+    FUZZ_CHECK(gsmtext::cleanUtf8(e.number) == e.number);
     for (bool learned : {false, true}) {
         for (int32_t cs : {PB_CS_GSM, PB_CS_UCS2, PB_CS_UTF8}) {
             bool hex8 = learned;
             const std::string text = PbAt_decodeText(cs, e.text, &hex8);
             FUZZ_CHECK(noControls(text));
             FUZZ_CHECK(!learned || hex8);
+            FUZZ_CHECK(gsmtext::cleanUtf8(text) == text);
             FUZZ_CHECK(PbAt_checkQuotable(PbAt_encodeText(PB_CS_UCS2, text)) == 0);
+            bool ok = false;
+            const std::string gsm = PbAt_encodeText(PB_CS_GSM, text, &ok);
+            if (ok) {
+                FUZZ_CHECK(PbAt_checkQuotable(gsm) == 0);
+                FUZZ_CHECK(PbAt_decodeText(PB_CS_GSM, gsm, nullptr) == text);
+            }
         }
     }
     return 0;
