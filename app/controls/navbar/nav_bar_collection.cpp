@@ -69,7 +69,12 @@ TqvNavBarComponentCollection::TqvNavBarComponentCollection(TqvNavBarSink *bar, Q
 
 TqvNavBarComponentCollection::~TqvNavBarComponentCollection()
 {
-    // The derived collection is gone: free the elements without reporting to it.
+    FreeAll();
+}
+
+void TqvNavBarComponentCollection::FreeAll()
+{
+    // The collection is going: no change kinds, but every removal notice.
     ++updateCount_;
     while (!items_.isEmpty())
         delete items_.last();
@@ -107,6 +112,9 @@ void TqvNavBarComponentCollection::Insert(TqvNavBarComponentCollectionItem *item
         return;
     if (item->collection_)
         item->collection_->Remove(item);
+    // Elements are children of the owner: that is how a removal notice finds its siblings.
+    if (owner_ && item->parent() != owner_)
+        item->setParent(owner_);
     items_.append(item);
     item->collection_ = this;
     Changed(ctRebuild);

@@ -79,7 +79,7 @@ public:
     // Frees every element, last first, and reports kind 0 once.
     void Clear();
 
-    // Puts a parentless or differently listed element into this collection (kind 0).
+    // Puts an element into this collection (kind 0), out of any other, as a child of the owner.
     void Insert(TqvNavBarComponentCollectionItem *item);
     // Takes the element out without freeing it (kind 0).
     void Remove(TqvNavBarComponentCollectionItem *item);
@@ -87,6 +87,8 @@ public:
 protected:
     virtual void Changed(TqvNavBarChangeType kind);
     void ReportChange(TqvNavBarChangeType kind);
+    // Frees every element without reporting change kinds (destructors).
+    void FreeAll();
 
 private:
     friend class TqvNavBarComponentCollectionItem;

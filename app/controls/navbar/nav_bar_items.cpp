@@ -214,8 +214,9 @@ void TqvNavBarGroup::SetVisible(bool v)
     if (visible_ == v)
         return;
     visible_ = v;
-    if (control_)
-        control_->setVisible(v);
+    // Hidden with its group; the layout shows it again when the group is open.
+    if (control_ && !v)
+        control_->hide();
     Changed(ctRebuild);
 }
 

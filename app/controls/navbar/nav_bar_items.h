@@ -280,6 +280,8 @@ private:
 class TqvNavBarGroups : public TqvNavBarComponentCollection {
 public:
     using TqvNavBarComponentCollection::TqvNavBarComponentCollection;
+    // Frees the groups while the link handler can still hear of their links.
+    ~TqvNavBarGroups() override { FreeAll(); }
 
     TqvNavBarGroup *Add();
     TqvNavBarGroup *Items(int index) const { return static_cast<TqvNavBarGroup *>(Item(index)); }

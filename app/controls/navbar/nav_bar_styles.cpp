@@ -44,7 +44,10 @@ void TqvBaseNavBarStyle::SetImage(const TqvPicture &v) { image_.assign(v); }
 
 void TqvBaseNavBarStyle::SetAssignedValues(TqvBarStyleAssignedValues v)
 {
-    assignedValues_ = v & savAll;
+    v &= savAll;
+    if (v == assignedValues_)
+        return;
+    assignedValues_ = v;
     Changed(ctRelayout);
 }
 

@@ -108,6 +108,29 @@ TEST(NavBarCollection, DeletingAnElementTakesItOutOfItsCollection)
     EXPECT_EQ(c.sink.removed[0], static_cast<QObject *>(b));
 }
 
+TEST(NavBarCollection, InsertMovesAnElementUnderTheOwner)
+{
+    Content c;
+    auto *loose = new TqvNavBarItem; // made outside the bar
+    c.items.Insert(loose);
+    EXPECT_EQ(loose->parent(), &c.sink.bar);
+    EXPECT_EQ(loose->Index(), 0);
+    TqvNavBarGroup *g = c.group("g");
+    g->CreateLink(loose);
+    delete loose; // found as a sibling: its link goes
+    EXPECT_EQ(g->LinkCount(), 0);
+
+    Content other;
+    TqvNavBarItem *moved = other.item("moved");
+    c.items.Insert(moved);
+    EXPECT_EQ(other.items.Count(), 0);
+    EXPECT_EQ(c.items.Items(0), moved);
+    EXPECT_EQ(moved->parent(), &c.sink.bar);
+    c.items.Remove(moved);
+    EXPECT_EQ(moved->Collection(), nullptr);
+    EXPECT_EQ(moved->Index(), -1);
+}
+
 TEST(NavBarCollection, AssignClearsAndCopies)
 {
     Content source, target;

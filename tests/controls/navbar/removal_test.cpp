@@ -242,6 +242,23 @@ TEST(NavBarRemoval, RandomOrdersOfDeletionLeaveNoDanglingReference)
     }
 }
 
+TEST(NavBarRemoval, FreeingTheGroupsCollectionReportsItsLinks)
+{
+    navbar_test::RecordingSink sink;
+    TqvNavBarItems items(&sink, &sink.bar);
+    TqvNavBarItem *i = items.Add();
+    TqvNavBarItemLink *link = nullptr;
+    {
+        TqvNavBarGroups groups(&sink, &sink.bar);
+        link = groups.Add()->CreateLink(i);
+        sink.reset();
+    }
+    ASSERT_EQ(sink.links.size(), 1u);
+    EXPECT_EQ(sink.links[0].link, link);
+    EXPECT_TRUE(sink.links[0].removed);
+    EXPECT_TRUE(sink.kinds.empty());
+}
+
 TEST(NavBarRemoval, FreeingTheOwnerFirstIsSafe)
 {
     // The owner goes before the collections: its children are freed one by one while the

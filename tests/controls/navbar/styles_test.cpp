@@ -106,13 +106,16 @@ TEST(NavBarStyle, FontAndPictureAreAlwaysTakenKindOne)
     EXPECT_EQ(rec2.kinds, (std::vector<TqvNavBarChangeType>{ctRelayout, ctRelayout}));
 }
 
-TEST(NavBarStyle, AssignedValuesSetterKeepsTheNineFlagsAndReportsKindOne)
+TEST(NavBarStyle, AssignedValuesSetterKeepsTheNineFlagsAndReportsKindOneOnChange)
 {
     TqvNavBarStyle s;
     StyleRecorder rec;
     rec.attach(s);
+    s.SetAssignedValues(0); // the current value
+    EXPECT_TRUE(rec.kinds.empty());
     s.SetAssignedValues(0xFFFF);
     EXPECT_EQ(s.AssignedValues(), savAll);
+    s.SetAssignedValues(savAll);
     s.SetAssignedValues(0);
     EXPECT_EQ(s.AssignedValues(), 0);
     EXPECT_EQ(rec.kinds, (std::vector<TqvNavBarChangeType>{ctRelayout, ctRelayout}));
