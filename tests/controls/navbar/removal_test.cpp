@@ -234,8 +234,9 @@ TEST(NavBarRemoval, RandomOrdersOfDeletionLeaveNoDanglingReference)
                 EXPECT_GE(g->SelectedLinkIndex(), -1);
                 EXPECT_LT(g->SelectedLinkIndex(), g->LinkCount());
                 EXPECT_LT(g->TopVisibleLinkIndex(), std::max(g->LinkCount(), 1));
-                if (g->StyleHeader())
+                if (g->StyleHeader()) {
                     EXPECT_EQ(g->StyleHeader()->Collection(), &c.styles);
+                }
             }
         }
         EXPECT_EQ(c.groups.Count() + c.items.Count() + c.styles.Count(), 0);
