@@ -43,7 +43,9 @@ function(selvark_test target)
   gtest_discover_tests(${target}
     DISCOVERY_MODE PRE_TEST
     PROPERTIES LABELS ${ARG_LABEL}
-    ENVIRONMENT "SELVARK_SOURCE_DIR=${PROJECT_SOURCE_DIR};SELVARK_BINARY_DIR=${PROJECT_BINARY_DIR}")
+    # One value per property: a list would be split into property names by the discovery script.
+    ENVIRONMENT "SELVARK_SOURCE_DIR=${PROJECT_SOURCE_DIR}"
+    ENVIRONMENT_MODIFICATION "SELVARK_BINARY_DIR=set:${PROJECT_BINARY_DIR}")
 endfunction()
 
 # selvark_fuzz(<name> SOURCE <file> CORPUS <dir> [LIBS <libs>...])
