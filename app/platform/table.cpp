@@ -888,8 +888,11 @@ TableResult Table::loadFromBytes(std::string_view d, const std::string &name)
     for (const FieldDef &want : fields_) {
         auto it = std::find_if(fields.begin(), fields.end(),
                                [&](const FieldDef &f) { return equalsNoCase(f.name, want.name); });
-        if (it == fields.end() || it->type != want.type)
+        if (it == fields.end())
             return {TableStatus::MissingField, "The table file " + name + " lacks the field " + want.name};
+        if (it->type != want.type)
+            return {TableStatus::MissingField,
+                    "The table file " + name + " holds the field " + want.name + " with another type"};
     }
 
     std::vector<Row> rows(nRows);

@@ -420,7 +420,9 @@ TEST(Table, LoadAnswersMissingDamagedNewerAndMissingField)
     EXPECT_NE(r.message.find("Tid"), std::string::npos) << r.message;
     Table wrongType({{"id", FieldType::Text, 5}});
     ASSERT_TRUE(wrongType.save(f));
-    EXPECT_EQ(keep.load(f).status, TableStatus::MissingField);
+    r = keep.load(f);
+    EXPECT_EQ(r.status, TableStatus::MissingField);
+    EXPECT_NE(r.message.find("id with another type"), std::string::npos) << r.message;
 
     // A newer format version (with a correct checksum) is refused as such.
     std::string bytes = t.serialize();
