@@ -197,6 +197,19 @@ bool utf8ToField(std::string_view utf8, std::string *out) {
     return true;
 }
 
+std::string withoutZeroEscapes(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s.substr(i, 3) == "\\00") {
+            i += 2;
+            continue;
+        }
+        out.push_back(s[i]);
+    }
+    return out;
+}
+
 std::string cleanUtf8(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size());

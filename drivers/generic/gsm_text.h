@@ -51,6 +51,11 @@ std::string fieldToUtf8(std::string_view field);
  * digits. False when a character has no GSM form or is a control character. */
 bool utf8ToField(std::string_view utf8, std::string *out);
 
+/* s without the escape "\00" that the AT terminal writes for a zero byte inside quotes. Only in a
+ * text of the GSM alphabet is that byte a character ("@"); in a number or a text of another
+ * character set it is padding. */
+std::string withoutZeroEscapes(std::string_view s);
+
 /* Valid UTF-8 of any byte string: control bytes (below 0x20, 0x7F) are dropped, every byte that
  * does not belong to a well-formed sequence becomes U+FFFD. */
 std::string cleanUtf8(std::string_view bytes);

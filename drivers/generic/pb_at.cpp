@@ -293,7 +293,7 @@ int32_t PbAt_parseEntry(std::string_view line, PbEntry *out) {
     if (c.take(',') && !c.field(&e.text))
         return DV_E_MALFORMED;
     // Control bytes in the number are no part of it, and only valid text leaves the driver.
-    e.number = gsmtext::cleanUtf8(number);
+    e.number = gsmtext::cleanUtf8(gsmtext::withoutZeroEscapes(number));
     // An international number shown without its "+" keeps it: written back, it stays type 145.
     if (e.type == 145 && !e.number.empty() && e.number[0] != '+')
         e.number.insert(e.number.begin(), '+');
@@ -301,10 +301,12 @@ int32_t PbAt_parseEntry(std::string_view line, PbEntry *out) {
     return 0;
 }
 
-std::string PbAt_decodeText(int32_t cs, std::string_view raw, bool *hex8) {
+std::string PbAt_decodeText(int32_t cs, std::string_view field, bool *hex8) {
     std::string out;
     if (cs == PB_CS_GSM)
-        return gsmtext::cleanUtf8(gsmtext::fieldToUtf8(raw));
+        return gsmtext::cleanUtf8(gsmtext::fieldToUtf8(field));
+    const std::string kept = gsmtext::withoutZeroEscapes(field);
+    const std::string_view raw = kept;
     if (cs != PB_CS_UCS2)
         return gsmtext::cleanUtf8(raw);
     // With UCS2 selected some handsets still write names as 8-bit hex ("4A6F" for "Jo"), often
