@@ -103,6 +103,7 @@ TEST_P(LineQuirks, ConnectsReadsIdentityAndLists) {
     const auto t0 = std::chrono::steady_clock::now();
     // The driver's connect, MsPlug_init and the interfaces asked in the program's order.
     ASSERT_EQ(host->connect(ConnCfg{"Cable", path.c_str(), "115200"}), 0);
+    EXPECT_EQ(host->initResult(), 0);
     const PhoneIdent &ident = host->ident();
     EXPECT_STREQ(ident.Man, "ACME");
     EXPECT_STREQ(ident.ModelA, "MODEL X");
