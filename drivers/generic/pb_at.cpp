@@ -310,16 +310,17 @@ std::string PbAt_decodeText(int32_t cs, std::string_view field, bool *hex8) {
     if (cs != PB_CS_UCS2)
         return gsmtext::cleanUtf8(raw);
     // With UCS2 selected some handsets still write names as 8-bit hex ("4A6F" for "Jo"), often
-    // with a terminating 00 byte. A field of an odd number of bytes can only be that, and so can
-    // one that ends in a 00 byte after printable 8-bit characters; another even one is UCS-2
+    // with a terminating 00 byte. A field of an odd number of bytes can only be that, and so is
+    // taken one that ends in a 00 byte after printable 8-bit characters; another even one is UCS-2
     // unless this handset was already seen doing it and the field could not be UCS-2 text of
-    // Latin letters.
-    const bool sure = raw.size() % 4 == 2 || hex8Terminated(raw);
-    bool asHex8 = sure;
+    // Latin letters. Only the odd length teaches the habit: a UCS-2 name whose last character is
+    // U+xx00 ("674E4E00") looks terminated too, and must not turn every later name into 8-bit.
+    const bool oddBytes = raw.size() % 4 == 2;
+    bool asHex8 = oddBytes || hex8Terminated(raw);
     if (!asHex8 && hex8 && *hex8 && !surelyUcs2(raw))
         asHex8 = true;
     if (asHex8 && hex8ToUtf8(raw, &out)) {
-        if (hex8 && sure)
+        if (hex8 && oddBytes)
             *hex8 = true;
         return gsmtext::cleanUtf8(out);
     }

@@ -94,8 +94,8 @@ int32_t PbAt_parseEntry(std::string_view line, PbEntry *out);
 
 /* The text field of an entry in valid UTF-8, control bytes removed, invalid bytes as U+FFFD. UCS2:
  * hex of UCS-2 units; a field whose hex length is not a multiple of four, or that ends in a 00 byte
- * after printable 8-bit characters, is 8-bit hex (Latin-1), and once such a field was seen (*hex8
- * set) ambiguous fields are read that way too; a field that is no hex is taken as it is. GSM: GSM
+ * after printable 8-bit characters, is 8-bit hex (Latin-1), and once a field of the first kind was
+ * seen (*hex8 set) ambiguous fields are read that way too; a field that is no hex is taken as it is. GSM: GSM
  * 03.38 codes ("\XX" escapes allowed). UTF-8: as it is. Outside GSM a zero byte ("\00" from the
  * terminal) is padding and goes. hex8 may be NULL. */
 std::string PbAt_decodeText(int32_t cs, std::string_view raw, bool *hex8);
