@@ -22,6 +22,9 @@ namespace gsmtext {
 
 constexpr uint8_t kEsc = 0x1B;
 
+/* The value of a hex digit (either case), -1 for any other character. */
+int hexValue(char c);
+
 /* The Unicode character of a default-alphabet code (only its low seven bits count). The escape
  * code itself reads as a blank. */
 uint32_t fromDefault(uint8_t code);

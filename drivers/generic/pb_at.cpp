@@ -31,15 +31,7 @@ bool isBlank(char c) { return c == ' ' || c == '\t'; }
 bool isControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
+using gsmtext::hexValue;
 
 // A cursor over one reply line; every read stays within the line.
 class Cursor {
