@@ -1,0 +1,104 @@
+#include "core/db_main.h"
+
+#include "core/lang_mng.h"
+#include "core/prompt.h"
+#include "platform/paths.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace core {
+
+namespace {
+
+// Opened at creation and saved by SaveAll, in this order.
+constexpr DbTable kOwnTables[] = {DbTable::BaseInfo, DbTable::PlugInfo, DbTable::ModelRef,
+                                  DbTable::ConnInfo, DbTable::Smsinfo,  DbTable::SSinfo};
+
+// Tables the catalogue scan rebuilds from the Plug-in folder.
+bool rebuiltByScan(DbTable t)
+{
+    return t == DbTable::BaseInfo || t == DbTable::PlugInfo || t == DbTable::ModelRef ||
+           t == DbTable::ConnInfo;
+}
+
+} // namespace
+
+TdbMain::TdbMain(std::string databaseDir, Prompt *prompt, const TLangMng *lang,
+                 const platform::FileOps &ops)
+    : dir_(std::move(databaseDir)), prompt_(prompt), lang_(lang), ops_(ops)
+{
+    for (int i = 0; i < kDbTableCount; ++i)
+        tables_[size_t(i)] = makeDbTable(DbTable(i));
+    for (DbTable t : kOwnTables)
+        open(t);
+}
+
+TdbMain::~TdbMain() { SaveAll(); }
+
+std::string TdbMain::path(DbTable t) const
+{
+    return platform::resolveCase(dir_ + "/" + dbTableDef(t).fileName);
+}
+
+bool TdbMain::open(DbTable t)
+{
+    const size_t k = size_t(t);
+    if (open_[k])
+        return true;
+    const std::string file = path(t);
+    platform::Table table = makeDbTable(t);
+    platform::TableResult r = table.load(file);
+    if (r.status == platform::TableStatus::Ok || r.status == platform::TableStatus::Missing) {
+        tables_[k] = std::move(table);
+        open_[k] = true;
+        return true;
+    }
+    std::fprintf(stderr, "%s\n", r.message.c_str());
+    showError(kDbCorrupted);
+    const bool unusable = r.status != platform::TableStatus::IoError;
+    if (unusable && rebuiltByScan(t)) {
+        const std::string aside = file + kDamagedSuffix;
+        if (std::rename(file.c_str(), aside.c_str()) == 0) {
+            tables_[k] = makeDbTable(t);
+            open_[k] = true;
+            return true;
+        }
+        std::fprintf(stderr, "Cannot rename %s: %s\n", file.c_str(), std::strerror(errno));
+    }
+    return false;
+}
+
+bool TdbMain::save(DbTable t)
+{
+    if (!open_[size_t(t)])
+        return false;
+    platform::TableResult r = tables_[size_t(t)].save(path(t), ops_);
+    if (r)
+        return true;
+    std::fprintf(stderr, "%s\n", r.message.c_str());
+    showError(kDbSaveFailed);
+    return false;
+}
+
+int TdbMain::SaveAll()
+{
+    int failed = 0;
+    for (DbTable t : kOwnTables)
+        if (open_[size_t(t)] && !save(t))
+            ++failed;
+    return failed;
+}
+
+void TdbMain::showError(const char *text)
+{
+    if (!prompt_) {
+        std::fprintf(stderr, "%s\n", text);
+        return;
+    }
+    const std::string caption = lang_ ? lang_->translate("Application_Hite_title") : std::string();
+    prompt_->show(text, caption, kMbOk | kMbIconError);
+}
+
+} // namespace core

@@ -1,0 +1,85 @@
+// The local database: the program's tables, each loaded from and saved to one file in the
+// program's Database folder (layouts in core/db_schema.h).
+//
+//   core::TdbMain db(manage.DatabaseDir(), &prompt, &manage.LangMng());
+//   platform::Table &sms = db.table(core::DbTable::Smsinfo);
+//   ...
+//   // at the end of the run the destructor saves what is open
+//
+// Creation opens BaseInfo, PlugInfo, ModelRef, ConnInfo, Smsinfo and SSinfo, in that order:
+//  - no file: the table starts empty;
+//  - a file that cannot be used (damaged, written by a newer format, lacking a field, unreadable):
+//    the box "The database is corrupted!" and the table stays closed for the run; its file is never
+//    touched, so nothing the user kept is overwritten. The four catalogue tables are the exception
+//    for damaged or incompatible files: the catalogue scan rebuilds them from the Plug-in folder,
+//    so the file is set aside as "<file>.damaged" (e.g. ModelRef.cds.damaged) and the table starts
+//    empty. Without that the program could never connect again.
+// The two phrase tables are declared here but opened and saved by the phrase manager, through
+// open() and save().
+//
+// SaveAll() (also run by the destructor) saves each of the six tables that is open on its own,
+// through safe replacement: a failing table shows "Failed to acess database file ." and keeps its
+// old file whole, and the tables after it are still saved. Closed tables are skipped.
+//
+// A closed table is an empty table of its layout that is never saved: callers that write check
+// isOpen() first.
+//
+// User-interface thread only; the catalogue scan (which runs before the worker exists) and the
+// worker read the catalogue tables through table().
+#pragma once
+
+#include "core/db_schema.h"
+#include "platform/safe_file.h"
+#include "platform/table.h"
+
+#include <array>
+#include <string>
+
+namespace core {
+
+class Prompt;
+class TLangMng;
+
+// Fixed texts of the database's boxes (shown as they stand, with an error icon and an OK button).
+inline constexpr const char *kDbCorrupted = "The database is corrupted!";
+inline constexpr const char *kDbSaveFailed = "Failed to acess database file .";
+// Added to a catalogue table's file name when a damaged file is set aside.
+inline constexpr const char *kDamagedSuffix = ".damaged";
+
+class TdbMain {
+public:
+    // Opens the six tables from databaseDir (the program's Database folder). prompt shows the
+    // boxes (may be null: the texts go to stderr); lang (may be null) gives their caption. Both
+    // must outlive the database. ops carries the system calls of saving (tests inject failures).
+    TdbMain(std::string databaseDir, Prompt *prompt, const TLangMng *lang = nullptr,
+            const platform::FileOps &ops = platform::FileOps::system());
+    // Saves the open tables (SaveAll).
+    ~TdbMain();
+    TdbMain(const TdbMain &) = delete;
+    TdbMain &operator=(const TdbMain &) = delete;
+
+    platform::Table &table(DbTable t) { return tables_[size_t(t)]; }
+    const platform::Table &table(DbTable t) const { return tables_[size_t(t)]; }
+    bool isOpen(DbTable t) const { return open_[size_t(t)]; }
+    // The table's file (the Database folder and file name as found on disk).
+    std::string path(DbTable t) const;
+
+    // Opens one table as described above; true when it is open. An open table is left as it is.
+    bool open(DbTable t);
+    // Saves one open table; a failure shows the box. False when it failed or the table is closed.
+    bool save(DbTable t);
+    // Saves each open table of the six; answers how many failed.
+    int SaveAll();
+
+private:
+    void showError(const char *text);
+
+    std::string dir_;
+    Prompt *prompt_;
+    const TLangMng *lang_;
+    platform::FileOps ops_;
+    std::array<platform::Table, kDbTableCount> tables_;
+    std::array<bool, kDbTableCount> open_{};
+};
+
+} // namespace core

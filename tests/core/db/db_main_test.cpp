@@ -1,0 +1,343 @@
+// The local database over a temporary Database folder: first start, a run's tables loaded by the
+// next, damaged and incompatible files, a read-only file and a full disk at exit.
+#include "core/db_main.h"
+
+#include "core/prompt.h"
+#include "core/platform/temp_tree.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <sstream>
+
+namespace fs = std::filesystem;
+using core::DbTable;
+using core::RecordingPrompt;
+using core::TdbMain;
+using platform_test::TempTree;
+
+namespace {
+
+constexpr DbTable kSix[] = {DbTable::BaseInfo, DbTable::PlugInfo, DbTable::ModelRef,
+                            DbTable::ConnInfo, DbTable::Smsinfo,  DbTable::SSinfo};
+
+std::string slurp(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+std::vector<std::string> entries(const std::string &dir)
+{
+    std::vector<std::string> names;
+    for (const auto &e : fs::directory_iterator(dir))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Appends one row to t whose integers are n and texts "<table> n".
+void addRow(platform::Table &t, const char *name, int n)
+{
+    t.append();
+    for (const platform::FieldDef &f : t.fields()) {
+        if (f.type == platform::FieldType::Text)
+            t.setText(f.name, std::string(name) + " " + std::to_string(n));
+        else
+            t.setInt(f.name, n);
+    }
+    ASSERT_TRUE(t.post());
+}
+
+// Each of the six tables gets a row numbered n.
+void addToSix(TdbMain &db, int n)
+{
+    for (DbTable t : kSix)
+        addRow(db.table(t), core::dbTableDef(t).name, n);
+}
+
+// A Database folder whose six files hold one row each, written by an earlier run.
+std::string databaseWithOneRunSaved(const TempTree &tree)
+{
+    tree.dir("Database");
+    const std::string dir = tree.path("Database");
+    RecordingPrompt quiet;
+    TdbMain db(dir, &quiet);
+    addToSix(db, 1);
+    return dir;
+}
+
+std::vector<std::string> texts(const RecordingPrompt &p) { return p.texts(); }
+
+} // namespace
+
+// First start with an empty Database: six empty open tables, the phrase tables left to their
+// manager, six files after SaveAll; and the destructor saves too.
+TEST(TdbMain, FirstStartCreatesSixFiles)
+{
+    TempTree tree;
+    tree.dir("Database");
+    RecordingPrompt prompt;
+    {
+        TdbMain db(tree.path("Database"), &prompt);
+        for (DbTable t : kSix) {
+            EXPECT_TRUE(db.isOpen(t)) << core::dbTableDef(t).name;
+            EXPECT_EQ(db.table(t).totalRows(), 0);
+        }
+        EXPECT_FALSE(db.isOpen(DbTable::PhraseGroup));
+        EXPECT_FALSE(db.isOpen(DbTable::Phrase));
+        EXPECT_TRUE(entries(tree.path("Database")).empty()); // nothing written at start
+        EXPECT_EQ(db.SaveAll(), 0);
+        EXPECT_EQ(entries(tree.path("Database")),
+                  (std::vector<std::string>{"BaseInfo.cds", "ConnInfo.cds", "ModelRef.cds",
+                                            "PlugInfo.cds", "SSinfo.cds", "Smsinfo.cds"}));
+        fs::remove(tree.path("Database/SSinfo.cds"));
+    }
+    EXPECT_TRUE(fs::exists(tree.path("Database/SSinfo.cds"))); // saved again at destruction
+    EXPECT_TRUE(prompt.shown().empty());
+}
+
+// Tables saved by one run load unchanged in the next (rows, fields, the message table's index);
+// file names are found without case.
+TEST(TdbMain, NextRunLoadsWhatThisRunSaved)
+{
+    TempTree tree;
+    const std::string dir = databaseWithOneRunSaved(tree);
+    fs::rename(tree.path("Database/Smsinfo.cds"), tree.path("Database/SMSINFO.CDS"));
+    std::map<DbTable, std::vector<platform::Row>> saved;
+    RecordingPrompt prompt;
+    {
+        TdbMain db(dir, &prompt);
+        addToSix(db, 2);
+        for (DbTable t : kSix)
+            saved[t] = db.table(t).rows();
+    }
+    TdbMain db(dir, &prompt);
+    for (DbTable t : kSix) {
+        SCOPED_TRACE(core::dbTableDef(t).name);
+        ASSERT_TRUE(db.isOpen(t));
+        EXPECT_EQ(db.table(t).rows(), saved[t]);
+        EXPECT_EQ(db.table(t).totalRows(), 2);
+        EXPECT_EQ(db.table(t).fields(), core::dbTableDef(t).fields);
+    }
+    EXPECT_EQ(db.table(DbTable::Smsinfo).activeIndex(), "cdsSmsinfoIndex1");
+    EXPECT_EQ(db.path(DbTable::Smsinfo), dir + "/SMSINFO.CDS");
+    EXPECT_FALSE(fs::exists(dir + "/Smsinfo.cds"));
+    EXPECT_TRUE(prompt.shown().empty());
+}
+
+// A file the program cannot use: one box at start; the message and value-list tables stay closed
+// and their files are never touched, while a catalogue table's file is set aside and the table
+// rebuilt empty. The other tables work and are saved.
+TEST(TdbMain, UnusableFilesAtStart)
+{
+    struct Damage {
+        const char *name;
+        std::function<std::string(const std::string &good)> bytes;
+    };
+    const std::vector<Damage> damages = {
+        {"garbage", [](const std::string &) { return std::string("not a table at all"); }},
+        {"cut short", [](const std::string &g) { return g.substr(0, g.size() / 2); }},
+        {"flipped byte", [](const std::string &g) { std::string b = g; b[b.size() / 2] ^= 0x5A; return b; }},
+        {"empty file", [](const std::string &) { return std::string(); }},
+        {"foreign table (fields missing)", [](const std::string &) {
+             platform::Table other({{"x", platform::FieldType::Integer}});
+             return other.serialize();
+         }},
+    };
+    for (const Damage &d : damages) {
+        for (DbTable victim : {DbTable::Smsinfo, DbTable::SSinfo, DbTable::ModelRef, DbTable::BaseInfo}) {
+            const std::string file = core::dbTableDef(victim).fileName;
+            SCOPED_TRACE(std::string(d.name) + " in " + file);
+            TempTree tree;
+            const std::string dir = databaseWithOneRunSaved(tree);
+            const std::string bad = d.bytes(slurp(dir + "/" + file));
+            std::ofstream(dir + "/" + file, std::ios::binary | std::ios::trunc) << bad;
+            const bool setAside = victim == DbTable::ModelRef || victim == DbTable::BaseInfo;
+
+            RecordingPrompt prompt;
+            {
+                TdbMain db(dir, &prompt);
+                ASSERT_EQ(prompt.shown().size(), 1u);
+                EXPECT_EQ(prompt.shown()[0].text, "The database is corrupted!");
+                EXPECT_EQ(prompt.shown()[0].flags, core::kMbOk | core::kMbIconError);
+                EXPECT_EQ(db.isOpen(victim), setAside);
+                for (DbTable t : kSix)
+                    if (t != victim) {
+                        EXPECT_TRUE(db.isOpen(t));
+                        EXPECT_EQ(db.table(t).totalRows(), 1);
+                    }
+                addToSix(db, 2);
+                if (setAside) {
+                    EXPECT_EQ(slurp(dir + "/" + file + ".damaged"), bad);
+                    EXPECT_FALSE(fs::exists(dir + "/" + file));
+                }
+            }
+            EXPECT_EQ(prompt.shown().size(), 1u); // nothing more at exit
+            if (setAside) {
+                EXPECT_EQ(slurp(dir + "/" + file + ".damaged"), bad);
+                platform::Table rebuilt = core::makeDbTable(victim);
+                ASSERT_TRUE(rebuilt.load(dir + "/" + file));
+                EXPECT_EQ(rebuilt.totalRows(), 1); // only this run's row
+            } else {
+                EXPECT_EQ(slurp(dir + "/" + file), bad); // byte-identical
+                EXPECT_FALSE(fs::exists(dir + "/" + file + ".damaged"));
+            }
+            for (DbTable t : kSix)
+                if (t != victim) {
+                    platform::Table after = core::makeDbTable(t);
+                    ASSERT_TRUE(after.load(dir + "/" + core::dbTableDef(t).fileName));
+                    EXPECT_EQ(after.totalRows(), 2);
+                }
+        }
+    }
+}
+
+// A file written by a newer format: the message table's is never overwritten; a catalogue one is
+// set aside whole (the catalogue is rebuilt from the plug-ins either way).
+TEST(TdbMain, NewerFormat)
+{
+    for (DbTable victim : {DbTable::Smsinfo, DbTable::ConnInfo}) {
+        SCOPED_TRACE(core::dbTableDef(victim).name);
+        TempTree tree;
+        const std::string dir = databaseWithOneRunSaved(tree);
+        const std::string file = dir + "/" + core::dbTableDef(victim).fileName;
+        std::string bytes = slurp(file);
+        bytes[8] = char(platform::kTableFormatVersion + 1);
+        const uint32_t crc = platform::crc32(std::string_view(bytes).substr(0, bytes.size() - 4));
+        for (int k = 0; k < 4; ++k)
+            bytes[bytes.size() - 4 + size_t(k)] = char(crc >> (8 * k));
+        std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+        const bool setAside = victim == DbTable::ConnInfo;
+        RecordingPrompt prompt;
+        {
+            TdbMain db(dir, &prompt);
+            EXPECT_EQ(db.isOpen(victim), setAside);
+        }
+        EXPECT_EQ(texts(prompt), (std::vector<std::string>{"The database is corrupted!"}));
+        EXPECT_EQ(slurp(setAside ? file + ".damaged" : file), bytes);
+    }
+}
+
+// A read-only PlugInfo.cds (whoever runs the program, root too): the box at exit, PlugInfo keeps its
+// old file and the five others are saved.
+TEST(TdbMain, ReadOnlyFileAtExit)
+{
+    TempTree tree;
+    const std::string dir = databaseWithOneRunSaved(tree);
+    const std::string plug = dir + "/PlugInfo.cds";
+    const std::string old = slurp(plug);
+    ASSERT_EQ(::chmod(plug.c_str(), 0444), 0);
+    RecordingPrompt prompt;
+    {
+        TdbMain db(dir, &prompt);
+        EXPECT_TRUE(prompt.shown().empty()); // it reads fine
+        addToSix(db, 2);
+    }
+    ASSERT_EQ(prompt.shown().size(), 1u);
+    EXPECT_EQ(prompt.shown()[0].text, "Failed to acess database file .");
+    EXPECT_EQ(prompt.shown()[0].flags, core::kMbOk | core::kMbIconError);
+    EXPECT_EQ(slurp(plug), old);
+    for (DbTable t : kSix) {
+        platform::Table after = core::makeDbTable(t);
+        ASSERT_TRUE(after.load(dir + "/" + core::dbTableDef(t).fileName));
+        EXPECT_EQ(after.totalRows(), t == DbTable::PlugInfo ? 1 : 2) << core::dbTableDef(t).name;
+    }
+    EXPECT_EQ(entries(dir).size(), 6u); // no temporaries left behind
+}
+
+// A full disk while Smsinfo is written: its old file stays whole, the box says so, and SSinfo
+// (after it) is still saved. SaveAll may be called again later.
+TEST(TdbMain, FullDiskOnOneTable)
+{
+    TempTree tree;
+    const std::string dir = databaseWithOneRunSaved(tree);
+    const std::string sms = dir + "/Smsinfo.cds";
+    const std::string old = slurp(sms);
+
+    auto smsFds = std::make_shared<std::set<int>>();
+    platform::FileOps ops;
+    ops.open = [smsFds](const char *path, int flags, mode_t mode) {
+        int fd = ::open(path, flags, mode);
+        if (fd >= 0 && std::string(path).find("Smsinfo") != std::string::npos)
+            smsFds->insert(fd);
+        return fd;
+    };
+    ops.write = [smsFds](int fd, const void *buf, size_t n) -> ssize_t {
+        if (smsFds->count(fd)) {
+            errno = ENOSPC;
+            return -1;
+        }
+        return ::write(fd, buf, n);
+    };
+    ops.close = [smsFds](int fd) {
+        smsFds->erase(fd);
+        return ::close(fd);
+    };
+
+    RecordingPrompt prompt;
+    {
+        TdbMain db(dir, &prompt, nullptr, ops);
+        addToSix(db, 2);
+        EXPECT_EQ(db.SaveAll(), 1);
+        EXPECT_EQ(texts(prompt), (std::vector<std::string>{"Failed to acess database file ."}));
+        EXPECT_EQ(slurp(sms), old);
+        platform::Table ss = core::makeDbTable(DbTable::SSinfo);
+        ASSERT_TRUE(ss.load(dir + "/SSinfo.cds"));
+        EXPECT_EQ(ss.totalRows(), 2);
+    }
+    EXPECT_EQ(prompt.shown().size(), 2u); // the destructor tried once more
+    EXPECT_EQ(slurp(sms), old);
+    EXPECT_EQ(entries(dir).size(), 6u);
+}
+
+// The phrase tables: declared here, opened and saved only when their manager asks.
+TEST(TdbMain, PhraseTablesOnRequest)
+{
+    TempTree tree;
+    tree.dir("Database");
+    const std::string dir = tree.path("Database");
+    RecordingPrompt prompt;
+    {
+        TdbMain db(dir, &prompt);
+        EXPECT_FALSE(db.save(DbTable::Phrase)); // closed: nothing written
+        ASSERT_TRUE(db.open(DbTable::PhraseGroup));
+        ASSERT_TRUE(db.open(DbTable::Phrase));
+        addRow(db.table(DbTable::Phrase), "Phrase", 1);
+        addRow(db.table(DbTable::PhraseGroup), "PhraseGroup", 1);
+        EXPECT_EQ(db.SaveAll(), 0);
+        EXPECT_FALSE(fs::exists(dir + "/Phrase.cds")); // not by SaveAll
+        EXPECT_TRUE(db.save(DbTable::Phrase));
+    }
+    EXPECT_TRUE(fs::exists(dir + "/Phrase.cds"));
+    EXPECT_FALSE(fs::exists(dir + "/PhraseGroup.cds"));
+    TdbMain db(dir, &prompt);
+    ASSERT_TRUE(db.open(DbTable::Phrase));
+    EXPECT_EQ(db.table(DbTable::Phrase).totalRows(), 1);
+    EXPECT_EQ(db.table(DbTable::Phrase).activeIndex(), "cdsPlistIndex1");
+    EXPECT_TRUE(prompt.shown().empty());
+}
+
+// Without a Database folder nothing can be saved: one box per table at exit, no crash, nothing
+// written elsewhere.
+TEST(TdbMain, MissingFolder)
+{
+    TempTree tree;
+    RecordingPrompt prompt;
+    {
+        TdbMain db(tree.path("Database"), &prompt);
+        for (DbTable t : kSix)
+            EXPECT_TRUE(db.isOpen(t));
+    }
+    EXPECT_EQ(prompt.shown().size(), 6u);
+    EXPECT_TRUE(entries(tree.root()).empty());
+}
