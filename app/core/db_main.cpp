@@ -1,5 +1,6 @@
 #include "core/db_main.h"
 
+#include "core/catalogue_scan.h"
 #include "core/lang_mng.h"
 #include "core/prompt.h"
 #include "platform/paths.h"
@@ -33,6 +34,7 @@ TdbMain::TdbMain(std::string databaseDir, Prompt *prompt, const TLangMng *lang,
         tables_[size_t(i)] = makeDbTable(DbTable(i));
     for (DbTable t : kOwnTables)
         open(t);
+    catalogue_ = Catalogue::fromTables(catalogueTables());
 }
 
 TdbMain::~TdbMain() { SaveAll(); }
@@ -89,6 +91,19 @@ int TdbMain::SaveAll()
         if (open_[size_t(t)] && !save(t))
             ++failed;
     return failed;
+}
+
+CatalogueTables TdbMain::catalogueTables()
+{
+    return {table(DbTable::BaseInfo), table(DbTable::PlugInfo), table(DbTable::ModelRef),
+            table(DbTable::ConnInfo)};
+}
+
+bool TdbMain::ScanPlugins(const std::string &programDir, ScanObserver &observer)
+{
+    const bool ran = core::ScanPlugins(catalogueTables(), programDir, observer);
+    catalogue_ = Catalogue::fromTables(catalogueTables());
+    return ran;
 }
 
 void TdbMain::showError(const char *text)

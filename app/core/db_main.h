@@ -24,20 +24,27 @@
 // A closed table is an empty table of its layout that is never saved: callers that write check
 // isOpen() first.
 //
-// User-interface thread only; the catalogue scan (which runs before the worker exists) and the
-// worker read the catalogue tables through table().
+// The catalogue: ScanPlugins() runs the start-up scan (core/catalogue_scan.h) over the four
+// catalogue tables and publishes a fresh snapshot; catalogue() hands out the current one (made
+// from the loaded tables at creation until the scan replaces it). Readers on other threads use
+// only the snapshot, never the tables.
+//
+// User-interface thread only.
 #pragma once
 
+#include "core/catalogue.h"
 #include "core/db_schema.h"
 #include "platform/safe_file.h"
 #include "platform/table.h"
 
 #include <array>
+#include <memory>
 #include <string>
 
 namespace core {
 
 class Prompt;
+class ScanObserver;
 class TLangMng;
 
 // Fixed texts of the database's boxes (shown as they stand, with an error icon and an OK button).
@@ -71,6 +78,14 @@ public:
     // Saves each open table of the six; answers how many failed.
     int SaveAll();
 
+    // The four catalogue tables, for the scan.
+    CatalogueTables catalogueTables();
+    // Brings the catalogue up to date with programDir's Plug-in folder, then publishes a fresh
+    // snapshot. True when the scan ran to the end.
+    bool ScanPlugins(const std::string &programDir, ScanObserver &observer);
+    // The current catalogue snapshot (never null).
+    std::shared_ptr<const Catalogue> catalogue() const { return catalogue_; }
+
 private:
     void showError(const char *text);
 
@@ -80,6 +95,7 @@ private:
     platform::FileOps ops_;
     std::array<platform::Table, kDbTableCount> tables_;
     std::array<bool, kDbTableCount> open_{};
+    std::shared_ptr<const Catalogue> catalogue_;
 };
 
 } // namespace core

@@ -2,6 +2,8 @@
 // next, damaged and incompatible files, a read-only file and a full disk at exit.
 #include "core/db_main.h"
 
+#include "core/catalogue_scan.h"
+
 #include "core/prompt.h"
 #include "core/platform/temp_tree.h"
 
@@ -340,4 +342,35 @@ TEST(TdbMain, MissingFolder)
     }
     EXPECT_EQ(prompt.shown().size(), 6u);
     EXPECT_TRUE(entries(tree.root()).empty());
+}
+
+// The catalogue snapshot comes from the loaded tables until the scan brings them up to date with
+// the Plug-in folder and publishes a new one; the scanned tables are what is saved.
+TEST(TdbMain, ScanPublishesTheCatalogue)
+{
+    struct Quiet : core::ScanObserver {
+        std::vector<std::string> notices, skips;
+        void notice(const std::string &text) override { notices.push_back(text); }
+        void skipped(const std::string &file, const std::string &) override { skips.push_back(file); }
+    } observer;
+    TempTree tree;
+    const std::string dir = databaseWithOneRunSaved(tree); // BaseInfo row 1: "BaseInfo 1", gone
+    tree.dir("Plug-in");
+    RecordingPrompt prompt;
+    {
+        TdbMain db(dir, &prompt);
+        std::shared_ptr<const core::Catalogue> before = db.catalogue();
+        ASSERT_TRUE(before);
+        ASSERT_EQ(before->baseInfo().size(), 1u);
+        EXPECT_EQ(before->baseInfo()[0].DllName, "BaseInfo 1");
+        EXPECT_TRUE(db.ScanPlugins(tree.root(), observer));
+        EXPECT_TRUE(db.catalogue()->baseInfo().empty()); // its file is not in Plug-in
+        EXPECT_TRUE(db.catalogue()->plugInfo().empty());
+        EXPECT_EQ(before->baseInfo().size(), 1u);        // a held snapshot stays as it was
+        EXPECT_TRUE(observer.notices.empty());
+    }
+    platform::Table base = core::makeDbTable(DbTable::BaseInfo);
+    ASSERT_TRUE(base.load(dir + "/BaseInfo.cds"));
+    EXPECT_EQ(base.totalRows(), 0);
+    EXPECT_TRUE(prompt.shown().empty());
 }

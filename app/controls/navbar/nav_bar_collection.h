@@ -1,0 +1,104 @@
+// Owner-bound collections of the navigation bar: the base of its groups, items and style items.
+//
+// An element (TqvNavBarComponentCollectionItem) is a QObject whose parent is the bar (its owner);
+// it holds its collection and knows its position there. A collection belongs to the bar, lists
+// its elements and reports every change to the bar's sink with a change kind.
+//
+// Freeing an element, by `delete` or through its collection, is one removal notice: the element
+// leaves its collection (kind 0), every other element with the same owner drops its references to
+// it (Notification), and the bar is told (ComponentRemoved). Notices are never held back; an update
+// (BeginUpdate .. EndUpdate) only gathers the change kinds and reports the strongest one at its end.
+//
+// The bar clears its collections in its destructor, before its children are freed.
+#pragma once
+
+#include "controls/navbar/nav_bar_types.h"
+
+#include <QList>
+#include <QObject>
+
+namespace controls {
+
+class TqvNavBarComponentCollection;
+
+class TqvNavBarComponentCollectionItem : public QObject {
+    Q_OBJECT
+public:
+    explicit TqvNavBarComponentCollectionItem(QObject *owner = nullptr);
+    ~TqvNavBarComponentCollectionItem() override;
+
+    TqvNavBarComponentCollection *Collection() const { return collection_; }
+    // Position in the collection; -1 when in none.
+    int Index() const;
+    // Moves the element to the index clamped to 0 .. count - 1 and reports kind 0, even when it
+    // stays where it was. Does nothing outside a collection.
+    void SetIndex(int index);
+
+    qintptr Tag() const { return tag_; }
+    void SetTag(qintptr tag) { tag_ = tag; }
+
+    // Another element of the same owner is being freed: drop every reference to it.
+    virtual void Notification(QObject *removed) { Q_UNUSED(removed); }
+
+protected:
+    // Reports a change of this element to its collection (nothing outside one).
+    void Changed(TqvNavBarChangeType kind);
+    TqvNavBarSink *Bar() const;
+    bool IsLoading() const;
+    // The removal notice; each most-derived destructor sends it first, while the element is whole.
+    void NotifyRemoval();
+
+private:
+    friend class TqvNavBarComponentCollection;
+    TqvNavBarComponentCollection *collection_ = nullptr;
+    qintptr tag_ = 0;
+    bool removalNotified_ = false;
+};
+
+class TqvNavBarComponentCollection {
+public:
+    // bar may be nullptr (nothing is reported); owner becomes the parent of the elements Add makes.
+    TqvNavBarComponentCollection(TqvNavBarSink *bar, QObject *owner);
+    // Frees every element still listed.
+    virtual ~TqvNavBarComponentCollection();
+    TqvNavBarComponentCollection(const TqvNavBarComponentCollection &) = delete;
+    TqvNavBarComponentCollection &operator=(const TqvNavBarComponentCollection &) = delete;
+
+    int Count() const { return int(items_.size()); }
+    // nullptr for an index out of range.
+    TqvNavBarComponentCollectionItem *Item(int index) const;
+    int IndexOf(const TqvNavBarComponentCollectionItem *item) const { return int(items_.indexOf(item)); }
+    TqvNavBarSink *Bar() const { return bar_; }
+    QObject *Owner() const { return owner_; }
+
+    void BeginUpdate() { ++updateCount_; }
+    // Ends an update; the outermost end reports the strongest change kind gathered, if any.
+    void EndUpdate();
+    int UpdateCount() const { return updateCount_; }
+
+    // Frees every element, last first, and reports kind 0 once.
+    void Clear();
+
+    // Puts an element into this collection (kind 0), out of any other, as a child of the owner.
+    void Insert(TqvNavBarComponentCollectionItem *item);
+    // Takes the element out without freeing it (kind 0).
+    void Remove(TqvNavBarComponentCollectionItem *item);
+
+protected:
+    virtual void Changed(TqvNavBarChangeType kind);
+    void ReportChange(TqvNavBarChangeType kind);
+    // Frees every element without reporting change kinds (destructors).
+    void FreeAll();
+
+private:
+    friend class TqvNavBarComponentCollectionItem;
+    void Move(TqvNavBarComponentCollectionItem *item, int index);
+
+    QList<TqvNavBarComponentCollectionItem *> items_;
+    TqvNavBarSink *bar_;
+    QObject *owner_;
+    int updateCount_ = 0;
+    int pendingKind_ = -1; // strongest kind gathered during an update; -1 none
+};
+
+} // namespace controls
