@@ -36,22 +36,37 @@ double median(std::vector<double> v)
     return v[v.size() / 2];
 }
 
+std::string chineseBody()
+{
+    std::string s;
+    for (int i = 0; i < 35; ++i)
+        s += "短信";
+    return s;
+}
+
+// The fields of message i of the made table.
+int boxOf(int i) { return i % 20 == 0 ? 5 : 1 + i % 4; }
+std::string telOf(int i) { return "+86138" + std::to_string(10000000 + i); }
+std::string bodyOf(int i)
+{
+    static const std::string chinese = chineseBody();
+    return i % 3 == 0 ? chinese
+                      : "Message number " + std::to_string(i) +
+                            ": see you at the station at eight, bring the tickets please.";
+}
+const char *const kTime = "2026-03-04 05:06:07";
+
 platform::Table makeTable(int n)
 {
     platform::Table t = core::makeDbTable(core::DbTable::Smsinfo);
-    std::string chinese;
-    for (int i = 0; i < 35; ++i)
-        chinese += "短信";
     for (int i = 1; i <= n; ++i) {
         t.append();
         t.setInt("id", i);
-        t.setInt("boxid", i % 20 == 0 ? 5 : 1 + i % 4);
+        t.setInt("boxid", boxOf(i));
         t.setInt("states", i % 3);
-        t.setText("Tel", "+86138" + std::to_string(10000000 + i));
-        t.setText("time", "2026-03-04 05:06:07");
-        t.setText("body", i % 3 == 0 ? chinese
-                                      : "Message number " + std::to_string(i) +
-                                            ": see you at the station at eight, bring the tickets please.");
+        t.setText("Tel", telOf(i));
+        t.setText("time", kTime);
+        t.setText("body", bodyOf(i));
         t.setText("Sca", "+8613800000000");
         t.post();
     }
@@ -113,9 +128,42 @@ int main(int argc, char **argv)
     if (tree.topLevelItemCount() != int(listed))
         return 1;
 
+    // A download's local copies: 500 received messages added to box 1, half of them already there.
+    content::ArraySms received;
+    for (int i = 1, known = 0; received.size() < 500; ++i) {
+        if (received.size() % 2 == 0) { // new
+            received.push_back(content::Ssms{.boxid = 1, .Tel = telOf(n + i), .time = kTime, .body = bodyOf(n + i)});
+        } else { // already in box 1
+            do
+                known += 1;
+            while (boxOf(known) != 1);
+            received.push_back(content::Ssms{.boxid = 1, .Tel = telOf(known), .time = kTime, .body = bodyOf(known)});
+        }
+    }
+    const auto a0 = Clock::now();
+    sms.AddMessages(received, 1, false);
+    const double addMs = msSince(a0);
+
+    // Clearing the recycle box (5,000 rows) and deleting 2,000 received messages to it.
+    content::ArraySms recycled, inbox;
+    for (const content::SmsListRow &r : sms.FillList(content::kBoxRecycle).rows)
+        recycled.push_back(content::Ssms{.id = r.id, .boxid = content::kBoxRecycle});
+    for (const content::SmsListRow &r : sms.FillList(content::kBoxReceived).rows)
+        if (inbox.size() < 2000)
+            inbox.push_back(content::Ssms{.id = r.id, .boxid = content::kBoxReceived});
+    const auto d0 = Clock::now();
+    sms.DeleteMessages(recycled);
+    const double clearMs = msSince(d0);
+    const auto d1 = Clock::now();
+    sms.DeleteMessages(inbox);
+    const double moveMs = msSince(d1);
+
     std::printf("messages in the table:             %d (loaded in %.1f ms)\n", n, loadMs);
     std::printf("listed in box 0:                   %zu\n", listed);
     std::printf("core row building (FillList):      %.1f ms median of %d (limit 100 ms)\n", median(core), runs);
     std::printf("listing into QTreeWidget:          %.1f ms median of %d (limit 500 ms)\n", median(full), runs);
+    std::printf("adding 500 received (250 known):   %.1f ms, %d rows after\n", addMs, table.totalRows());
+    std::printf("clearing the recycle box (%zu):   %.1f ms\n", recycled.size(), clearMs);
+    std::printf("deleting %zu received to it:     %.1f ms\n", inbox.size(), moveMs);
     return median(core) < 100 && median(full) < 500 ? 0 : 2;
 }

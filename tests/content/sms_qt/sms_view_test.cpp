@@ -248,12 +248,13 @@ TEST(SmsView, MenuRulesOnRealActions)
                     // A hidden action reports itself disabled whatever it was set to.
                     if (!shown)
                         continue;
-                    if (r.enabled == When::Always)
+                    if (r.enabled == When::Always) {
                         EXPECT_TRUE(a->isEnabled());
-                    else if (r.enabled == When::Items)
+                    } else if (r.enabled == When::Items) {
                         EXPECT_EQ(a->isEnabled(), rows > 0);
-                    else if (r.enabled == When::Connected)
+                    } else if (r.enabled == When::Connected) {
                         EXPECT_EQ(a->isEnabled(), connected);
+                    }
                 }
                 const std::set<int> loadBoxes{0, 1, 7, 8, 9};
                 EXPECT_EQ(w.action("menu_load_sms")->isEnabled(), connected && loadBoxes.count(box));
