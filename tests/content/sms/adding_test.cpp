@@ -82,6 +82,17 @@ TEST(SmsAdding, SameMessageTwiceInALocalBoxLeavesOneRow)
         EXPECT_EQ(s.table().totalRows(), 3);
     }
 
+    // Twice in one list: the second copy updates the row the first made.
+    {
+        SmsStore s;
+        ArraySms pair{Ssms{.boxid = 1, .states = 2, .Tel = "+44", .body = "twice"},
+                      Ssms{.boxid = 1, .states = 1, .Tel = "+44", .body = "twice"}};
+        EXPECT_EQ(s.sms->AddMessages(pair, -1, false), 1);
+        EXPECT_EQ(pair[1].id, 1);
+        EXPECT_EQ(s.table().totalRows(), 1);
+        EXPECT_EQ(s.get(1).states, 1);
+    }
+
     // Phone-side copies are rebuilt from the handset and never merged.
     SmsStore s;
     s.add(content::kBoxPhoneReceived, "+4479", "hi");
