@@ -416,16 +416,25 @@ std::vector<PhraseRow> TPhraseMng::FillList(std::string_view group)
     p.setFilter(platform::eq("Mid", gid));
     const int n = p.count();
     out.reserve(size_t(n));
+    const std::unordered_set<int32_t> hidden(cut_.begin(), cut_.end());
+    const bool anyCut = cutPending_ && !hidden.empty();
     for (int i = 0; i < n; ++i) {
         const std::optional<platform::RowView> row = p.rowAt(i);
         const int32_t id = row->intAt(kPId);
-        if (IsCut(id))
+        if (anyCut && hidden.count(id))
             continue;
         out.push_back({id, std::string(row->textAt(kPContent)), std::string(row->textAt(kPTime)),
                        row->intAt(kPUse)});
     }
     p.clearFilter();
     return out;
+}
+
+NamedMenuState TPhraseMng::MenuState() const
+{
+    NamedMenuState state;
+    state[kPhrasePasteItem].enabled = hasCut();
+    return state;
 }
 
 } // namespace content

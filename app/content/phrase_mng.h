@@ -35,6 +35,7 @@
 #pragma once
 
 #include "content/env.h"
+#include "content/menu_state.h"
 
 #include <cstdint>
 #include <string>
@@ -53,6 +54,12 @@ namespace content {
 // Image numbers of the phrase tree and list.
 inline constexpr int kPhraseRootImage = 1;
 inline constexpr int kPhraseRowImage = 2;
+
+// Commands whose state the manager decides: the phrase list's paste item, and the group tree's
+// delete and clear items, whose enabling and action the edit menu's fifth and sixth items take.
+inline constexpr const char *kPhrasePasteItem = "npPaste";
+inline constexpr const char *kPhraseGroupDeleteItem = "nGrpDel";
+inline constexpr const char *kPhraseGroupClearItem = "npClear";
 
 // Size of a group name in characters (the `pM` field).
 inline constexpr uint32_t kPhraseGroupNameChars = 100;
@@ -138,6 +145,8 @@ public:
     PhraseTree BuildTree();
     // The group's phrases in id order, cut ones left out (empty for an empty or unknown name).
     std::vector<PhraseRow> FillList(std::string_view group);
+    // The menu state that goes with a listing: paste enabled exactly while the cut buffer holds ids.
+    NamedMenuState MenuState() const;
 
 private:
     platform::Table &groups();
