@@ -126,6 +126,9 @@ int main(int argc, char **argv)
                 return 1;
             }
         }
+        const auto t0 = Clock::now();
+        one.mng->DeleteGroup("Big");
+        std::printf("delete a group of %d phrases: %.1f ms\n", kPhrases, msSince(t0));
     }
     fs::remove_all(base + "-out");
 

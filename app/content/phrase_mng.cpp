@@ -21,6 +21,9 @@ namespace {
 constexpr int kGId = 0, kGName = 1;
 constexpr int kPId = 0, kPMid = 1, kPContent = 2, kPUse = 3, kPTime = 4;
 
+constexpr const char *kPhraseTablesClosed =
+    "The phrase tables could not be loaded; they are not changed in this session.";
+
 std::string cutName(std::string_view name)
 {
     std::string s(name);
@@ -180,21 +183,47 @@ template <class Pred> void TPhraseMng::removePhrases(Pred pred)
     Table &p = phrases();
     p.clearFilter();
     std::unordered_set<int32_t> gone;
-    p.first();
-    while (!p.eof() && p.count() > 0) {
-        if (pred(p.intAt(kPMid), p.intAt(kPId))) {
-            gone.insert(p.intAt(kPId));
-            const int before = p.count();
-            p.remove();
-            if (p.count() == before)
-                break; // nothing removed: never loop
-            // remove() leaves the cursor on the following row, or on the last row with eof set.
-            continue;
+    size_t matches = 0;
+    for (const platform::Row &r : p.rows())
+        if (pred(r.cells[kPMid].i, r.cells[kPId].i)) {
+            gone.insert(r.cells[kPId].i);
+            ++matches;
         }
-        p.next();
+    if (matches == 0)
+        return;
+    if (matches <= 16) {
+        p.first();
+        while (!p.eof() && p.count() > 0) {
+            if (!pred(p.intAt(kPMid), p.intAt(kPId))) {
+                p.next();
+                continue;
+            }
+            // remove() leaves the cursor on the following row, or on the last one with eof set.
+            if (!p.remove())
+                break;
+        }
+    } else {
+        // Each single delete moves every row behind it: a big group is cheaper to leave out of a
+        // fresh copy of the table.
+        const std::vector<platform::FieldDef> &fields = p.fields();
+        Table kept(fields, p.indexes(), p.activeIndex());
+        for (const platform::Row &r : p.rows()) {
+            if (pred(r.cells[kPMid].i, r.cells[kPId].i))
+                continue;
+            kept.append();
+            for (size_t f = 0; f < fields.size(); ++f) {
+                if (fields[f].type == platform::FieldType::Text ||
+                    fields[f].type == platform::FieldType::Blob)
+                    kept.setTextAt(int(f), r.cells[f].s);
+                else
+                    kept.setIntAt(int(f), r.cells[f].i);
+            }
+            kept.post();
+        }
+        p = std::move(kept);
+        p.first();
     }
-    if (!gone.empty())
-        std::erase_if(cut_, [&](int32_t id) { return gone.count(id) != 0; });
+    std::erase_if(cut_, [&](int32_t id) { return gone.count(id) != 0; });
 }
 
 void TPhraseMng::DeleteGroup(std::string_view name)
@@ -324,6 +353,11 @@ bool TPhraseMng::Paste(std::string_view group)
 bool TPhraseMng::ExportToFile(const std::string &file)
 {
     Load();
+    if (!writable()) {
+        // Half the library would be written as if it were all of it.
+        fileError(kPhraseTablesClosed);
+        return false;
+    }
     const std::string twin = phraseTwinName(file);
     // The twin of a ".sys" name would be the file itself (groups written over phrases).
     if (file.empty() || platform::equalsNoCase(twin, file)) {
@@ -343,8 +377,10 @@ bool TPhraseMng::ExportToFile(const std::string &file)
 bool TPhraseMng::ImportFromFile(const std::string &file)
 {
     Load();
-    if (!writable())
+    if (!writable()) {
+        fileError(kPhraseTablesClosed);
         return false;
+    }
     const std::string twin = platform::resolveCase(phraseTwinName(file, ".Sys"));
     Table inGroups = core::makeDbTable(DbTable::PhraseGroup);
     Table inPhrases = core::makeDbTable(DbTable::Phrase);

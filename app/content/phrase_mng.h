@@ -24,7 +24,8 @@
 //  - Load() runs once per session. Save() writes only what Load() opened: a session that never
 //    showed the phrases leaves both files as they were, and a file that could not be loaded stays
 //    untouched (its table is not saved). While either table could not be loaded, the manager
-//    changes nothing (a group deleted in one table would leave the other's rows behind).
+//    changes, exports and imports nothing (a group deleted in one table would leave the other's
+//    rows behind; an export would pass half the library off as all of it).
 //  - Cut phrases are hidden from every list until pasted; deleting phrases or groups removes their
 //    ids from the cut buffer. Paste adds the moved phrases to the target first and deletes the
 //    originals after; an empty or unknown target changes nothing and keeps the buffer.
@@ -134,7 +135,8 @@ public:
 
     // --- files ---
     // Writes the phrase table to file and the group table to its ".sys" twin. False after the box
-    // "Phrase_FileError" (a name whose twin is itself, or a failed write).
+    // "Phrase_FileError" (a name whose twin is itself, a failed write, or tables that could not
+    // be loaded).
     bool ExportToFile(const std::string &file);
     // Merges file and its twin: groups whose name is new are added, every phrase whose group is in
     // the twin is appended to the local group of that name. False after the box "Phrase_FileError"

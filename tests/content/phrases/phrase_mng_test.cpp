@@ -175,6 +175,13 @@ TEST(PhraseSave, ADamagedPhraseFileIsReportedLeftUntouchedAndNothingChanges)
     s->DeleteGroup("A");
     s->Load(); // once per session: no second box
     EXPECT_EQ(s.env.prompt.shown().size(), 1u);
+    // Neither half of the library is exported, nothing is imported.
+    s.tree.dir("out");
+    EXPECT_FALSE(s->ExportToFile(s.tree.path("out/x.ase")));
+    EXPECT_FALSE(fs::exists(s.tree.path("out/x.ase")));
+    EXPECT_FALSE(s->ImportFromFile(s.tree.path("out/x.ase")));
+    ASSERT_EQ(s.env.prompt.shown().size(), 3u);
+    EXPECT_EQ(s.env.prompt.shown()[1].text.rfind(content::keyText("Phrase_FileError"), 0), 0u);
     s.end();
     EXPECT_EQ(slurp(s.phraseFile()), damaged);
     EXPECT_EQ(slurp(s.groupFile()), groups);
@@ -349,6 +356,31 @@ TEST(PhraseGroups, DeleteAndClearTakeOnlyTheirGroupsPhrases)
     s.restart();
     EXPECT_EQ(s->GroupNames(), Strings{"A"});
     EXPECT_EQ(s.db->table(core::DbTable::Phrase).totalRows(), 0);
+}
+
+TEST(PhraseGroups, ABigGroupGoesWithoutTouchingTheOthers)
+{
+    Session s;
+    s->AddGroup("Big");
+    s->AddGroup("Small");
+    std::vector<PhraseRow> small;
+    for (int i = 0; i < 60; ++i) {
+        phrase_test::setTime(s.env, 2026, 1, 1 + i % 28, 0, 0, i % 60);
+        s->AddPhrase(i % 3 ? "Big" : "Small", "phrase " + std::to_string(i) + " it's");
+    }
+    s->UpdatePhrase(4, "Small", "", 1);
+    s->Cut({2, 4, 5});
+    s->DeleteGroup("Big");
+    EXPECT_EQ(s->cutIds(), std::vector<int32_t>{4});
+    s->Cut({});
+    small = s->FillList("Small");
+    ASSERT_EQ(small.size(), 20u);
+    EXPECT_EQ(small[0], (PhraseRow{1, "phrase 0 it's", "2026-01-01 00:00:00", 0}));
+    EXPECT_EQ(small[1], (PhraseRow{4, "phrase 3 it's", "2026-01-04 00:00:03", 1}));
+    EXPECT_EQ(s->AddPhrase("Small", "after"), 59) << "phrase 59 (id 60) was in Big";
+    s.restart();
+    EXPECT_EQ(s->FillList("Small").size(), 21u);
+    EXPECT_EQ(s.db->table(core::DbTable::Phrase).totalRows(), 21);
 }
 
 // ---------------------------------------------------------------- export and import
