@@ -17,10 +17,6 @@ using platform::Table;
 
 namespace {
 
-// Field numbers of the two layouts (core/db_schema.h), fixed by the declaration order.
-constexpr int kGId = 0, kGName = 1;
-constexpr int kPId = 0, kPMid = 1, kPContent = 2, kPUse = 3, kPTime = 4;
-
 constexpr const char *kPhraseTablesClosed =
     "The phrase tables could not be loaded; they are not changed in this session.";
 
@@ -30,11 +26,6 @@ std::string cutName(std::string_view name)
     Table::cutToChars(s, kPhraseGroupNameChars);
     return s;
 }
-
-// Field numbers of a loaded import table, found by name (a file brings its own field order).
-struct ImportFields {
-    int id = -1, mid = -1, name = -1, content = -1, use = -1, time = -1;
-};
 
 } // namespace
 
@@ -65,6 +56,14 @@ void TPhraseMng::Load()
     // A file that cannot be used is reported by the database and its table stays closed.
     db_.open(DbTable::PhraseGroup);
     db_.open(DbTable::Phrase);
+    // A loaded file brings its own field order; every declared field is in it.
+    gId_ = groups().fieldIndex("id");
+    gName_ = groups().fieldIndex("pM");
+    pId_ = phrases().fieldIndex("id");
+    pMid_ = phrases().fieldIndex("Mid");
+    pContent_ = phrases().fieldIndex("Content");
+    pUse_ = phrases().fieldIndex("UseCount");
+    pTime_ = phrases().fieldIndex("RecordTime");
     groups().clearFilter();
     groups().first();
     phrases().clearFilter();
@@ -94,7 +93,7 @@ void TPhraseMng::rebuildNames()
     const Table &g = groups();
     names_.reserve(g.rows().size());
     for (const platform::Row &r : g.rows())
-        names_.push_back(r.cells[kGName].s);
+        names_.push_back(r.cells[gName_].s);
 }
 
 const std::vector<std::string> &TPhraseMng::GroupNames()
@@ -117,8 +116,8 @@ int32_t TPhraseMng::GroupId(std::string_view name)
         return 0;
     const std::string n = cutName(name);
     for (const platform::Row &r : db_.table(DbTable::PhraseGroup).rows())
-        if (r.cells[kGName].s == n)
-            return r.cells[kGId].i;
+        if (r.cells[gName_].s == n)
+            return r.cells[gId_].i;
     return 0;
 }
 
@@ -126,7 +125,7 @@ int32_t TPhraseMng::nextGroupId()
 {
     int32_t top = 0;
     for (const platform::Row &r : groups().rows())
-        top = std::max(top, r.cells[kGId].i);
+        top = std::max(top, r.cells[gId_].i);
     return top + 1;
 }
 
@@ -134,7 +133,7 @@ int32_t TPhraseMng::nextPhraseId()
 {
     int32_t top = 0;
     for (const platform::Row &r : phrases().rows())
-        top = std::max(top, r.cells[kPId].i);
+        top = std::max(top, r.cells[pId_].i);
     return top + 1;
 }
 
@@ -147,8 +146,8 @@ int32_t TPhraseMng::AddGroup(std::string_view name)
     const int32_t id = nextGroupId();
     Table &g = groups();
     g.append();
-    g.setIntAt(kGId, id);
-    g.setTextAt(kGName, n);
+    g.setIntAt(gId_, id);
+    g.setTextAt(gName_, n);
     g.post();
     names_.push_back(n);
     return id;
@@ -170,7 +169,7 @@ bool TPhraseMng::RenameGroup(std::string_view oldName, std::string_view newName)
     g.clearFilter();
     if (!g.locate("pM", std::string_view(from)) || !g.edit())
         return false;
-    g.setTextAt(kGName, to);
+    g.setTextAt(gName_, to);
     g.post();
     auto it = std::find(names_.begin(), names_.end(), from);
     if (it != names_.end())
@@ -185,8 +184,8 @@ template <class Pred> void TPhraseMng::removePhrases(Pred pred)
     std::unordered_set<int32_t> gone;
     size_t matches = 0;
     for (const platform::Row &r : p.rows())
-        if (pred(r.cells[kPMid].i, r.cells[kPId].i)) {
-            gone.insert(r.cells[kPId].i);
+        if (pred(r.cells[pMid_].i, r.cells[pId_].i)) {
+            gone.insert(r.cells[pId_].i);
             ++matches;
         }
     if (matches == 0)
@@ -194,7 +193,7 @@ template <class Pred> void TPhraseMng::removePhrases(Pred pred)
     if (matches <= 16) {
         p.first();
         while (!p.eof() && p.count() > 0) {
-            if (!pred(p.intAt(kPMid), p.intAt(kPId))) {
+            if (!pred(p.intAt(pMid_), p.intAt(pId_))) {
                 p.next();
                 continue;
             }
@@ -208,7 +207,7 @@ template <class Pred> void TPhraseMng::removePhrases(Pred pred)
         const std::vector<platform::FieldDef> &fields = p.fields();
         Table kept(fields, p.indexes(), p.activeIndex());
         for (const platform::Row &r : p.rows()) {
-            if (pred(r.cells[kPMid].i, r.cells[kPId].i))
+            if (pred(r.cells[pMid_].i, r.cells[pId_].i))
                 continue;
             kept.append();
             for (size_t f = 0; f < fields.size(); ++f) {
@@ -260,11 +259,11 @@ void TPhraseMng::appendPhrase(int32_t id, int32_t groupId, std::string_view cont
 {
     Table &p = phrases();
     p.append();
-    p.setIntAt(kPId, id);
-    p.setIntAt(kPMid, groupId);
-    p.setTextAt(kPContent, content);
-    p.setIntAt(kPUse, useCount);
-    p.setTextAt(kPTime, recordTime);
+    p.setIntAt(pId_, id);
+    p.setIntAt(pMid_, groupId);
+    p.setTextAt(pContent_, content);
+    p.setIntAt(pUse_, useCount);
+    p.setTextAt(pTime_, recordTime);
     p.post();
 }
 
@@ -290,16 +289,16 @@ bool TPhraseMng::UpdatePhrase(int32_t id, std::string_view group, std::string_vi
     p.clearFilter();
     if (!p.locate("id", id) || !p.edit())
         return false;
-    p.setIntAt(kPMid, gid);
+    p.setIntAt(pMid_, gid);
     if (mode == 0) {
-        p.setTextAt(kPContent, text);
-        p.setTextAt(kPTime, env_.localTime());
-        p.setIntAt(kPUse, 0);
+        p.setTextAt(pContent_, text);
+        p.setTextAt(pTime_, env_.localTime());
+        p.setIntAt(pUse_, 0);
     } else if (mode == 1) {
-        const int32_t uses = p.intAt(kPUse);
-        p.setIntAt(kPUse, uses < INT32_MAX ? uses + 1 : uses);
+        const int32_t uses = p.intAt(pUse_);
+        p.setIntAt(pUse_, uses < INT32_MAX ? uses + 1 : uses);
     } else {
-        p.setIntAt(kPUse, 0);
+        p.setIntAt(pUse_, 0);
     }
     p.post();
     return true;
@@ -339,7 +338,7 @@ bool TPhraseMng::Paste(std::string_view group)
     for (int32_t id : cut_) {
         if (std::find(moved.begin(), moved.end(), id) != moved.end() || !p.locate("id", id))
             continue;
-        const std::string text(p.textAt(kPContent));
+        const std::string text(p.textAt(pContent_));
         appendPhrase(next++, gid, text, now, 0);
         moved.push_back(id);
     }
@@ -456,11 +455,11 @@ std::vector<PhraseRow> TPhraseMng::FillList(std::string_view group)
     const bool anyCut = cutPending_ && !hidden.empty();
     for (int i = 0; i < n; ++i) {
         const std::optional<platform::RowView> row = p.rowAt(i);
-        const int32_t id = row->intAt(kPId);
+        const int32_t id = row->intAt(pId_);
         if (anyCut && hidden.count(id))
             continue;
-        out.push_back({id, std::string(row->textAt(kPContent)), std::string(row->textAt(kPTime)),
-                       row->intAt(kPUse)});
+        out.push_back({id, std::string(row->textAt(pContent_)), std::string(row->textAt(pTime_)),
+                       row->intAt(pUse_)});
     }
     p.clearFilter();
     return out;

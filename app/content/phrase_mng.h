@@ -165,6 +165,9 @@ private:
     core::TdbMain &db_;
     Env &env_;
     bool loaded_ = false;
+    // Field numbers in the tables as loaded (the declared order until then).
+    int gId_ = 0, gName_ = 1;
+    int pId_ = 0, pMid_ = 1, pContent_ = 2, pUse_ = 3, pTime_ = 4;
     std::vector<std::string> names_;
     bool cutPending_ = false;
     std::vector<int32_t> cut_;

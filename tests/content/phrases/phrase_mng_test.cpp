@@ -187,6 +187,40 @@ TEST(PhraseSave, ADamagedPhraseFileIsReportedLeftUntouchedAndNothingChanges)
     EXPECT_EQ(slurp(s.groupFile()), groups);
 }
 
+TEST(PhraseSave, TablesWrittenWithAnotherFieldOrderAreReadByName)
+{
+    Session s;
+    s.end();
+    using platform::FieldType;
+    platform::Table g({{"pM", FieldType::Text, 100}, {"id", FieldType::Integer}});
+    g.append();
+    g.setText("pM", "Old");
+    g.setInt("id", 7);
+    g.post();
+    ASSERT_TRUE(g.save(s.groupFile()));
+    platform::Table p({{"RecordTime", FieldType::Text, 30},
+                       {"Note", FieldType::Text, 10},
+                       {"Content", FieldType::Text, 500},
+                       {"UseCount", FieldType::Integer},
+                       {"Mid", FieldType::Integer},
+                       {"id", FieldType::Integer}});
+    p.append();
+    p.setText("RecordTime", "2020-01-01 00:00:00");
+    p.setText("Content", "kept");
+    p.setInt("UseCount", 3);
+    p.setInt("Mid", 7);
+    p.setInt("id", 4);
+    p.post();
+    ASSERT_TRUE(p.save(s.phraseFile()));
+    s.start();
+    EXPECT_EQ(s->GroupNames(), Strings{"Old"});
+    EXPECT_EQ(s->FillList("Old"), (std::vector<PhraseRow>{{4, "kept", "2020-01-01 00:00:00", 3}}));
+    EXPECT_EQ(s->AddGroup("New"), 8);
+    EXPECT_EQ(s->AddPhrase("Old", "new"), 5);
+    s.restart();
+    EXPECT_EQ(contents(s->FillList("Old")), (Strings{"kept", "new"}));
+}
+
 // ---------------------------------------------------------------- update modes
 
 TEST(PhraseUpdate, ModesZeroOneAndOther)
