@@ -121,20 +121,20 @@ int32_t TPhraseMng::GroupId(std::string_view name)
     return 0;
 }
 
-int32_t TPhraseMng::nextGroupId()
+int64_t TPhraseMng::nextGroupId()
 {
     int32_t top = 0;
     for (const platform::Row &r : groups().rows())
         top = std::max(top, r.cells[gId_].i);
-    return top + 1;
+    return int64_t(top) + 1;
 }
 
-int32_t TPhraseMng::nextPhraseId()
+int64_t TPhraseMng::nextPhraseId()
 {
     int32_t top = 0;
     for (const platform::Row &r : phrases().rows())
         top = std::max(top, r.cells[pId_].i);
-    return top + 1;
+    return int64_t(top) + 1;
 }
 
 int32_t TPhraseMng::AddGroup(std::string_view name)
@@ -143,14 +143,16 @@ int32_t TPhraseMng::AddGroup(std::string_view name)
     const std::string n = cutName(name);
     if (!writable() || n.empty() || GroupExists(n))
         return 0;
-    const int32_t id = nextGroupId();
+    const int64_t id = nextGroupId();
+    if (id > INT32_MAX)
+        return 0; // a file that used up the ids
     Table &g = groups();
     g.append();
-    g.setIntAt(gId_, id);
+    g.setIntAt(gId_, int32_t(id));
     g.setTextAt(gName_, n);
     g.post();
     names_.push_back(n);
-    return id;
+    return int32_t(id);
 }
 
 bool TPhraseMng::RenameGroup(std::string_view oldName, std::string_view newName)
@@ -273,10 +275,12 @@ int32_t TPhraseMng::AddPhrase(std::string_view group, std::string_view text)
     const int32_t gid = GroupId(group);
     if (!writable() || gid == 0)
         return 0;
-    const int32_t id = nextPhraseId();
+    const int64_t id = nextPhraseId();
+    if (id > INT32_MAX)
+        return 0; // a file that used up the ids
     phrases().clearFilter();
-    appendPhrase(id, gid, text, env_.localTime(), 0);
-    return id;
+    appendPhrase(int32_t(id), gid, text, env_.localTime(), 0);
+    return int32_t(id);
 }
 
 bool TPhraseMng::UpdatePhrase(int32_t id, std::string_view group, std::string_view text, int mode)
@@ -332,14 +336,16 @@ bool TPhraseMng::Paste(std::string_view group)
     Table &p = phrases();
     p.clearFilter();
     const std::string now = env_.localTime();
-    int32_t next = nextPhraseId();
+    int64_t next = nextPhraseId();
+    if (next + int64_t(cut_.size()) - 1 > INT32_MAX)
+        return false; // a file that used up the ids
     std::vector<int32_t> moved;
     // Add every copy before any original goes, so nothing is lost half-way.
     for (int32_t id : cut_) {
         if (std::find(moved.begin(), moved.end(), id) != moved.end() || !p.locate("id", id))
             continue;
         const std::string text(p.textAt(pContent_));
-        appendPhrase(next++, gid, text, now, 0);
+        appendPhrase(int32_t(next++), gid, text, now, 0);
         moved.push_back(id);
     }
     const std::unordered_set<int32_t> drop(moved.begin(), moved.end());
@@ -396,6 +402,12 @@ bool TPhraseMng::ImportFromFile(const std::string &file)
     const int pMid = inPhrases.fieldIndex("Mid"), pContent = inPhrases.fieldIndex("Content"),
               pUse = inPhrases.fieldIndex("UseCount"), pTime = inPhrases.fieldIndex("RecordTime");
 
+    if (nextGroupId() + inGroups.totalRows() - 1 > INT32_MAX ||
+        nextPhraseId() + inPhrases.totalRows() - 1 > INT32_MAX) {
+        fileError("No ids are left for the imported rows.");
+        return false;
+    }
+
     // Groups: new names are added; each imported id maps to the local group of its name (the
     // first row of an id wins, as a lookup by id would find it).
     std::unordered_map<int32_t, int32_t> localOf;
@@ -412,12 +424,12 @@ bool TPhraseMng::ImportFromFile(const std::string &file)
 
     Table &p = phrases();
     p.clearFilter();
-    int32_t next = nextPhraseId();
+    int64_t next = nextPhraseId();
     for (inPhrases.first(); !inPhrases.eof() && inPhrases.count() > 0; inPhrases.next()) {
         auto it = localOf.find(inPhrases.intAt(pMid));
         if (it == localOf.end())
             continue; // its group is not in the twin
-        appendPhrase(next++, it->second, inPhrases.textAt(pContent), inPhrases.textAt(pTime),
+        appendPhrase(int32_t(next++), it->second, inPhrases.textAt(pContent), inPhrases.textAt(pTime),
                      inPhrases.intAt(pUse));
     }
     return true;

@@ -153,8 +153,9 @@ public:
 private:
     platform::Table &groups();
     platform::Table &phrases();
-    int32_t nextGroupId();
-    int32_t nextPhraseId();
+    // One above the highest id (may be past INT32_MAX: then no id is left).
+    int64_t nextGroupId();
+    int64_t nextPhraseId();
     void appendPhrase(int32_t id, int32_t groupId, std::string_view content,
                       std::string_view recordTime, int32_t useCount);
     // Deletes every phrase matching pred and drops the deleted ids from the cut buffer.

@@ -221,6 +221,44 @@ TEST(PhraseSave, TablesWrittenWithAnotherFieldOrderAreReadByName)
     EXPECT_EQ(contents(s->FillList("Old")), (Strings{"kept", "new"}));
 }
 
+TEST(PhraseSave, TablesWhoseIdsAreUsedUpTakeNoMore)
+{
+    Session s;
+    s->AddGroup("A");
+    s->AddPhrase("A", "one");
+    s.end();
+    for (core::DbTable t : {core::DbTable::PhraseGroup, core::DbTable::Phrase}) {
+        platform::Table table = core::makeDbTable(t);
+        const std::string file = t == core::DbTable::Phrase ? s.phraseFile() : s.groupFile();
+        ASSERT_TRUE(table.load(file));
+        ASSERT_TRUE(table.locate("id", 1));
+        table.edit();
+        table.setInt("id", INT32_MAX);
+        if (t == core::DbTable::Phrase)
+            table.setInt("Mid", INT32_MAX);
+        table.post();
+        ASSERT_TRUE(table.save(file));
+    }
+    s.start();
+    EXPECT_EQ(s->AddGroup("B"), 0);
+    EXPECT_EQ(s->AddPhrase("A", "two"), 0);
+    s->Cut({INT32_MAX});
+    EXPECT_FALSE(s->Paste("A"));
+    EXPECT_EQ(contents(s->FillList("A")), Strings{});
+    s->Cut({});
+    EXPECT_EQ(contents(s->FillList("A")), Strings{"one"});
+
+    Session other;
+    other->AddGroup("B");
+    other->AddPhrase("B", "b");
+    other.tree.dir("out");
+    ASSERT_TRUE(other->ExportToFile(other.tree.path("out/b.ase")));
+    s.env.prompt.clear();
+    EXPECT_FALSE(s->ImportFromFile(other.tree.path("out/b.ase")));
+    EXPECT_EQ(s.env.prompt.shown().size(), 1u);
+    EXPECT_EQ(s->GroupNames(), Strings{"A"});
+}
+
 // ---------------------------------------------------------------- update modes
 
 TEST(PhraseUpdate, ModesZeroOneAndOther)
