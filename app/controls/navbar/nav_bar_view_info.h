@@ -499,7 +499,7 @@ protected:
     friend class TqvNavBarGroupViewInfo;
     virtual std::unique_ptr<TqvNavBarGroupViewInfo> CreateGroupViewInfo(TqvNavBarGroup *group);
     // Places the groups one below the other and runs the rest of the view's layout.
-    virtual void CalculateBoundsAfterGroups() {}
+    virtual void CalculateBoundsAfterGroups();
     virtual void CalculateScrollButtons();
     void PlaceGroups();
     void ClearGroups();
@@ -520,6 +520,7 @@ protected:
     bool relayoutPending_ = true;
     int busy_ = 0;      // paint scopes and layouts under way
     int boundsPass_ = 0; // CalculateBounds nesting: the scroll bar re-runs the layout once at most
+    int keptScrollBarHeight_ = -1; // client height at which a flipping scroll bar was kept shown
 };
 
 // The base views: the active group takes the free height and scrolls its links with two buttons.
