@@ -441,6 +441,7 @@ public:
     };
 
     // ---- the layout (the painter runs them through EnsureLayout)
+    // The group view informations as the last layout left them: call EnsureLayout first.
     int GroupCount() const { return int(groups_.size()); }
     TqvNavBarGroupViewInfo *Groups(int index) const;
     virtual void CalculateControls();
