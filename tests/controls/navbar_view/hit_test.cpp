@@ -4,6 +4,8 @@
 // 50..73 and 73..96; "Phone" and "Tools" sit at the bottom (562..581, 581..600).
 #include "view_bar.h"
 
+#include "controls/paint/theme.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -312,6 +314,18 @@ TEST(NavBarStyles, ViewSubclassesReplaceColours)
     xp1.hot = xp1.group(0);
     xp1.defaults.Style(TqvNavBarDefaultStyles::GroupHeaderHotTracked)->SetBackColor(0x646464);
     EXPECT_EQ(xp1.vi->GroupViewInfo(xp1.group(0))->CaptionBackColor2(), 0x646464u);
+}
+
+TEST(NavBarStyles, XPExplorerBarColoursFollowTheStateOnlyWithTheTheme)
+{
+    ViewBar bar(vkXPExplorerBar);
+    bar.fillStandard();
+    bar.defaults.Style(TqvNavBarDefaultStyles::GroupHeaderHotTracked)->Font().setColor(0x404040);
+    bar.hot = bar.group(1);
+    EXPECT_EQ(bar.vi->GroupViewInfo(bar.group(1))->CaptionFontColor(), 0x404040u);
+    InitThemeLibrary(std::make_unique<RecordingThemeBackend>(std::vector<QString>{"ExplorerBar"}));
+    EXPECT_EQ(bar.vi->GroupViewInfo(bar.group(1))->CaptionFontColor(), LightColor(0x404040, 80));
+    InitThemeLibrary();
 }
 
 } // namespace

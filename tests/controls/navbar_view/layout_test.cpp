@@ -313,6 +313,46 @@ TEST(NavBarLayout, LargeCaptionsWrapAndAreCentred)
     EXPECT_EQ(l->CaptionRect(), TRect(24, 30, 119, 47));
 }
 
+TEST(NavBarLayout, VSToolBoxBottomButtonSitsBesideTheNextCaptionOrBelowTheLastGroup)
+{
+    ViewBar bar(vkVSToolBox);
+    bar.fillStandard();
+    bar.height = 100;
+    // Active "Mail": the caption after it ("Phone") is narrowed and carries the bottom button.
+    EXPECT_TRUE(bar.vi->TopScrollButtonRect().isEmpty());
+    EXPECT_EQ(bar.vi->BottomScrollButtonRect(), TRect(183, 69, 200, 86));
+    EXPECT_EQ(bar.vi->GroupViewInfo(bar.group(1))->CaptionRect(), TRect(0, 69, 181, 86));
+    EXPECT_EQ(bar.vi->GroupViewInfo(bar.group(1))->Rect().right, 200);
+    EXPECT_EQ(bar.vi->GroupViewInfo(bar.group(2))->CaptionRect(), TRect(0, 87, 200, 104));
+
+    // Active "Tools", the last group: the button goes where a next caption would be.
+    bar.active = bar.group(2);
+    bar.relayout();
+    EXPECT_EQ(bar.vi->GroupViewInfo(bar.group(1))->CaptionRect(), TRect(0, 19, 200, 36));
+    EXPECT_EQ(bar.vi->GroupViewInfo(bar.group(2))->CaptionRect(), TRect(0, 37, 181, 54));
+    EXPECT_EQ(bar.vi->GroupViewInfo(bar.group(2))->ItemsRect(), TRect(0, 54, 200, 104));
+    EXPECT_EQ(bar.vi->BottomScrollButtonRect(), TRect(183, 87, 200, 104));
+    bar.group(2)->SetTopVisibleLinkIndex(1);
+    EXPECT_EQ(bar.vi->TopScrollButtonRect(), TRect(183, 37, 200, 54));
+}
+
+TEST(NavBarLayout, CaptionTextFlagsFollowTheHeaderAlignment)
+{
+    ViewBar bar;
+    bar.fillStandard();
+    TqvNavBarDefaultStyle *header = bar.defaults.Style(TqvNavBarDefaultStyles::GroupHeader);
+    TqvNavBarGroupViewInfo *gv = bar.vi->GroupViewInfo(bar.group(1));
+    EXPECT_EQ(gv->CaptionTextFlags(), DT_SINGLELINE | DT_END_ELLIPSIS | DT_VCENTER); // left, centre
+    header->SetHAlignment(haRight);
+    header->SetVAlignment(vaBottom);
+    EXPECT_EQ(gv->CaptionTextFlags(), DT_SINGLELINE | DT_END_ELLIPSIS | DT_RIGHT | DT_BOTTOM);
+    header->SetHAlignment(haCenter);
+    header->SetVAlignment(vaTop);
+    EXPECT_EQ(gv->CaptionTextFlags(), DT_SINGLELINE | DT_END_ELLIPSIS | DT_CENTER);
+    EXPECT_EQ(gv->Links(0), nullptr); // a closed base group has no links
+    EXPECT_EQ(bar.vi->GroupViewInfo(bar.group(0))->Links(0)->CaptionTextFlags(), 36u);
+}
+
 TEST(NavBarLayout, SpaceBetweenGroupsReplacesTheViewsSpacing)
 {
     ViewBar bar(vkExplorerBar);
