@@ -102,6 +102,9 @@ std::vector<BuildCase> buildCases()
     return {
         {"name_five_parts", {{kFieldName, -1, "Doe;John"}}, "N:Doe;John;;;\r\n"},
         {"name_given_only", {{kFieldName, -1, ";John"}}, "N:;John;;;\r\n"},
+        // The name record holds 79 bytes a part: 30 Chinese characters (90 bytes) keep 26.
+        {"name_family_cut_on_character", {{kFieldName, -1, repeat("\xE4\xB8\xAD", 30) + ";A"}},
+         "N;CHARSET=UTF-8:" + repeat("\xE4\xB8\xAD", 26) + ";A;;;\r\n"},
         {"name_escaped_part", {{kFieldName, -1, "A\\;B;C;D;E;F"}}, "N:A\\;B;C;D;E;F\r\n"},
         {"birthday", {{kFieldBirthday, 0, "1990-01-02"}}, "BDAY:1990-01-02\r\n"},
         {"tel_flags", {{kFieldTel, 0x102, "+48 600"}}, "TEL;WORK;CELL:+48 600\r\n"},
