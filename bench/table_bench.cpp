@@ -3,6 +3,7 @@
 // filtered walk of one box; prints the median of several runs. A program, not a test: run it by
 // hand in a Release build, e.g. `build-rel/bench/table_bench [rows] [folder]`.
 
+#include "core/db_schema.h"
 #include "platform/table.h"
 
 #include <sys/stat.h>
@@ -22,20 +23,7 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-Table smsTable()
-{
-    return Table({{"id", FieldType::Integer},
-                  {"Tid", FieldType::Integer},
-                  {"boxid", FieldType::Integer},
-                  {"states", FieldType::Integer},
-                  {"Tel", FieldType::Text, 50},
-                  {"time", FieldType::Text, 20},
-                  {"body", FieldType::Text, 160},
-                  {"V_time", FieldType::Text, 50},
-                  {"Sca", FieldType::Text, 30},
-                  {"OldBoxid", FieldType::Integer}},
-                 {{"cdsSmsinfoIndex1", "id"}}, "cdsSmsinfoIndex1");
-}
+Table smsTable() { return core::makeDbTable(core::DbTable::Smsinfo); }
 
 double msSince(Clock::time_point t0)
 {

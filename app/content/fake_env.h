@@ -17,7 +17,15 @@
 namespace content {
 
 // The text a FakeEnv answers for a key.
-inline std::string keyText(std::string_view key) { return "<" + std::string(key) + ">"; }
+inline std::string keyText(std::string_view key)
+{
+    std::string out;
+    out.reserve(key.size() + 2);
+    out += '<';
+    out += key;
+    out += '>';
+    return out;
+}
 
 class FakeEnv final : public Env {
 public:

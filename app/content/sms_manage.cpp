@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <limits>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace content {
 
@@ -27,6 +29,26 @@ int pictureOf(int box, int states)
     if (box == kBoxDrafts)
         return 5;
     return states;
+}
+
+// The duplicate key of a local message: its box and the three texts, each text length-prefixed
+// so that no two different records share a key.
+void dupKey(int32_t box, std::string_view tel, std::string_view body, std::string_view time, std::string &out)
+{
+    out.clear();
+    out.append(reinterpret_cast<const char *>(&box), sizeof box);
+    for (std::string_view s : {tel, body, time}) {
+        const uint32_t n = uint32_t(s.size());
+        out.append(reinterpret_cast<const char *>(&n), sizeof n);
+        out.append(s);
+    }
+}
+
+std::string dupKey(int32_t box, std::string_view tel, std::string_view body, std::string_view time)
+{
+    std::string out;
+    dupKey(box, tel, body, time, out);
+    return out;
 }
 
 ItemState shownIf(bool shown, std::optional<bool> enabled = std::nullopt) { return {shown, enabled}; }
@@ -80,9 +102,26 @@ int TSMSManage::GetBoxId(std::string_view caption) const
 
 bool TSMSManage::locateId(int32_t id)
 {
-    if (table_->filtered())
-        table_->clearFilter();
-    return table_->locate("id", id);
+    Table &t = *table_;
+    if (t.filtered())
+        t.clearFilter();
+    // Ordered by id (as the database opens the table): a binary search; else a walk.
+    const int f = t.fieldIndex("id");
+    bool byId = false;
+    for (const platform::IndexDef &ix : t.indexes())
+        if (ix.name == t.activeIndex() && t.fieldIndex(ix.field) == f)
+            byId = true;
+    if (f < 0 || !byId)
+        return t.locate("id", id);
+    int lo = 0, hi = t.count();
+    while (lo < hi) {
+        const int mid = lo + (hi - lo) / 2;
+        if (t.rowAt(mid)->intAt(f) < id)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo < t.count() && t.rowAt(lo)->intAt(f) == id && t.setRecNo(lo);
 }
 
 int32_t TSMSManage::nextId() const
@@ -144,21 +183,55 @@ int TSMSManage::AddMessages(ArraySms &list, int storage, bool toHandset)
     int last = -1;
     bool queued = false;
     int32_t id = nextId();
-    for (Ssms &rec : list) {
-        const Ssms m = fitted(rec);
+
+    // Local records are matched against the rows in one filtered pass over the table, not one
+    // pass per record: a download adds hundreds of records to a table that may hold many
+    // thousands of rows.
+    std::vector<Ssms> records;
+    records.reserve(list.size());
+    std::unordered_map<std::string, int32_t> known; // duplicate key -> id of the first such row
+    std::unordered_set<std::string> wanted;
+    for (const Ssms &rec : list) {
+        records.push_back(fitted(rec));
+        if (rec.boxid < kBoxPhone)
+            wanted.insert(dupKey(records.back().boxid, records.back().Tel, records.back().body,
+                                 records.back().time));
+    }
+    if (!wanted.empty()) {
+        const int fBox = t.fieldIndex("boxid"), fTel = t.fieldIndex("Tel"), fBody = t.fieldIndex("body"),
+                  fTime = t.fieldIndex("time"), fId = t.fieldIndex("id");
+        std::string key;
+        t.setFilter(platform::Filter::where([&](const platform::RowView &r) {
+            const int32_t box = r.intAt(fBox);
+            if (box >= kBoxPhone)
+                return false;
+            dupKey(box, r.textAt(fTel), r.textAt(fBody), r.textAt(fTime), key);
+            return wanted.count(key) > 0;
+        }));
+        for (int i = 0; i < t.count(); ++i) { // in id order: the first row of a key wins
+            const platform::RowView r = *t.rowAt(i);
+            dupKey(r.intAt(fBox), r.textAt(fTel), r.textAt(fBody), r.textAt(fTime), key);
+            known.emplace(key, r.intAt(fId));
+        }
+    }
+    if (t.filtered())
+        t.clearFilter();
+
+    for (size_t i = 0; i < list.size(); ++i) {
+        Ssms &rec = list[i];
+        const Ssms &m = records[i];
         bool duplicate = false;
+        std::string key;
         if (m.boxid < kBoxPhone) {
-            t.setFilter(platform::eq("boxid", m.boxid) && platform::eq("Tel", m.Tel) &&
-                        platform::eq("body", m.body) && platform::eq("time", m.time));
-            if (t.count() > 0) {
-                t.first();
-                rec.id = t.integer("id");
+            key = dupKey(m.boxid, m.Tel, m.body, m.time);
+            auto it = known.find(key);
+            if (it != known.end() && locateId(it->second)) {
+                rec.id = it->second;
                 t.edit();
                 duplicate = true;
             }
         }
         if (!duplicate) {
-            t.clearFilter();
             if (id <= 0)
                 break; // every id is taken: nothing more can be stored
             if (phone_ && (m.boxid == kBoxPhoneReceived || m.boxid == kBoxPhoneStored) &&
@@ -168,6 +241,8 @@ int TSMSManage::AddMessages(ArraySms &list, int storage, bool toHandset)
             t.setInt("id", id);
             rec.id = id;
             last = id;
+            if (!key.empty())
+                known.emplace(key, id); // a second copy in the same list is a duplicate too
             id = id == std::numeric_limits<int32_t>::max() ? 0 : id + 1;
         }
         Ssms stored = m;
@@ -179,7 +254,8 @@ int TSMSManage::AddMessages(ArraySms &list, int storage, bool toHandset)
             queued = true;
         }
     }
-    t.clearFilter();
+    if (t.filtered())
+        t.clearFilter();
     if (queued && !phone_->endAdd())
         return kSmsFailed;
     return last;

@@ -1,5 +1,7 @@
 #include "platform/ini_file.h"
 
+#include "platform/paths.h"
+
 #include <cerrno>
 #include <vector>
 
@@ -16,18 +18,6 @@ std::string_view trim(std::string_view s)
     while (!s.empty() && isBlank(s.back()))
         s.remove_suffix(1);
     return s;
-}
-
-char foldAscii(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
-
-bool sameNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (foldAscii(a[i]) != foldAscii(b[i]))
-            return false;
-    return true;
 }
 
 enum class Kind { Other, Section, Key };
@@ -92,7 +82,7 @@ bool findSection(const std::vector<Line> &lines, std::string_view section, size_
                  size_t &last)
 {
     for (size_t i = 0; i < lines.size(); ++i) {
-        if (lines[i].kind == Kind::Section && sameNoCase(lines[i].name, section)) {
+        if (lines[i].kind == Kind::Section && equalsNoCase(lines[i].name, section)) {
             first = i;
             last = i + 1;
             while (last < lines.size() && lines[last].kind != Kind::Section)
@@ -135,7 +125,7 @@ std::optional<std::string> iniFind(std::string_view text, std::string_view secti
     if (!findSection(lines, section, first, last))
         return std::nullopt;
     for (size_t i = first + 1; i < last; ++i)
-        if (lines[i].kind == Kind::Key && sameNoCase(lines[i].name, key))
+        if (lines[i].kind == Kind::Key && equalsNoCase(lines[i].name, key))
             return std::string(unquote(lines[i].value));
     return std::nullopt;
 }
@@ -161,7 +151,7 @@ std::optional<std::string> iniUpdate(std::string_view text, std::string_view sec
     }
     for (size_t i = first + 1; i < last; ++i) {
         const Line &l = lines[i];
-        if (l.kind == Kind::Key && sameNoCase(l.name, key)) {
+        if (l.kind == Kind::Key && equalsNoCase(l.name, key)) {
             out.append(text.substr(0, l.start));
             out.append(l.name);
             out += "=" + encodeValue(value);

@@ -1,5 +1,7 @@
 #include "platform/table.h"
 
+#include "platform/paths.h"
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -11,18 +13,6 @@ namespace platform {
 // Helpers
 
 namespace {
-
-char foldAscii(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
-
-bool sameNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (foldAscii(a[i]) != foldAscii(b[i]))
-            return false;
-    return true;
-}
 
 bool isIntType(FieldType t) { return t == FieldType::Integer || t == FieldType::AutoInc; }
 
@@ -168,7 +158,7 @@ std::string checkDefinitions(const std::vector<FieldDef> &fields, const std::vec
             return "unknown field type";
         }
         for (size_t k = 0; k < i; ++k)
-            if (sameNoCase(fields[k].name, f.name))
+            if (equalsNoCase(fields[k].name, f.name))
                 return "duplicate field " + f.name;
     }
     for (size_t i = 0; i < indexes.size(); ++i) {
@@ -177,11 +167,11 @@ std::string checkDefinitions(const std::vector<FieldDef> &fields, const std::vec
             return "bad index name";
         bool found = false;
         for (const FieldDef &f : fields)
-            found = found || sameNoCase(f.name, x.field);
+            found = found || equalsNoCase(f.name, x.field);
         if (!found)
             return "index " + x.name + " on a missing field";
         for (size_t k = 0; k < i; ++k)
-            if (sameNoCase(indexes[k].name, x.name))
+            if (equalsNoCase(indexes[k].name, x.name))
                 return "duplicate index " + x.name;
     }
     return {};
@@ -190,7 +180,7 @@ std::string checkDefinitions(const std::vector<FieldDef> &fields, const std::vec
 int findIndexDef(const std::vector<IndexDef> &indexes, std::string_view name)
 {
     for (size_t i = 0; i < indexes.size(); ++i)
-        if (sameNoCase(indexes[i].name, name))
+        if (equalsNoCase(indexes[i].name, name))
             return int(i);
     return -1;
 }
@@ -199,7 +189,7 @@ bool startsWith(std::string_view s, std::string_view prefix, bool noCase)
 {
     if (prefix.size() > s.size())
         return false;
-    return noCase ? sameNoCase(s.substr(0, prefix.size()), prefix) : s.substr(0, prefix.size()) == prefix;
+    return noCase ? equalsNoCase(s.substr(0, prefix.size()), prefix) : s.substr(0, prefix.size()) == prefix;
 }
 
 // Strict decimal integer within 32 bits (for locating an integer field by text).
@@ -293,7 +283,7 @@ Filter gt(std::string_view field, int32_t value)
 Filter eq(std::string_view field, std::string_view value, bool caseInsensitive)
 {
     if (caseInsensitive)
-        return textFilter(field, value, [](std::string_view a, std::string_view b) { return sameNoCase(a, b); });
+        return textFilter(field, value, [](std::string_view a, std::string_view b) { return equalsNoCase(a, b); });
     return textFilter(field, value, [](std::string_view a, std::string_view b) { return a == b; });
 }
 Filter lt(std::string_view field, std::string_view value)
@@ -347,7 +337,7 @@ Table::Table(std::vector<FieldDef> fields, std::vector<IndexDef> indexes, std::s
 int Table::fieldIndex(std::string_view name) const
 {
     for (size_t i = 0; i < fields_.size(); ++i)
-        if (sameNoCase(fields_[i].name, name))
+        if (equalsNoCase(fields_[i].name, name))
             return int(i);
     return -1;
 }
@@ -554,7 +544,7 @@ bool Table::locate(std::string_view field, std::string_view value, LocateOptions
     for (size_t i = 0; i < view_.size(); ++i) {
         std::string_view s = rows_[view_[i]].cells[f].s;
         bool hit = opts.partialKey ? startsWith(s, value, opts.caseInsensitive)
-                                   : (opts.caseInsensitive ? sameNoCase(s, value) : s == value);
+                                   : (opts.caseInsensitive ? equalsNoCase(s, value) : s == value);
         if (hit) {
             pos_ = int(i);
             bof_ = eof_ = false;
@@ -655,7 +645,18 @@ SetResult Table::setTextAt(int field, std::string_view value)
         return cut ? SetResult::Cut : SetResult::Ok;
     }
     cell.assign(value);
-    return cutToChars(cell, f.size) ? SetResult::Cut : SetResult::Ok;
+    bool cut = cutToChars(cell, f.size);
+    // Bytes that are not UTF-8 (stray continuation bytes) count as no character; bound them too, or
+    // the table would save a value that its own load refuses as damage.
+    const size_t maxBytes = size_t(f.size) * 4;
+    if (cell.size() > maxBytes) {
+        size_t end = maxBytes;
+        while (end > 0 && (uint8_t(cell[end]) & 0xC0) == 0x80)
+            --end;
+        cell.resize(end > 0 ? end : maxBytes);
+        cut = true;
+    }
+    return cut ? SetResult::Cut : SetResult::Ok;
 }
 
 SetResult Table::setInt(std::string_view field, int32_t value) { return setIntAt(fieldIndex(field), value); }
@@ -886,9 +887,12 @@ TableResult Table::loadFromBytes(std::string_view d, const std::string &name)
     // Declared fields must be there, with their types.
     for (const FieldDef &want : fields_) {
         auto it = std::find_if(fields.begin(), fields.end(),
-                               [&](const FieldDef &f) { return sameNoCase(f.name, want.name); });
-        if (it == fields.end() || it->type != want.type)
+                               [&](const FieldDef &f) { return equalsNoCase(f.name, want.name); });
+        if (it == fields.end())
             return {TableStatus::MissingField, "The table file " + name + " lacks the field " + want.name};
+        if (it->type != want.type)
+            return {TableStatus::MissingField,
+                    "The table file " + name + " holds the field " + want.name + " with another type"};
     }
 
     std::vector<Row> rows(nRows);

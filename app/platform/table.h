@@ -14,7 +14,8 @@
 // posted), Text of N characters and Blob of N bytes. Field names match without regard to ASCII case.
 // Text sizes count UTF-8 characters, not bytes: a character is a byte that is not a continuation
 // byte (10xxxxxx). A longer text is cut on a character boundary and the setter answers
-// SetResult::Cut; a longer blob is cut to N bytes, also answering Cut.
+// SetResult::Cut; so is a text of more than 4 x N bytes (only bytes that are not UTF-8 get there).
+// A longer blob is cut to N bytes, also answering Cut.
 //
 // Rows keep the order they were appended in. With an active index the cursor walks them ordered by
 // the index field (integers by value, texts byte-wise), rows with equal keys in append order. A

@@ -192,7 +192,7 @@ DV_API void VcfStrmDec_delete(VcfStrmDec *d);
 /* Reads input line by line (a line ends with CR LF, LF alone or CR alone) and writes every line of
  * the next card, from "BEGIN:VCARD" (any case) to its matching "END:VCARD", each with CR LF, to
  * output (nested cards stay inside). A marker line may carry stray blanks, control bytes or one
- * stray character after it. Lines outside a card are dropped. Answers 1 when a card is complete, 0
+ * stray character after it, and a UTF-8 byte-order mark before the first one. Lines outside a card are dropped. Answers 1 when a card is complete, 0
  * when input ran out first (a partial line and an open card carry over to the next call), -81 for a
  * NULL argument, or the error of either stream (-201 when output took fewer bytes than written). A
  * last "END:VCARD" without a line end completes its card when input runs out. A line longer than

@@ -31,6 +31,10 @@ int32_t writeLine(AbsFile *out, const std::string &line) {
 // Takes the line held as a whole line: 1 when it completes a card, 0 when it does not, or the
 // output's error.
 int32_t takeLine(VcfStrmDec *d, AbsFile *output) {
+    // A file saved as UTF-8 with a byte-order mark carries it in front of its first BEGIN:VCARD.
+    static const char kBom[] = "\xEF\xBB\xBF";
+    if (d->depth == 0 && d->line.compare(0, 3, kBom) == 0)
+        d->line.erase(0, 3);
     bool begin = vcard::isMarkerLine(d->line, "BEGIN:VCARD");
     bool end = vcard::isMarkerLine(d->line, "END:VCARD");
     int32_t r = 0;

@@ -34,16 +34,6 @@ constexpr GsmExt kGsmExtension[] = {
     {0x3C, 0x005B}, {0x3D, 0x007E}, {0x3E, 0x005D}, {0x40, 0x007C}, {0x65, 0x20AC},
 };
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 bool isScalar(uint32_t cp) { return cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF); }
 
 // One well-formed UTF-8 sequence at s[i]: its length and value, or 0 when s[i] starts none.
@@ -80,6 +70,16 @@ size_t utf8At(std::string_view s, size_t i, uint32_t *cp) {
 bool isControl(uint32_t cp) { return cp < 0x20 || cp == 0x7F; }
 
 } // namespace
+
+int hexValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
 
 uint32_t fromDefault(uint8_t code) { return kGsmDefault[code & 0x7F]; }
 
@@ -195,6 +195,19 @@ bool utf8ToField(std::string_view utf8, std::string *out) {
     }
     *out = std::move(field);
     return true;
+}
+
+std::string withoutZeroEscapes(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s.substr(i, 3) == "\\00") {
+            i += 2;
+            continue;
+        }
+        out.push_back(s[i]);
+    }
+    return out;
 }
 
 std::string cleanUtf8(std::string_view bytes) {

@@ -22,6 +22,9 @@ namespace gsmtext {
 
 constexpr uint8_t kEsc = 0x1B;
 
+/* The value of a hex digit (either case), -1 for any other character. */
+int hexValue(char c);
+
 /* The Unicode character of a default-alphabet code (only its low seven bits count). The escape
  * code itself reads as a blank. */
 uint32_t fromDefault(uint8_t code);
@@ -50,6 +53,11 @@ std::string fieldToUtf8(std::string_view field);
  * stand there as itself (control codes, "@" = 0, the quote, 0x5C, 0x7F) as "\" and two hex
  * digits. False when a character has no GSM form or is a control character. */
 bool utf8ToField(std::string_view utf8, std::string *out);
+
+/* s without the escape "\00" that the AT terminal writes for a zero byte inside quotes. Only in a
+ * text of the GSM alphabet is that byte a character ("@"); in a number or a text of another
+ * character set it is padding. */
+std::string withoutZeroEscapes(std::string_view s);
 
 /* Valid UTF-8 of any byte string: control bytes (below 0x20, 0x7F) are dropped, every byte that
  * does not belong to a well-formed sequence becomes U+FFFD. */

@@ -49,6 +49,8 @@ PL_END_DECLS
 
 #ifdef __cplusplus
 
+#include <unordered_set>
+
 namespace pl {
 
 template <auto Fn>
@@ -151,6 +153,32 @@ template <class Obj>
 inline Obj *self(const void *itf) noexcept {
     return itf ? *static_cast<Obj *const *>(itf) : nullptr;
 }
+
+// The objects of one kind that its _new made and its _delete has not yet released: a delete looks
+// here before it reads the record, so a second delete never reads freed memory. Objects are made
+// and deleted from one thread at a time.
+template <class Obj>
+class LiveObjects {
+  public:
+    // false when the table could not grow (the object must then be given up)
+    static bool add(const Obj *o) noexcept {
+        try {
+            table().insert(o);
+            return true;
+        } catch (...) {
+            return false;
+        }
+    }
+    // true when o was live; it no longer is
+    static bool remove(const Obj *o) noexcept { return table().erase(o) > 0; }
+    static bool has(const Obj *o) noexcept { return table().count(o) > 0; }
+
+  private:
+    static std::unordered_set<const Obj *> &table() noexcept {
+        static std::unordered_set<const Obj *> live;
+        return live;
+    }
+};
 
 } // namespace pl
 

@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
-#include <unordered_set>
 
 #include "dv_result.h"
 #include "gmc_te.h"
@@ -21,13 +20,6 @@ constexpr int32_t kClockReply = 80;
 constexpr int32_t kImsiScratch = 64;
 constexpr size_t kNetCodeLen = 5; // MCC + 2-digit MNC
 constexpr int kMaxFields = 8;
-
-// Objects that OthInfo_new made and OthInfo_delete has not yet released: a second delete must not
-// read a freed record. Objects are made and deleted from one thread at a time.
-std::unordered_set<const OthInfo *> &liveObjects() {
-    static std::unordered_set<const OthInfo *> live;
-    return live;
-}
 
 AtTe *teOf(InfoItf *itf) { return pl::self<OthInfo>(itf)->te; }
 
@@ -273,9 +265,7 @@ PL_API OthInfo *OthInfo_new(void *buf, ItfMng *mng, AtTe *te) {
         info->te = te;
         info->itf = kSlots;
         info->itf.self = info;
-        try {
-            liveObjects().insert(info);
-        } catch (...) {
+        if (!pl::LiveObjects<OthInfo>::add(info)) {
             info->head.magic = 0;
             if (info->head.owned)
                 delete info;
@@ -298,9 +288,9 @@ PL_API OthInfo *OthInfo_new(void *buf, ItfMng *mng, AtTe *te) {
 
 PL_API int32_t OthInfo_delete(OthInfo *info) {
     try {
-        if (!info || liveObjects().count(info) == 0 || info->head.magic != OTH_INFO_MAGIC)
+        if (!info || !pl::LiveObjects<OthInfo>::has(info) || info->head.magic != OTH_INFO_MAGIC)
             return DV_E_ARG;
-        liveObjects().erase(info);
+        pl::LiveObjects<OthInfo>::remove(info);
         if (info->head.mng && info->head.entry >= 0)
             ItfMng_unreg(info->head.mng, info->head.entry);
         info->head.magic = 0;

@@ -7,7 +7,6 @@
 #include <cstring>
 #include <new>
 #include <string>
-#include <unordered_set>
 
 #include "dv_result.h"
 #include "dv_vcard.h"
@@ -20,13 +19,6 @@ constexpr int32_t kBufSize = 256;
 // does not fit a handset's fields is refused by the handset, never cut here.
 constexpr int32_t kNumberRoom = 256;
 constexpr int32_t kNameRoom = static_cast<int32_t>(sizeof(VcardName)) + 8;
-
-// Objects that OthPb_new made and OthPb_delete has not yet released: a second delete must not read
-// a freed record. Objects are made and deleted from one thread at a time.
-std::unordered_set<const OthPb *> &liveObjects() {
-    static std::unordered_set<const OthPb *> live;
-    return live;
-}
 
 OthPb *objOf(const void *itf) {
     OthPb *pb = pl::self<OthPb>(itf);
@@ -395,9 +387,7 @@ PL_API OthPb *OthPb_new(void *buf, ItfMng *mng, AtTe *te) {
             release(pb);
             return nullptr;
         }
-        try {
-            liveObjects().insert(pb);
-        } catch (...) {
+        if (!pl::LiveObjects<OthPb>::add(pb)) {
             release(pb);
             return nullptr;
         }
@@ -417,9 +407,9 @@ PL_API OthPb *OthPb_new(void *buf, ItfMng *mng, AtTe *te) {
 
 PL_API int32_t OthPb_delete(OthPb *pb) {
     try {
-        if (!pb || liveObjects().count(pb) == 0 || pb->head.magic != OTH_PB_MAGIC)
+        if (!pb || !pl::LiveObjects<OthPb>::has(pb) || pb->head.magic != OTH_PB_MAGIC)
             return DV_E_ARG;
-        liveObjects().erase(pb);
+        pl::LiveObjects<OthPb>::remove(pb);
         if (pb->head.mng && pb->head.entry >= 0)
             ItfMng_unreg(pb->head.mng, pb->head.entry);
         release(pb);

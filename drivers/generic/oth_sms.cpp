@@ -4,7 +4,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <unordered_set>
 
 #include "dv_result.h"
 #include "dv_util.h"
@@ -13,13 +12,6 @@
 namespace {
 
 OthSms *objOf(const void *itf) { return pl::self<OthSms>(itf); }
-
-// Objects that OthSms_new made and OthSms_delete has not yet released: a second delete must not
-// read a freed record. Objects are made and deleted from one thread at a time.
-std::unordered_set<const OthSms *> &liveObjects() {
-    static std::unordered_set<const OthSms *> live;
-    return live;
-}
 
 // The destination and the service centre of a message are checked before anything is sent: a
 // number with letters would go out as an alphanumeric address, "" or "+" to nobody.
@@ -230,9 +222,7 @@ PL_API OthSms *OthSms_new(void *buffer, ItfMng *mng, AtTe *te) {
     o->at = SmsAt_new(te);
     o->wr = AbsFileMem_new(nullptr, 0, 0, 0);
     o->rd = AbsFileMem_new(nullptr, 0, 0, 0);
-    try {
-        liveObjects().insert(o);
-    } catch (...) {
+    if (!pl::LiveObjects<OthSms>::add(o)) {
         SmsAt_delete(o->at);
         AbsFileMem_delete(o->wr);
         AbsFileMem_delete(o->rd);
@@ -259,9 +249,9 @@ PL_API OthSms *OthSms_new(void *buffer, ItfMng *mng, AtTe *te) {
 
 PL_API int32_t OthSms_delete(OthSms *sms) {
     // Only the table is consulted first: the record of a deleted object may be freed memory.
-    if (!sms || liveObjects().count(sms) == 0 || sms->head.magic != OTH_SMS_MAGIC)
+    if (!sms || !pl::LiveObjects<OthSms>::has(sms) || sms->head.magic != OTH_SMS_MAGIC)
         return DV_E_ARG;
-    liveObjects().erase(sms);
+    pl::LiveObjects<OthSms>::remove(sms);
     AbsFileMem_delete(sms->wr);
     AbsFileMem_delete(sms->rd);
     SmsAt_delete(sms->at);

@@ -31,15 +31,7 @@ bool isBlank(char c) { return c == ' ' || c == '\t'; }
 bool isControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
+using gsmtext::hexValue;
 
 // A cursor over one reply line; every read stays within the line.
 class Cursor {
@@ -293,7 +285,7 @@ int32_t PbAt_parseEntry(std::string_view line, PbEntry *out) {
     if (c.take(',') && !c.field(&e.text))
         return DV_E_MALFORMED;
     // Control bytes in the number are no part of it, and only valid text leaves the driver.
-    e.number = gsmtext::cleanUtf8(number);
+    e.number = gsmtext::cleanUtf8(gsmtext::withoutZeroEscapes(number));
     // An international number shown without its "+" keeps it: written back, it stays type 145.
     if (e.type == 145 && !e.number.empty() && e.number[0] != '+')
         e.number.insert(e.number.begin(), '+');
@@ -301,23 +293,26 @@ int32_t PbAt_parseEntry(std::string_view line, PbEntry *out) {
     return 0;
 }
 
-std::string PbAt_decodeText(int32_t cs, std::string_view raw, bool *hex8) {
+std::string PbAt_decodeText(int32_t cs, std::string_view field, bool *hex8) {
     std::string out;
     if (cs == PB_CS_GSM)
-        return gsmtext::cleanUtf8(gsmtext::fieldToUtf8(raw));
+        return gsmtext::cleanUtf8(gsmtext::fieldToUtf8(field));
+    const std::string kept = gsmtext::withoutZeroEscapes(field);
+    const std::string_view raw = kept;
     if (cs != PB_CS_UCS2)
         return gsmtext::cleanUtf8(raw);
     // With UCS2 selected some handsets still write names as 8-bit hex ("4A6F" for "Jo"), often
-    // with a terminating 00 byte. A field of an odd number of bytes can only be that, and so can
-    // one that ends in a 00 byte after printable 8-bit characters; another even one is UCS-2
+    // with a terminating 00 byte. A field of an odd number of bytes can only be that, and so is
+    // taken one that ends in a 00 byte after printable 8-bit characters; another even one is UCS-2
     // unless this handset was already seen doing it and the field could not be UCS-2 text of
-    // Latin letters.
-    const bool sure = raw.size() % 4 == 2 || hex8Terminated(raw);
-    bool asHex8 = sure;
+    // Latin letters. Only the odd length teaches the habit: a UCS-2 name whose last character is
+    // U+xx00 ("674E4E00") looks terminated too, and must not turn every later name into 8-bit.
+    const bool oddBytes = raw.size() % 4 == 2;
+    bool asHex8 = oddBytes || hex8Terminated(raw);
     if (!asHex8 && hex8 && *hex8 && !surelyUcs2(raw))
         asHex8 = true;
     if (asHex8 && hex8ToUtf8(raw, &out)) {
-        if (hex8 && sure)
+        if (hex8 && oddBytes)
             *hex8 = true;
         return gsmtext::cleanUtf8(out);
     }

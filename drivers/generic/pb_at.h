@@ -88,15 +88,16 @@ int32_t PbAt_parseRange(std::string_view line, PbRange *out);
  * quoted string. */
 int32_t PbAt_parseStor(std::string_view line, PbStorInfo *out);
 /* One entry line ("+CPBR: index,number,[type][,text[,...]]", or "+CPBR: index,,number,..."). The
- * number comes out as valid UTF-8 without control bytes, with "+" in front for type 145; an empty
+ * number comes out as valid UTF-8 without control bytes or zero bytes, with "+" in front for type 145; an empty
  * type is 0. 0, or -92 for a line that is no entry. */
 int32_t PbAt_parseEntry(std::string_view line, PbEntry *out);
 
 /* The text field of an entry in valid UTF-8, control bytes removed, invalid bytes as U+FFFD. UCS2:
  * hex of UCS-2 units; a field whose hex length is not a multiple of four, or that ends in a 00 byte
- * after printable 8-bit characters, is 8-bit hex (Latin-1), and once such a field was seen (*hex8
- * set) ambiguous fields are read that way too; a field that is no hex is taken as it is. GSM: GSM
- * 03.38 codes ("\XX" escapes allowed). UTF-8: as it is. hex8 may be NULL. */
+ * after printable 8-bit characters, is 8-bit hex (Latin-1), and once a field of the first kind was
+ * seen (*hex8 set) ambiguous fields are read that way too; a field that is no hex is taken as it is. GSM: GSM
+ * 03.38 codes ("\XX" escapes allowed). UTF-8: as it is. Outside GSM a zero byte ("\00" from the
+ * terminal) is padding and goes. hex8 may be NULL. */
 std::string PbAt_decodeText(int32_t cs, std::string_view raw, bool *hex8);
 /* The name as sent inside the quotes of +CPBW: UCS2 as upper-case hex of UCS-2 units; GSM as GSM
  * 03.38 codes, those that cannot stand inside quotes as "\XX" ("" and *ok false when the alphabet

@@ -682,6 +682,9 @@ int32_t SmsAt_getSca(SmsAt *at, char *buf, int32_t size) {
     int32_t r = query(at, "+CSCA?", "+CSCA:", value, sizeof value);
     if (r < 0)
         return r;
+    // A zero byte inside the number's quotes is padding.
+    const std::string padded = value;
+    std::snprintf(value, sizeof value, "%s", gsmtext::withoutZeroEscapes(padded).c_str());
     char text[128];
     int32_t type = 0;
     if (value[0] == '"') {

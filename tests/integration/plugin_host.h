@@ -75,6 +75,7 @@ public:
         if (r != 0)
             return r;
         r = init_(handle_);
+        initResult_ = r;
         if (r < 0) {
             disconnect_(handle_);
             handle_ = nullptr;
@@ -129,6 +130,7 @@ public:
     ConnHandle *handle() const { return handle_; }
     const PhoneIdent &ident() const { return ident_; }
     int32_t isConnected() const { return handle_ ? isConnected_(handle_) : 0; }
+    int32_t initResult() const { return initResult_; }
     int32_t cleanupResult() const { return cleanupResult_; }
     // Each MsPlug_getItf asked: {id, result}, in order.
     struct Asked {
@@ -171,6 +173,7 @@ private:
     ConnHandle *handle_ = nullptr;
     PhoneIdent ident_{};
     bool bound_ = false;
+    int32_t initResult_ = 0;
     int32_t cleanupResult_ = 0;
     std::vector<Asked> asked_;
     void *itf_[23] = {};

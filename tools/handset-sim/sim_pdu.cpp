@@ -361,22 +361,34 @@ bool fromHex(const std::string &hex, std::vector<uint8_t> &out) {
     return true;
 }
 
+namespace {
+
+// The seven semi-octets of a DELIVER's service-centre time stamp ("yy/MM/dd,hh:mm:ss±zz").
+std::vector<uint8_t> serviceCentreTime(const std::string &timestamp) {
+    int f[7];
+    if (!pdu::parseTimestamp(timestamp, f))
+        throw std::invalid_argument("bad time stamp: " + timestamp);
+    std::vector<uint8_t> out;
+    for (int i = 0; i < 6; ++i)
+        out.push_back(static_cast<uint8_t>((f[i] % 10) << 4 | (f[i] / 10)));
+    const int z = f[6] < 0 ? -f[6] : f[6];
+    out.push_back(static_cast<uint8_t>((z % 10) << 4 | (z / 10) | (f[6] < 0 ? 0x08 : 0)));
+    return out;
+}
+
+} // namespace
+
 std::string encodeDeliverPdu(const std::string &from, const std::string &textUtf8,
                              const std::string &timestamp, const std::string &smsc) {
     std::vector<uint8_t> tp{0x04}; // DELIVER, no more messages
     if (!pdu::encodeAddress(from, 129, tp))
         throw std::invalid_argument("bad originating number: " + from);
     tp.push_back(0x00); // PID
-    int f[7];
-    if (!pdu::parseTimestamp(timestamp, f))
-        throw std::invalid_argument("bad time stamp: " + timestamp);
+    const std::vector<uint8_t> scts = serviceCentreTime(timestamp);
     std::vector<uint8_t> ud;
     encodeText(textUtf8, ud);
     tp.push_back(ud[0]); // DCS
-    for (int i = 0; i < 6; ++i)
-        tp.push_back(static_cast<uint8_t>((f[i] % 10) << 4 | (f[i] / 10)));
-    const int z = f[6] < 0 ? -f[6] : f[6];
-    tp.push_back(static_cast<uint8_t>((z % 10) << 4 | (z / 10) | (f[6] < 0 ? 0x08 : 0)));
+    tp.insert(tp.end(), scts.begin(), scts.end());
     tp.insert(tp.end(), ud.begin() + 1, ud.end());
     return withSc(smsc, tp);
 }
@@ -407,9 +419,7 @@ std::string encodeDeliverPartPdu(const std::string &from, const std::string &tex
     if (!pdu::encodeAddress(from, 129, tp))
         throw std::invalid_argument("bad originating number: " + from);
     tp.push_back(0x00); // PID
-    int f[7];
-    if (!pdu::parseTimestamp(timestamp, f))
-        throw std::invalid_argument("bad time stamp: " + timestamp);
+    const std::vector<uint8_t> scts = serviceCentreTime(timestamp);
     const std::u32string text = cs::decodeUtf8Lenient(textUtf8);
     std::vector<uint8_t> codes(7, 0); // room for the header and its fill bit
     bool gsm = true;
@@ -440,10 +450,7 @@ std::string encodeDeliverPartPdu(const std::string &from, const std::string &tex
         }
     }
     tp.push_back(dcs);
-    for (int i = 0; i < 6; ++i)
-        tp.push_back(static_cast<uint8_t>((f[i] % 10) << 4 | (f[i] / 10)));
-    const int z = f[6] < 0 ? -f[6] : f[6];
-    tp.push_back(static_cast<uint8_t>((z % 10) << 4 | (z / 10) | (f[6] < 0 ? 0x08 : 0)));
+    tp.insert(tp.end(), scts.begin(), scts.end());
     tp.insert(tp.end(), ud.begin(), ud.end());
     return withSc("", tp);
 }

@@ -37,7 +37,7 @@ TEST(Screenshots, ElementPainterGallery)
 {
     SetGDIPlusForcedOff(false);
     InitThemeLibrary();
-    QImage img = blank(560, 330, 0xFFFFFFFF);
+    QImage img = blank(528, 236, 0xFFFFFFFF);
     paint(img, [](TqvCanvas &c) {
         const TColor face = clBtnFace;
         // Caption buttons: one row per painter, one column per state.

@@ -141,3 +141,35 @@ TEST(SafeFile, TemporariesOfKilledWritersAreRemovedOthersKept)
     ASSERT_TRUE(writeFileSafely(dir.file("set.ini"), "new"));
     EXPECT_EQ(dir.list(), (std::vector<std::string>{".other.ini.tmp.999999999.1", own, ".set.ini.tmp.x.1", "set.ini"}));
 }
+
+// The data reaches the disk before the rename, and the folder after it, so that neither a crash
+// before nor one after the rename can leave an empty or a missing file.
+TEST(SafeFile, FlushesTheFileBeforeTheRenameAndTheFolderAfterIt)
+{
+    TempDir dir;
+    const std::string f = dir.file("set.ini");
+    writeText(f, "old");
+    std::vector<std::string> calls;
+    int folderFd = -1;
+    FileOps ops;
+    ops.open = [&](const char *p, int flags, mode_t m) {
+        int fd = ::open(p, flags, m);
+        if (flags & O_DIRECTORY) {
+            EXPECT_EQ(std::string(p), dir.path());
+            folderFd = fd;
+            calls.push_back("open folder");
+        }
+        return fd;
+    };
+    ops.fsync = [&](int fd) {
+        calls.push_back(fd == folderFd ? "fsync folder" : "fsync file");
+        return ::fsync(fd);
+    };
+    ops.rename = [&](const char *a, const char *b) {
+        calls.push_back("rename");
+        return ::rename(a, b);
+    };
+    ASSERT_TRUE(writeFileSafely(f, "new", ops));
+    EXPECT_EQ(calls, (std::vector<std::string>{"fsync file", "rename", "open folder", "fsync folder"}));
+    EXPECT_EQ(readText(f), "new");
+}

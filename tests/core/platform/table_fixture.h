@@ -1,6 +1,7 @@
 // Tables shaped like the program's own, for the table engine's tests.
 #pragma once
 
+#include "core/db_schema.h"
 #include "platform/table.h"
 
 #include <gtest/gtest.h>
@@ -13,20 +14,7 @@ using platform::FieldDef;
 using platform::FieldType;
 
 // The message table of the local database.
-inline platform::Table smsTable()
-{
-    return platform::Table({{"id", FieldType::Integer},
-                            {"Tid", FieldType::Integer},
-                            {"boxid", FieldType::Integer},
-                            {"states", FieldType::Integer},
-                            {"Tel", FieldType::Text, 50},
-                            {"time", FieldType::Text, 20},
-                            {"body", FieldType::Text, 160},
-                            {"V_time", FieldType::Text, 50},
-                            {"Sca", FieldType::Text, 30},
-                            {"OldBoxid", FieldType::Integer}},
-                           {{"cdsSmsinfoIndex1", "id"}}, "cdsSmsinfoIndex1");
-}
+inline platform::Table smsTable() { return core::makeDbTable(core::DbTable::Smsinfo); }
 
 inline std::string repeat(const std::string &s, int n)
 {

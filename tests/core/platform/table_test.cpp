@@ -189,6 +189,18 @@ TEST(Table, TextSizesCountCharactersAndCutsAreReported)
     EXPECT_EQ(t.text("Sca"), repeat("a", 29) + "字");
     EXPECT_EQ(t.setText("time", repeat("1", 21)), SetResult::Cut);
     EXPECT_EQ(t.text("time"), repeat("1", 20));
+    // Bytes that are not UTF-8 are bounded too: what is stored always loads again.
+    for (const std::string &junk : {std::string(50, '\x80'), "\xE4" + std::string(60, '\x80')}) {
+        Table n({{"Name", FieldType::Text, 10}});
+        n.append();
+        EXPECT_EQ(n.setText("Name", junk), SetResult::Cut);
+        EXPECT_LE(n.text("Name").size(), 40u);
+        ASSERT_TRUE(n.post());
+        Table back({{"Name", FieldType::Text, 10}});
+        TableResult r = back.loadFromBytes(n.serialize());
+        EXPECT_TRUE(r) << r.message;
+        EXPECT_TRUE(sameTable(n, back));
+    }
     Table b({{"Data", FieldType::Blob, 4}});
     b.append();
     EXPECT_EQ(b.setText("Data", "12345"), SetResult::Cut);
@@ -408,7 +420,9 @@ TEST(Table, LoadAnswersMissingDamagedNewerAndMissingField)
     EXPECT_NE(r.message.find("Tid"), std::string::npos) << r.message;
     Table wrongType({{"id", FieldType::Text, 5}});
     ASSERT_TRUE(wrongType.save(f));
-    EXPECT_EQ(keep.load(f).status, TableStatus::MissingField);
+    r = keep.load(f);
+    EXPECT_EQ(r.status, TableStatus::MissingField);
+    EXPECT_NE(r.message.find("id with another type"), std::string::npos) << r.message;
 
     // A newer format version (with a correct checksum) is refused as such.
     std::string bytes = t.serialize();

@@ -136,6 +136,14 @@ TEST(VcardFiles, EveryLineEndReadsEveryCard) {
     }
 }
 
+// Editors on other systems save UTF-8 with a byte-order mark in front of the first line.
+TEST(VcardFiles, ByteOrderMarkBeforeTheFirstCard) {
+    for (const char *end : {"\r\n", "\n"}) {
+        SCOPED_TRACE(testing::PrintToString(std::string(end)));
+        EXPECT_EQ(importFile("\xEF\xBB\xBF" + withLineEnds(kCrLfFile, end)), kCards);
+    }
+}
+
 TEST(VcardFiles, LastCardWithoutFinalLineEndNeedsNoFinishCall) {
     {
         std::string text = withoutFinalLineEnd(withLineEnds(kCrLfFile, "\n"));

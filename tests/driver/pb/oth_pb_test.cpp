@@ -1067,6 +1067,12 @@ INSTANTIATE_TEST_SUITE_P(
         ShapeRow{"gsmAtSignAsRawZero", {"GSM"}, nullptr,
                  std::string("+CPBR: 1,\"555\",129,\"a\0b\"\r\n+CPBR: 2,\"556\",129,\"\0x\"", 49),
                  {{"a@b", "555"}, {"@x", "556"}}},
+        // Under any other character set a zero byte inside the quotes is padding, in the number too.
+        ShapeRow{"zeroPaddingOutsideGsm", {"UTF-8"}, nullptr,
+                 std::string("+CPBR: 1,\"555\0\0\",129,\"Anna\0\0\"\r\n+CPBR: 2,\"556\",129,\"B\0o\"", 55),
+                 {{"Anna", "555"}, {"Bo", "556"}}},
+        ShapeRow{"zeroPaddingAfterUcs2Hex", {"UCS2"}, nullptr,
+                 std::string("+CPBR: 1,\"555\",129,\"00410042\0\0\"", 31), {{"AB", "555"}}},
         ShapeRow{"internationalWithoutPlus", {"GSM"}, [](Profile &p) { p.pbIntlWithoutPlus = true; }, "",
                  {{"x", "+8613800138000"}}},
         ShapeRow{"bytesThatAreNoText", {"UTF-8"}, nullptr,

@@ -208,12 +208,22 @@ INSTANTIATE_TEST_SUITE_P(
                   "a\xC2\xA3""b\xC3\xA0@_\xE2\x82\xAC", false},
         DecodeRow{"gsmEscapes", PB_CS_GSM, "\\22x\\5C\\0D\\00\\zz", false, "\"x\xC3\x96@\xC3\x96zz", false},
         DecodeRow{"gsmLineEndsDropped", PB_CS_GSM, "a\nb\rc", false, "abc", false},
-        DecodeRow{"ucs2Hex8Terminated", PB_CS_UCS2, "4A6F6500", false, "Joe", true},
+        // A terminated field is read as 8-bit, but a UCS-2 name can look the same: it teaches nothing.
+        DecodeRow{"ucs2Hex8Terminated", PB_CS_UCS2, "4A6F6500", false, "Joe", false},
         DecodeRow{"ucs2EndingInZeroByteStaysUcs2", PB_CS_UCS2, "738B4E00", false, "\xE7\x8E\x8B\xE4\xB8\x80", false},
         DecodeRow{"utf8InvalidReplaced", PB_CS_UTF8, "a\xA1\x02z", false, "a\xEF\xBF\xBDz", false},
         DecodeRow{"utf8AsItIs", PB_CS_UTF8, "Zo\xC3\xAB", false, "Zo\xC3\xAB", false},
         DecodeRow{"utf8HexIsText", PB_CS_UTF8, "004A", false, "004A", false}),
     [](const auto &p) { return std::string(p.param.name); });
+
+// A UCS-2 name that ends in U+4E00 (one) reads like 8-bit hex closed by a 00 byte; the names
+// after it are still read as UCS-2.
+TEST(TextDecodeHabit, AFieldThatOnlyLooksTerminatedLeavesLaterNamesAlone) {
+    bool hex8 = false;
+    PbAt_decodeText(PB_CS_UCS2, "674E4E00", &hex8);
+    EXPECT_EQ("\xE5\xBC\xA0\xE4\xB8\xAD", PbAt_decodeText(PB_CS_UCS2, "5F204E2D", &hex8));
+    EXPECT_FALSE(hex8);
+}
 
 TEST(TextEncode, Ucs2IsUpperCaseHexOfUnits) {
     EXPECT_EQ("5F204E09", PbAt_encodeText(PB_CS_UCS2, "\xE5\xBC\xA0\xE4\xB8\x89"));

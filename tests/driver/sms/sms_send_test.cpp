@@ -364,6 +364,10 @@ TEST_F(SmsTest, ServiceCentreRepliesThatDoNotParse) {
     reply("+CSCA?", "\r\n+CSCA: \"+8613800138000\",145\r\n\r\nOK\r\n");
     ASSERT_EQ(0, itf()->getSca(itf(), buf, sizeof buf));
     EXPECT_STREQ("+861380", buf) << "cut to the buffer";
+    char whole[64];
+    reply("+CSCA?", std::string("\r\n+CSCA: \"+8613800138000\0\0\",145\r\n\r\nOK\r\n", 39));
+    ASSERT_EQ(0, itf()->getSca(itf(), whole, sizeof whole));
+    EXPECT_STREQ("+8613800138000", whole) << "zero bytes in the quotes are padding";
     reply("+CSCA?", "\r\n+CSCA: \"+86138,145\r\n\r\nOK\r\n");
     EXPECT_EQ(DV_E_MALFORMED, itf()->getSca(itf(), buf, sizeof buf));
     reply("+CSCA?", "\r\n+CSCA: ,145\r\n\r\nOK\r\n");
