@@ -253,15 +253,32 @@ int32_t TCommMng::adoptDriverManufacturer()
     return 0;
 }
 
+// The connection is up. Settings stored while it was being opened were not the ones it used, and
+// SetParams did not flag them (there was no connection yet): flag them now, so the worker closes
+// the connection and opens it again with them. The test and the connected flag go under the
+// settings lock, which SetParams holds while it asks whether a connection is open.
+void TCommMng::markConnected(uint64_t settingsSeen)
+{
+    {
+        std::lock_guard<std::mutex> settings(settingsLock_);
+        if (settingsGen_ != settingsSeen)
+            paramsChanged_ = true;
+        connected_.store(true);
+    }
+    ++serial_;
+}
+
 int32_t TCommMng::connectLocked()
 {
     std::string man, type, port, baud;
+    uint64_t settingsSeen = 0;
     {
         std::lock_guard<std::mutex> settings(settingsLock_);
         man = identText(selected_.Man);
         type = type_;
         port = port_;
         baud = baud_;
+        settingsSeen = settingsGen_;
     }
     const ConnCfg cfg{type.c_str(), port.c_str(), baud.c_str()};
     const std::shared_ptr<const Catalogue> cat = catalogue_;
@@ -308,8 +325,7 @@ int32_t TCommMng::connectLocked()
     if (platform::equalsNoCase(first, driverName)) {
         if (const int32_t r = attachPlugin(plugName, ident); r < 0)
             return r;
-        connected_.store(true);
-        ++serial_;
+        markConnected(settingsSeen);
         return 0;
     }
 
@@ -329,8 +345,7 @@ int32_t TCommMng::connectLocked()
         return a;
     if (const int32_t a = adoptDriverManufacturer(); a < 0)
         return a;
-    connected_.store(true);
-    ++serial_;
+    markConnected(settingsSeen);
     messages_.post(window_, WM_CONN_PARAMS_CHANGED, 0, 0);
     return 0;
 }
@@ -468,6 +483,7 @@ int32_t TCommMng::SetParams(const SelectedPhone &selected, std::string_view type
         return 0;
     if (connected())
         paramsChanged_ = true;
+    ++settingsGen_;
     selected_ = selected;
     type_ = t;
     port_ = p;
