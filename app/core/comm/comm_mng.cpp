@@ -36,15 +36,6 @@ bool absentItf(int32_t r)
     return r == DV_E_UNSUPPORTED || r == DV_E_NOTIMPL || r == DV_E_ARG;
 }
 
-std::string_view trim(std::string_view s)
-{
-    while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ')
-        s.remove_prefix(1);
-    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ')
-        s.remove_suffix(1);
-    return s;
-}
-
 // A catalogue name is a file name inside Plug-in, nothing else: no folder part, no embedded
 // zero that would make the loader open another file.
 bool plainFileName(const std::string &name)
@@ -82,23 +73,6 @@ void logLine(const std::string &text)
 }
 
 } // namespace
-
-std::string identText(const char (&field)[32])
-{
-    return std::string(field, strnlen(field, sizeof field));
-}
-
-void putIdentText(char (&field)[32], std::string_view text)
-{
-    std::memset(field, 0, sizeof field);
-    size_t n = text.size();
-    if (n > sizeof field - 1) {
-        n = sizeof field - 1;
-        while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
-            --n;
-    }
-    std::memcpy(field, text.data(), n);
-}
 
 TCommMng::TCommMng(platform::WindowMessages &messages, platform::WindowId window, CommMngSetup setup)
     : messages_(messages), window_(window), programDir_(std::move(setup.programDir)),
@@ -319,8 +293,8 @@ int32_t TCommMng::connectLocked()
         Disconnect();
         return DV_E_UNSUPPORTED;
     }
-    driverName = std::string(trim(driverName));
-    plugName = std::string(trim(plugName));
+    driverName = std::string(catalogueTrim(driverName));
+    plugName = std::string(catalogueTrim(plugName));
 
     if (platform::equalsNoCase(first, driverName)) {
         if (const int32_t r = attachPlugin(plugName, ident); r < 0)
@@ -475,8 +449,8 @@ void TCommMng::GetAutoConnect(bool &flag, int32_t &ms) const
 int32_t TCommMng::SetParams(const SelectedPhone &selected, std::string_view type, std::string_view port,
                             std::string_view baud)
 {
-    const std::string t(trim(type)), p(trim(port)), b(trim(baud));
-    const auto key = [](std::string_view s) { return catalogueUpper(trim(s)); };
+    const std::string t(catalogueTrim(type)), p(catalogueTrim(port)), b(catalogueTrim(baud));
+    const auto key = [](std::string_view s) { return catalogueUpper(catalogueTrim(s)); };
     std::lock_guard<std::mutex> settings(settingsLock_);
     if (key(identText(selected_.Man)) == key(identText(selected.Man)) && key(type_) == key(t) &&
         key(port_) == key(p) && key(baud_) == key(b))

@@ -248,9 +248,6 @@ private:
     int32_t answer_;
 };
 
-// Text of a 32-byte identity field: up to its first zero byte, at most 32 bytes.
-std::string identText(const char (&field)[32]);
-// Writes text into a 32-byte field, zero-filled, cut to 31 bytes where no UTF-8 character splits.
-void putIdentText(char (&field)[32], std::string_view text);
+// identText() and putIdentText(), for the identity fields, come with core/catalogue.h.
 
 } // namespace core
