@@ -12,10 +12,6 @@
 namespace comm_test {
 namespace {
 
-using Log = std::vector<std::string>;
-
-const Log kBoth = {"CtlAlpha.so", "CtlBeta.so", "CtlAlphaPlug.plug", "CtlBetaPlug.plug"};
-
 TEST_F(CommTest, CheckPhoneNoticesAnotherHandset)
 {
     scan(kBoth);
