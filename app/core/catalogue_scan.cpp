@@ -113,11 +113,11 @@ public:
     void dropGone(Table &table, void (*remove)(const CatalogueTables &, int32_t));
 
 private:
-    // Loads the file, checks its five exports and asks its version; false (reported) when it is
-    // left out. what names the kind of file in the report.
+    // Loads the file, checks its five exports (check) and asks its version; false (reported) when
+    // it is left out. what names the kind of file in the report.
     template <class Exports>
-    bool probe(const std::string &name, const char *const (&exports)[5], const char *what,
-               platform::Module &module, Exports &ex, int32_t &fileTime, std::string &version);
+    bool probe(const std::string &name, bool (*check)(const platform::Module &, Exports *, std::string *),
+               const char *what, platform::Module &module, Exports &ex, int32_t &fileTime, std::string &version);
     // True when the table's row of the file has the same time and version: it is kept. A row that
     // differs goes, with its dependants.
     bool unchanged(Table &table, const std::string &name, int32_t fileTime, const std::string &version,
@@ -133,8 +133,8 @@ private:
 };
 
 template <class Exports>
-bool Scan::probe(const std::string &name, const char *const (&exports)[5], const char *what,
-                 platform::Module &module, Exports &ex, int32_t &fileTime, std::string &version)
+bool Scan::probe(const std::string &name, bool (*check)(const platform::Module &, Exports *, std::string *),
+                 const char *what, platform::Module &module, Exports &ex, int32_t &fileTime, std::string &version)
 {
     if (!fits(name, kNameChars)) {
         observer_.skipped(name, "file name longer than " + std::to_string(kNameChars) + " characters");
@@ -152,13 +152,13 @@ bool Scan::probe(const std::string &name, const char *const (&exports)[5], const
         return false;
     }
     std::string missing;
-    if (!checkExports(module, exports, &ex, &missing)) {
+    if (!check(module, &ex, &missing)) {
         observer_.skipped(name, std::string("not a ") + what + ": no export " + missing);
         return false;
     }
     int32_t major = 0, minor = 0, build = 0;
     if (int32_t r = ex.getVer(&major, &minor, &build); r < 0) {
-        observer_.skipped(name, std::string(exports[0]) + " answered " + std::to_string(r));
+        observer_.skipped(name, std::string("its version query answered ") + std::to_string(r));
         return false;
     }
     version = versionText(major, minor, build);
@@ -200,7 +200,7 @@ void Scan::driver(const std::string &name)
     MngExports ex;
     int32_t fileTime = 0;
     std::string version;
-    if (!probe(name, kMngExports, "driver", module, ex, fileTime, version))
+    if (!probe(name, CheckMngExports, "driver", module, ex, fileTime, version))
         return;
     const char *manText = nullptr;
     const ConnSupp *supp = nullptr;
@@ -230,7 +230,7 @@ void Scan::plugin(const std::string &name)
     PlugExports ex;
     int32_t fileTime = 0;
     std::string version;
-    if (!probe(name, kPlugExports, "plug-in", module, ex, fileTime, version))
+    if (!probe(name, CheckPlugExports, "plug-in", module, ex, fileTime, version))
         return;
     const char *manText = nullptr;
     const PlugSupp *supp = nullptr;
