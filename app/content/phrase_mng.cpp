@@ -1,0 +1,487 @@
+#include "content/phrase_mng.h"
+
+#include "core/db_main.h"
+#include "core/db_schema.h"
+#include "platform/paths.h"
+#include "platform/table.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace content {
+
+using core::DbTable;
+using platform::Table;
+
+namespace {
+
+constexpr const char *kPhraseTablesClosed =
+    "The phrase tables could not be loaded; they are not changed in this session.";
+
+std::string cutName(std::string_view name)
+{
+    std::string s(name);
+    Table::cutToChars(s, kPhraseGroupNameChars);
+    return s;
+}
+
+} // namespace
+
+std::string phraseTwinName(std::string_view file, std::string_view ext)
+{
+    const size_t slash = file.find_last_of('/');
+    const size_t nameStart = slash == std::string_view::npos ? 0 : slash + 1;
+    const size_t dot = file.find_last_of('.');
+    std::string out;
+    if (dot != std::string_view::npos && dot >= nameStart)
+        out.assign(file.substr(0, dot));
+    else
+        out.assign(file);
+    out += ext;
+    return out;
+}
+
+TPhraseMng::TPhraseMng(core::TdbMain &db, Env &env) : db_(db), env_(env) {}
+
+Table &TPhraseMng::groups() { return db_.table(DbTable::PhraseGroup); }
+Table &TPhraseMng::phrases() { return db_.table(DbTable::Phrase); }
+
+void TPhraseMng::Load()
+{
+    if (loaded_)
+        return;
+    loaded_ = true;
+    // A file that cannot be used is reported by the database and its table stays closed.
+    db_.open(DbTable::PhraseGroup);
+    db_.open(DbTable::Phrase);
+    // A loaded file brings its own field order; every declared field is in it.
+    gId_ = groups().fieldIndex("id");
+    gName_ = groups().fieldIndex("pM");
+    pId_ = phrases().fieldIndex("id");
+    pMid_ = phrases().fieldIndex("Mid");
+    pContent_ = phrases().fieldIndex("Content");
+    pUse_ = phrases().fieldIndex("UseCount");
+    pTime_ = phrases().fieldIndex("RecordTime");
+    groups().clearFilter();
+    groups().first();
+    phrases().clearFilter();
+    phrases().first();
+    rebuildNames();
+}
+
+bool TPhraseMng::writable() const
+{
+    return loaded_ && db_.isOpen(DbTable::PhraseGroup) && db_.isOpen(DbTable::Phrase);
+}
+
+bool TPhraseMng::Save()
+{
+    bool ok = true;
+    if (!loaded_)
+        return ok;
+    for (DbTable t : {DbTable::PhraseGroup, DbTable::Phrase})
+        if (db_.isOpen(t) && !db_.save(t))
+            ok = false;
+    return ok;
+}
+
+void TPhraseMng::rebuildNames()
+{
+    names_.clear();
+    const Table &g = groups();
+    names_.reserve(g.rows().size());
+    for (const platform::Row &r : g.rows())
+        names_.push_back(r.cells[gName_].s);
+}
+
+const std::vector<std::string> &TPhraseMng::GroupNames()
+{
+    Load();
+    return names_;
+}
+
+bool TPhraseMng::GroupExists(std::string_view name)
+{
+    Load();
+    const std::string n = cutName(name);
+    return std::find(names_.begin(), names_.end(), n) != names_.end();
+}
+
+int32_t TPhraseMng::GroupId(std::string_view name)
+{
+    Load();
+    if (name.empty())
+        return 0;
+    const std::string n = cutName(name);
+    for (const platform::Row &r : db_.table(DbTable::PhraseGroup).rows())
+        if (r.cells[gName_].s == n)
+            return r.cells[gId_].i;
+    return 0;
+}
+
+int64_t TPhraseMng::nextGroupId()
+{
+    int32_t top = 0;
+    for (const platform::Row &r : groups().rows())
+        top = std::max(top, r.cells[gId_].i);
+    return int64_t(top) + 1;
+}
+
+int64_t TPhraseMng::nextPhraseId()
+{
+    int32_t top = 0;
+    for (const platform::Row &r : phrases().rows())
+        top = std::max(top, r.cells[pId_].i);
+    return int64_t(top) + 1;
+}
+
+int32_t TPhraseMng::AddGroup(std::string_view name)
+{
+    Load();
+    const std::string n = cutName(name);
+    if (!writable() || n.empty() || GroupExists(n))
+        return 0;
+    const int64_t id = nextGroupId();
+    if (id > INT32_MAX)
+        return 0; // a file that used up the ids
+    Table &g = groups();
+    g.append();
+    g.setIntAt(gId_, int32_t(id));
+    g.setTextAt(gName_, n);
+    g.post();
+    names_.push_back(n);
+    return int32_t(id);
+}
+
+bool TPhraseMng::RenameGroup(std::string_view oldName, std::string_view newName)
+{
+    Load();
+    const std::string from = cutName(oldName);
+    const std::string to = cutName(newName);
+    if (!writable() || from.empty() || to.empty())
+        return false;
+    if (from == to)
+        return GroupExists(from);
+    // Two groups of one name could no longer be told apart: the second would be unreachable.
+    if (GroupExists(to))
+        return false;
+    Table &g = groups();
+    g.clearFilter();
+    if (!g.locate("pM", std::string_view(from)) || !g.edit())
+        return false;
+    g.setTextAt(gName_, to);
+    g.post();
+    auto it = std::find(names_.begin(), names_.end(), from);
+    if (it != names_.end())
+        *it = to;
+    return true;
+}
+
+template <class Pred> void TPhraseMng::removePhrases(Pred pred)
+{
+    Table &p = phrases();
+    p.clearFilter();
+    std::unordered_set<int32_t> gone;
+    size_t matches = 0;
+    for (const platform::Row &r : p.rows())
+        if (pred(r.cells[pMid_].i, r.cells[pId_].i)) {
+            gone.insert(r.cells[pId_].i);
+            ++matches;
+        }
+    if (matches == 0)
+        return;
+    if (matches <= 16) {
+        p.first();
+        while (!p.eof() && p.count() > 0) {
+            if (!pred(p.intAt(pMid_), p.intAt(pId_))) {
+                p.next();
+                continue;
+            }
+            // remove() leaves the cursor on the following row, or on the last one with eof set.
+            if (!p.remove())
+                break;
+        }
+    } else {
+        // Each single delete moves every row behind it: a big group is cheaper to leave out of a
+        // fresh copy of the table.
+        const std::vector<platform::FieldDef> &fields = p.fields();
+        Table kept(fields, p.indexes(), p.activeIndex());
+        for (const platform::Row &r : p.rows()) {
+            if (pred(r.cells[pMid_].i, r.cells[pId_].i))
+                continue;
+            kept.append();
+            for (size_t f = 0; f < fields.size(); ++f) {
+                if (fields[f].type == platform::FieldType::Text ||
+                    fields[f].type == platform::FieldType::Blob)
+                    kept.setTextAt(int(f), r.cells[f].s);
+                else
+                    kept.setIntAt(int(f), r.cells[f].i);
+            }
+            kept.post();
+        }
+        p = std::move(kept);
+        p.first();
+    }
+    std::erase_if(cut_, [&](int32_t id) { return gone.count(id) != 0; });
+}
+
+void TPhraseMng::DeleteGroup(std::string_view name)
+{
+    Load();
+    const std::string n = cutName(name);
+    const int32_t gid = GroupId(n);
+    if (!writable() || gid == 0)
+        return;
+    Table &g = groups();
+    g.clearFilter();
+    if (g.locate("pM", std::string_view(n)))
+        g.remove();
+    auto it = std::find(names_.begin(), names_.end(), n);
+    if (it != names_.end())
+        names_.erase(it);
+    // Another group of the same id (a hand-made file) still owns its phrases.
+    if (g.locate("id", gid))
+        return;
+    removePhrases([gid](int32_t mid, int32_t) { return mid == gid; });
+}
+
+void TPhraseMng::ClearGroup(std::string_view name)
+{
+    Load();
+    const int32_t gid = GroupId(name);
+    if (!writable() || gid == 0)
+        return;
+    removePhrases([gid](int32_t mid, int32_t) { return mid == gid; });
+}
+
+void TPhraseMng::appendPhrase(int32_t id, int32_t groupId, std::string_view content,
+                              std::string_view recordTime, int32_t useCount)
+{
+    Table &p = phrases();
+    p.append();
+    p.setIntAt(pId_, id);
+    p.setIntAt(pMid_, groupId);
+    p.setTextAt(pContent_, content);
+    p.setIntAt(pUse_, useCount);
+    p.setTextAt(pTime_, recordTime);
+    p.post();
+}
+
+int32_t TPhraseMng::AddPhrase(std::string_view group, std::string_view text)
+{
+    Load();
+    const int32_t gid = GroupId(group);
+    if (!writable() || gid == 0)
+        return 0;
+    const int64_t id = nextPhraseId();
+    if (id > INT32_MAX)
+        return 0; // a file that used up the ids
+    phrases().clearFilter();
+    appendPhrase(int32_t(id), gid, text, env_.localTime(), 0);
+    return int32_t(id);
+}
+
+bool TPhraseMng::UpdatePhrase(int32_t id, std::string_view group, std::string_view text, int mode)
+{
+    Load();
+    const int32_t gid = GroupId(group);
+    if (!writable() || gid == 0)
+        return false;
+    Table &p = phrases();
+    p.clearFilter();
+    if (!p.locate("id", id) || !p.edit())
+        return false;
+    p.setIntAt(pMid_, gid);
+    if (mode == 0) {
+        p.setTextAt(pContent_, text);
+        p.setTextAt(pTime_, env_.localTime());
+        p.setIntAt(pUse_, 0);
+    } else if (mode == 1) {
+        const int32_t uses = p.intAt(pUse_);
+        p.setIntAt(pUse_, uses < INT32_MAX ? uses + 1 : uses);
+    } else {
+        p.setIntAt(pUse_, 0);
+    }
+    p.post();
+    return true;
+}
+
+void TPhraseMng::DeletePhrase(int32_t id)
+{
+    Load();
+    if (!writable())
+        return;
+    removePhrases([id](int32_t, int32_t pid) { return pid == id; });
+}
+
+void TPhraseMng::Cut(std::vector<int32_t> ids)
+{
+    cut_ = std::move(ids);
+    cutPending_ = true;
+}
+
+bool TPhraseMng::IsCut(int32_t id) const
+{
+    return cutPending_ && std::find(cut_.begin(), cut_.end(), id) != cut_.end();
+}
+
+bool TPhraseMng::Paste(std::string_view group)
+{
+    Load();
+    const int32_t gid = GroupId(group);
+    if (!writable() || gid == 0 || cut_.empty())
+        return false;
+    Table &p = phrases();
+    p.clearFilter();
+    const std::string now = env_.localTime();
+    int64_t next = nextPhraseId();
+    if (next + int64_t(cut_.size()) - 1 > INT32_MAX)
+        return false; // a file that used up the ids
+    std::vector<int32_t> moved;
+    // Add every copy before any original goes, so nothing is lost half-way.
+    for (int32_t id : cut_) {
+        if (std::find(moved.begin(), moved.end(), id) != moved.end() || !p.locate("id", id))
+            continue;
+        const std::string text(p.textAt(pContent_));
+        appendPhrase(int32_t(next++), gid, text, now, 0);
+        moved.push_back(id);
+    }
+    const std::unordered_set<int32_t> drop(moved.begin(), moved.end());
+    cut_.clear();
+    cutPending_ = false;
+    removePhrases([&](int32_t, int32_t pid) { return drop.count(pid) != 0; });
+    return true;
+}
+
+bool TPhraseMng::ExportToFile(const std::string &file)
+{
+    Load();
+    if (!writable()) {
+        // Half the library would be written as if it were all of it.
+        fileError(kPhraseTablesClosed);
+        return false;
+    }
+    const std::string twin = phraseTwinName(file);
+    // The twin of a ".sys" name would be the file itself (groups written over phrases).
+    if (file.empty() || platform::equalsNoCase(twin, file)) {
+        fileError("");
+        return false;
+    }
+    platform::TableResult r = phrases().save(file);
+    if (r)
+        r = groups().save(twin);
+    if (!r) {
+        fileError(r.message);
+        return false;
+    }
+    return true;
+}
+
+bool TPhraseMng::ImportFromFile(const std::string &file)
+{
+    Load();
+    if (!writable()) {
+        fileError(kPhraseTablesClosed);
+        return false;
+    }
+    const std::string twin = platform::resolveCase(phraseTwinName(file, ".Sys"));
+    Table inGroups = core::makeDbTable(DbTable::PhraseGroup);
+    Table inPhrases = core::makeDbTable(DbTable::Phrase);
+    platform::TableResult r = inGroups.load(twin);
+    if (r)
+        r = inPhrases.load(platform::resolveCase(file));
+    if (!r) {
+        fileError(r.message);
+        return false;
+    }
+    inGroups.clearFilter();
+    inPhrases.clearFilter();
+    const int gId = inGroups.fieldIndex("id"), gName = inGroups.fieldIndex("pM");
+    const int pMid = inPhrases.fieldIndex("Mid"), pContent = inPhrases.fieldIndex("Content"),
+              pUse = inPhrases.fieldIndex("UseCount"), pTime = inPhrases.fieldIndex("RecordTime");
+
+    if (nextGroupId() + inGroups.totalRows() - 1 > INT32_MAX ||
+        nextPhraseId() + inPhrases.totalRows() - 1 > INT32_MAX) {
+        fileError("No ids are left for the imported rows.");
+        return false;
+    }
+
+    // Groups: new names are added; each imported id maps to the local group of its name (the
+    // first row of an id wins, as a lookup by id would find it).
+    std::unordered_map<int32_t, int32_t> localOf;
+    for (inGroups.first(); !inGroups.eof() && inGroups.count() > 0; inGroups.next()) {
+        const std::string name = cutName(inGroups.textAt(gName));
+        const int32_t theirs = inGroups.intAt(gId);
+        if (name.empty() || localOf.count(theirs))
+            continue;
+        if (!GroupExists(name))
+            AddGroup(name);
+        if (const int32_t mine = GroupId(name); mine > 0)
+            localOf.emplace(theirs, mine);
+    }
+
+    Table &p = phrases();
+    p.clearFilter();
+    int64_t next = nextPhraseId();
+    for (inPhrases.first(); !inPhrases.eof() && inPhrases.count() > 0; inPhrases.next()) {
+        auto it = localOf.find(inPhrases.intAt(pMid));
+        if (it == localOf.end())
+            continue; // its group is not in the twin
+        appendPhrase(int32_t(next++), it->second, inPhrases.textAt(pContent), inPhrases.textAt(pTime),
+                     inPhrases.intAt(pUse));
+    }
+    return true;
+}
+
+void TPhraseMng::fileError(const std::string &detail)
+{
+    if (!detail.empty())
+        std::fprintf(stderr, "%s\n", detail.c_str());
+    std::string text = env_.text("Phrase_FileError");
+    if (!detail.empty())
+        text += "\n" + detail;
+    env_.messageBox(text, 0);
+}
+
+PhraseTree TPhraseMng::BuildTree()
+{
+    Load();
+    groups().clearFilter();
+    return {env_.text("Phrase_Cpation"), names_};
+}
+
+std::vector<PhraseRow> TPhraseMng::FillList(std::string_view group)
+{
+    Load();
+    std::vector<PhraseRow> out;
+    const int32_t gid = GroupId(group);
+    if (gid == 0)
+        return out;
+    Table &p = phrases();
+    p.setFilter(platform::eq("Mid", gid));
+    const int n = p.count();
+    out.reserve(size_t(n));
+    const std::unordered_set<int32_t> hidden(cut_.begin(), cut_.end());
+    const bool anyCut = cutPending_ && !hidden.empty();
+    for (int i = 0; i < n; ++i) {
+        const std::optional<platform::RowView> row = p.rowAt(i);
+        const int32_t id = row->intAt(pId_);
+        if (anyCut && hidden.count(id))
+            continue;
+        out.push_back({id, std::string(row->textAt(pContent_)), std::string(row->textAt(pTime_)),
+                       row->intAt(pUse_)});
+    }
+    p.clearFilter();
+    return out;
+}
+
+NamedMenuState TPhraseMng::MenuState() const
+{
+    NamedMenuState state;
+    state[kPhrasePasteItem].enabled = hasCut();
+    return state;
+}
+
+} // namespace content

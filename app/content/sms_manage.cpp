@@ -1,0 +1,464 @@
+#include "content/sms_manage.h"
+
+#include <algorithm>
+#include <limits>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace content {
+
+namespace {
+
+using platform::Table;
+
+// Cuts s to the size of field `name` of t, as the table would store it.
+void fitTo(const Table &t, std::string_view name, std::string &s)
+{
+    const int f = t.fieldIndex(name);
+    if (f >= 0 && t.fields()[size_t(f)].type == platform::FieldType::Text)
+        Table::cutToChars(s, t.fields()[size_t(f)].size);
+}
+
+// The picture of a row: its own box decides, whichever list shows it.
+int pictureOf(int box, int states)
+{
+    if (isRecycleBox(box))
+        return 4;
+    if (box == kBoxSent)
+        return 3;
+    if (box == kBoxDrafts)
+        return 5;
+    return states;
+}
+
+// The duplicate key of a local message: its box and the three texts, each text length-prefixed
+// so that no two different records share a key.
+void dupKey(int32_t box, std::string_view tel, std::string_view body, std::string_view time, std::string &out)
+{
+    out.clear();
+    out.append(reinterpret_cast<const char *>(&box), sizeof box);
+    for (std::string_view s : {tel, body, time}) {
+        const uint32_t n = uint32_t(s.size());
+        out.append(reinterpret_cast<const char *>(&n), sizeof n);
+        out.append(s);
+    }
+}
+
+std::string dupKey(int32_t box, std::string_view tel, std::string_view body, std::string_view time)
+{
+    std::string out;
+    dupKey(box, tel, body, time, out);
+    return out;
+}
+
+ItemState shownIf(bool shown, std::optional<bool> enabled = std::nullopt) { return {shown, enabled}; }
+ItemState enabledIf(bool enabled) { return {std::nullopt, enabled}; }
+
+template <class... Ints> bool oneOf(int v, Ints... set) { return ((v == set) || ...); }
+
+} // namespace
+
+TSMSManage::TSMSManage(Env &env, platform::Table *sms) : env_(env), table_(sms) { Init(); }
+
+void TSMSManage::Init()
+{
+    captions_.clear();
+    ids_.clear();
+    captions_.push_back(env_.text("SmsMng_AllMessage"));
+    ids_.push_back(kAllMessages);
+    for (int k = 0; k <= kBoxRecycle; ++k) {
+        captions_.push_back(env_.text("SmsMng_Tree_" + std::to_string(k)));
+        ids_.push_back(k);
+    }
+    const std::string phoneRoot = env_.text("SmsMng_Tree_" + std::to_string(kBoxPhone));
+    captions_.push_back(phoneRoot);
+    ids_.push_back(kBoxPhone);
+    for (int k : {kBoxPhoneReceived, kBoxPhoneStored}) {
+        captions_.push_back(env_.text("SmsMng_Tree_" + std::to_string(k)) + "(" + phoneRoot + ")");
+        ids_.push_back(k);
+    }
+}
+
+std::vector<BoxNode> TSMSManage::boxTree() const
+{
+    auto node = [this](int id) { return BoxNode{id, env_.text("SmsMng_Tree_" + std::to_string(id)), {}, false}; };
+    BoxNode local = node(kBoxLocal);
+    for (int k = 1; k <= kBoxRecycle; ++k)
+        local.children.push_back(node(k));
+    local.expanded = true;
+    BoxNode phone = node(kBoxPhone);
+    phone.children = {node(kBoxPhoneReceived), node(kBoxPhoneStored)};
+    phone.expanded = true;
+    return {local, phone};
+}
+
+int TSMSManage::GetBoxId(std::string_view caption) const
+{
+    for (size_t i = 0; i < captions_.size(); ++i)
+        if (captions_[i] == caption)
+            return ids_[i];
+    return kSmsFailed;
+}
+
+bool TSMSManage::locateId(int32_t id)
+{
+    Table &t = *table_;
+    if (t.filtered())
+        t.clearFilter();
+    // Ordered by id (as the database opens the table): a binary search; else a walk.
+    const int f = t.fieldIndex("id");
+    bool byId = false;
+    for (const platform::IndexDef &ix : t.indexes())
+        if (ix.name == t.activeIndex() && t.fieldIndex(ix.field) == f)
+            byId = true;
+    if (f < 0 || !byId)
+        return t.locate("id", id);
+    int lo = 0, hi = t.count();
+    while (lo < hi) {
+        const int mid = lo + (hi - lo) / 2;
+        if (t.rowAt(mid)->intAt(f) < id)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo < t.count() && t.rowAt(lo)->intAt(f) == id && t.setRecNo(lo);
+}
+
+int32_t TSMSManage::nextId() const
+{
+    const int f = table_->fieldIndex("id");
+    int32_t top = 0;
+    for (const platform::Row &r : table_->rows())
+        top = std::max(top, r.cells[size_t(f)].i);
+    return top == std::numeric_limits<int32_t>::max() ? 0 : top + 1;
+}
+
+Ssms TSMSManage::fitted(const Ssms &m) const
+{
+    Ssms out = m;
+    if (!table_)
+        return out;
+    fitTo(*table_, "Tel", out.Tel);
+    fitTo(*table_, "time", out.time);
+    fitTo(*table_, "body", out.body);
+    fitTo(*table_, "V_time", out.V_time);
+    fitTo(*table_, "Sca", out.Sca);
+    return out;
+}
+
+void TSMSManage::writeRow(const Ssms &m)
+{
+    Table &t = *table_;
+    t.setInt("boxid", m.boxid);
+    t.setInt("Tid", m.Tid);
+    t.setText("Tel", m.Tel);
+    t.setText("body", m.body);
+    t.setInt("states", m.states);
+    t.setText("time", m.time);
+    t.setText("Sca", m.Sca);
+    t.setText("V_time", m.V_time);
+}
+
+int TSMSManage::GetMessage(Ssms &m)
+{
+    if (!table_ || !locateId(m.id))
+        return kSmsFailed;
+    const Table &t = *table_;
+    m.boxid = t.integer("boxid");
+    m.Tid = t.integer("Tid");
+    m.states = uint8_t(t.integer("states"));
+    m.Tel = t.text("Tel");
+    m.time = t.text("time");
+    m.body = t.text("body");
+    m.V_time = t.text("V_time");
+    m.Sca = t.text("Sca");
+    return 0;
+}
+
+int TSMSManage::AddMessages(ArraySms &list, int storage, bool toHandset)
+{
+    if (!table_)
+        return -1;
+    Table &t = *table_;
+    int last = -1;
+    bool queued = false;
+    int32_t id = nextId();
+
+    // Local records are matched against the rows in one filtered pass over the table, not one
+    // pass per record: a download adds hundreds of records to a table that may hold many
+    // thousands of rows.
+    std::vector<Ssms> records;
+    records.reserve(list.size());
+    std::unordered_map<std::string, int32_t> known; // duplicate key -> id of the first such row
+    std::unordered_set<std::string> wanted;
+    for (const Ssms &rec : list) {
+        records.push_back(fitted(rec));
+        if (rec.boxid < kBoxPhone)
+            wanted.insert(dupKey(records.back().boxid, records.back().Tel, records.back().body,
+                                 records.back().time));
+    }
+    if (!wanted.empty()) {
+        const int fBox = t.fieldIndex("boxid"), fTel = t.fieldIndex("Tel"), fBody = t.fieldIndex("body"),
+                  fTime = t.fieldIndex("time"), fId = t.fieldIndex("id");
+        std::string key;
+        t.setFilter(platform::Filter::where([&](const platform::RowView &r) {
+            const int32_t box = r.intAt(fBox);
+            if (box >= kBoxPhone)
+                return false;
+            dupKey(box, r.textAt(fTel), r.textAt(fBody), r.textAt(fTime), key);
+            return wanted.count(key) > 0;
+        }));
+        for (int i = 0; i < t.count(); ++i) { // in id order: the first row of a key wins
+            const platform::RowView r = *t.rowAt(i);
+            dupKey(r.intAt(fBox), r.textAt(fTel), r.textAt(fBody), r.textAt(fTime), key);
+            known.emplace(key, r.intAt(fId));
+        }
+    }
+    if (t.filtered())
+        t.clearFilter();
+
+    for (size_t i = 0; i < list.size(); ++i) {
+        Ssms &rec = list[i];
+        const Ssms &m = records[i];
+        bool duplicate = false;
+        std::string key;
+        if (m.boxid < kBoxPhone) {
+            key = dupKey(m.boxid, m.Tel, m.body, m.time);
+            auto it = known.find(key);
+            if (it != known.end() && locateId(it->second)) {
+                rec.id = it->second;
+                t.edit();
+                duplicate = true;
+            }
+        }
+        if (!duplicate) {
+            if (id <= 0)
+                break; // every id is taken: nothing more can be stored
+            if (phone_ && (m.boxid == kBoxPhoneReceived || m.boxid == kBoxPhoneStored) &&
+                phone_->reserveForAdd(m, id, storage, toHandset) == SmsPhoneSide::Step::Stop)
+                break;
+            t.append();
+            t.setInt("id", id);
+            rec.id = id;
+            last = id;
+            if (!key.empty())
+                known.emplace(key, id); // a second copy in the same list is a duplicate too
+            id = id == std::numeric_limits<int32_t>::max() ? 0 : id + 1;
+        }
+        Ssms stored = m;
+        stored.id = rec.id;
+        writeRow(stored);
+        t.post();
+        if (phone_ && toHandset && (m.boxid == kBoxPhoneReceived || m.boxid == kBoxPhoneStored)) {
+            phone_->added(stored);
+            queued = true;
+        }
+    }
+    if (t.filtered())
+        t.clearFilter();
+    if (queued && !phone_->endAdd())
+        return kSmsFailed;
+    return last;
+}
+
+int TSMSManage::SaveMessages(ArraySms &list)
+{
+    if (!table_)
+        return 0;
+    Table &t = *table_;
+    std::vector<size_t> aside;
+    bool touchedPhone = false;
+    for (size_t i = 0; i < list.size(); ++i) {
+        Ssms &rec = list[i];
+        const bool phoneSide = phone_ && (rec.boxid == kBoxPhoneReceived || rec.boxid == kBoxPhoneStored);
+        if (phoneSide) {
+            touchedPhone = true;
+            const auto step = phone_->beforeSave(rec);
+            if (step == SmsPhoneSide::Step::Stop)
+                return kSmsFailed;
+            if (step == SmsPhoneSide::Step::Skip)
+                continue;
+        }
+        if (!locateId(rec.id)) {
+            aside.push_back(i);
+            continue;
+        }
+        const Ssms m = fitted(rec);
+        const bool changed = t.text("Tel") != m.Tel || t.text("body") != m.body || t.text("time") != m.time;
+        if (phoneSide) {
+            const auto step = phone_->saved(rec, changed);
+            if (step == SmsPhoneSide::Step::Stop)
+                return kSmsFailed;
+            if (step == SmsPhoneSide::Step::Skip)
+                continue;
+        }
+        t.edit();
+        t.setInt("boxid", m.boxid);
+        t.setText("Tel", m.Tel);
+        t.setText("body", m.body);
+        t.setInt("states", m.states);
+        t.setText("time", m.time);
+        t.setText("Sca", m.Sca);
+        t.setText("V_time", m.V_time);
+        t.post();
+    }
+    if (touchedPhone && !phone_->endSave())
+        return kSmsFailed;
+    if (!aside.empty()) {
+        ArraySms add;
+        for (size_t i : aside)
+            add.push_back(list[i]);
+        AddMessages(add, -100, false);
+        for (size_t k = 0; k < aside.size(); ++k)
+            list[aside[k]].id = add[k].id;
+    }
+    return 0;
+}
+
+int TSMSManage::DeleteMessages(ArraySms &list)
+{
+    if (!table_)
+        return 0;
+    Table &t = *table_;
+    bool touchedPhone = false;
+    for (Ssms &rec : list) {
+        if (!locateId(rec.id))
+            continue; // a stale entry: no row of that id, nothing to change
+        if (isRecycleBox(rec.boxid) || rec.boxid >= kBoxPhone) {
+            rec.Tid = t.integer("Tid");
+            t.remove();
+            if (phone_ && rec.boxid >= kBoxPhone) {
+                touchedPhone = true;
+                if (phone_->deleted(rec) == SmsPhoneSide::Step::Stop)
+                    return kSmsFailed;
+            }
+            continue;
+        }
+        const int own = t.integer("boxid");
+        if (isRecycleBox(own))
+            continue; // already deleted: OldBoxid still names where it came from
+        t.edit();
+        t.setInt("OldBoxid", own);
+        t.setInt("boxid", kBoxRecycle);
+        t.post();
+    }
+    if (touchedPhone && !phone_->endDelete())
+        return kSmsFailed;
+    return 0;
+}
+
+int TSMSManage::UndeleteMessages(int32_t id)
+{
+    if (!table_ || !locateId(id))
+        return kSmsFailed;
+    Table &t = *table_;
+    if (!isRecycleBox(t.integer("boxid")))
+        return kSmsFailed;
+    t.edit();
+    t.setInt("boxid", t.integer("OldBoxid"));
+    t.post();
+    return 0;
+}
+
+std::string TSMSManage::columnKey(int box, int column)
+{
+    return "SmsMng_" + std::to_string(box) + "_DataListColumn" + std::to_string(column);
+}
+
+SmsList TSMSManage::FillList(int box)
+{
+    listedBox_ = box;
+    SmsList out;
+    out.box = box;
+    for (int i = 0; i < int(std::size(kSmsColumnWidths)); ++i)
+        out.columns.push_back(env_.text(columnKey(box, i)));
+    if (!table_)
+        return out;
+    Table &t = *table_;
+    if (box == kBoxLocal)
+        t.setFilter(platform::lt("boxid", kBoxRecycle));
+    else if (box == kBoxPhone)
+        t.setFilter(platform::gt("boxid", kBoxPhone));
+    else
+        t.setFilter(platform::eq("boxid", box));
+    const int fId = t.fieldIndex("id"), fBox = t.fieldIndex("boxid"), fStates = t.fieldIndex("states"),
+              fTel = t.fieldIndex("Tel"), fBody = t.fieldIndex("body"), fTime = t.fieldIndex("time");
+    const int n = t.count();
+    out.rows.resize(size_t(n));
+    for (int i = 0; i < n; ++i) {
+        const platform::RowView r = *t.rowAt(i);
+        SmsListRow &row = out.rows[size_t(i)];
+        row.image = row.stateImage = pictureOf(r.intAt(fBox), r.intAt(fStates));
+        row.id = r.intAt(fId);
+        row.Tel = r.textAt(fTel);
+        row.body = r.textAt(fBody);
+        row.time = r.textAt(fTime);
+        row.idText = std::to_string(row.id);
+    }
+    t.clearFilter();
+    return out;
+}
+
+SmsMenuState TSMSManage::UpdateMenus(int box, int items)
+{
+    if (box != -1)
+        menuBox_ = box;
+    box = menuBox_;
+    SmsMenuState s;
+    s.box = box;
+    s.connected = env_.state().Connected;
+    s.items = items;
+    const bool conn = s.connected, any = items > 0;
+    NamedMenuState &n = s.named;
+
+    n["pSmsNew"] = shownIf(oneOf(box, 2, 4, 9), true);
+    n["pSmsEdit"] = shownIf(oneOf(box, 2, 4, 9), true);
+    n["pSmsDel"] = shownIf(true, any);
+    n["pSmsSa"] = shownIf(true, any);
+    n["N12"] = shownIf(true);
+    n["pSmsSendto"] = shownIf(false);
+    n["pSmsResend"] = shownIf(box == 9, conn);
+    n["pSmsSend"] = shownIf(oneOf(box, 2, 4), conn);
+    n["pSmsSendBack"] = shownIf(oneOf(box, 7, 8), conn);
+    n["N13"] = shownIf(oneOf(box, 0, 1, 2, 3, 4, 7, 8, 9));
+    n["pSmsWrite"] = shownIf(false);
+    n["N1"] = shownIf(false);
+    n["pSmsUndel"] = shownIf(box == 5, any);
+    n["pSmsProperty"] = shownIf(box != 5, true);
+
+    n["menu_load_sms"] = enabledIf(conn && oneOf(box, 0, 1, 7, 8, 9));
+    n["menu_sendall"] = shownIf(false);
+    n["menu_add_sms"] = enabledIf(oneOf(box, 2, 4) || (box == 9 && conn));
+    n["menu_clear_sms"] = enabledIf(box <= 6 ? any : conn && any);
+    n["menu_allundel_sms"] = enabledIf(isRecycleBox(box) && any);
+    return s;
+}
+
+ItemState SmsMenuState::smsMenuItem(int index) const
+{
+    if (index == 3 || index == 4)
+        return {};
+    return enabledIf(connected);
+}
+
+ItemState SmsMenuState::editItem(int index) const
+{
+    if (index >= 0 && index < 3)
+        return enabledIf(false);
+    if (index == kEditDeleteIndex)
+        return enabledIf(stateOf(named, kEditDeleteSource).enabled.value_or(true));
+    if (index == kEditClearIndex)
+        return enabledIf(stateOf(named, kEditClearSource).enabled.value_or(true));
+    return {};
+}
+
+ItemState SmsMenuState::toolButton(int tag) const
+{
+    if (tag == 1)
+        return enabledIf(connected);
+    if (tag == 0)
+        return enabledIf(!connected);
+    return {};
+}
+
+} // namespace content

@@ -1,0 +1,245 @@
+// The short-message manager's store: every message the user sees is a row of the local message
+// table (core::DbTable::Smsinfo), sorted into numbered boxes. This core is headless: it answers
+// the box tree, list rows and menu state, and the Qt side (content/qt/sms_view.h) shows them.
+//
+//   content::TSMSManage sms(env, db.isOpen(core::DbTable::Smsinfo)
+//                                    ? &db.table(core::DbTable::Smsinfo) : nullptr);
+//   content::ArraySms draft{{.boxid = content::kBoxDrafts, .Tel = "+4412", .body = "Hi"}};
+//   sms.AddMessages(draft, -1, false);          // draft[0].id is the new row's id
+//   content::SmsList list = sms.FillList(content::kBoxLocal);
+//   content::SmsMenuState menus = sms.UpdateMenus(content::kBoxLocal, int(list.rows.size()));
+//
+// Boxes: 0 the local root (its list shows boxes 0-4), 1 received, 2 kept for sending, 3 sent,
+// 4 drafts, 5 recycle box, 6 no tree node (handled like the recycle box), 7 the phone root (its
+// list shows every box above 7), 8 and 9 the handset's received and stored messages as last read,
+// 10 phone-side but never made.
+//
+// Lookups are typed comparisons on the table (a number or text with an apostrophe is just text),
+// ids are unique over the whole table, and an id that has no row changes nothing. Texts longer
+// than their column are cut by the table on a character boundary; duplicates are recognised by
+// the text as it is stored.
+//
+// The handset side of boxes 7 and above (slots, write, rewrite and delete jobs, batches) is
+// reached through SmsPhoneSide; without one, phone-side rows are kept like local ones.
+//
+// Operations leave the table unfiltered. A null table (the database could not open it) is an
+// empty store that takes nothing. User-interface thread only.
+#pragma once
+
+#include "content/env.h"
+#include "content/menu_state.h"
+#include "platform/table.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace content {
+
+inline constexpr int kSmsFailed = -92;
+// GetBoxId's id of "every message" (the print dialog's first entry).
+inline constexpr int kAllMessages = -1;
+
+inline constexpr int kBoxLocal = 0;
+inline constexpr int kBoxReceived = 1;
+inline constexpr int kBoxOutbox = 2;
+inline constexpr int kBoxSent = 3;
+inline constexpr int kBoxDrafts = 4;
+inline constexpr int kBoxRecycle = 5;
+inline constexpr int kBoxHidden = 6;
+inline constexpr int kBoxPhone = 7;
+inline constexpr int kBoxPhoneReceived = 8;
+inline constexpr int kBoxPhoneStored = 9;
+inline constexpr int kBoxPhoneOther = 10;
+
+// The recycle boxes: a delete there removes the row, and only their rows can be restored.
+constexpr bool isRecycleBox(int box) { return box == kBoxRecycle || box == kBoxHidden; }
+// Boxes that mirror the handset.
+constexpr bool isPhoneBox(int box) { return box > kBoxPhone; }
+
+// The program's message record: one row of the table (id, boxid, Tid, states, Tel, time, body,
+// V_time, Sca).
+struct Ssms {
+    int32_t id = 0;
+    int32_t boxid = 0;
+    int32_t Tid = 0;   // position on the handset
+    uint8_t states = 0; // the list's picture: 2 read from the handset, 3 handed to sending, ...
+    std::string Tel;
+    std::string time;  // "yyyy-mm-dd hh:nn:ss" or "--"
+    std::string body;
+    std::string V_time;
+    std::string Sca;
+    bool operator==(const Ssms &) const = default;
+};
+using ArraySms = std::vector<Ssms>;
+
+// A node of the box tree: the box id is the node's key, its image the box id.
+struct BoxNode {
+    int id = 0;
+    std::string text;
+    std::vector<BoxNode> children;
+    bool expanded = false;
+};
+
+// One item of the message list. Sub-items, in order: Tel, body, time, id (the id as text is how
+// the main window finds an item's message; it sits in sub-item 3, a hidden column).
+struct SmsListRow {
+    int image = 0;
+    int stateImage = 0;
+    int32_t id = 0;
+    std::string Tel;
+    std::string body;
+    std::string time;
+    std::string idText;
+};
+
+struct SmsList {
+    int box = 0;
+    std::vector<std::string> columns; // captions of the four shown columns
+    std::vector<SmsListRow> rows;     // ordered by id
+};
+
+// Column widths of a list that has fewer than three columns.
+inline constexpr int kSmsColumnWidths[] = {50, 120, 200, 145};
+
+// The message menus for one box (see UpdateMenus). `named` covers the 14 items of menu_list_sms
+// and the items of menu_tree_sms; the rest go by place or tag.
+struct SmsMenuState {
+    int box = 0;
+    bool connected = false;
+    int items = 0;
+    NamedMenuState named;
+
+    // mSms's sub-item at index (from 0): enabled only when connected, except the fourth and
+    // fifth (new, edit), which are left as they are.
+    ItemState smsMenuItem(int index) const;
+    // m_Edit's item at index: the first three (copy, cut, paste) disabled, the fifth as pSmsDel
+    // and the sixth as menu_clear_sms; the others left alone.
+    ItemState editItem(int index) const;
+    // Tool-bar buttons by tag: 1 enabled only when connected, 0 only when not; others left alone.
+    ItemState toolButton(int tag) const;
+};
+
+// The m_Edit items that act for a message command: the fifth runs pSmsDel, the sixth
+// menu_clear_sms.
+inline constexpr int kEditDeleteIndex = 4;
+inline constexpr int kEditClearIndex = 5;
+inline constexpr const char *kEditDeleteSource = "pSmsDel";
+inline constexpr const char *kEditClearSource = "menu_clear_sms";
+
+// Where the handset side takes over for boxes 7 and above. Every hook has a default that keeps the
+// rows local, so the store works without a handset.
+class SmsPhoneSide {
+public:
+    enum class Step {
+        Go,   // carry on with this record
+        Skip, // leave this record (and its row) alone, go on with the next
+        Stop, // end the whole operation (AddMessages: rows made so far stay; the others: -92)
+    };
+    virtual ~SmsPhoneSide() = default;
+
+    // AddMessages, a record of box 8 or 9 that gets a new row (id newId), before the row is
+    // made: reserve its slot. Stop ends the loop without this record.
+    virtual Step reserveForAdd(const Ssms &, int32_t /*newId*/, int /*storage*/, bool /*toHandset*/)
+    {
+        return Step::Go;
+    }
+    // AddMessages with the handset flag on, after the row of a box 8 or 9 record is stored.
+    virtual void added(const Ssms &) {}
+    // After AddMessages' loop: run what was queued; false when the batch was cancelled.
+    virtual bool endAdd() { return true; }
+
+    // SaveMessages, a record of box 8 or 9, before its row is looked up.
+    virtual Step beforeSave(const Ssms &) { return Step::Go; }
+    // SaveMessages, after its row was found and compared (changed: Tel, body or time differ).
+    // Skip leaves the row as it was.
+    virtual Step saved(const Ssms &, bool /*changed*/) { return Step::Go; }
+    virtual bool endSave() { return true; }
+
+    // DeleteMessages, a record of box 7 or above whose row was just removed (its Tid filled in).
+    virtual Step deleted(const Ssms &) { return Step::Go; }
+    virtual bool endDelete() { return true; }
+};
+
+class TSMSManage {
+public:
+    // sms: the open message table, or null when it could not be opened. Both must outlive the
+    // manager. Builds the box lists from the current language.
+    TSMSManage(Env &env, platform::Table *sms);
+    TSMSManage(const TSMSManage &) = delete;
+    TSMSManage &operator=(const TSMSManage &) = delete;
+
+    // The handset side (null: none). Must outlive the manager or be unset first.
+    void setPhoneSide(SmsPhoneSide *side) { phone_ = side; }
+
+    // Builds the box captions and ids again (e.g. after the language changed).
+    void Init();
+    // The two parallel lists: ten entries with the ids -1, 0, 1, 2, 3, 4, 5, 7, 8, 9.
+    const std::vector<std::string> &boxCaptions() const { return captions_; }
+    const std::vector<int> &boxIds() const { return ids_; }
+    // The box tree: box 0 with 1-5, box 7 with 8 and 9; both expanded.
+    std::vector<BoxNode> boxTree() const;
+
+    // The id at the caption's place in the caption list; kSmsFailed (-92) for a caption that is not
+    // there (never -1, which means "every message").
+    int GetBoxId(std::string_view caption) const;
+
+    // m.id in; the other fields out. 0, or kSmsFailed when no row has the id (m unchanged).
+    int GetMessage(Ssms &m);
+
+    // Adds each record, in order. A record of a box below 7 whose box, Tel, body and time equal a
+    // row's updates that row instead (and takes its id). Any other gets a new row with the id one
+    // above the highest of the table, written back into the record. storage (1, 2, other: either)
+    // and toHandset are for the handset side. Answers the id of the last new row, -1 when none
+    // was made, kSmsFailed when the handset batch was cancelled.
+    int AddMessages(ArraySms &list, int storage, bool toHandset);
+
+    // Updates each record's row by id (boxid, Tel, body, states, time, Sca, V_time); records
+    // without a row are added at the end (their ids written back). 0, or kSmsFailed when the
+    // handset side ended the operation.
+    int SaveMessages(ArraySms &list);
+
+    // For each record, by the box the caller lists it in: in box 5, 6 or 7 and above the row is
+    // removed (its Tid copied into the record); otherwise the row moves to the recycle box and
+    // OldBoxid keeps its own box (a row already there keeps its OldBoxid). Ids without a row are
+    // skipped. 0, or kSmsFailed when the handset side ended the operation.
+    int DeleteMessages(ArraySms &list);
+
+    // Moves a row of the recycle boxes (5, 6) back to OldBoxid. kSmsFailed, nothing changed, when
+    // no row has the id or the row is not in a recycle box.
+    int UndeleteMessages(int32_t id);
+
+    // The list of a box (0: boxes 0-4; 7: boxes above 7; else that box), remembered as the listed
+    // box. Pictures follow each row's own box: 4 in the recycle boxes, 3 in the sent box, 5 among
+    // the drafts, else its states.
+    SmsList FillList(int box);
+    int listedBox() const { return listedBox_; }
+
+    // The menus for box (-1: the box set last) with `items` messages listed.
+    SmsMenuState UpdateMenus(int box, int items);
+    int menuBox() const { return menuBox_; }
+
+    // The column caption key of column i of a box's list: "SmsMng_" + box + "_DataListColumn" + i.
+    static std::string columnKey(int box, int column);
+
+    Env &env() { return env_; }
+
+private:
+    // The record's texts as the table would store them (cut to their columns).
+    Ssms fitted(const Ssms &m) const;
+    void writeRow(const Ssms &m);
+    bool locateId(int32_t id);
+    // One above the highest id of the table (filter ignored); 0 when no id is left.
+    int32_t nextId() const;
+
+    Env &env_;
+    platform::Table *table_;
+    SmsPhoneSide *phone_ = nullptr;
+    std::vector<std::string> captions_;
+    std::vector<int> ids_;
+    int listedBox_ = 0;
+    int menuBox_ = 0;
+};
+
+} // namespace content

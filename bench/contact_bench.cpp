@@ -1,0 +1,96 @@
+// Timings of the contact model: parsing and building 10,000 typical contacts (a name, two or three
+// numbers, a mail address, an address or a note; a third of them Chinese), as reading a full
+// handset, opening a large contact file or copying a whole book does. Prints the median of several
+// runs and fails (exit 1) when either takes 0.2 s or more. A program, not a test: run it by hand in
+// a Release build, e.g. `build-rel/bench/contact_bench [contacts]`.
+
+#include "content/phonebook_manage.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+using namespace content;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr double kLimitSeconds = 0.2;
+constexpr int kRuns = 7;
+
+TMobileVacrd typicalContact(int i)
+{
+    bool chinese = i % 3 == 0;
+    std::string n = std::to_string(i);
+    TMobileVacrd c;
+    c.push_back({kFieldName, -1, chinese ? "张;" + n + "三丰" : "Kowalski" + n + ";Jan"});
+    c.push_back({kFieldTel, 0x140, "+48600" + std::string(6 - std::min<size_t>(6, n.size()), '0') + n});
+    c.push_back({kFieldTel, 0x802, "+4822" + n});
+    if (i % 2)
+        c.push_back({kFieldTel, 0x401, "+4822" + n + "9"});
+    c.push_back({kFieldEmail, 0x40, "user" + n + "@example.com"});
+    if (i % 4 == 1)
+        c.push_back({kFieldAddr, 0x1, chinese ? ";;长安街" + n + "号;北京;;100000;中国" : ";;Prosta " + n + ";Warszawa;;00-950;Polska"});
+    if (i % 5 == 2)
+        c.push_back({kFieldNote, 0, chinese ? "备注：老同学" : "met at the fair\r\ncall after 6"});
+    c.push_back({kFieldGroup, 0, std::to_string(i % 5)});
+    SortFields(c);
+    return c;
+}
+
+template <typename F> double medianSeconds(F f)
+{
+    std::vector<double> t;
+    for (int r = 0; r < kRuns; ++r) {
+        auto a = Clock::now();
+        f();
+        t.push_back(std::chrono::duration<double>(Clock::now() - a).count());
+    }
+    std::sort(t.begin(), t.end());
+    return t[t.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    int count = argc > 1 ? std::atoi(argv[1]) : 10000;
+    std::vector<TMobileVacrd> contacts;
+    for (int i = 0; i < count; ++i)
+        contacts.push_back(typicalContact(i));
+
+    std::vector<std::string> texts(contacts.size());
+    double build = medianSeconds([&] {
+        for (size_t i = 0; i < contacts.size(); ++i)
+            texts[i] = TPhoneBookManage::BuildContact(contacts[i]);
+    });
+    size_t bytes = 0;
+    for (const std::string &t : texts)
+        bytes += t.size();
+
+    size_t fields = 0;
+    double parse = medianSeconds([&] {
+        fields = 0;
+        for (const std::string &t : texts)
+            fields += TPhoneBookManage::ParseContact(t).size();
+    });
+    bool same = true;
+    for (size_t i = 0; i < contacts.size() && same; ++i)
+        same = TPhoneBookManage::ParseContact(texts[i]).size() == contacts[i].size();
+
+    std::printf("%d contacts, %zu bytes of vCard text, %zu fields\n", count, bytes, fields);
+    std::printf("build: %.3f s (median of %d)\n", build, kRuns);
+    std::printf("parse: %.3f s (median of %d)\n", parse, kRuns);
+    if (!same) {
+        std::printf("FAIL: a parsed contact lost fields\n");
+        return 1;
+    }
+    if (build >= kLimitSeconds || parse >= kLimitSeconds) {
+        std::printf("FAIL: over %.1f s\n", kLimitSeconds);
+        return 1;
+    }
+    return 0;
+}

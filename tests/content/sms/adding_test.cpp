@@ -1,0 +1,195 @@
+// Adding and saving messages over a real message table on disk: ids, duplicates, texts that a
+// pasted-in query would have broken, and bodies of 160 characters that are longer in bytes.
+#include "sms_store.h"
+
+#include <gtest/gtest.h>
+
+using content::ArraySms;
+using content::Ssms;
+using content_test::SmsStore;
+
+namespace {
+
+std::string repeat(const std::string &s, int n)
+{
+    std::string out;
+    for (int i = 0; i < n; ++i)
+        out += s;
+    return out;
+}
+
+} // namespace
+
+TEST(SmsAdding, FirstMessageGetsIdOneAndIdsClimbOverTheWholeTable)
+{
+    SmsStore s;
+    EXPECT_EQ(s.add(content::kBoxDrafts, "+441", "first"), 1);
+    s.reopen();
+    EXPECT_EQ(s.add(content::kBoxSent, "+442", "second"), 2);
+
+    // The highest id lies in another box and the caller left a filter on the table: the new id is
+    // still one above every id of the table.
+    s.table().append();
+    s.table().setInt("id", 40);
+    s.table().setInt("boxid", content::kBoxReceived);
+    s.table().post();
+    s.table().setFilter(platform::eq("boxid", content::kBoxDrafts));
+    EXPECT_EQ(s.add(content::kBoxDrafts, "+443", "third"), 41);
+    EXPECT_FALSE(s.table().filtered());
+
+    // Several records in one call: consecutive ids, the answer is the last one.
+    ArraySms two{Ssms{.boxid = 2, .Tel = "a", .body = "x"}, Ssms{.boxid = 2, .Tel = "b", .body = "y"}};
+    EXPECT_EQ(s.sms->AddMessages(two, -1, false), 43);
+    EXPECT_EQ(two[0].id, 42);
+    EXPECT_EQ(two[1].id, 43);
+}
+
+// Rows whose ids are not in file order (no index active, or written by hand): the new id is still
+// above the highest.
+TEST(SmsAdding, NewIdIgnoresRowOrder)
+{
+    SmsStore s;
+    platform::Table &t = s.table();
+    ASSERT_TRUE(t.setActiveIndex(""));
+    for (int id : {7, 3}) {
+        t.append();
+        t.setInt("id", id);
+        t.setInt("boxid", 1);
+        t.post();
+    }
+    EXPECT_EQ(s.add(content::kBoxDrafts, "+44", "x"), 8);
+}
+
+TEST(SmsAdding, SameMessageTwiceInALocalBoxLeavesOneRow)
+{
+    for (int box : {content::kBoxReceived, content::kBoxDrafts}) {
+        SCOPED_TRACE(box);
+        SmsStore s;
+        const int32_t id = s.add(box, "+4479", "see you at 8", 2);
+        s.reopen();
+        ArraySms again{Ssms{.boxid = box, .states = 1, .Tel = "+4479", .time = "2026-03-04 05:06:07",
+                            .body = "see you at 8", .Sca = "+4470"}};
+        EXPECT_EQ(s.sms->AddMessages(again, -1, false), -1); // no new row
+        EXPECT_EQ(again[0].id, id);
+        EXPECT_EQ(s.table().totalRows(), 1);
+        // The existing row took the record's other fields.
+        EXPECT_EQ(s.get(id).states, 1);
+        EXPECT_EQ(s.get(id).Sca, "+4470");
+
+        // Another time or another box is another message.
+        s.add(box, "+4479", "see you at 8", 2, "2026-03-04 05:06:08");
+        s.add(content::kBoxSent, "+4479", "see you at 8", 2);
+        EXPECT_EQ(s.table().totalRows(), 3);
+    }
+
+    // Twice in one list: the second copy updates the row the first made.
+    {
+        SmsStore s;
+        ArraySms pair{Ssms{.boxid = 1, .states = 2, .Tel = "+44", .body = "twice"},
+                      Ssms{.boxid = 1, .states = 1, .Tel = "+44", .body = "twice"}};
+        EXPECT_EQ(s.sms->AddMessages(pair, -1, false), 1);
+        EXPECT_EQ(pair[1].id, 1);
+        EXPECT_EQ(s.table().totalRows(), 1);
+        EXPECT_EQ(s.get(1).states, 1);
+    }
+
+    // Phone-side copies are rebuilt from the handset and never merged.
+    SmsStore s;
+    s.add(content::kBoxPhoneReceived, "+4479", "hi");
+    s.add(content::kBoxPhoneReceived, "+4479", "hi");
+    EXPECT_EQ(s.table().totalRows(), 2);
+}
+
+TEST(SmsAdding, QuotesAndNonAsciiAreStoredAsTheyAreAndFoundAsDuplicates)
+{
+    const std::vector<Ssms> records = {
+        {.boxid = 1, .Tel = "O'Brien", .time = "2026-01-01 00:00:00", .body = "it's 'quoted' ''"},
+        {.boxid = 1, .Tel = "+44\"1\"", .time = "--", .body = "say \"hi\" and \\ and ' or 1=1 --"},
+        {.boxid = 4, .Tel = "Jürgen", .time = "2026-01-01 00:00:01", .body = "Grüße aus Köln, 你好 😀"},
+        {.boxid = 1, .Tel = "", .time = "", .body = "'"},
+    };
+    SmsStore s;
+    std::vector<int32_t> ids;
+    for (const Ssms &r : records) {
+        ArraySms one{r};
+        EXPECT_GT(s.sms->AddMessages(one, -1, false), 0);
+        ids.push_back(one[0].id);
+    }
+    s.reopen();
+    for (size_t i = 0; i < records.size(); ++i) {
+        SCOPED_TRACE(records[i].body);
+        Ssms got = s.get(ids[i]);
+        Ssms want = records[i];
+        want.id = ids[i];
+        EXPECT_EQ(got, want);
+        ArraySms again{records[i]};
+        EXPECT_EQ(s.sms->AddMessages(again, -1, false), -1);
+        EXPECT_EQ(again[0].id, ids[i]);
+    }
+    EXPECT_EQ(s.table().totalRows(), int(records.size()));
+}
+
+TEST(SmsAdding, BodiesOf160CharactersSurviveSaveAndLoad)
+{
+    const std::string chinese = repeat("短信", 35);                          // 70 characters, 210 bytes
+    const std::string gsm = repeat("Ä£é@_ü", 26) + "äöüß";                    // 160 characters
+    ASSERT_EQ(chinese.size(), 210u);
+    ASSERT_EQ(platform::Table::countChars(gsm), 160u);
+    ASSERT_GT(gsm.size(), 160u);
+
+    SmsStore s;
+    const int32_t a = s.add(content::kBoxReceived, "+86", chinese);
+    const int32_t b = s.add(content::kBoxDrafts, "+44", gsm);
+    s.reopen();
+    EXPECT_EQ(s.get(a).body, chinese);
+    EXPECT_EQ(s.get(b).body, gsm);
+
+    // A longer body is cut to 160 characters on a character boundary, and the cut text is what a
+    // second copy is compared with.
+    const std::string tooLong = repeat("短", 170);
+    const int32_t c = s.add(content::kBoxReceived, "+86", tooLong);
+    s.reopen();
+    EXPECT_EQ(s.get(c).body, repeat("短", 160));
+    ArraySms again{Ssms{.boxid = 1, .Tel = "+86", .time = "2026-03-04 05:06:07", .body = tooLong}};
+    EXPECT_EQ(s.sms->AddMessages(again, -1, false), -1);
+    EXPECT_EQ(again[0].id, c);
+}
+
+TEST(SmsSaving, UpdatesRowsByIdAndAddsTheOnesWithoutARow)
+{
+    SmsStore s;
+    const int32_t id = s.add(content::kBoxDrafts, "+441", "draft");
+    Ssms m = s.get(id);
+    m.boxid = content::kBoxOutbox;
+    m.body = "it's ready";
+    m.states = 1;
+    ArraySms list{m, Ssms{.id = 99, .boxid = content::kBoxDrafts, .Tel = "+442", .body = "new"}};
+    EXPECT_EQ(s.sms->SaveMessages(list), 0);
+    EXPECT_EQ(list[1].id, id + 1); // added, its new id written back
+    s.reopen();
+    EXPECT_EQ(s.get(id), m);
+    EXPECT_EQ(s.get(id + 1).body, "new");
+    EXPECT_EQ(s.table().totalRows(), 2);
+}
+
+TEST(SmsMessages, GetMessageOfAnUnknownIdChangesNothing)
+{
+    SmsStore s;
+    s.add(content::kBoxDrafts, "+441", "x");
+    Ssms m{.id = 5, .boxid = 3, .Tel = "keep"};
+    const Ssms before = m;
+    EXPECT_EQ(s.sms->GetMessage(m), content::kSmsFailed);
+    EXPECT_EQ(m, before);
+}
+
+// A store whose table could not be opened takes nothing and lists nothing.
+TEST(SmsMessages, ClosedTableIsAnEmptyStore)
+{
+    content::FakeEnv env;
+    content::TSMSManage sms(env, nullptr);
+    ArraySms one{Ssms{.boxid = 1, .body = "x"}};
+    EXPECT_EQ(sms.AddMessages(one, -1, false), -1);
+    EXPECT_EQ(sms.UndeleteMessages(1), content::kSmsFailed);
+    EXPECT_TRUE(sms.FillList(0).rows.empty());
+    EXPECT_EQ(sms.FillList(0).columns.size(), 4u);
+}
