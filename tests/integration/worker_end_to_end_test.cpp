@@ -275,7 +275,8 @@ TEST_F(WorkerEndToEnd, AnotherHandsetOnTheSameLinkIsConnectedWithItsIdentity)
 
 TEST_F(WorkerEndToEnd, StopEndsTheThreadWhileASendWaitsOnASilentHandset)
 {
-    sim->setSilent(true);
+    // The handset falls silent as the send begins (the idle checks before it still get answers).
+    sim->addCanned({"+CMGS*", "", 0, -1});
     SmsSendRec rec{};
     std::strcpy(rec.number, "+8613912345678");
     std::strcpy(rec.text, "hello");
@@ -284,8 +285,16 @@ TEST_F(WorkerEndToEnd, StopEndsTheThreadWhileASendWaitsOnASilentHandset)
     (*jobs)[0].Data.assign(reinterpret_cast<uint8_t *>(&rec), reinterpret_cast<uint8_t *>(&rec) + sizeof rec);
     smsClt->SendList(jobs, dialog);
     worker->EndBatch();
-    // The silent handset swallows even the command lines, so give the send time to start waiting.
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    auto sending = [&] {
+        for (const std::string &c : sim->commands())
+            if (c.rfind("AT+CMGS", 0) == 0)
+                return true;
+        return false;
+    };
+    while (!sending())
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    sim->setSilent(true);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
     const auto asked = std::chrono::steady_clock::now();
     EXPECT_TRUE(worker->stop(std::chrono::seconds(5)));
     EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(1)) << "the wait was cancelled";
