@@ -634,6 +634,7 @@ int32_t TCommThread::idleStep()
                 lastBatch_ = now();
             }
         }
+        mng_.GetAutoConnect(autoOn, pollMs);
         if (mng_.IsParamsChanged()) {
             mng_.Close();
             connected_.store(false);
@@ -641,7 +642,6 @@ int32_t TCommThread::idleStep()
             pause(300);
             // Nothing is left to check on this connection; the next step connects anew.
         } else {
-            mng_.GetAutoConnect(autoOn, pollMs);
             if (mng_.CheckPhone() < 0) {
                 connected_.store(false);
                 post(mainWindow_, WM_PHONE_DISCONNECTED, 0, 0);
