@@ -321,16 +321,32 @@ int TSMSManage::DeleteMessages(ArraySms &list)
         return 0;
     Table &t = *table_;
     bool touchedPhone = false;
+    // Rows of the recycle boxes go in one pass at the end: clearing a box of thousands one
+    // remove() at a time costs a pass over the whole table per row.
+    std::unordered_set<int32_t> doomed;
+    auto removeDoomed = [&] {
+        if (doomed.empty())
+            return;
+        const int f = t.fieldIndex("id");
+        t.removeWhere(platform::Filter::where([&](const platform::RowView &r) { return doomed.count(r.intAt(f)) > 0; }));
+        doomed.clear();
+    };
     for (Ssms &rec : list) {
-        if (!locateId(rec.id))
-            continue; // a stale entry: no row of that id, nothing to change
-        if (isRecycleBox(rec.boxid) || rec.boxid >= kBoxPhone) {
+        if (!locateId(rec.id) || doomed.count(rec.id))
+            continue; // a stale entry: no row of that id (any more), nothing to change
+        if (isRecycleBox(rec.boxid) || (rec.boxid >= kBoxPhone && !phone_)) {
+            rec.Tid = t.integer("Tid");
+            doomed.insert(rec.id);
+            continue;
+        }
+        if (rec.boxid >= kBoxPhone) {
+            // The handset side is told of each row right after it went.
             rec.Tid = t.integer("Tid");
             t.remove();
-            if (phone_ && rec.boxid >= kBoxPhone) {
-                touchedPhone = true;
-                if (phone_->deleted(rec) == SmsPhoneSide::Step::Stop)
-                    return kSmsFailed;
+            touchedPhone = true;
+            if (phone_->deleted(rec) == SmsPhoneSide::Step::Stop) {
+                removeDoomed();
+                return kSmsFailed;
             }
             continue;
         }
@@ -342,6 +358,7 @@ int TSMSManage::DeleteMessages(ArraySms &list)
         t.setInt("boxid", kBoxRecycle);
         t.post();
     }
+    removeDoomed();
     if (touchedPhone && !phone_->endDelete())
         return kSmsFailed;
     return 0;
