@@ -146,11 +146,12 @@ Ssms TSMSManage::fitted(const Ssms &m) const
     return out;
 }
 
-void TSMSManage::writeRow(const Ssms &m)
+void TSMSManage::writeRow(const Ssms &m, bool withTid)
 {
     Table &t = *table_;
     t.setInt("boxid", m.boxid);
-    t.setInt("Tid", m.Tid);
+    if (withTid)
+        t.setInt("Tid", m.Tid);
     t.setText("Tel", m.Tel);
     t.setText("body", m.body);
     t.setInt("states", m.states);
@@ -247,15 +248,13 @@ int TSMSManage::AddMessages(ArraySms &list, int storage, bool toHandset)
         }
         Ssms stored = m;
         stored.id = rec.id;
-        writeRow(stored);
+        writeRow(stored, true);
         t.post();
         if (phone_ && toHandset && (m.boxid == kBoxPhoneReceived || m.boxid == kBoxPhoneStored)) {
             phone_->added(stored);
             queued = true;
         }
     }
-    if (t.filtered())
-        t.clearFilter();
     if (queued && !phone_->endAdd())
         return kSmsFailed;
     return last;
@@ -293,13 +292,7 @@ int TSMSManage::SaveMessages(ArraySms &list)
                 continue;
         }
         t.edit();
-        t.setInt("boxid", m.boxid);
-        t.setText("Tel", m.Tel);
-        t.setText("body", m.body);
-        t.setInt("states", m.states);
-        t.setText("time", m.time);
-        t.setText("Sca", m.Sca);
-        t.setText("V_time", m.V_time);
+        writeRow(m, false); // the row keeps its handset position
         t.post();
     }
     if (touchedPhone && !phone_->endSave())
