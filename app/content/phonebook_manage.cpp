@@ -309,11 +309,7 @@ int32_t TPhoneBookManage::ClearStorage(int b, StorageCode storage)
     if (!bk)
         return kPbBadArg;
     bk->changed = true;
-    platform::Table &t = bk->table;
-    t.setFilter(storageFilter(storage));
-    for (t.first(); t.count() > 0; t.first())
-        t.remove();
-    t.clearFilter();
+    bk->table.removeWhere(storageFilter(storage));
     if (b == kHandsetBook && storage != StorageCode::Groups)
         for (IdMngRec &rec : handsetStorage(storage).idMng)
             if (rec.state != PosState::Free)

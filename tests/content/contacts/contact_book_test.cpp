@@ -80,6 +80,29 @@ TEST_F(ContactBooks, FileBookGivesSmallestUnusedPosition)
     EXPECT_FALSE(pb.book(0).changed);
 }
 
+// Clearing a storage of a file book takes its rows only, and its positions start again from 1.
+TEST_F(ContactBooks, ClearStorageTakesOnlyThatStorage)
+{
+    int b = pb.AddFileBook("/tmp/c.csv");
+    for (int i = 0; i < 40; ++i) {
+        int32_t pos = -1;
+        const StorageCode s = i % 4 == 0 ? StorageCode::Phone : StorageCode::Sim;
+        ASSERT_EQ(pb.SaveContact(b, s, pos, person("N" + std::to_string(i) + ";", "1")), 0);
+    }
+    ASSERT_EQ(pb.ClearStorage(b, StorageCode::Sim), 0);
+    EXPECT_EQ(pb.GetCountText(b, StorageCode::Sim), "0");
+    EXPECT_EQ(pb.GetCountText(b, StorageCode::Phone), "10");
+    std::vector<std::pair<int32_t, int32_t>> phone;
+    for (int32_t p = 1; p <= 10; ++p)
+        phone.emplace_back(toInt(StorageCode::Phone), p);
+    EXPECT_EQ(rowKeys(pb.book(b)), phone);
+    int32_t pos = -1;
+    ASSERT_EQ(pb.SaveContact(b, StorageCode::Sim, pos, person("Again;", "2")), 0);
+    EXPECT_EQ(pos, 1);
+    EXPECT_EQ(pb.ClearStorage(b, StorageCode::Groups), 0); // nothing there
+    EXPECT_EQ(pb.book(b).table.totalRows(), 11);
+}
+
 TEST_F(ContactBooks, RowsGetIdsStorWordAndText)
 {
     int b = pb.AddFileBook("/tmp/c.csv");
