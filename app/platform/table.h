@@ -247,8 +247,9 @@ public:
     bool remove();  // false when no row was deleted
     // Deletes every row the filter holds for, whether the current filter shows it or not, in one
     // pass (remove() per row costs a pass over the table each). An open buffer is posted first;
-    // an empty filter deletes nothing. The cursor goes to the row it stood on or, when that went,
-    // to the visible row that followed it, as remove() does. Answers how many rows went.
+    // an empty filter deletes nothing. The filter is asked once per row, in storage (append)
+    // order. The cursor goes to the row it stood on or, when that went, to the visible row that
+    // followed it, as remove() does. Answers how many rows went.
     int removeWhere(const Filter &which);
     void clear();   // deletes every row (auto-increment numbering goes on)
 

@@ -103,6 +103,34 @@ TEST_F(ContactBooks, ClearStorageTakesOnlyThatStorage)
     EXPECT_EQ(pb.book(b).table.totalRows(), 11);
 }
 
+// Rows of a file may share a position (lines without one): deleting a position takes one row
+// for each time it is listed, the first in table order, and only in the storage named.
+TEST_F(ContactBooks, DeleteTakesOneRowPerListedPosition)
+{
+    int b = pb.AddFileBook("/tmp/c.csv");
+    platform::Table &t = pb.book(b).table;
+    const std::pair<StorageCode, int32_t> rows[] = {{StorageCode::Sim, 0}, {StorageCode::Phone, 0},
+                                                    {StorageCode::Sim, 0}, {StorageCode::Sim, 5},
+                                                    {StorageCode::Sim, 0}};
+    int32_t id = 0;
+    for (const auto &[s, p] : rows) {
+        t.append();
+        t.setInt("Id", ++id);
+        t.setInt("Pos", toInt(s));
+        t.setInt("PbId", p);
+        t.setText("Value", "row " + std::to_string(id));
+        t.post();
+    }
+    ASSERT_EQ(pb.DeleteContacts(b, StorageCode::Sim, {0}), 0);
+    EXPECT_EQ(valueAt(pb.book(b), StorageCode::Sim, 0), "row 3");
+    ASSERT_EQ(pb.DeleteContacts(b, StorageCode::Sim, {5, 0, 9}), 0);
+    using Key = std::pair<int32_t, int32_t>;
+    EXPECT_EQ(rowKeys(pb.book(b)), (std::vector<Key>{{2, 0}, {1, 0}}));
+    EXPECT_EQ(valueAt(pb.book(b), StorageCode::Sim, 0), "row 5");
+    ASSERT_EQ(pb.DeleteContacts(b, StorageCode::Sim, {0, 0}), 0);
+    EXPECT_EQ(rowKeys(pb.book(b)), (std::vector<Key>{{2, 0}}));
+}
+
 TEST_F(ContactBooks, RowsGetIdsStorWordAndText)
 {
     int b = pb.AddFileBook("/tmp/c.csv");
