@@ -4,6 +4,7 @@
 // several runs against the budgets (0.3 s and 0.2 s). A program, not a test: run it by hand in a
 // Release build, e.g. `build-rel/bench/phrase_bench`.
 
+#include "bench_timing.h"
 #include "content/fake_env.h"
 #include "content/phrase_mng.h"
 #include "content/qt/phrase_view.h"
@@ -23,20 +24,11 @@
 #include <vector>
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::median;
+using bench::msSince;
 
 namespace {
-
-double msSince(Clock::time_point t0)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 // A program folder with its database and phrase manager.
 struct Folder {

@@ -4,6 +4,7 @@
 // it. Prints the median of several runs. A program, not a test: run it by hand in a Release build,
 // e.g. `build-rel/bench/sms_list_bench [messages]`.
 
+#include "bench_timing.h"
 #include "content/fake_env.h"
 #include "content/qt/sms_view.h"
 #include "content/sms_manage.h"
@@ -21,20 +22,11 @@
 #include <string>
 #include <vector>
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::median;
+using bench::msSince;
 
 namespace {
-
-double msSince(Clock::time_point t0)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 std::string chineseBody()
 {

@@ -3,6 +3,7 @@
 // filtered walk of one box; prints the median of several runs. A program, not a test: run it by
 // hand in a Release build, e.g. `build-rel/bench/table_bench [rows] [folder]`.
 
+#include "bench_timing.h"
 #include "core/db_schema.h"
 #include "platform/table.h"
 
@@ -19,22 +20,13 @@
 #include <vector>
 
 using namespace platform;
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::median;
+using bench::msSince;
 
 namespace {
 
 Table smsTable() { return core::makeDbTable(core::DbTable::Smsinfo); }
-
-double msSince(Clock::time_point t0)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 std::string cpuModel()
 {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <set>
 #include <stdexcept>
 
@@ -284,12 +285,22 @@ int32_t TPhoneBookManage::DeleteContacts(int b, StorageCode storage, const std::
         return kPbBadArg;
     bk->changed = true;
     platform::Table &t = bk->table;
+    // One row per listed position (the first of the storage's rows at it, a position listed twice
+    // takes two), all in one pass over the table: a cut of thousands from a large file book.
+    std::map<int32_t, size_t> wanted;
+    for (int32_t p : positions)
+        ++wanted[p];
+    const int fPos = t.fieldIndex(kPos), fPbId = t.fieldIndex(kPbId);
+    t.removeWhere(platform::Filter::where([&](const platform::RowView &r) {
+        if (r.intAt(fPos) != toInt(storage))
+            return false;
+        auto it = wanted.find(r.intAt(fPbId));
+        if (it == wanted.end() || it->second == 0)
+            return false;
+        --it->second;
+        return true;
+    }));
     for (int32_t p : positions) {
-        t.setFilter(entryFilter(storage, p));
-        if (t.count() > 0) {
-            t.first();
-            t.remove();
-        }
         if (b == kHandsetBook && storage != StorageCode::Groups) {
             for (IdMngRec &rec : handsetStorage(storage).idMng) {
                 if (rec.pos == p && rec.state != PosState::Free) {
@@ -299,7 +310,6 @@ int32_t TPhoneBookManage::DeleteContacts(int b, StorageCode storage, const std::
             }
         }
     }
-    t.clearFilter();
     return 0;
 }
 
@@ -309,11 +319,7 @@ int32_t TPhoneBookManage::ClearStorage(int b, StorageCode storage)
     if (!bk)
         return kPbBadArg;
     bk->changed = true;
-    platform::Table &t = bk->table;
-    t.setFilter(storageFilter(storage));
-    for (t.first(); t.count() > 0; t.first())
-        t.remove();
-    t.clearFilter();
+    bk->table.removeWhere(storageFilter(storage));
     if (b == kHandsetBook && storage != StorageCode::Groups)
         for (IdMngRec &rec : handsetStorage(storage).idMng)
             if (rec.state != PosState::Free)

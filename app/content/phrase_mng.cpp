@@ -184,47 +184,14 @@ template <class Pred> void TPhraseMng::removePhrases(Pred pred)
     Table &p = phrases();
     p.clearFilter();
     std::unordered_set<int32_t> gone;
-    size_t matches = 0;
-    for (const platform::Row &r : p.rows())
-        if (pred(r.cells[pMid_].i, r.cells[pId_].i)) {
-            gone.insert(r.cells[pId_].i);
-            ++matches;
-        }
-    if (matches == 0)
-        return;
-    if (matches <= 16) {
-        p.first();
-        while (!p.eof() && p.count() > 0) {
-            if (!pred(p.intAt(pMid_), p.intAt(pId_))) {
-                p.next();
-                continue;
-            }
-            // remove() leaves the cursor on the following row, or on the last one with eof set.
-            if (!p.remove())
-                break;
-        }
-    } else {
-        // Each single delete moves every row behind it: a big group is cheaper to leave out of a
-        // fresh copy of the table.
-        const std::vector<platform::FieldDef> &fields = p.fields();
-        Table kept(fields, p.indexes(), p.activeIndex());
-        for (const platform::Row &r : p.rows()) {
-            if (pred(r.cells[pMid_].i, r.cells[pId_].i))
-                continue;
-            kept.append();
-            for (size_t f = 0; f < fields.size(); ++f) {
-                if (fields[f].type == platform::FieldType::Text ||
-                    fields[f].type == platform::FieldType::Blob)
-                    kept.setTextAt(int(f), r.cells[f].s);
-                else
-                    kept.setIntAt(int(f), r.cells[f].i);
-            }
-            kept.post();
-        }
-        p = std::move(kept);
-        p.first();
-    }
-    std::erase_if(cut_, [&](int32_t id) { return gone.count(id) != 0; });
+    p.removeWhere(platform::Filter::where([&](const platform::RowView &r) {
+        if (!pred(r.intAt(pMid_), r.intAt(pId_)))
+            return false;
+        gone.insert(r.intAt(pId_));
+        return true;
+    }));
+    if (!gone.empty())
+        std::erase_if(cut_, [&](int32_t id) { return gone.count(id) != 0; });
 }
 
 void TPhraseMng::DeleteGroup(std::string_view name)
@@ -316,16 +283,9 @@ void TPhraseMng::DeletePhrase(int32_t id)
     removePhrases([id](int32_t, int32_t pid) { return pid == id; });
 }
 
-void TPhraseMng::Cut(std::vector<int32_t> ids)
-{
-    cut_ = std::move(ids);
-    cutPending_ = true;
-}
+void TPhraseMng::Cut(std::vector<int32_t> ids) { cut_ = std::move(ids); }
 
-bool TPhraseMng::IsCut(int32_t id) const
-{
-    return cutPending_ && std::find(cut_.begin(), cut_.end(), id) != cut_.end();
-}
+bool TPhraseMng::IsCut(int32_t id) const { return std::find(cut_.begin(), cut_.end(), id) != cut_.end(); }
 
 bool TPhraseMng::Paste(std::string_view group)
 {
@@ -339,18 +299,23 @@ bool TPhraseMng::Paste(std::string_view group)
     int64_t next = nextPhraseId();
     if (next + int64_t(cut_.size()) - 1 > INT32_MAX)
         return false; // a file that used up the ids
-    std::vector<int32_t> moved;
-    // Add every copy before any original goes, so nothing is lost half-way.
-    for (int32_t id : cut_) {
-        if (std::find(moved.begin(), moved.end(), id) != moved.end() || !p.locate("id", id))
-            continue;
-        const std::string text(p.textAt(pContent_));
-        appendPhrase(int32_t(next++), gid, text, now, 0);
-        moved.push_back(id);
+    // The texts of the cut phrases that still exist, found in one walk (the first row of an id).
+    std::unordered_map<int32_t, std::string> texts;
+    for (int32_t id : cut_)
+        texts.emplace(id, std::string());
+    std::unordered_set<int32_t> drop;
+    for (const platform::Row &r : p.rows()) {
+        auto it = texts.find(r.cells[size_t(pId_)].i);
+        if (it != texts.end() && drop.insert(it->first).second)
+            it->second = r.cells[size_t(pContent_)].s;
     }
-    const std::unordered_set<int32_t> drop(moved.begin(), moved.end());
+    // Add every copy, in the order they were cut, before any original goes, so nothing is lost
+    // half-way.
+    std::unordered_set<int32_t> added;
+    for (int32_t id : cut_)
+        if (drop.count(id) && added.insert(id).second)
+            appendPhrase(int32_t(next++), gid, texts[id], now, 0);
     cut_.clear();
-    cutPending_ = false;
     removePhrases([&](int32_t, int32_t pid) { return drop.count(pid) != 0; });
     return true;
 }
@@ -464,7 +429,7 @@ std::vector<PhraseRow> TPhraseMng::FillList(std::string_view group)
     const int n = p.count();
     out.reserve(size_t(n));
     const std::unordered_set<int32_t> hidden(cut_.begin(), cut_.end());
-    const bool anyCut = cutPending_ && !hidden.empty();
+    const bool anyCut = !hidden.empty();
     for (int i = 0; i < n; ++i) {
         const std::optional<platform::RowView> row = p.rowAt(i);
         const int32_t id = row->intAt(pId_);

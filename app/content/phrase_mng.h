@@ -127,7 +127,7 @@ public:
     // --- cut and paste ---
     void Cut(std::vector<int32_t> ids);
     bool IsCut(int32_t id) const;
-    bool hasCut() const { return cutPending_ && !cut_.empty(); }
+    bool hasCut() const { return !cut_.empty(); }
     const std::vector<int32_t> &cutIds() const { return cut_; }
     // Moves the cut phrases into the group (new ids, recorded now, used 0 times) and empties the
     // buffer; false and nothing changes for an empty or unknown group.
@@ -170,7 +170,6 @@ private:
     int gId_ = 0, gName_ = 1;
     int pId_ = 0, pMid_ = 1, pContent_ = 2, pUse_ = 3, pTime_ = 4;
     std::vector<std::string> names_;
-    bool cutPending_ = false;
     std::vector<int32_t> cut_;
 };
 

@@ -146,11 +146,12 @@ Ssms TSMSManage::fitted(const Ssms &m) const
     return out;
 }
 
-void TSMSManage::writeRow(const Ssms &m)
+void TSMSManage::writeRow(const Ssms &m, bool withTid)
 {
     Table &t = *table_;
     t.setInt("boxid", m.boxid);
-    t.setInt("Tid", m.Tid);
+    if (withTid)
+        t.setInt("Tid", m.Tid);
     t.setText("Tel", m.Tel);
     t.setText("body", m.body);
     t.setInt("states", m.states);
@@ -247,15 +248,13 @@ int TSMSManage::AddMessages(ArraySms &list, int storage, bool toHandset)
         }
         Ssms stored = m;
         stored.id = rec.id;
-        writeRow(stored);
+        writeRow(stored, true);
         t.post();
         if (phone_ && toHandset && (m.boxid == kBoxPhoneReceived || m.boxid == kBoxPhoneStored)) {
             phone_->added(stored);
             queued = true;
         }
     }
-    if (t.filtered())
-        t.clearFilter();
     if (queued && !phone_->endAdd())
         return kSmsFailed;
     return last;
@@ -293,13 +292,7 @@ int TSMSManage::SaveMessages(ArraySms &list)
                 continue;
         }
         t.edit();
-        t.setInt("boxid", m.boxid);
-        t.setText("Tel", m.Tel);
-        t.setText("body", m.body);
-        t.setInt("states", m.states);
-        t.setText("time", m.time);
-        t.setText("Sca", m.Sca);
-        t.setText("V_time", m.V_time);
+        writeRow(m, false); // the row keeps its handset position
         t.post();
     }
     if (touchedPhone && !phone_->endSave())
@@ -321,16 +314,32 @@ int TSMSManage::DeleteMessages(ArraySms &list)
         return 0;
     Table &t = *table_;
     bool touchedPhone = false;
+    // Rows of the recycle boxes go in one pass at the end: clearing a box of thousands one
+    // remove() at a time costs a pass over the whole table per row.
+    std::unordered_set<int32_t> doomed;
+    auto removeDoomed = [&] {
+        if (doomed.empty())
+            return;
+        const int f = t.fieldIndex("id");
+        t.removeWhere(platform::Filter::where([&](const platform::RowView &r) { return doomed.count(r.intAt(f)) > 0; }));
+        doomed.clear();
+    };
     for (Ssms &rec : list) {
-        if (!locateId(rec.id))
-            continue; // a stale entry: no row of that id, nothing to change
-        if (isRecycleBox(rec.boxid) || rec.boxid >= kBoxPhone) {
+        if (!locateId(rec.id) || doomed.count(rec.id))
+            continue; // a stale entry: no row of that id (any more), nothing to change
+        if (isRecycleBox(rec.boxid) || (rec.boxid >= kBoxPhone && !phone_)) {
+            rec.Tid = t.integer("Tid");
+            doomed.insert(rec.id);
+            continue;
+        }
+        if (rec.boxid >= kBoxPhone) {
+            // The handset side is told of each row right after it went.
             rec.Tid = t.integer("Tid");
             t.remove();
-            if (phone_ && rec.boxid >= kBoxPhone) {
-                touchedPhone = true;
-                if (phone_->deleted(rec) == SmsPhoneSide::Step::Stop)
-                    return kSmsFailed;
+            touchedPhone = true;
+            if (phone_->deleted(rec) == SmsPhoneSide::Step::Stop) {
+                removeDoomed();
+                return kSmsFailed;
             }
             continue;
         }
@@ -342,6 +351,7 @@ int TSMSManage::DeleteMessages(ArraySms &list)
         t.setInt("boxid", kBoxRecycle);
         t.post();
     }
+    removeDoomed();
     if (touchedPhone && !phone_->endDelete())
         return kSmsFailed;
     return 0;

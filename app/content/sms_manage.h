@@ -228,7 +228,8 @@ public:
 private:
     // The record's texts as the table would store them (cut to their columns).
     Ssms fitted(const Ssms &m) const;
-    void writeRow(const Ssms &m);
+    // Sets the open row's fields from m (Tid only withTid).
+    void writeRow(const Ssms &m, bool withTid);
     bool locateId(int32_t id);
     // One above the highest id of the table (filter ignored); 0 when no id is left.
     int32_t nextId() const;

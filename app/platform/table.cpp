@@ -722,6 +722,56 @@ bool Table::remove()
     return true;
 }
 
+int Table::removeWhere(const Filter &which)
+{
+    checkBrowse();
+    const Filter::Predicate pred = which.bind(*this);
+    if (!pred)
+        return 0;
+    // New place of each row, or kGone.
+    constexpr uint32_t kGone = ~uint32_t(0);
+    std::vector<uint32_t> moved(rows_.size());
+    uint32_t kept = 0;
+    for (uint32_t i = 0; i < rows_.size(); ++i) {
+        if (pred(RowView(*this, rows_[i]))) {
+            moved[i] = kGone;
+        } else {
+            if (kept != i)
+                rows_[kept] = std::move(rows_[i]);
+            moved[i] = kept++;
+        }
+    }
+    const int removed = int(rows_.size() - kept);
+    if (removed == 0)
+        return 0;
+    rows_.resize(kept);
+
+    // The view keeps its order: the surviving rows keep theirs relative to each other.
+    const bool stayed = pos_ >= 0 && moved[view_[pos_]] != kGone;
+    int newPos = 0; // surviving view entries before the cursor
+    size_t out = 0;
+    for (size_t k = 0; k < view_.size(); ++k) {
+        if (moved[view_[k]] == kGone)
+            continue;
+        if (int(k) < pos_)
+            ++newPos;
+        view_[out++] = moved[view_[k]];
+    }
+    view_.resize(out);
+    if (view_.empty()) {
+        pos_ = -1;
+        eof_ = bof_ = true;
+    } else if (!stayed && newPos >= int(view_.size())) {
+        pos_ = int(view_.size()) - 1;
+        eof_ = true;
+        bof_ = false;
+    } else {
+        pos_ = newPos;
+        eof_ = bof_ = false;
+    }
+    return removed;
+}
+
 void Table::clear()
 {
     cancel();

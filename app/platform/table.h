@@ -32,7 +32,7 @@
 // locate(), setFilter() or setActiveIndex() while a buffer is open posts it first. remove() deletes
 // the current row (an open edit is dropped; an open append is only dropped and nothing is deleted);
 // the cursor moves to the row that followed it, or when it was the last to the new last row with
-// eof() set.
+// eof() set. removeWhere() deletes many rows at once.
 //
 // Files (little-endian): magic "SVKTABLE", format version, total size, field and index definitions,
 // the active index, the next auto-increment number, row count, the rows, and a CRC-32 of all bytes
@@ -245,6 +245,12 @@ public:
     bool post();    // false when no buffer is open
     void cancel();
     bool remove();  // false when no row was deleted
+    // Deletes every row the filter holds for, whether the current filter shows it or not, in one
+    // pass (remove() per row costs a pass over the table each). An open buffer is posted first;
+    // an empty filter deletes nothing. The filter is asked once per row, in storage (append)
+    // order. The cursor goes to the row it stood on or, when that went, to the visible row that
+    // followed it, as remove() does. Answers how many rows went.
+    int removeWhere(const Filter &which);
     void clear();   // deletes every row (auto-increment numbering goes on)
 
     // --- files ---

@@ -80,6 +80,57 @@ TEST_F(ContactBooks, FileBookGivesSmallestUnusedPosition)
     EXPECT_FALSE(pb.book(0).changed);
 }
 
+// Clearing a storage of a file book takes its rows only, and its positions start again from 1.
+TEST_F(ContactBooks, ClearStorageTakesOnlyThatStorage)
+{
+    int b = pb.AddFileBook("/tmp/c.csv");
+    for (int i = 0; i < 40; ++i) {
+        int32_t pos = -1;
+        const StorageCode s = i % 4 == 0 ? StorageCode::Phone : StorageCode::Sim;
+        ASSERT_EQ(pb.SaveContact(b, s, pos, person("N" + std::to_string(i) + ";", "1")), 0);
+    }
+    ASSERT_EQ(pb.ClearStorage(b, StorageCode::Sim), 0);
+    EXPECT_EQ(pb.GetCountText(b, StorageCode::Sim), "0");
+    EXPECT_EQ(pb.GetCountText(b, StorageCode::Phone), "10");
+    std::vector<std::pair<int32_t, int32_t>> phone;
+    for (int32_t p = 1; p <= 10; ++p)
+        phone.emplace_back(toInt(StorageCode::Phone), p);
+    EXPECT_EQ(rowKeys(pb.book(b)), phone);
+    int32_t pos = -1;
+    ASSERT_EQ(pb.SaveContact(b, StorageCode::Sim, pos, person("Again;", "2")), 0);
+    EXPECT_EQ(pos, 1);
+    EXPECT_EQ(pb.ClearStorage(b, StorageCode::Groups), 0); // nothing there
+    EXPECT_EQ(pb.book(b).table.totalRows(), 11);
+}
+
+// Rows of a file may share a position (lines without one): deleting a position takes one row
+// for each time it is listed, the first in table order, and only in the storage named.
+TEST_F(ContactBooks, DeleteTakesOneRowPerListedPosition)
+{
+    int b = pb.AddFileBook("/tmp/c.csv");
+    platform::Table &t = pb.book(b).table;
+    const std::pair<StorageCode, int32_t> rows[] = {{StorageCode::Sim, 0}, {StorageCode::Phone, 0},
+                                                    {StorageCode::Sim, 0}, {StorageCode::Sim, 5},
+                                                    {StorageCode::Sim, 0}};
+    int32_t id = 0;
+    for (const auto &[s, p] : rows) {
+        t.append();
+        t.setInt("Id", ++id);
+        t.setInt("Pos", toInt(s));
+        t.setInt("PbId", p);
+        t.setText("Value", "row " + std::to_string(id));
+        t.post();
+    }
+    ASSERT_EQ(pb.DeleteContacts(b, StorageCode::Sim, {0}), 0);
+    EXPECT_EQ(valueAt(pb.book(b), StorageCode::Sim, 0), "row 3");
+    ASSERT_EQ(pb.DeleteContacts(b, StorageCode::Sim, {5, 0, 9}), 0);
+    using Key = std::pair<int32_t, int32_t>;
+    EXPECT_EQ(rowKeys(pb.book(b)), (std::vector<Key>{{2, 0}, {1, 0}}));
+    EXPECT_EQ(valueAt(pb.book(b), StorageCode::Sim, 0), "row 5");
+    ASSERT_EQ(pb.DeleteContacts(b, StorageCode::Sim, {0, 0}), 0);
+    EXPECT_EQ(rowKeys(pb.book(b)), (std::vector<Key>{{2, 0}}));
+}
+
 TEST_F(ContactBooks, RowsGetIdsStorWordAndText)
 {
     int b = pb.AddFileBook("/tmp/c.csv");

@@ -16,7 +16,6 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
-#include <QStyleFactory>
 #include <QTest>
 #include <QToolBar>
 #include <QTreeWidget>
@@ -241,13 +240,4 @@ TEST(PhraseView, Screenshot)
                         "/screenshots/content/phrases";
     ASSERT_TRUE(QDir().mkpath(dir));
     EXPECT_TRUE(a.w.window.grab().save(dir + "/phrase_area.png"));
-}
-
-int main(int argc, char **argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }

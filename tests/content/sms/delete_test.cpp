@@ -73,6 +73,33 @@ TEST(SmsDeleting, RemovedPhoneRowGivesItsPositionBack)
     EXPECT_EQ(del[0].Tid, 17);
 }
 
+// Clearing a box hands over all its rows at once; they go in one pass, and only they go.
+TEST(SmsDeleting, ClearingABoxRemovesEveryListedRowAndNoOther)
+{
+    SmsStore s;
+    ArraySms made;
+    for (int i = 0; i < 300; ++i)
+        made.push_back(Ssms{.boxid = i % 3 == 0 ? content::kBoxReceived : content::kBoxRecycle,
+                            .Tid = i, .Tel = "+44", .body = "message " + std::to_string(i)});
+    ASSERT_GT(s.sms->AddMessages(made, -1, false), 0);
+
+    ArraySms clear;
+    for (const content::SmsListRow &r : s.sms->FillList(content::kBoxRecycle).rows)
+        clear.push_back(Ssms{.id = r.id, .boxid = content::kBoxRecycle});
+    ASSERT_EQ(clear.size(), 200u);
+    clear.push_back(clear.front());                                  // listed twice
+    clear.push_back(Ssms{.id = 999, .boxid = content::kBoxRecycle}); // stale
+    clear.push_back(Ssms{.id = made[0].id, .boxid = content::kBoxReceived});
+    EXPECT_EQ(s.sms->DeleteMessages(clear), 0);
+    EXPECT_EQ(clear[1].Tid, 2); // the removed row's position, as for one row
+
+    s.reopen();
+    EXPECT_TRUE(s.sms->FillList(content::kBoxRecycle).rows.size() == 1); // made[0], just moved there
+    EXPECT_EQ(s.integer(made[0].id, "OldBoxid"), content::kBoxReceived);
+    EXPECT_EQ(s.sms->FillList(content::kBoxReceived).rows.size(), 99u);
+    EXPECT_EQ(s.table().totalRows(), 100);
+}
+
 TEST(SmsDeleting, UnknownIdChangesNothing)
 {
     SmsStore s;

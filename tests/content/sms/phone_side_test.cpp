@@ -84,5 +84,12 @@ TEST(SmsPhoneSide, SaveAndDeleteStopWhereTheHandsetSideSays)
     EXPECT_EQ(side.calls, (std::vector<std::string>{"deleted 5"}));
     EXPECT_FALSE(s.has(rows[1].id)); // deleted before the handset side stopped
     EXPECT_TRUE(s.has(rows[2].id));
+
+    // A recycled row listed before the stop is gone too.
+    const int32_t recycled = s.add(content::kBoxRecycle, "+44", "old");
+    ArraySms mixed{Ssms{.id = recycled, .boxid = content::kBoxRecycle}, Ssms{.id = rows[2].id, .boxid = 8}};
+    EXPECT_EQ(s.sms->DeleteMessages(mixed), content::kSmsFailed);
+    EXPECT_FALSE(s.has(recycled));
+    EXPECT_FALSE(s.has(rows[2].id));
     s.sms->setPhoneSide(nullptr);
 }

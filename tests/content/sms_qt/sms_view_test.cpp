@@ -330,13 +330,3 @@ TEST(SmsView, EditMenuRunsTheMessageCommands)
     EXPECT_EQ(otherClicks, 1);
     EXPECT_EQ(w.clicks.value("pSmsDel"), 1);
 }
-
-// The application lives on main's stack, so it goes before Qt's own statics at exit.
-int main(int argc, char **argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

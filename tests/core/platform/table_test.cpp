@@ -400,6 +400,58 @@ TEST(Table, DeleteMovesToTheFollowingRow)
     EXPECT_EQ(c.totalRows(), 0);
 }
 
+TEST(Table, RemoveWhereDeletesTheMatchingRowsInOnePass)
+{
+    // Rows appended out of id order, walked by the id index under a filter that hides box 2.
+    Table t = smsTable();
+    for (int id : {6, 1, 4, 9, 2, 7, 3, 8, 5})
+        addSms(t, id, id % 3);
+    t.setFilter(lt("boxid", 2));
+    EXPECT_EQ(walk(t), (std::vector<int32_t>{1, 3, 4, 6, 7, 9}));
+
+    // The cursor on a surviving row stays on it; hidden rows match too.
+    ASSERT_TRUE(t.locate("id", 6));
+    EXPECT_EQ(t.removeWhere(Filter::where([](const RowView &r) { return r.integer("id") % 2 == 1; })), 5);
+    EXPECT_EQ(t.integer("id"), 6);
+    EXPECT_FALSE(t.eof());
+    EXPECT_EQ(walk(t), (std::vector<int32_t>{4, 6}));
+    EXPECT_EQ(t.totalRows(), 4);
+    t.clearFilter();
+    EXPECT_EQ(walk(t), (std::vector<int32_t>{2, 4, 6, 8}));
+    std::vector<int32_t> stored;
+    for (const Row &r : t.rows())
+        stored.push_back(r.cells[0].i);
+    EXPECT_EQ(stored, (std::vector<int32_t>{6, 4, 2, 8})); // append order kept
+
+    // The cursor's row goes: it moves to the row that followed, or to the last with eof set.
+    ASSERT_TRUE(t.locate("id", 4));
+    EXPECT_EQ(t.removeWhere(eq("id", 4)), 1);
+    EXPECT_EQ(t.integer("id"), 6);
+    EXPECT_FALSE(t.eof());
+    t.last();
+    EXPECT_EQ(t.removeWhere(gt("id", 5)), 2);
+    EXPECT_EQ(t.integer("id"), 2);
+    EXPECT_TRUE(t.eof());
+
+    // An open edit is posted before the rows are matched; nothing matching, an empty filter or an
+    // unknown field deletes nothing.
+    t.first();
+    t.edit();
+    t.setInt("boxid", 9);
+    EXPECT_EQ(t.removeWhere(eq("boxid", 9)), 1);
+    EXPECT_EQ(t.totalRows(), 0);
+    EXPECT_TRUE(t.eof() && t.bof());
+    addSms(t, 1, 1);
+    EXPECT_EQ(t.removeWhere(eq("boxid", 3)), 0);
+    EXPECT_EQ(t.removeWhere(Filter{}), 0);
+    EXPECT_EQ(t.removeWhere(eq("nosuch", 1)), 0);
+    EXPECT_EQ(walk(t), (std::vector<int32_t>{1}));
+
+    // Appending after a bulk removal places rows right.
+    addSms(t, 0, 1);
+    EXPECT_EQ(walk(t), (std::vector<int32_t>{0, 1}));
+}
+
 TEST(Table, LoadAnswersMissingDamagedNewerAndMissingField)
 {
     TempDir dir;
