@@ -445,7 +445,8 @@ int32_t TCommThread::writeList(const TCommCommand &cmd, TDataArray &jobs)
                 const size_t len = std::max<size_t>(
                     1, std::min<size_t>(static_cast<size_t>(std::max(job.DataLen, 0)), job.Data.size()));
                 std::vector<uint8_t> copy(len, 0);
-                std::memcpy(copy.data(), job.Data.data(), std::min(len, job.Data.size()));
+                if (!job.Data.empty())
+                    std::memcpy(copy.data(), job.Data.data(), std::min(len, job.Data.size()));
                 r = stor->writeData(stor, copy.data(), static_cast<int32_t>(len));
                 if (r == 0)
                     r = DV_E_LISTEND;
