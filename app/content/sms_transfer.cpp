@@ -238,11 +238,11 @@ int TSmsTransfer::Download()
     for (const HandOverRow &row : out.rows) {
         const int s = row.stor == 2 ? 2 : 1;
         const SmsRecord rec = readSmsRecord(row.data.data(), row.data.size());
+        ++read[s - 1];
         if (rec.kind != SMS_KIND_RECEIVED && rec.kind != SMS_KIND_SUBMITTED) {
             ++unreadable_; // another driver's kind: there is no box for it
             continue;
         }
-        ++read[s - 1];
         SlotTable &slots = stor(s).slots;
         SmsSlot *slot = nullptr;
         for (SmsSlot &e : slots)
