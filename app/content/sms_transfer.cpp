@@ -519,6 +519,10 @@ bool TSmsTransfer::endAdd()
 
 SmsPhoneSide::Step TSmsTransfer::beforeSave(const Ssms &m)
 {
+    Ssms row;
+    row.id = m.id;
+    if (sms_.GetMessage(row) != 0)
+        return Step::Go; // no row yet: it is set aside and written like a new message
     for (const Storage &g : storages_)
         if (m.Tid >= g.first && m.Tid <= g.last)
             return Step::Go;
