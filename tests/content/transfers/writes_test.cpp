@@ -3,6 +3,8 @@
 
 #include "transfer_fixture.h"
 
+#include <cstring>
+
 namespace transfer_test {
 namespace {
 
@@ -274,6 +276,21 @@ TEST_F(WriteTest, DefaultCentreIsWrittenAsNoCentre)
     add[0].Sca = "<Info_DefaultSCA>";
     EXPECT_GT(addToHandset(add), 0);
     ASSERT_EQ(handset.store.logOf("writeData"), std::vector<std::string>{"writeData 308"});
+    ASSERT_EQ(handset.store.writeData.size(), sizeof(SmsSendRec));
+    SmsSendRec rec;
+    std::memcpy(&rec, handset.store.writeData.data(), sizeof rec);
+    EXPECT_EQ(std::string(rec.sca, sizeof rec.sca), std::string(44, '\0'));
+    EXPECT_STREQ(rec.text, "x");
+}
+
+// A batch result of 2 (here a send answering its message reference) is not a cancel.
+TEST_F(WriteTest, BatchResultTwoIsNotACancel)
+{
+    handset.store.itemAnswer[1] = 2;
+    ArraySms one{Ssms{.Tel = "+1", .body = "sent"}};
+    EXPECT_EQ(phone->SendMessages(one), 0);
+    EXPECT_EQ(bodies(3), std::vector<std::string>{"sent"});
+    EXPECT_TRUE(bodies(2).empty());
 }
 
 TEST_F(WriteTest, SendsThatFailOrNeverRanAreKeptForSending)
