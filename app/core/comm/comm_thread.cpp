@@ -154,8 +154,14 @@ bool TCommThread::stop(std::chrono::steady_clock::time_point deadline)
     }
     stopping_.store(true);
     wake_.notify_all();
+    {
+        std::lock_guard<std::mutex> lock(pauseLock_);
+    }
+    pauseCv_.notify_all();
     std::unique_lock<std::mutex> lock(endLock_);
-    if (!ended_.wait_until(lock, deadline, [this] { return !running_; }))
+    if (deadline == std::chrono::steady_clock::time_point::max())
+        ended_.wait(lock, [this] { return !running_; });
+    else if (!ended_.wait_until(lock, deadline, [this] { return !running_; }))
         return false;
     if (thread_.joinable()) {
         lock.unlock();
@@ -216,8 +222,9 @@ void TCommThread::pause(int ms)
         pause_(ms);
         return;
     }
-    std::unique_lock<std::mutex> lock(queueLock_);
-    wake_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return stopRequested_; });
+    // Its own lock: a pause runs inside the connection lock, and the queue lock never nests.
+    std::unique_lock<std::mutex> lock(pauseLock_);
+    pauseCv_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return stopping_.load(); });
 }
 
 // ---- Batch step ----
@@ -627,6 +634,7 @@ int32_t TCommThread::idleStep()
                 lastBatch_ = now();
             }
         }
+        mng_.GetAutoConnect(autoOn, pollMs);
         if (mng_.IsParamsChanged()) {
             mng_.Close();
             connected_.store(false);
@@ -634,7 +642,6 @@ int32_t TCommThread::idleStep()
             pause(300);
             // Nothing is left to check on this connection; the next step connects anew.
         } else {
-            mng_.GetAutoConnect(autoOn, pollMs);
             if (mng_.CheckPhone() < 0) {
                 connected_.store(false);
                 post(mainWindow_, WM_PHONE_DISCONNECTED, 0, 0);

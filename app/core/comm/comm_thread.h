@@ -138,6 +138,8 @@ private:
 
     std::atomic<bool> connected_{false};
     std::atomic<bool> stopping_{false};
+    std::mutex pauseLock_;
+    std::condition_variable pauseCv_;
     std::thread thread_;
     std::mutex endLock_;
     std::condition_variable ended_;

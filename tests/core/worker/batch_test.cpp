@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <random>
+#include <stdexcept>
 #include <thread>
 
 namespace worker_test {
@@ -81,6 +82,42 @@ TEST_F(WorkerTest, AMissingArgumentAnswersBadArgument)
     worker->batchStep();
     ASSERT_EQ(posts(core::WM_COMM_DONE).size(), 1u);
     EXPECT_EQ(posts(core::WM_COMM_DONE)[0].w, DV_E_ARG);
+}
+
+TEST_F(WorkerTest, AThrowingCommandFailsItsBatchOnly)
+{
+    connect();
+    smsStore.storages[1];
+    smsStore.onCall = [](const std::string &what) {
+        if (what == "getStat")
+            throw std::runtime_error("driver fault");
+    };
+    auto st = std::make_shared<core::StorageStatus>();
+    st->Stor = 1;
+    smsClt->GetStorageInfo(st, dialog);
+    worker->EndBatch();
+    ASSERT_TRUE(worker->batchStep());
+    smsStore.onCall = nullptr;
+    smsClt->GetStorageInfo(st, dialog);
+    worker->EndBatch();
+    ASSERT_TRUE(worker->batchStep());
+    const auto done = posts(core::WM_COMM_DONE);
+    ASSERT_EQ(done.size(), 2u);
+    EXPECT_EQ(done[0].w, DV_E_FAIL);
+    EXPECT_EQ(done[1].w, 0);
+}
+
+TEST_F(WorkerTest, SearchProgressGoesToTheSearchsOwnWindow)
+{
+    const WindowId other = messages.openWindow();
+    auto param = std::make_shared<core::UIConnParam>(core::UIConnParam{"Alpha", "Cable", {"COM3"}, {"9600"}});
+    worker->AddCommand({0, 0, dialog, true, core::kCmdSearch, param});
+    const uint64_t batch = worker->EndBatch();
+    // Queued later for another window: it must not take the search's progress.
+    worker->AddCommand({0, 0, other, true, core::kCmdSearch, param});
+    worker->batchStep();
+    EXPECT_EQ(progressTo(dialog, batch).size(), 4u);
+    EXPECT_TRUE(progressTo(other, batch).empty());
 }
 
 // ---- Cancel rows ----

@@ -78,7 +78,7 @@ TEST_F(IdleTest, ChangedParametersCloseWithOneMessage)
     connectByStep();
     comm->SetParams(comm_test::selected("Alpha"), "Cable", "COM7", "9600");
     ASSERT_TRUE(comm->IsParamsChanged());
-    worker->idleStep();
+    EXPECT_EQ(worker->idleStep(), 1000) << "the next step comes after the poll interval";
     EXPECT_EQ(phoneMessages(), std::vector<uint32_t>{core::WM_PHONE_DISCONNECTED});
     EXPECT_EQ(workerPauses, std::vector<int>{300});
     EXPECT_EQ(countLog("CtlAlphaPlug.plug getImei"), 0) << "the step ends with the close";
