@@ -180,6 +180,9 @@ int TSMSManage::AddMessages(ArraySms &list, int storage, bool toHandset)
 {
     if (!table_)
         return -1;
+    if (phone_)
+        if (const int r = phone_->begin(SmsPhoneSide::Operation::Add, list, toHandset); r < 0)
+            return r;
     Table &t = *table_;
     int last = -1;
     bool queued = false;
@@ -264,6 +267,9 @@ int TSMSManage::SaveMessages(ArraySms &list)
 {
     if (!table_)
         return 0;
+    if (phone_)
+        if (const int r = phone_->begin(SmsPhoneSide::Operation::Save, list, false); r < 0)
+            return r;
     Table &t = *table_;
     std::vector<size_t> aside;
     bool touchedPhone = false;
@@ -301,7 +307,9 @@ int TSMSManage::SaveMessages(ArraySms &list)
         ArraySms add;
         for (size_t i : aside)
             add.push_back(list[i]);
-        AddMessages(add, -100, false);
+        // Set-aside phone-side records (later parts of an edited box-9 message) go to the
+        // handset like any new one; local ones are simply added.
+        AddMessages(add, -100, true);
         for (size_t k = 0; k < aside.size(); ++k)
             list[aside[k]].id = add[k].id;
     }
@@ -312,18 +320,15 @@ int TSMSManage::DeleteMessages(ArraySms &list)
 {
     if (!table_)
         return 0;
+    if (phone_)
+        if (const int r = phone_->begin(SmsPhoneSide::Operation::Delete, list, false); r < 0)
+            return r;
     Table &t = *table_;
     bool touchedPhone = false;
+    bool stopped = false;
     // Rows of the recycle boxes go in one pass at the end: clearing a box of thousands one
     // remove() at a time costs a pass over the whole table per row.
     std::unordered_set<int32_t> doomed;
-    auto removeDoomed = [&] {
-        if (doomed.empty())
-            return;
-        const int f = t.fieldIndex("id");
-        t.removeWhere(platform::Filter::where([&](const platform::RowView &r) { return doomed.count(r.intAt(f)) > 0; }));
-        doomed.clear();
-    };
     for (Ssms &rec : list) {
         if (!locateId(rec.id) || doomed.count(rec.id))
             continue; // a stale entry: no row of that id (any more), nothing to change
@@ -333,14 +338,19 @@ int TSMSManage::DeleteMessages(ArraySms &list)
             continue;
         }
         if (rec.boxid >= kBoxPhone) {
-            // The handset side is told of each row right after it went.
+            // The handset side is asked before its row goes; it may keep the row.
             rec.Tid = t.integer("Tid");
-            t.remove();
             touchedPhone = true;
-            if (phone_->deleted(rec) == SmsPhoneSide::Step::Stop) {
-                removeDoomed();
-                return kSmsFailed;
+            const auto step = phone_->deleted(rec);
+            if (step == SmsPhoneSide::Step::Stop) {
+                stopped = true;
+                break; // the jobs queued so far still run (endDelete)
             }
+            if (step == SmsPhoneSide::Step::Skip)
+                continue;
+            if (!locateId(rec.id))
+                continue;
+            t.remove();
             continue;
         }
         const int own = t.integer("boxid");
@@ -351,10 +361,41 @@ int TSMSManage::DeleteMessages(ArraySms &list)
         t.setInt("boxid", kBoxRecycle);
         t.post();
     }
-    removeDoomed();
+    if (!doomed.empty()) {
+        const int f = t.fieldIndex("id");
+        t.removeWhere(platform::Filter::where(
+            [&](const platform::RowView &r) { return doomed.count(r.intAt(f)) > 0; }));
+    }
     if (touchedPhone && !phone_->endDelete())
         return kSmsFailed;
-    return 0;
+    return stopped ? kSmsFailed : 0;
+}
+
+bool TSMSManage::SetPlace(int32_t id, int32_t box, int32_t tid)
+{
+    if (!table_ || !locateId(id))
+        return false;
+    Table &t = *table_;
+    t.edit();
+    t.setInt("boxid", box);
+    t.setInt("Tid", tid);
+    t.post();
+    return true;
+}
+
+int TSMSManage::RemovePhoneRows()
+{
+    if (!table_)
+        return 0;
+    Table &t = *table_;
+    const int fBox = t.fieldIndex("boxid");
+    t.setFilter(platform::Filter::where([fBox](const platform::RowView &r) { return r.intAt(fBox) > kBoxPhone; }));
+    int n = 0;
+    t.first();
+    while (t.count() > 0 && t.remove())
+        ++n;
+    t.clearFilter();
+    return n;
 }
 
 int TSMSManage::UndeleteMessages(int32_t id)
