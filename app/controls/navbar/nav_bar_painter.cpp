@@ -370,12 +370,14 @@ void TqvNavBarPainter::AssignDefaultGroupHeaderActiveStyle(TqvNavBarDefaultStyle
 
 void TqvNavBarPainter::AssignDefaultGroupHeaderHotTrackedStyle(TqvNavBarDefaultStyle &style)
 {
-    AssignDefaultGroupHeaderActiveStyle(style);
+    if (TqvNavBarDefaultStyle *s = defaultStyle(TqvNavBarDefaultStyles::GroupHeader); s && s != &style)
+        style.Assign(*s);
 }
 
 void TqvNavBarPainter::AssignDefaultGroupHeaderPressedStyle(TqvNavBarDefaultStyle &style)
 {
-    AssignDefaultGroupHeaderActiveStyle(style);
+    if (TqvNavBarDefaultStyle *s = defaultStyle(TqvNavBarDefaultStyles::GroupHeader); s && s != &style)
+        style.Assign(*s);
 }
 
 void TqvNavBarPainter::AssignDefaultHintStyle(TqvNavBarDefaultStyle &style)
@@ -409,7 +411,8 @@ void TqvNavBarPainter::AssignDefaultItemHotTrackedStyle(TqvNavBarDefaultStyle &s
 
 void TqvNavBarPainter::AssignDefaultItemPressedStyle(TqvNavBarDefaultStyle &style)
 {
-    AssignDefaultItemHotTrackedStyle(style);
+    if (TqvNavBarDefaultStyle *s = defaultStyle(TqvNavBarDefaultStyles::Item); s && s != &style)
+        style.Assign(*s);
 }
 
 void TqvNavBarPainter::AssignDefaultDropTargetGroupStyle(TqvNavBarDefaultStyle &style)
@@ -499,6 +502,7 @@ void TqvNavBarPainter::UpdateBackBuffer()
         if (w > 0 && h > 0) {
             buffer = QImage(qCeil(w * dpr), qCeil(h * dpr), QImage::Format_ARGB32_Premultiplied);
             buffer.setDevicePixelRatio(dpr);
+            buffer.fill(Qt::transparent); // what a custom-drawn bar leaves undrawn is known
         } else {
             buffer = QImage();
         }

@@ -84,6 +84,8 @@ void TqvNavBarOffice1Painter::AssignDefaultItemDisabledStyle(TqvNavBarDefaultSty
 
 void TqvNavBarXP2Painter::DrawGroupBackground(TqvNavBarGroupViewInfo &group)
 {
+    if (group.ItemsRect().isEmpty())
+        return; // a closed group has no client area to draw
     if (themed(tcTab) && TqvNavBarXPPainter::DrawThemed(*canvas_, group.ItemsRect(), tcTab, 8, 1))
         return;
     TqvNavBarOffice1Painter::DrawGroupBackground(group);
@@ -246,6 +248,8 @@ void TqvNavBarXPExplorerBarPainter::DrawBackground()
 
 void TqvNavBarXPExplorerBarPainter::DrawGroupBackground(TqvNavBarGroupViewInfo &group)
 {
+    if (group.ItemsRect().isEmpty())
+        return;
     if (themed(tcExplorerBar) && TqvNavBarXPPainter::DrawThemed(*canvas_, group.ItemsRect(), tcExplorerBar, 5, 1))
         return;
     TqvNavBarExplorerBarPainter::DrawGroupBackground(group);
