@@ -47,9 +47,13 @@ void TqvNavBarPainter::DrawBackground()
 
 void TqvNavBarPainter::DrawGroups()
 {
+    // A scrolled explorer bar may hold thousands of links: groups wholly outside the client area
+    // would draw nothing that shows.
+    const TRect client(0, 0, bar_.ClientWidth(), bar_.ClientHeight());
     for (int i = 0; i < viewInfo_->GroupCount(); ++i)
         if (TqvNavBarGroupViewInfo *g = viewInfo_->Groups(i))
-            DrawGroup(*g);
+            if (g->Rect().intersects(client) || g->CaptionRect().intersects(client))
+                DrawGroup(*g);
 }
 
 void TqvNavBarPainter::DrawGroup(TqvNavBarGroupViewInfo &group)
@@ -122,12 +126,17 @@ void TqvNavBarPainter::DrawGroupCaptionSign(TqvNavBarGroupViewInfo &group)
 void TqvNavBarPainter::DrawGroupLinks(TqvNavBarGroupViewInfo &group)
 {
     const TRect &client = group.ItemsRect();
+    const int barBottom = bar_.ClientHeight();
     for (int i = 0; i < group.LinkCount(); ++i) {
         TqvNavBarLinkViewInfo *link = group.Links(i);
         if (!link)
             continue;
         const TRect &r = link->Rect();
         if (r.top < client.top || r.top >= client.bottom)
+            continue;
+        if (r.top >= barBottom)
+            break; // links run downward: the rest is out of sight too
+        if (r.bottom <= 0)
             continue;
         TqvCanvas::ClipSaver clip(*canvas_);
         // Everything below the client bottom is cut, not only the link's own rectangle: its frame
