@@ -473,3 +473,56 @@ TEST(NavBarPainterHosting, HostedControlIsNeverPaintedOver)
 
 } // namespace
 } // namespace navbar_paint_test
+
+namespace navbar_paint_test {
+namespace {
+
+// VSToolBox shows a link's hint in place: the hot-tracked link again, whole, on the hint window.
+TEST(NavBarPainterHints, VSToolBoxLinkHintIsTheHotLinkInPlace)
+{
+    PaintBar bar(vkVSToolBox);
+    bar.fill();
+    bar.VI().EnsureLayout();
+    const TqvNavBarLinkViewInfo *l = bar.VI().Groups(0)->Links(1);
+    const TRect sel = l->SelectionRect();
+    QImage hint(sel.width() + 60, sel.height(), QImage::Format_ARGB32);
+    hint.fill(kUnpainted);
+    {
+        QPainter p(&hint);
+        TqvCanvas canvas(p);
+        bar.Painter().DrawLinkHint(canvas, TRect(0, 0, hint.width(), hint.height()), l->Link(), "Outbox");
+    }
+    // The image where it sits relative to the selection rectangle.
+    const TRect img = l->ImageRect().offset(-sel.left, -sel.top);
+    EXPECT_EQ(hint.pixel(img.left + 8, img.top + 8), bar.images.image((0 + 1) % 4).pixel(0, 0));
+    // The group's background behind it, a raised frame around it.
+    EXPECT_EQ(pixel(hint, hint.width() - 3, hint.height() / 2), sys(clBtnFace));
+    EXPECT_NE(pixel(hint, 0, 0), sys(clBtnFace));
+    EXPECT_NE(hint.pixel(0, 0), kUnpainted);
+    hint.save(screenshotDir() + "/vstoolbox_link_hint.png");
+    // The caption in the link's font colour (black here; its edges are smoothed).
+    const TRect cap = l->CaptionRect().offset(-sel.left, -sel.top);
+    bool text = false;
+    for (int y = cap.top; y < cap.bottom && !text; ++y)
+        for (int x = cap.left; x < hint.width() && !text; ++x)
+            text = qGray(hint.pixel(x, y)) < 80;
+    EXPECT_TRUE(text);
+}
+
+TEST(NavBarPainterHints, GroupHintUsesTheHintStyle)
+{
+    PaintBar bar(vkBase);
+    bar.fill();
+    QImage hint(80, 20, QImage::Format_ARGB32);
+    hint.fill(kUnpainted);
+    {
+        QPainter p(&hint);
+        TqvCanvas canvas(p);
+        bar.Painter().DrawGroupHint(canvas, TRect(0, 0, 80, 20), bar.group(0), "Mail");
+    }
+    EXPECT_EQ(pixel(hint, 78 - 2, 10), sys(clInfoBk));
+    EXPECT_NE(hint.pixel(0, 0), kUnpainted);
+}
+
+} // namespace
+} // namespace navbar_paint_test
