@@ -65,7 +65,10 @@ struct TqvNavBarPaintDragState {
     bool allowDropLink = false;
 };
 
-// The bar as its painter sees it.
+// The bar as its painter sees it. The bar hands every change to an existing painter only
+// (InvalidateViewInfo); it never makes one to report a change: a painter being made reports
+// changes itself (ResetState clears link selections), and making a second one then would leave
+// two.
 class TqvNavBarPainterHost : public TqvNavBarViewInfoSource {
 public:
     // The off-screen bitmap the bar owns; the painter sizes it on first use (see Paint).
