@@ -17,6 +17,7 @@ QImage panel(int view, QtTextMeasurer &measurer)
     bar.group(0)->SetSelectedLinkIndex(0);
     bar.group(2)->SetExpanded(false);
     bar.hot = bar.group(1);
+    bar.pressed = bar.group(2);
     bar.hotLink = bar.group(0)->Links(1);
     bar.pressedLink = bar.group(0)->Links(2);
     bar.InvalidateAll(ctRebuild);
