@@ -31,8 +31,14 @@ void TqvNavBarPainter::DrawNavBar()
 {
     if (!customDraw(bar_.PainterEvents().OnCustomDrawBackground, *viewInfo_))
         DrawBackground();
+    if (IsStale())
+        return;
     DrawGroups();
+    if (IsStale())
+        return;
     DrawScrollButtons();
+    if (IsStale())
+        return;
     DrawDropTargetGroupSelection();
     DrawDropTargetLinkSelection();
 }
@@ -50,7 +56,7 @@ void TqvNavBarPainter::DrawGroups()
     // A scrolled explorer bar may hold thousands of links: groups wholly outside the client area
     // would draw nothing that shows.
     const TRect client(0, 0, bar_.ClientWidth(), bar_.ClientHeight());
-    for (int i = 0; i < viewInfo_->GroupCount(); ++i)
+    for (int i = 0; i < viewInfo_->GroupCount() && !IsStale(); ++i)
         if (TqvNavBarGroupViewInfo *g = viewInfo_->Groups(i))
             if (g->Rect().intersects(client) || g->CaptionRect().intersects(client))
                 DrawGroup(*g);
@@ -63,9 +69,13 @@ void TqvNavBarPainter::DrawGroup(TqvNavBarGroupViewInfo &group)
         DrawGroupBackground(group);
         DrawGroupBorder(group);
     }
-    if (!group.ShowsControl() && !customDraw(ev.OnCustomDrawGroupClientForeground, group))
+    if (IsStale())
+        return;
+    if (!group.ShowsControl() && !customDraw(ev.OnCustomDrawGroupClientForeground, group) && !IsStale())
         DrawGroupLinks(group);
-    if (bar_.ShowGroupCaptions() && !customDraw(ev.OnCustomDrawGroupCaption, group))
+    if (IsStale())
+        return;
+    if (bar_.ShowGroupCaptions() && !customDraw(ev.OnCustomDrawGroupCaption, group) && !IsStale())
         DrawGroupCaption(group);
 }
 
@@ -127,7 +137,7 @@ void TqvNavBarPainter::DrawGroupLinks(TqvNavBarGroupViewInfo &group)
 {
     const TRect &client = group.ItemsRect();
     const int barBottom = bar_.ClientHeight();
-    for (int i = 0; i < group.LinkCount(); ++i) {
+    for (int i = 0; i < group.LinkCount() && !IsStale(); ++i) {
         TqvNavBarLinkViewInfo *link = group.Links(i);
         if (!link)
             continue;
@@ -149,7 +159,7 @@ void TqvNavBarPainter::DrawGroupLinks(TqvNavBarGroupViewInfo &group)
 
 void TqvNavBarPainter::DrawLink(TqvNavBarLinkViewInfo &link)
 {
-    if (customDraw(bar_.PainterEvents().OnCustomDrawLink, link))
+    if (customDraw(bar_.PainterEvents().OnCustomDrawLink, link) || IsStale())
         return;
     const TqvImageList *list = link.ImageList();
     const int index = link.ImageIndex();
@@ -193,9 +203,13 @@ void TqvNavBarPainter::DrawLinkSelection(TqvNavBarLinkViewInfo &) {}
 void TqvNavBarPainter::DrawScrollButtons()
 {
     const TqvNavBarPainterEvents &ev = bar_.PainterEvents();
-    if (!viewInfo_->TopScrollButtonRect().isEmpty() && !customDraw(ev.OnCustomDrawTopScrollButton, *viewInfo_))
+    if (!viewInfo_->TopScrollButtonRect().isEmpty() && !customDraw(ev.OnCustomDrawTopScrollButton, *viewInfo_) &&
+        !IsStale())
         DrawTopScrollButton();
-    if (!viewInfo_->BottomScrollButtonRect().isEmpty() && !customDraw(ev.OnCustomDrawBottomScrollButton, *viewInfo_))
+    if (IsStale())
+        return;
+    if (!viewInfo_->BottomScrollButtonRect().isEmpty() &&
+        !customDraw(ev.OnCustomDrawBottomScrollButton, *viewInfo_) && !IsStale())
         DrawBottomScrollButton();
 }
 
@@ -237,7 +251,7 @@ void TqvNavBarPainter::DrawDropTargetGroupSelection()
 void TqvNavBarPainter::DrawDropTargetLinkSelection()
 {
     const TqvNavBarPaintDragState drag = bar_.DragState();
-    if (!drag.dragging || (!drag.link && !drag.item) || !drag.allowDropLink)
+    if (!drag.dragging || (!drag.link && !drag.item) || !drag.allowDropLink || IsStale())
         return;
     const TqvNavBarDropInfo info = viewInfo_->GetDropInfo(bar_.HotPoint());
     if (!info.group || (!info.before && !info.after))
@@ -519,23 +533,32 @@ void TqvNavBarPainter::UpdateBackBuffer()
     }
 
     // Each flag is cleared as its step starts: a change reported during the step marks it again.
-    if (rebuild_ || relayout_) {
-        rebuild_ = relayout_ = false;
+    // A drawing cut short because a handler changed the bar's structure (see IsStale) is made
+    // again at once, from a new layout, so the screen never gets the unfinished picture; a few
+    // tries at most, then the marks stay for the next paint.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (rebuild_ || relayout_) {
+            rebuild_ = relayout_ = false;
+            viewInfo_->EnsureLayout();
+        }
+        if (!redraw_ || buffer.isNull())
+            return;
+        redraw_ = false;
         viewInfo_->EnsureLayout();
+        {
+            TqvNavBarViewInfo::PaintScope scope(*viewInfo_);
+            QPainter p(&buffer);
+            TqvCanvas canvas(p, bar_.PaintPalette());
+            canvas_ = &canvas;
+            struct Reset {
+                TqvCanvas *&c;
+                ~Reset() { c = nullptr; }
+            } reset{canvas_};
+            DrawNavBar();
+        }
+        if (!IsStale())
+            return;
     }
-    if (!redraw_ || buffer.isNull())
-        return;
-    redraw_ = false;
-    viewInfo_->EnsureLayout();
-    TqvNavBarViewInfo::PaintScope scope(*viewInfo_);
-    QPainter p(&buffer);
-    TqvCanvas canvas(p, bar_.PaintPalette());
-    canvas_ = &canvas;
-    struct Reset {
-        TqvCanvas *&c;
-        ~Reset() { c = nullptr; }
-    } reset{canvas_};
-    DrawNavBar();
 }
 
 void TqvNavBarPainter::Paint(QPainter &target, const QRect &updateRect)

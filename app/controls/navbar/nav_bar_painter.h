@@ -12,7 +12,8 @@
 // Painting: the bar reports every change to InvalidateViewInfo (the painter marks its three flags
 // and passes the change on to the view information). Paint clears each flag as its step starts, so
 // a change reported while the picture is drawn (a custom-draw handler that sets a caption) leaves
-// its flag set and shows in the next paint. The back buffer is redrawn only when the redraw flag is
+// its flag set and shows in the next paint; a change that needs a rebuild (something freed) stops
+// the drawing at once and Paint draws again from a new layout. The back buffer is redrawn only when the redraw flag is
 // set (or the buffer was remade); otherwise Paint only copies it. Clip exclusions live for one
 // paint: every paint draws through a fresh canvas. Hosted group controls are child widgets, which Qt
 // never paints over, so nothing here clips them out.
@@ -197,6 +198,10 @@ public:
     void UpdateBackBuffer();
     // Asks the bar to repaint the visible scroll buttons' rectangles.
     void InvalidateScrollButtons();
+    // True once a change asked for a rebuild of the view information while it is being drawn: a
+    // custom-draw handler may have freed groups, links or items that the view informations of
+    // this drawing refer to, so the drawing stops (Paint then draws again from a new layout).
+    bool IsStale() const { return rebuild_ || (viewInfo_ && viewInfo_->IsRebuildPending()); }
 
 protected:
     explicit TqvNavBarPainter(TqvNavBarPainterHost &bar);

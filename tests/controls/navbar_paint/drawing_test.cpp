@@ -526,3 +526,40 @@ TEST(NavBarPainterHints, GroupHintUsesTheHintStyle)
 
 } // namespace
 } // namespace navbar_paint_test
+
+namespace navbar_paint_test {
+namespace {
+
+// A custom-draw handler may free what the picture shows: the drawing stops before it reaches a
+// freed group, link or item, and the paint draws again from a new layout.
+TEST(NavBarPainterLifecycle, HandlerThatFreesGroupsAndItemsDuringAPaint)
+{
+    for (int view : {int(vkBase), int(vkExplorerBar), int(vkVSToolBox), int(vkAdvExplorerBar)}) {
+        SCOPED_TRACE(view);
+        PaintBar bar(view);
+        bar.fill();
+        bar.hotLink = bar.group(1)->Links(1);
+        bar.hot = bar.group(1);
+        bar.drag = {true, nullptr, bar.group(1)->Links(2), nullptr, true, true};
+        bar.hotPoint = {40, 60};
+        bool once = true;
+        bar.painterEvents.OnCustomDrawGroupClientBackground = [&](TqvCanvas &, TqvNavBarGroupViewInfo &g, bool &) {
+            if (once && g.Group() == bar.group(0)) {
+                once = false;
+                delete bar.items.Items(1); // a link of every group loses its item
+                delete bar.group(1);       // drawn after this one
+                bar.drag.link = nullptr;
+            }
+        };
+        const QImage first = bar.render();
+        EXPECT_EQ(bar.groups.Count(), 2);
+        EXPECT_FALSE(bar.Painter().IsStale());
+        EXPECT_EQ(bar.VI().GroupCount(), 2);
+        // The paint drew again from the new layout: what reached the screen is already complete.
+        bar.InvalidateAll(ctRedraw);
+        EXPECT_TRUE(bar.render() == first);
+    }
+}
+
+} // namespace
+} // namespace navbar_paint_test
