@@ -563,3 +563,62 @@ TEST(NavBarPainterLifecycle, HandlerThatFreesGroupsAndItemsDuringAPaint)
 
 } // namespace
 } // namespace navbar_paint_test
+
+namespace navbar_paint_test {
+namespace {
+
+int channelDiff(TColor a, TColor b)
+{
+    return std::max({std::abs(GetRValue(a) - GetRValue(b)), std::abs(GetGValue(a) - GetGValue(b)),
+                     std::abs(GetBValue(a) - GetBValue(b))});
+}
+
+// XP1's caption runs from a light shade to the caption colour, or to a lighter one when hot.
+TEST(NavBarPainterDrawing, XP1CaptionGradientLightensWhenHot)
+{
+    PaintBar bar(vkXP1);
+    bar.fill();
+    const QImage cold = bar.render();
+    const TRect c = bar.VI().Groups(1)->CaptionRect();
+    const TColor back = sys(clActiveCaption);
+    EXPECT_LE(channelDiff(pixel(cold, c.left + 3, c.top + 3), LightColor(back, 40)), 12);
+    EXPECT_LE(channelDiff(pixel(cold, c.right - 4, c.top + 3), back), 12);
+    bar.hot = bar.group(1);
+    bar.InvalidateAll(ctRedraw);
+    const QImage hot = bar.render();
+    EXPECT_LE(channelDiff(pixel(hot, c.right - 4, c.top + 3), LightColor(back, 80)), 12);
+    EXPECT_LE(channelDiff(pixel(hot, c.left + 3, c.top + 3), LightColor(back, 40)), 12);
+}
+
+// In icon view the mark stands upright at the side of the link before the drop position.
+TEST(NavBarPainterDrawing, IconViewInsertionMarkIsUpright)
+{
+    PaintBar bar(vkBase);
+    bar.fill();
+    bar.group(0)->SetShowAsIconView(true);
+    bar.group(0)->SetLinksUseSmallImages(false);
+    TqvNavBarViewInfo &vi = bar.VI();
+    vi.EnsureLayout();
+    const TqvNavBarGroupViewInfo *g = vi.Groups(0);
+    ASSERT_TRUE(g->IsIconView());
+    TPoint at{-1, -1};
+    for (int y = g->ItemsRect().top; y < g->ItemsRect().bottom && at.x < 0; ++y)
+        for (int x = g->ItemsRect().left; x < g->ItemsRect().right && at.x < 0; ++x) {
+            const TqvNavBarDropInfo d = vi.GetDropInfo({x, y});
+            if (d.before && d.before->Link() == bar.group(0)->Links(0))
+                at = {x, y};
+        }
+    ASSERT_NE(at.x, -1);
+    bar.hotPoint = at;
+    bar.drag = {true, nullptr, bar.group(0)->Links(3), nullptr, true, true};
+    bar.InvalidateAll(ctRedraw);
+    const QImage img = bar.render();
+    const TRect l0 = bar.VI().Groups(0)->Links(0)->Rect();
+    int black = 0;
+    for (int y = l0.top; y < l0.bottom; ++y)
+        black += pixel(img, l0.right, y) == clBlack;
+    EXPECT_GT(black, l0.height() / 2);
+}
+
+} // namespace
+} // namespace navbar_paint_test

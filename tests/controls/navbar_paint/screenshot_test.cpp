@@ -46,11 +46,12 @@ TEST(NavBarScreenshots, TwelveViews)
     EXPECT_TRUE(sheet.save(screenshotDir() + "/navbar_views.png"));
 }
 
-// The base view scrolled, with both scroll buttons and a link being dragged between two others.
+// The base and explorer views scrolled, with scroll buttons and a link being dragged between two
+// others; an icon-view group with its upright mark.
 TEST(NavBarScreenshots, ScrollButtonsAndDropMark)
 {
     QtTextMeasurer measurer;
-    QImage sheet(2 * 158 + 8, 316, QImage::Format_ARGB32);
+    QImage sheet(3 * 158 + 8, 316, QImage::Format_ARGB32);
     sheet.fill(Qt::white);
     QPainter p(&sheet);
     int x = 8;
@@ -68,6 +69,18 @@ TEST(NavBarScreenshots, ScrollButtonsAndDropMark)
         p.drawImage(x, 8, bar.render());
         x += 158;
     }
+    // An icon-view group with a link dragged between the first two.
+    PaintBar icons(vkBase);
+    icons.measurer = &measurer;
+    icons.fill();
+    icons.group(0)->SetShowAsIconView(true);
+    icons.group(0)->SetLinksUseSmallImages(false);
+    icons.VI().EnsureLayout();
+    const TRect first = icons.VI().Groups(0)->Links(0)->Rect();
+    icons.hotPoint = {first.right + 2, (first.top + first.bottom) / 2};
+    icons.drag = {true, nullptr, icons.group(0)->Links(3), nullptr, true, true};
+    icons.InvalidateAll(ctRedraw);
+    p.drawImage(x, 8, icons.render());
     p.end();
     EXPECT_TRUE(sheet.save(screenshotDir() + "/navbar_scroll_drop.png"));
 }
