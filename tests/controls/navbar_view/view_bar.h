@@ -81,7 +81,10 @@ public:
     int flips = 0;
 };
 
-struct ViewBar : TqvNavBarSink, TqvNavBarViewInfoSource {
+// Source is the interface the bar is read through: the view information's, or one derived from it
+// (the painter's host adds what only the painter reads).
+template <typename Source = TqvNavBarViewInfoSource>
+struct ViewBarT : TqvNavBarSink, Source {
     static constexpr int kScrollBarWidth = 16;
 
     QWidget widget; // owner of the content, parent of group controls
@@ -111,8 +114,8 @@ struct ViewBar : TqvNavBarSink, TqvNavBarViewInfoSource {
     TPoint hotPoint{-1, -1};
     bool topHeld = false, bottomHeld = false;
 
-    explicit ViewBar(TqvNavBarViewKind kind = vkBase) { setView(kind); }
-    ~ViewBar() override
+    explicit ViewBarT(TqvNavBarViewKind kind = vkBase) { setView(kind); }
+    ~ViewBarT() override
     {
         groups.Clear();
         items.Clear();
@@ -194,5 +197,7 @@ struct ViewBar : TqvNavBarSink, TqvNavBarViewInfoSource {
     TextMeasurer &Measurer() override { return *measurer; }
     const TqvNavBarViewInfoEvents &Events() const override { return events; }
 };
+
+using ViewBar = ViewBarT<>;
 
 } // namespace navbar_view_test
