@@ -179,6 +179,9 @@ int TSMSManage::AddMessages(ArraySms &list, int storage, bool toHandset)
 {
     if (!table_)
         return -1;
+    if (phone_)
+        if (const int r = phone_->begin(SmsPhoneSide::Operation::Add, list, toHandset); r < 0)
+            return r;
     Table &t = *table_;
     int last = -1;
     bool queued = false;
@@ -265,6 +268,9 @@ int TSMSManage::SaveMessages(ArraySms &list)
 {
     if (!table_)
         return 0;
+    if (phone_)
+        if (const int r = phone_->begin(SmsPhoneSide::Operation::Save, list, false); r < 0)
+            return r;
     Table &t = *table_;
     std::vector<size_t> aside;
     bool touchedPhone = false;
@@ -308,7 +314,9 @@ int TSMSManage::SaveMessages(ArraySms &list)
         ArraySms add;
         for (size_t i : aside)
             add.push_back(list[i]);
-        AddMessages(add, -100, false);
+        // Set-aside phone-side records (later parts of an edited box-9 message) go to the
+        // handset like any new one; local ones are simply added.
+        AddMessages(add, -100, true);
         for (size_t k = 0; k < aside.size(); ++k)
             list[aside[k]].id = add[k].id;
     }
@@ -319,19 +327,30 @@ int TSMSManage::DeleteMessages(ArraySms &list)
 {
     if (!table_)
         return 0;
+    if (phone_)
+        if (const int r = phone_->begin(SmsPhoneSide::Operation::Delete, list, false); r < 0)
+            return r;
     Table &t = *table_;
     bool touchedPhone = false;
+    bool stopped = false;
     for (Ssms &rec : list) {
         if (!locateId(rec.id))
             continue; // a stale entry: no row of that id, nothing to change
         if (isRecycleBox(rec.boxid) || rec.boxid >= kBoxPhone) {
             rec.Tid = t.integer("Tid");
-            t.remove();
             if (phone_ && rec.boxid >= kBoxPhone) {
                 touchedPhone = true;
-                if (phone_->deleted(rec) == SmsPhoneSide::Step::Stop)
-                    return kSmsFailed;
+                const auto step = phone_->deleted(rec);
+                if (step == SmsPhoneSide::Step::Stop) {
+                    stopped = true;
+                    break; // the jobs queued so far still run (endDelete)
+                }
+                if (step == SmsPhoneSide::Step::Skip)
+                    continue;
+                if (!locateId(rec.id))
+                    continue;
             }
+            t.remove();
             continue;
         }
         const int own = t.integer("boxid");
@@ -344,7 +363,34 @@ int TSMSManage::DeleteMessages(ArraySms &list)
     }
     if (touchedPhone && !phone_->endDelete())
         return kSmsFailed;
-    return 0;
+    return stopped ? kSmsFailed : 0;
+}
+
+bool TSMSManage::SetPlace(int32_t id, int32_t box, int32_t tid)
+{
+    if (!table_ || !locateId(id))
+        return false;
+    Table &t = *table_;
+    t.edit();
+    t.setInt("boxid", box);
+    t.setInt("Tid", tid);
+    t.post();
+    return true;
+}
+
+int TSMSManage::RemovePhoneRows()
+{
+    if (!table_)
+        return 0;
+    Table &t = *table_;
+    const int fBox = t.fieldIndex("boxid");
+    t.setFilter(platform::Filter::where([fBox](const platform::RowView &r) { return r.intAt(fBox) > kBoxPhone; }));
+    int n = 0;
+    t.first();
+    while (t.count() > 0 && t.remove())
+        ++n;
+    t.clearFilter();
+    return n;
 }
 
 int TSMSManage::UndeleteMessages(int32_t id)

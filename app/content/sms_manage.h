@@ -137,7 +137,12 @@ public:
         Skip, // leave this record (and its row) alone, go on with the next
         Stop, // end the whole operation (AddMessages: rows made so far stay; the others: -92)
     };
+    enum class Operation { Add, Save, Delete };
     virtual ~SmsPhoneSide() = default;
+
+    // At the start of AddMessages, SaveMessages and DeleteMessages, before anything changes: a
+    // negative answer ends the operation at once with that answer (nothing stored, nothing sent).
+    virtual int begin(Operation, const ArraySms &, bool /*toHandset*/) { return 0; }
 
     // AddMessages, a record of box 8 or 9 that gets a new row (id newId), before the row is
     // made: reserve its slot. Stop ends the loop without this record.
@@ -157,7 +162,8 @@ public:
     virtual Step saved(const Ssms &, bool /*changed*/) { return Step::Go; }
     virtual bool endSave() { return true; }
 
-    // DeleteMessages, a record of box 7 or above whose row was just removed (its Tid filled in).
+    // DeleteMessages, a record of box 7 or above whose row is about to be removed (its Tid filled
+    // in). Skip keeps the row.
     virtual Step deleted(const Ssms &) { return Step::Go; }
     virtual bool endDelete() { return true; }
 };
@@ -205,6 +211,12 @@ public:
     // OldBoxid keeps its own box (a row already there keeps its OldBoxid). Ids without a row are
     // skipped. 0, or kSmsFailed when the handset side ended the operation.
     int DeleteMessages(ArraySms &list);
+
+    // Sets a row's box and handset position, without the handset side (it keeps the handset's
+    // own bookkeeping in step). false when no row has the id.
+    bool SetPlace(int32_t id, int32_t box, int32_t tid);
+    // Removes every row whose box is above 7, without the handset side; answers how many.
+    int RemovePhoneRows();
 
     // Moves a row of the recycle boxes (5, 6) back to OldBoxid. kSmsFailed, nothing changed, when
     // no row has the id or the row is not in a recycle box.

@@ -190,6 +190,14 @@ TEST_F(SimSms, SendRecordsSubmittedMessages) {
     sim_.setSendError(331);
     EXPECT_EQ(withPrompt("+CMGS=19", kSubmitHello), "\r\n+CMS ERROR: 331\r\n");
     EXPECT_EQ(sim_.submitted().size(), 3u);
+
+    // Only the second send from now on fails; the first and third go out.
+    sim_.setSendError(0);
+    sim_.setSendErrorAt(2, 42);
+    EXPECT_EQ(withPrompt("+CMGS=19", kSubmitHello), "\r\n+CMGS: 3\r\n\r\nOK\r\n");
+    EXPECT_EQ(withPrompt("+CMGS=19", kSubmitHello), "\r\n+CMS ERROR: 42\r\n");
+    EXPECT_EQ(withPrompt("+CMGS=19", kSubmitHello), "\r\n+CMGS: 4\r\n\r\nOK\r\n");
+    EXPECT_EQ(sim_.submitted().size(), 5u);
 }
 
 TEST_F(SimSms, SeparateStoragesAndSendFromStorage) {

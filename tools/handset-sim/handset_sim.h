@@ -185,6 +185,10 @@ struct Faults {
     int byteGapMs = 1;     // ... with this pause between bytes
     int throttleBaud = 0;  // > 0: the line runs at this rate both ways, 10 bits a byte
     int sendError = 0;     // > 0: +CMGS and +CMSS answer +CMS ERROR: <sendError>
+    // > 0: counts down at each +CMGS; the one that brings it to 0 answers +CMS ERROR:
+    // <sendErrorCode> (500 when that is 0), the others go out as usual.
+    int sendErrorAt = 0;
+    int sendErrorCode = 0;
 };
 
 enum class When {
@@ -394,6 +398,8 @@ class HandsetSim {
     void setBytewise(bool on, int gapMs = 1);
     void setThrottle(int baud); // 0 = off
     void setSendError(int cmsCode);
+    // Only the n-th +CMGS from now on fails, with +CMS ERROR: cmsCode.
+    void setSendErrorAt(int n, int cmsCode = 500);
     void inject(const Injection &inj);
     void injectUnsolicited(const std::string &line, When when = When::Now, const std::string &onCommand = "");
     void injectGarbage(const std::string &bytes, When when = When::Now, const std::string &onCommand = "");

@@ -1315,6 +1315,10 @@ Engine::Result Engine::finishPdu(Reply &r) {
         }
         if (sc.faults.sendError > 0)
             return cms(sc.faults.sendError);
+        if (sc.faults.sendErrorAt > 0 && --sc.faults.sendErrorAt == 0) {
+            note("+CMGS: the scripted send error");
+            return cms(sc.faults.sendErrorCode > 0 ? sc.faults.sendErrorCode : 500);
+        }
         if (scLen == 1 && sc.serviceCentre.number.empty())
             return cms(330);
         const int mr = nextMr_;

@@ -319,7 +319,7 @@ void parseProfile(const Json &j, Profile &pr, const std::string &path) {
 
 void parseFaults(const Json &j, Faults &f, const std::string &path) {
     checkKeys(j, path,
-              {"reply_delay_ms", "silent", "bytewise", "byte_gap_ms", "throttle_baud", "send_error",
+              {"reply_delay_ms", "silent", "bytewise", "byte_gap_ms", "throttle_baud", "send_error", "send_error_at", "send_error_code",
                "first_reply_delay_ms", "first_echo_late", "open_greeting"});
     getInt(j, "reply_delay_ms", f.replyDelayMs, path, 0, 600000);
     getInt(j, "first_reply_delay_ms", f.firstReplyDelayMs, path, 0, 600000);
@@ -330,6 +330,8 @@ void parseFaults(const Json &j, Faults &f, const std::string &path) {
     getInt(j, "byte_gap_ms", f.byteGapMs, path, 0, 60000);
     getInt(j, "throttle_baud", f.throttleBaud, path, 0, 10000000);
     getInt(j, "send_error", f.sendError, path, 0, 511);
+    getInt(j, "send_error_at", f.sendErrorAt, path, 0, 1000000);
+    getInt(j, "send_error_code", f.sendErrorCode, path, 0, 511);
 }
 
 // `keyed`: the command is the object key (the {command: reply} form); else the entry names it.

@@ -676,6 +676,12 @@ void HandsetSim::setSendError(int cmsCode) {
     d_->eng.sc.faults.sendError = cmsCode < 0 ? 0 : cmsCode;
 }
 
+void HandsetSim::setSendErrorAt(int n, int cmsCode) {
+    std::lock_guard<std::mutex> lock(d_->mu);
+    d_->eng.sc.faults.sendErrorAt = n < 0 ? 0 : n;
+    d_->eng.sc.faults.sendErrorCode = cmsCode < 0 ? 0 : cmsCode;
+}
+
 void HandsetSim::inject(const Injection &inj) {
     std::lock_guard<std::mutex> lk(d_->mu);
     d_->eng.inject(inj, *d_);

@@ -1,0 +1,239 @@
+// Message transfers through the real worker, the real driver, our model plug-in and the simulated
+// handset over a pseudo-terminal; the handset's own contents are checked afterwards.
+
+#include "content/batch_runner.h"
+#include "content/sms/sms_store.h"
+#include "content/sms_transfer.h"
+#include "core/comm/comm_fixture.h"
+#include "core/comm/comm_thread.h"
+
+#include "dv_result.h"
+#include "handset_sim.h"
+
+#include <cstdlib>
+
+#ifdef SV_HAVE_REAL_PLUGINS
+
+namespace transfer_test {
+namespace {
+
+using content::ArraySms;
+using content::Ssms;
+
+std::string scenarioPath(const std::string &name)
+{
+    return std::string(SV_SCENARIO_DIR) + "/" + name;
+}
+
+class SimTransfer : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        phone.reset();
+        runner.reset();
+        smsClt.reset();
+        if (worker)
+            worker->stop(std::chrono::seconds(10));
+        worker.reset();
+        comm.reset();
+        if (sim)
+            sim->stop();
+    }
+
+    void start(const std::string &scenario, bool threaded = false)
+    {
+        fixctl_reset();
+        sim = handsetsim::HandsetSim::fromFile(scenarioPath(scenario));
+        link = dir.root() + "/handset";
+        sim->start(link);
+        dir.addRealPair();
+        ASSERT_TRUE(core::ScanPlugins(tables.refs(), dir.root(), recorder));
+        comm = std::make_unique<core::TCommMng>(messages, mainWindow,
+                                                core::CommMngSetup{dir.root(), tables.snapshot(), [](int) {}});
+        comm->SetParams(comm_test::selected(""), "Cable", link, "115200");
+        worker = std::make_unique<core::TCommThread>(*comm, commData, messages, mainWindow);
+        smsClt = std::make_unique<core::TSmsClt>(*worker);
+        content::WorkerBatchRunner::Setup setup;
+        setup.stepped = !threaded;
+        runner = std::make_unique<content::WorkerBatchRunner>(*worker, commData, messages, setup);
+        store.env.app.Connected = true;
+        phone = std::make_unique<content::TSmsTransfer>(*store.sms, store.env, *runner, *smsClt);
+        ASSERT_EQ(comm->Connect(), 0);
+        smsClt->SetItf(MS_ITF_SMS, comm->currentSerial());
+        if (threaded)
+            worker->start();
+    }
+
+    std::vector<Ssms> box(int b)
+    {
+        std::vector<Ssms> out;
+        for (const content::SmsListRow &r : store.sms->FillList(b).rows) {
+            Ssms m = store.get(r.id);
+            if (m.boxid == b)
+                out.push_back(m);
+        }
+        return out;
+    }
+    std::map<int, handsetsim::SmsMessage> sm() { return sim->smsStorage("SM")->messages; }
+    // The text the handset holds at an index of "SM" (decoded by the simulator's own parser).
+    std::string textAt(int index)
+    {
+        auto all = sm();
+        auto it = all.find(index);
+        if (it == all.end())
+            return "<none>";
+        std::vector<uint8_t> bytes;
+        if (!handsetsim::fromHex(it->second.pdu, bytes) || bytes.empty())
+            return "<bad>";
+        const size_t sc = size_t(bytes[0]) + 1;
+        handsetsim::Tpdu t;
+        if (sc > bytes.size() || !handsetsim::decodeTpdu(bytes.data() + sc, bytes.size() - sc, t))
+            return "<bad>";
+        return t.text;
+    }
+
+    catalogue_test::ProgramDir dir;
+    catalogue_test::Tables tables;
+    catalogue_test::Recorder recorder;
+    platform::RecordingWindowMessages messages;
+    platform::WindowId mainWindow = messages.openWindow();
+    std::unique_ptr<handsetsim::HandsetSim> sim;
+    std::string link;
+    std::unique_ptr<core::TCommMng> comm;
+    core::TdmCommData commData;
+    std::unique_ptr<core::TCommThread> worker;
+    std::unique_ptr<core::TSmsClt> smsClt;
+    std::unique_ptr<content::WorkerBatchRunner> runner;
+    content_test::SmsStore store;
+    std::unique_ptr<content::TSmsTransfer> phone;
+};
+
+// The worker's own thread runs the batch; the runner waits for its done message.
+TEST_F(SimTransfer, DownloadUnderTheDefaultScenario)
+{
+    start("default.json", true);
+    ASSERT_EQ(phone->Download(), 0);
+    const std::vector<Ssms> received = box(1), eight = box(8), nine = box(9);
+    ASSERT_EQ(received.size(), 2u);
+    ASSERT_EQ(eight.size(), 2u);
+    ASSERT_EQ(nine.size(), 1u);
+    EXPECT_EQ(eight[0].Tid, 1);
+    EXPECT_EQ(eight[0].Tel, "+8613912345678");
+    EXPECT_EQ(eight[0].body, "See you at eight");
+    EXPECT_EQ(eight[0].time, "2005-03-16 19:02:11");
+    EXPECT_EQ(eight[1].Tid, 2);
+    EXPECT_EQ(eight[1].body, "\xE4\xBD\x99\xE9\xA2\x9D 12.50 \xE5\x85\x83");
+    EXPECT_EQ(nine[0].Tid, 3);
+    EXPECT_EQ(nine[0].body, "On my way");
+    EXPECT_EQ(nine[0].time, "--");
+    EXPECT_EQ(phone->slots(1).size(), 20u);
+    EXPECT_EQ(phone->slots(2).size(), 100u);
+    EXPECT_TRUE(store.env.prompt.texts().empty());
+}
+
+TEST_F(SimTransfer, DownloadUnderTheQuirkyScenario)
+{
+    start("quirky-sms.json");
+    ASSERT_EQ(phone->Download(), 0);
+    ASSERT_EQ(box(8).size(), 1u);
+    ASSERT_EQ(box(9).size(), 1u);
+    EXPECT_EQ(box(8)[0].Tid, 2);
+    EXPECT_EQ(box(9)[0].Tid, 5);
+    EXPECT_EQ(box(1).size(), 1u);
+    EXPECT_EQ(phone->slots(1).size(), 10u);
+    EXPECT_EQ(phone->slots(2).size(), 50u);
+    EXPECT_TRUE(store.env.prompt.texts().empty());
+}
+
+TEST_F(SimTransfer, ThreeSendsWhereTheSecondFails)
+{
+    start("default.json");
+    sim->setSendErrorAt(2, 500);
+    ArraySms parts{Ssms{.Tel = "+4930123", .body = "part 1", .Sca = store.env.text("Info_DefaultSCA")},
+                   Ssms{.Tel = "+4930123", .body = "part 2"}, Ssms{.Tel = "+4930123", .body = "part 3"}};
+    EXPECT_LT(phone->SendMessages(parts), 0);
+    const auto sent = sim->submitted();
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[0].decoded.text, "part 1");
+    EXPECT_EQ(sent[1].decoded.text, "part 3");
+    EXPECT_EQ(sent[0].smsc, "00") << "the default centre goes out as no centre";
+    ASSERT_EQ(box(2).size(), 1u);
+    EXPECT_EQ(box(2)[0].body, "part 2");
+    EXPECT_EQ(box(3).size(), 2u);
+}
+
+TEST_F(SimTransfer, NewMessageEditAndDeleteFollowTheHandsetsIndex)
+{
+    start("default.json");
+    ASSERT_EQ(phone->Download(), 0);
+    // Asked for 7; the handset stores at its first free index, 4.
+    ArraySms add{Ssms{.boxid = content::kBoxPhoneStored, .Tid = 7, .Tel = "+4930123", .body = "first"}};
+    ASSERT_GT(store.sms->AddMessages(add, 1, true), 0);
+    const int32_t id = add[0].id;
+    EXPECT_EQ(store.get(id).Tid, 4);
+    EXPECT_EQ(textAt(4), "first");
+    EXPECT_EQ(textAt(7), "<none>");
+
+    // The rewrite reserves a free slot (5) but the handset reuses 4: the row follows the handset.
+    ArraySms edit{store.get(id)};
+    edit[0].body = "second";
+    ASSERT_EQ(store.sms->SaveMessages(edit), 0);
+    const int32_t at = store.get(id).Tid;
+    EXPECT_EQ(at, 4);
+    EXPECT_EQ(textAt(at), "second");
+    for (const content::SmsSlot &e : phone->slots(1))
+        if (e.position == 4 || e.position == 5)
+            EXPECT_EQ(e.id, e.position == 4 ? id : -1) << "slot " << e.position;
+    EXPECT_EQ(sm().size(), 4u);
+
+    ArraySms del{Ssms{.id = id, .boxid = content::kBoxPhoneStored}};
+    ASSERT_EQ(store.sms->DeleteMessages(del), 0);
+    EXPECT_EQ(textAt(at), "<none>");
+    EXPECT_EQ(sm().size(), 3u);
+    EXPECT_TRUE(store.env.prompt.texts().empty());
+}
+
+TEST_F(SimTransfer, StorageFullLeavesTheMessageInDrafts)
+{
+    start("default.json");
+    ASSERT_EQ(phone->Download(), 0);
+    // Meanwhile the handset filled up (messages arrived): it answers +CMS ERROR: 322.
+    for (int i = 4; i <= 20; ++i)
+        sim->putSms("SM", handsetsim::SmsMessage{i, 1, handsetsim::encodeDeliverPdu("+1", "x")});
+    ArraySms add{Ssms{.boxid = content::kBoxPhoneStored, .Tel = "+4930123", .body = "no room"}};
+    store.sms->AddMessages(add, 1, true);
+    EXPECT_EQ(store.get(add[0].id).boxid, content::kBoxDrafts);
+    EXPECT_EQ(box(9).size(), 1u);
+    ASSERT_EQ(store.env.prompt.texts().size(), 1u);
+    EXPECT_EQ(store.env.prompt.texts()[0].rfind("<ErrInfo_CommErrInfo><ErrInfo_", 0), 0u) << store.env.prompt.texts()[0];
+    EXPECT_EQ(sm().size(), 20u);
+}
+
+TEST_F(SimTransfer, HangUpDuringAListingStoresNothing)
+{
+    start("default.json");
+    sim->addCanned(handsetsim::CannedReply{"+CMGL*", "\r\n+CMGL: 1,1,,23\r\n", -1, -1, handsetsim::DropMode::Hangup});
+    ASSERT_EQ(phone->Download(), 0);
+    EXPECT_TRUE(box(1).empty());
+    EXPECT_TRUE(box(8).empty());
+    EXPECT_TRUE(box(9).empty());
+    EXPECT_FALSE(phone->statusKnown());
+}
+
+TEST_F(SimTransfer, MarkingAReceivedMessageReadSendsNoCommand)
+{
+    start("default.json");
+    ASSERT_EQ(phone->Download(), 0);
+    Ssms m = box(8).at(1);
+    m.states = 1;
+    sim->clearCommands();
+    ArraySms save{m};
+    ASSERT_EQ(store.sms->SaveMessages(save), 0);
+    EXPECT_TRUE(sim->commands().empty());
+    EXPECT_EQ(store.get(m.id).states, 1);
+}
+
+} // namespace
+} // namespace transfer_test
+
+#endif
