@@ -1,4 +1,5 @@
-// The message box of the program: core::Prompt on QMessageBox (UI thread only).
+// The standard dialogs of the program: core::Prompt on QMessageBox, QInputDialog, QFileDialog,
+// QFontDialog, QPrintDialog and QPageSetupDialog (UI thread only).
 #pragma once
 
 #include "core/prompt.h"
@@ -16,6 +17,14 @@ public:
 
     // An empty caption shows the application's display name.
     int show(const std::string &text, const std::string &caption, unsigned flags) override;
+
+    std::optional<std::string> inputBox(const std::string &caption, const std::string &label,
+                                        const std::string &value) override;
+    std::optional<std::string> openFile(const FileDialogSpec &spec) override;
+    std::optional<std::string> saveFile(const FileDialogSpec &spec) override;
+    std::optional<FontSpec> chooseFont(const FontSpec &current) override;
+    bool print(PrintSpec &spec) override;
+    bool pageSetup(PrintSpec &spec) override;
 
 private:
     QPointer<QWidget> parent_;
