@@ -57,7 +57,7 @@ TFrmProgress::TFrmProgress(core::TCommThread &worker, core::TdmCommData &commDat
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetMinimumSize);
 
-    setWindowTitle(tr("FrmProgress_Caption"));
+    setWindowTitle(text("FrmProgress_Caption"));
     core::setFormFont(lang_, this);
     core::translateForm(lang_, this, "FrmProgress");
     if (btnCancel_->text().isEmpty())
@@ -68,7 +68,7 @@ TFrmProgress::TFrmProgress(core::TCommThread &worker, core::TdmCommData &commDat
 
 TFrmProgress::~TFrmProgress() = default;
 
-QString TFrmProgress::tr(const std::string &key) const
+QString TFrmProgress::text(const std::string &key) const
 {
     return QString::fromStdString(lang_.translate(key));
 }
@@ -164,8 +164,8 @@ void TFrmProgress::onProgress(int32_t stage, intptr_t value)
         const int kind = static_cast<int>(v & 0xFFFF);
         prgInfo_->setMaximum(count == 0 || count > kMaxCountedSteps ? kFallbackMaximum : count);
         prgInfo_->setValue(0);
-        operation_ = tr("frProg_Info_" + std::to_string(kind / 256)) + ' ' +
-                     tr("frProg_Info_Class" + std::to_string(kind % 256));
+        operation_ = text("frProg_Info_" + std::to_string(kind / 256)) + ' ' +
+                     text("frProg_Info_Class" + std::to_string(kind % 256));
         lblInfo_->setText(operation_ + QStringLiteral(" ..."));
         break;
     }
@@ -178,7 +178,7 @@ void TFrmProgress::onProgress(int32_t stage, intptr_t value)
     }
     case core::kStageEnd:
         prgInfo_->setValue(prgInfo_->maximum());
-        lblInfo_->setText(tr("frProg_Info_9"));
+        lblInfo_->setText(text("frProg_Info_9"));
         operation_.clear();
         break;
     default:

@@ -49,6 +49,8 @@ public:
     void arm(uint64_t batch);
     int exec() override;
 
+    // The serial of the batch the dialog follows (0: none).
+    uint64_t armedBatch() const { return batch_; }
     // The armed batch's result once it ended (nothing while it runs or after a cancel).
     std::optional<int32_t> batchResult() const { return result_; }
     // The user cancelled the armed batch (no done message will come for it).
@@ -72,7 +74,7 @@ private:
     void onDone(int32_t result);
     // Closes with the modal result of a batch result.
     void closeWith(int32_t result);
-    QString tr(const std::string &key) const;
+    QString text(const std::string &key) const;
 
     core::TCommThread &worker_;
     core::TdmCommData &commData_;
