@@ -34,7 +34,9 @@ TFrmProgress::TFrmProgress(core::TCommThread &worker, core::TdmCommData &commDat
     setObjectName("FrmProgress");
     lblInfo_ = new QLabel(this);
     lblInfo_->setObjectName("lblInfo");
-    lblInfo_->setMinimumWidth(320);
+    // Long operation texts must not make the dialog jump while counting.
+    lblInfo_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    lblInfo_->setMinimumHeight(lblInfo_->fontMetrics().height());
     prgInfo_ = new QProgressBar(this);
     prgInfo_->setObjectName("prgInfo");
     prgInfo_->setRange(0, 100);
@@ -55,7 +57,7 @@ TFrmProgress::TFrmProgress(core::TCommThread &worker, core::TdmCommData &commDat
     layout->addWidget(prgInfo_);
     layout->addStretch(1);
     layout->addLayout(buttons);
-    layout->setSizeConstraint(QLayout::SetMinimumSize);
+    setMinimumWidth(380);
 
     setWindowTitle(text("FrmProgress_Caption"));
     core::setFormFont(lang_, this);

@@ -1,5 +1,7 @@
 // The standard dialogs of the program: core::Prompt on QMessageBox, QInputDialog, QFileDialog,
-// QFontDialog, QPrintDialog and QPageSetupDialog (UI thread only).
+// QFontDialog, QPrintDialog and QPageSetupDialog (UI thread only). The dialogs other than the
+// message box carry the object names InputBox, OpenDialog, SaveDialog, FontDialog, PrintDialog
+// and PageSetupDialog.
 #pragma once
 
 #include "core/prompt.h"

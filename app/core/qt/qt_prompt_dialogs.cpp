@@ -73,24 +73,31 @@ void fromPrinter(const QPrinter &printer, PrintSpec &spec)
 std::optional<std::string> QtPrompt::inputBox(const std::string &caption, const std::string &label,
                                               const std::string &value)
 {
-    bool ok = false;
-    const QString t = QInputDialog::getText(parent_.data(), qs(caption), qs(label), QLineEdit::Normal, qs(value), &ok);
-    if (!ok)
+    QInputDialog dlg(parent_.data());
+    dlg.setObjectName("InputBox");
+    dlg.setWindowTitle(qs(caption));
+    dlg.setLabelText(qs(label));
+    dlg.setTextValue(qs(value));
+    if (dlg.exec() != QDialog::Accepted)
         return std::nullopt;
-    return t.toStdString();
+    return dlg.textValue().toStdString();
 }
 
 std::optional<std::string> QtPrompt::openFile(const FileDialogSpec &spec)
 {
-    const QString f = QFileDialog::getOpenFileName(parent_.data(), qs(spec.caption), qs(spec.path), qs(spec.filter));
-    if (f.isEmpty())
+    QFileDialog dlg(parent_.data(), qs(spec.caption), qs(spec.path), qs(spec.filter));
+    dlg.setObjectName("OpenDialog");
+    dlg.setAcceptMode(QFileDialog::AcceptOpen);
+    dlg.setFileMode(QFileDialog::ExistingFile);
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
         return std::nullopt;
-    return f.toStdString();
+    return dlg.selectedFiles().front().toStdString();
 }
 
 std::optional<std::string> QtPrompt::saveFile(const FileDialogSpec &spec)
 {
     QFileDialog dlg(parent_.data(), qs(spec.caption), qs(spec.path), qs(spec.filter));
+    dlg.setObjectName("SaveDialog");
     dlg.setAcceptMode(QFileDialog::AcceptSave);
     dlg.setFileMode(QFileDialog::AnyFile);
     if (!spec.defaultSuffix.empty())
@@ -109,10 +116,11 @@ std::optional<FontSpec> QtPrompt::chooseFont(const FontSpec &current)
     start.setItalic(current.italic);
     start.setUnderline(current.underline);
     start.setStrikeOut(current.strikeOut);
-    bool ok = false;
-    const QFont f = QFontDialog::getFont(&ok, start, parent_.data());
-    if (!ok)
+    QFontDialog dlg(start, parent_.data());
+    dlg.setObjectName("FontDialog");
+    if (dlg.exec() != QDialog::Accepted)
         return std::nullopt;
+    const QFont f = dlg.selectedFont();
     return FontSpec{f.family().toStdString(), f.pointSize(), f.bold(), f.italic(), f.underline(), f.strikeOut()};
 }
 
@@ -121,6 +129,7 @@ bool QtPrompt::print(PrintSpec &spec)
     QPrinter printer;
     toPrinter(spec, printer);
     QPrintDialog dlg(&printer, parent_.data());
+    dlg.setObjectName("PrintDialog");
     if (dlg.exec() != QDialog::Accepted)
         return false;
     fromPrinter(printer, spec);
@@ -132,6 +141,7 @@ bool QtPrompt::pageSetup(PrintSpec &spec)
     QPrinter printer;
     toPrinter(spec, printer);
     QPageSetupDialog dlg(&printer, parent_.data());
+    dlg.setObjectName("PageSetupDialog");
     if (dlg.exec() != QDialog::Accepted)
         return false;
     fromPrinter(printer, spec);

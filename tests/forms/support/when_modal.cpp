@@ -31,8 +31,12 @@ void whenModal(const QString &objectName, std::function<void(QWidget *)> fn, int
             ADD_FAILURE() << "no modal dialog \"" << objectName.toStdString() << "\" came up within " << timeoutMs
                           << " ms (up: \"" << (modal ? modal->objectName().toStdString() : std::string("none"))
                           << "\")";
-            if (auto *dlg = qobject_cast<QDialog *>(modal))
-                dlg->done(QDialog::Rejected);
+            // Out through the dialog's own cancel step; a dialog that stays up anyway is ended.
+            if (auto *dlg = qobject_cast<QDialog *>(modal)) {
+                dlg->reject();
+                if (dlg->isVisible())
+                    dlg->done(QDialog::Rejected);
+            }
         }
     });
     timer->start();
