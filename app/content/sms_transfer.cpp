@@ -455,6 +455,11 @@ int TSmsTransfer::begin(Operation op, const ArraySms &list, bool toHandset)
         env_.messageBox(env_.text("SmsMng_MessCode1"), core::kMbOk);
         return kSmsNoState;
     }
+    // A save whose position lies outside both storages ends before anything changes.
+    if (op == Operation::Save)
+        for (const Ssms &m : list)
+            if (isPhoneRecord(m) && beforeSave(m) == Step::Stop)
+                return kSmsFailed;
     if (op != Operation::Delete)
         for (const Ssms &m : list) {
             std::vector<uint8_t> data;
@@ -542,8 +547,11 @@ SmsPhoneSide::Step TSmsTransfer::saved(const Ssms &m, bool changed)
                 s = k;
             }
     if (!old) {
-        env_.messageBox(env_.text("SmsMng_MemFull"), core::kMbOk);
-        return Step::Stop;
+        // Not known to lie on the handset: this one stays as it was, the others still go.
+        if (!missingSlot_)
+            env_.messageBox(env_.text("SmsMng_MemFull"), core::kMbOk);
+        missingSlot_ = true;
+        return Step::Skip;
     }
     core::TCommData write;
     if (sendRec(m, write.Data) < 0)
@@ -577,7 +585,8 @@ SmsPhoneSide::Step TSmsTransfer::saved(const Ssms &m, bool changed)
 
 bool TSmsTransfer::endSave()
 {
-    return runWrites();
+    const bool ran = runWrites();
+    return ran && !missingSlot_;
 }
 
 SmsPhoneSide::Step TSmsTransfer::deleted(const Ssms &m)

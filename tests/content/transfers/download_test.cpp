@@ -71,6 +71,7 @@ TEST_F(TransferTest, AbsurdRangesAndListedIndexesOutsideTheRange)
     EXPECT_LE(phone->slots(1).size(), 10000u);
     ASSERT_EQ(phone->slots(2).size(), 6u);
     EXPECT_EQ(phone->slots(2).back(), (content::SmsSlot{box(8).at(0).id, 9, 2, content::kSlotOccupied}));
+    EXPECT_TRUE(shown().empty()) << "a download never prompts per message";
 }
 
 TEST_F(TransferTest, RefusedOrFailedStorageGetsNoSlots)

@@ -1,5 +1,5 @@
-// FakeHandset: a handset held in memory, driven by the real worker. Its message storages are
-// in-memory driver interface objects (SmsItf) that the Ctl fixture plug-in hands out in place of
+// FakeHandset: a handset held in memory, driven by the real worker. Its message storages and its
+// phone book are in-memory driver interface objects (SmsItf 11, PbItf 12) that the Ctl fixture plug-in hands out in place of
 // its own (fixctl_setItf); the real connection manager connects through the fixture pair and the
 // real TCommThread runs each batch, stepped on the test's thread (batchStep) by the headless
 // runner. So a test sees exactly the requests the worker makes, and can script the handset:
@@ -72,6 +72,9 @@ struct FakeStorage {
 };
 
 struct FakeStore {
+    // true: a message store (writes take an SmsSendRec and keep it as an SmsRecord); false: a
+    // phone book (entries are kept as written).
+    bool messages = true;
     std::map<int32_t, FakeStorage> storages;
     std::vector<std::string> log;
     std::vector<SmsSendRec> sent;
@@ -149,6 +152,11 @@ struct FakeStore {
 struct FakeSmsObject {
     SmsItf itf{};
     FakeStore *store = nullptr;
+};
+struct FakePbObject {
+    PbItf itf{};
+    FakeStore *store = nullptr;
+    std::vector<TFieldParam> fields; // getFieldInfo's table
 };
 
 namespace detail {
@@ -265,6 +273,11 @@ inline int32_t commitWrite(StorItf *s, int32_t *index)
     f.note("commitWrite " + std::to_string(at));
     if (at < st.first || at > st.last)
         return f.fullAnswer;
+    *index = at;
+    if (!f.messages) {
+        st.entries[at] = f.writeData;
+        return 0;
+    }
     SmsSendRec rec;
     std::memset(&rec, 0, sizeof rec);
     std::memcpy(&rec, f.writeData.data(), std::min(f.writeData.size(), sizeof rec));
@@ -292,6 +305,19 @@ inline int32_t send(SmsItf *s, const SmsSendRec *rec)
     f.sent.push_back(*rec);
     return 0;
 }
+inline int32_t getFieldInfo(PbItf *p, const TFieldParam **table, int32_t *count)
+{
+    FakeStore &f = of(&p->stor);
+    f.note("getFieldInfo");
+    auto *o = reinterpret_cast<FakePbObject *>(reinterpret_cast<char *>(p->stor.self) - offsetof(FakePbObject, store));
+    *table = o->fields.empty() ? nullptr : o->fields.data();
+    *count = static_cast<int32_t>(o->fields.size());
+    return 0;
+}
+inline int32_t zero(PbItf *)
+{
+    return 0;
+}
 inline int32_t notUsed()
 {
     return DV_E_NOTIMPL;
@@ -303,12 +329,9 @@ template <class Fn> Fn notImpl()
 
 } // namespace detail
 
-inline std::unique_ptr<FakeSmsObject> makeSmsObject(FakeStore &store)
+inline void fillStor(StorItf &s, FakeStore **self)
 {
-    auto o = std::make_unique<FakeSmsObject>();
-    o->store = &store;
-    StorItf &s = o->itf.stor;
-    s.self = &o->store;
+    s.self = self;
     s.getStor = detail::notImpl<StorItf_getStorFn>();
     s.setStor = detail::setStor;
     s.getCaps = detail::getCaps;
@@ -322,11 +345,31 @@ inline std::unique_ptr<FakeSmsObject> makeSmsObject(FakeStore &store)
     s.commitWrite = detail::commitWrite;
     s.del = detail::del;
     s.delAll = detail::notImpl<StorItf_delAllFn>();
+}
+
+inline std::unique_ptr<FakeSmsObject> makeSmsObject(FakeStore &store)
+{
+    auto o = std::make_unique<FakeSmsObject>();
+    o->store = &store;
+    fillStor(o->itf.stor, &o->store);
     o->itf.send = detail::send;
     o->itf.sendFromStor = detail::notImpl<SmsItf_sendFromStorFn>();
     o->itf.sendPdu = detail::notImpl<SmsItf_sendPduFn>();
     o->itf.setSca = detail::notImpl<SmsItf_setScaFn>();
     o->itf.getSca = detail::notImpl<SmsItf_getScaFn>();
+    return o;
+}
+
+// A phone book over store (set store.messages = false and the storages' caps to MS_CAPS_PB).
+inline std::unique_ptr<FakePbObject> makePbObject(FakeStore &store)
+{
+    auto o = std::make_unique<FakePbObject>();
+    o->store = &store;
+    fillStor(o->itf.stor, &o->store);
+    o->itf.getFieldInfo = detail::getFieldInfo;
+    o->itf.reserved15 = detail::zero;
+    o->itf.reserved16 = detail::zero;
+    o->itf.reserved17 = detail::notImpl<PbItf_reservedFn>();
     return o;
 }
 
@@ -340,6 +383,10 @@ public:
         store.storages[1] = FakeStorage{1, 20};
         store.storages[2] = FakeStorage{1, 100};
         fixctl_setItf(MS_ITF_SMS, &object->itf);
+        pbStore.messages = false;
+        pbStore.storages[1] = FakeStorage{1, 250, MS_CAPS_PB};
+        pbStore.storages[2] = FakeStorage{1, 500, MS_CAPS_PB};
+        fixctl_setItf(MS_ITF_PB, &pbObject->itf);
         dir.addFixture("CtlAlpha.so");
         dir.addFixture("CtlAlphaPlug.plug");
         EXPECT_TRUE(core::ScanPlugins(tables.refs(), dir.root(), recorder));
@@ -349,12 +396,14 @@ public:
         worker = std::make_unique<core::TCommThread>(*comm, commData, messages, mainWindow,
                                                      core::CommThreadSetup{&clock, [](int) {}});
         smsClt = std::make_unique<core::TSmsClt>(*worker);
+        cardClt = std::make_unique<core::TCardClt>(*worker);
         runner = std::make_unique<content::WorkerBatchRunner>(*worker, commData, messages);
     }
     ~FakeHandset()
     {
         runner.reset();
         smsClt.reset();
+        cardClt.reset();
         worker.reset();
         comm.reset();
         fixctl_reset();
@@ -364,7 +413,9 @@ public:
     {
         ASSERT_EQ(comm->Connect(), 0);
         smsClt->SetItf(MS_ITF_SMS, comm->currentSerial());
+        cardClt->SetItf(MS_ITF_PB, comm->currentSerial());
         store.log.clear();
+        pbStore.log.clear();
     }
 
     catalogue_test::ProgramDir dir;
@@ -375,10 +426,13 @@ public:
     platform::FakeClock clock{1000};
     FakeStore store;
     std::unique_ptr<FakeSmsObject> object = makeSmsObject(store);
+    FakeStore pbStore; // phone book 12 (storages 1 "SM" 1..250, 2 "ME" 1..500), entries as written
+    std::unique_ptr<FakePbObject> pbObject = makePbObject(pbStore);
     std::unique_ptr<core::TCommMng> comm;
     core::TdmCommData commData;
     std::unique_ptr<core::TCommThread> worker;
     std::unique_ptr<core::TSmsClt> smsClt;
+    std::unique_ptr<core::TCardClt> cardClt;
     std::unique_ptr<content::WorkerBatchRunner> runner;
 };
 

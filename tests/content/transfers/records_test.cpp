@@ -155,3 +155,54 @@ TEST_F(TransferTest, ReserveAndReleaseStepByStep)
 
 } // namespace
 } // namespace transfer_test
+
+namespace transfer_test {
+namespace {
+
+// The FakeHandset's phone book serves the card client through the same runner: status, a write
+// where asked (mode 0) and a read list that hands the entries over as written.
+TEST(FakeHandsetPhoneBook, StatusWriteAndReadThroughTheRunner)
+{
+    FakeHandset h;
+    h.connect();
+    const std::string card = "BEGIN:VCARD\r\nN:Doe\r\nEND:VCARD\r\n";
+    h.pbStore.storage(1).entries[4].assign(card.begin(), card.end());
+    auto st = std::make_shared<core::StorageStatus>();
+    st->Stor = 1;
+    auto writes = std::make_shared<core::TDataArray>(1);
+    (*writes)[0].Kind = core::kJobWritePb;
+    (*writes)[0].Stor = 2;
+    (*writes)[0].Index = 7;
+    (*writes)[0].Data.assign(card.begin(), card.end());
+    (*writes)[0].DataLen = static_cast<int32_t>(card.size());
+    auto reads = std::make_shared<core::TDataArray>(2);
+    (*reads)[0].Kind = core::kJobRead;
+    (*reads)[0].Stor = 1;
+    (*reads)[1].Kind = core::kJobRead;
+    (*reads)[1].Stor = 2;
+    const content::BatchOutcome out =
+        h.runner->run(*h.cardClt, {content::BatchRequest::storageStatus(st), content::BatchRequest::writeList(writes),
+                                   content::BatchRequest::readList(reads)});
+    ASSERT_FALSE(out.cancelled);
+    EXPECT_EQ(st->Kind, MS_CAPS_PB);
+    EXPECT_EQ(st->Last, 250);
+    EXPECT_EQ((*writes)[0].Result, 0);
+    EXPECT_EQ((*writes)[0].Index, 7);
+    ASSERT_EQ(out.rows.size(), 2u);
+    EXPECT_EQ(out.rows[0].stor, 1);
+    EXPECT_EQ(out.rows[0].index, 4);
+    EXPECT_EQ(out.rows[1].stor, 2);
+    EXPECT_EQ(out.rows[1].index, 7);
+    EXPECT_EQ(std::string(out.rows[1].data.begin(), out.rows[1].data.end()), card);
+    EXPECT_TRUE(h.store.log.empty()) << "the message store saw nothing";
+
+    // An empty batch runs nothing; a batch without a read list hands over no rows.
+    EXPECT_EQ(h.runner->run(*h.cardClt, {}).result, 0);
+    auto st2 = std::make_shared<core::StorageStatus>();
+    st2->Stor = 2;
+    EXPECT_TRUE(h.runner->run(*h.cardClt, {content::BatchRequest::storageStatus(st2)}).rows.empty());
+    EXPECT_EQ(h.runner->batchesRun(), 2);
+}
+
+} // namespace
+} // namespace transfer_test

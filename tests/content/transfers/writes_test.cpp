@@ -3,6 +3,8 @@
 
 #include "transfer_fixture.h"
 
+#include <cstring>
+
 namespace transfer_test {
 namespace {
 
@@ -118,6 +120,36 @@ TEST_F(WriteTest, SavingAnOutOfRangePositionFailsBeforeAnyRequest)
     EXPECT_TRUE(handset.store.log.empty());
     EXPECT_EQ(handset.runner->batchesRun(), 1);
     EXPECT_EQ(store.get(m.id).body, "a");
+
+    // Also when an earlier record of the same save is fine: nothing of it changes either.
+    handset.store.put(1, 2, stored("+2", "b"));
+    download();
+    Ssms fine = box(9).at(0), far = box(9).at(1);
+    ASSERT_EQ(fine.body, "a");
+    fine.body = "fine";
+    far.Tid = 7;
+    far.body = "far";
+    ArraySms both{fine, far};
+    EXPECT_EQ(store.sms->SaveMessages(both), content::kSmsFailed);
+    EXPECT_TRUE(handset.store.log.empty());
+    EXPECT_EQ(store.get(fine.id).body, "a");
+    EXPECT_EQ(slot(1, 1), (content::SmsSlot{fine.id, 1, 1, content::kSlotOccupied}));
+}
+
+TEST_F(WriteTest, AnEditedMessageWithoutSlotIsKeptAndTheOthersStillGo)
+{
+    handset.store.put(1, 1, stored("+1", "a"));
+    download();
+    ArraySms stray{out("stray", 3)};
+    ASSERT_GT(store.sms->AddMessages(stray, 1, false), 0); // a phone-side row no slot knows
+    Ssms a = box(9).at(0), s = store.get(stray[0].id);
+    a.body = "a2";
+    s.body = "stray2";
+    ArraySms save{s, a};
+    EXPECT_EQ(store.sms->SaveMessages(save), content::kSmsFailed);
+    EXPECT_EQ(store.get(s.id).body, "stray");
+    EXPECT_EQ(handset.store.textAt(1, store.get(a.id).Tid), "a2");
+    EXPECT_EQ(shown(), std::vector<std::string>{"<SmsMng_MemFull>"});
 }
 
 TEST_F(WriteTest, ThreeDeletesMakeOneBatchAtEachStorageAndPosition)
@@ -274,6 +306,21 @@ TEST_F(WriteTest, DefaultCentreIsWrittenAsNoCentre)
     add[0].Sca = "<Info_DefaultSCA>";
     EXPECT_GT(addToHandset(add), 0);
     ASSERT_EQ(handset.store.logOf("writeData"), std::vector<std::string>{"writeData 308"});
+    ASSERT_EQ(handset.store.writeData.size(), sizeof(SmsSendRec));
+    SmsSendRec rec;
+    std::memcpy(&rec, handset.store.writeData.data(), sizeof rec);
+    EXPECT_EQ(std::string(rec.sca, sizeof rec.sca), std::string(44, '\0'));
+    EXPECT_STREQ(rec.text, "x");
+}
+
+// A batch result of 2 (here a send answering its message reference) is not a cancel.
+TEST_F(WriteTest, BatchResultTwoIsNotACancel)
+{
+    handset.store.itemAnswer[1] = 2;
+    ArraySms one{Ssms{.Tel = "+1", .body = "sent"}};
+    EXPECT_EQ(phone->SendMessages(one), 0);
+    EXPECT_EQ(bodies(3), std::vector<std::string>{"sent"});
+    EXPECT_TRUE(bodies(2).empty());
 }
 
 TEST_F(WriteTest, SendsThatFailOrNeverRanAreKeptForSending)
