@@ -215,6 +215,12 @@ void TFrmProgress::closeWith(int32_t result)
 content::BatchOutcome TFrmProgress::run(core::TBaseClt &client, const std::vector<content::BatchRequest> &batch)
 {
     content::BatchOutcome out;
+    if (state_ == State::Running) {
+        // A batch asked for from inside another one's modal loop (a nested pump): re-arming would
+        // leave the first waiting for ever. Nothing is queued; the caller sees it as not run.
+        out.cancelled = true;
+        return out;
+    }
     const platform::WindowId me = window();
     int queued = 0;
     bool reads = false;

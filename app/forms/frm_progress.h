@@ -41,7 +41,8 @@ public:
     ~TFrmProgress() override;
 
     // BatchRunner: queues the requests naming this dialog, closes the batch and runs the dialog
-    // modally until the batch ends or is cancelled.
+    // modally until the batch ends or is cancelled. Called while a batch runs (from a nested
+    // pump), it queues nothing and answers cancelled.
     content::BatchOutcome run(core::TBaseClt &client, const std::vector<content::BatchRequest> &batch) override;
 
     // The lower steps of run(), for callers that queue their own commands: arm() with the serial

@@ -214,6 +214,22 @@ TEST_F(ProgressTest, MessagesOfAnotherBatchChangeNothing)
     EXPECT_TRUE(rig.prompt.calls().empty());
 }
 
+// One batch at a time: a batch asked for inside another one's loop is refused, not mixed in.
+TEST_F(ProgressTest, NestedRunIsRefused)
+{
+    BatchOutcome inner;
+    auto other = std::make_shared<core::TDataArray>(1, core::TCommData{core::kJobRead, 2});
+    BatchOutcome out = runWith([&](QWidget *, uint64_t b) {
+        inner = dlg->run(*clt, {BatchRequest::readList(other)});
+        EXPECT_EQ(dlg->armedBatch(), b);
+        done(b, 0);
+    });
+    EXPECT_TRUE(inner.cancelled);
+    EXPECT_EQ(other.use_count(), 1) << "nothing of it was queued";
+    EXPECT_FALSE(out.cancelled);
+    EXPECT_EQ(dlg->modalResult(), 1);
+}
+
 // A done message that arrives before the dialog is up (a nested pump ran it) is not lost.
 TEST_F(ProgressTest, EarlyDoneReturnsAtOnce)
 {
