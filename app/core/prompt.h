@@ -10,6 +10,7 @@
 
 #include <deque>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,12 +36,83 @@ inline constexpr int kIdCancel = 2;
 inline constexpr int kIdYes = 6;
 inline constexpr int kIdNo = 7;
 
+// The common file dialogs: caption, the folder and file name to start from, and the filter in the
+// dialogs' own form ("Contacts (*.csv);;All files (*)").
+struct FileDialogSpec {
+    std::string caption;
+    std::string path;
+    std::string filter;
+    std::string defaultSuffix; // added to a typed name without one (save only)
+};
+
+struct FontSpec {
+    std::string family;
+    int pointSize = 0;
+    bool bold = false;
+    bool italic = false;
+    bool underline = false;
+    bool strikeOut = false;
+    bool operator==(const FontSpec &) const = default;
+};
+
+// What the print and page-setup dialogs edit; the forms apply it to their printer.
+struct PrintSpec {
+    std::string printerName;  // empty: the default printer
+    std::string outputFile;   // not empty: print to this PDF file
+    int copies = 1;
+    int fromPage = 0;         // 0, 0: all pages
+    int toPage = 0;
+    bool landscape = false;
+    std::string paperName;    // e.g. "A4"; empty: the printer's default
+    double marginsMm[4] = {0, 0, 0, 0}; // left, top, right, bottom
+    bool operator==(const PrintSpec &) const = default;
+};
+
+// Everything the program asks the user through a standard dialog. The message box is the one
+// every implementer gives; the other dialogs answer "nothing chosen" unless an implementer shows
+// them (the program's QtPrompt does; tests script them).
 class Prompt {
 public:
     virtual ~Prompt() = default;
     // Shows text with caption and the buttons and icon of flags; answers the button chosen
     // (closing the box counts as Cancel where there is one, else as the only / the "No" button).
     virtual int show(const std::string &text, const std::string &caption, unsigned flags) = 0;
+
+    // A one-line input box; nothing when cancelled.
+    virtual std::optional<std::string> inputBox(const std::string &caption, const std::string &label,
+                                                const std::string &value)
+    {
+        (void)caption, (void)label, (void)value;
+        return std::nullopt;
+    }
+    // File dialogs: the chosen path, nothing when cancelled.
+    virtual std::optional<std::string> openFile(const FileDialogSpec &spec)
+    {
+        (void)spec;
+        return std::nullopt;
+    }
+    virtual std::optional<std::string> saveFile(const FileDialogSpec &spec)
+    {
+        (void)spec;
+        return std::nullopt;
+    }
+    // The font dialog, starting from current; nothing when cancelled.
+    virtual std::optional<FontSpec> chooseFont(const FontSpec &current)
+    {
+        (void)current;
+        return std::nullopt;
+    }
+    // The print and page-setup dialogs edit spec; false (spec untouched) when cancelled.
+    virtual bool print(PrintSpec &spec)
+    {
+        (void)spec;
+        return false;
+    }
+    virtual bool pageSetup(PrintSpec &spec)
+    {
+        (void)spec;
+        return false;
+    }
 };
 
 // The answer a box gives when nobody picks a button: its first button (OK or Yes).
