@@ -182,8 +182,9 @@ TEST_F(SimTransfer, NewMessageEditAndDeleteFollowTheHandsetsIndex)
     EXPECT_EQ(at, 4);
     EXPECT_EQ(textAt(at), "second");
     for (const content::SmsSlot &e : phone->slots(1))
-        if (e.position == 4 || e.position == 5)
+        if (e.position == 4 || e.position == 5) {
             EXPECT_EQ(e.id, e.position == 4 ? id : -1) << "slot " << e.position;
+        }
     EXPECT_EQ(sm().size(), 4u);
 
     ArraySms del{Ssms{.id = id, .boxid = content::kBoxPhoneStored}};

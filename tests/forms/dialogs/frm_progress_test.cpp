@@ -23,7 +23,7 @@ protected:
         rig.make(false);
         dlg = std::make_unique<forms::TFrmProgress>(*rig.worker, rig.data, rig.messages.hub(), rig.lang, rig.prompt);
         clt = std::make_unique<core::TSmsClt>(*rig.worker);
-        jobs = std::make_shared<core::TDataArray>(1, core::TCommData{core::kJobRead, 1});
+        jobs = std::make_shared<core::TDataArray>(1, core::TCommData{.Kind = core::kJobRead, .Stor = 1, .Data = {}});
     }
     void TearDown() override
     {
@@ -182,7 +182,7 @@ TEST_F(ProgressTest, EveryWayOutCancelsTheBatch)
     };
     for (const auto &[name, way] : ways) {
         SCOPED_TRACE(name);
-        jobs = std::make_shared<core::TDataArray>(1, core::TCommData{core::kJobRead, 1});
+        jobs = std::make_shared<core::TDataArray>(1, core::TCommData{.Kind = core::kJobRead, .Stor = 1, .Data = {}});
         rig.messages.clear();
         BatchOutcome out = runWith([&](QWidget *w, uint64_t) { way(w); });
         EXPECT_TRUE(out.cancelled);
@@ -218,7 +218,7 @@ TEST_F(ProgressTest, MessagesOfAnotherBatchChangeNothing)
 TEST_F(ProgressTest, NestedRunIsRefused)
 {
     BatchOutcome inner;
-    auto other = std::make_shared<core::TDataArray>(1, core::TCommData{core::kJobRead, 2});
+    auto other = std::make_shared<core::TDataArray>(1, core::TCommData{.Kind = core::kJobRead, .Stor = 2, .Data = {}});
     BatchOutcome out = runWith([&](QWidget *, uint64_t b) {
         inner = dlg->run(*clt, {BatchRequest::readList(other)});
         EXPECT_EQ(dlg->armedBatch(), b);
@@ -253,7 +253,7 @@ protected:
         clt = std::make_unique<core::TSmsClt>(*rig.worker);
         ASSERT_EQ(rig.comm->Connect(), 0);
         clt->SetItf(MS_ITF_SMS, rig.comm->currentSerial());
-        jobs = std::make_shared<core::TDataArray>(1, core::TCommData{core::kJobRead, 1});
+        jobs = std::make_shared<core::TDataArray>(1, core::TCommData{.Kind = core::kJobRead, .Stor = 1, .Data = {}});
     }
     static core::SelectedPhone comm_selected()
     {
@@ -309,7 +309,7 @@ TEST_F(ProgressWithHandset, CancelWhileTheWorkerRuns)
         waitUntil([&] { return rig.messages.count(core::WM_COMM_PROGRESS, dlg->window()) > 0; });
         QTest::keyClick(w, Qt::Key_Escape);
     });
-    auto more = std::make_shared<core::TDataArray>(1, core::TCommData{core::kJobRead, 2});
+    auto more = std::make_shared<core::TDataArray>(1, core::TCommData{.Kind = core::kJobRead, .Stor = 2, .Data = {}});
     BatchOutcome out = dlg->run(*clt, {BatchRequest::readList(jobs), BatchRequest::readList(more)});
     EXPECT_TRUE(out.cancelled);
     EXPECT_EQ(dlg->modalResult(), 2);
