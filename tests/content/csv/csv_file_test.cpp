@@ -51,6 +51,8 @@ const std::vector<LineCase> &lineCases()
     return cases;
 }
 
+void PrintTo(const LineCase &c, std::ostream *os) { *os << c.name; }
+
 class CsvLines : public ::testing::TestWithParam<LineCase> {};
 
 TEST_P(CsvLines, ParsesAsALine)
