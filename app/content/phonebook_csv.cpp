@@ -434,10 +434,15 @@ int TPhoneBookManage::ImportCsv(const TCsvFile &csv, const std::string &fullName
             std::optional<int32_t> pos = readPosition(cells[0]);
             if (!pos && !anyValue)
                 continue; // neither a position nor anything to keep
+            // A storage holds at most as many entries as a handset's has positions.
+            size_t &count = stored[toInt(*code)];
+            if (count >= static_cast<size_t>(kMaxPositions)) {
+                ++leftOut;
+                continue;
+            }
             int32_t r = 0;
             std::string text = BuildContact(fields, &r);
-            size_t &count = stored[toInt(*code)];
-            if (text.empty() || utf8Chars(text) > kContactValueChars || count >= static_cast<size_t>(kMaxPositions)) {
+            if (text.empty() || utf8Chars(text) > kContactValueChars) {
                 ++leftOut;
                 continue;
             }

@@ -445,6 +445,18 @@ TEST_P(HostileFiles, GiveWhatCouldBeReadAndReportTheRest)
 INSTANTIATE_TEST_SUITE_P(ContactCsv, HostileFiles, ::testing::ValuesIn(hostileCases()),
                          [](const ::testing::TestParamInfo<HostileCase> &p) { return std::string(p.param.name); });
 
+TEST_F(ContactCsv, AStorageTakesAsManyEntriesAsAHandsetHasPositions)
+{
+    std::string text = kHead + kSimHead;
+    for (int i = 1; i <= kMaxPositions + 2; ++i)
+        text += std::to_string(i) + ",N,1,\r\n";
+    int b = importText("many.csv", text);
+    ASSERT_EQ(b, 1);
+    EXPECT_EQ(pb.GetCountText(b, StorageCode::Sim), std::to_string(kMaxPositions));
+    ASSERT_EQ(shown().size(), 1u);
+    EXPECT_NE(shown()[0].find("2 entries"), std::string::npos) << shown()[0];
+}
+
 TEST_F(ContactCsv, LimitsAndTemplateFromAFile)
 {
     int b = importText("l.csv", kHead + "Group\r\nIndex,GroupName(-3)\r\n\r\nPhone\r\nIndex,Name(7),Tel(99999)\r\n\r\n"
