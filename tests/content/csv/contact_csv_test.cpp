@@ -236,6 +236,26 @@ TEST_F(ContactCsv, AValueWithLineBreaksStaysOnItsRow)
     EXPECT_EQ(got[2].size(), 1u);
 }
 
+TEST_F(ContactCsv, EntriesWrittenAsTheirPositionAloneAreReadBack)
+{
+    // Contacts without a template and a group without a name give lines of one cell: they are
+    // entries, not the end of their section.
+    int b = pb.AddFileBook(dir.file("bare.csv"));
+    pb.book(b).limits.groupName = 8;
+    save(b, StorageCode::Contacts, {{kFieldName, -1, "A;"}});
+    save(b, StorageCode::Contacts, {{kFieldName, -1, "B;"}});
+    save(b, StorageCode::Groups, {{kFieldNote, 0, "no name"}});
+    save(b, StorageCode::Groups, {{kFieldName, -1, "G;"}});
+    const std::string text = exportText(b);
+    EXPECT_EQ(linesOf(text), (Lines{",", "", "Group", "Index,GroupName(8)", "1", "2,G;;;;", "", "Contact", "Index", "-100",
+                                    "1", "2", ""}));
+    int c = pb.ImportFromCsv(dir.file("export-" + std::to_string(b) + ".csv"));
+    EXPECT_EQ(pb.GetCountText(c, StorageCode::Contacts), "2");
+    EXPECT_EQ(pb.GetCountText(c, StorageCode::Groups), "2");
+    EXPECT_EQ(pb.GetGroupNames(c), (std::vector<std::string>{"", "G"}));
+    EXPECT_EQ(exportText(c), text);
+}
+
 TEST_F(ContactCsv, TheHandsetsBookCarriesTheConnectedHandsetsType)
 {
     env.app.PhoneMan = "Acme";
