@@ -454,7 +454,7 @@ int TPhoneBookManage::ImportCsv(const TCsvFile &csv, const std::string &fullName
         }
         if (sectionsMet.insert(toInt(*code)).second && *code != StorageCode::Groups)
             bk.node.children.push_back({storageCaption(env_, *code), toInt(*code), {}, false});
-        ++i; // past the closing line
+        // The scan goes on at the closing line: a section word there starts the next section.
     }
 
     // Positions only get taken, so the smallest free one never moves back: one walk per storage.

@@ -415,6 +415,8 @@ const std::vector<HostileCase> &hostileCases()
                   // The head of the broken value is an entry of its own and its tail one without a position;
          // the entries after it are read.
          {{1, {{1, {}}, {2, {"3=Bob;;;;", "5=456"}}, {3, {"3=123;;;;"}}}}}, "", {1}},
+        {"NextSectionWithoutAnEmptyLineBefore", kHead + kSimHead + "1,A,1,\r\nPhone\r\nIndex,Name(1),Tel(1),Group\r\n1,B,2,\r\n",
+         {{1, {{1, {"3=A;;;;", "5=1"}}}}, {2, {{1, {"3=B;;;;", "5=2"}}}}}, "", {1, 2}},
         {"SectionsInAnyCaseAndTwice", kHead + "sim\r\nIndex,Name(1),Tel(1),Group\r\n1,A,1,\r\n\r\nSiM\r\nIndex,Name(3),Tel(4),Group\r\n1,B,2,\r\n",
          {{1, {{1, {"3=A;;;;", "5=1"}}, {2, {"3=B;;;;", "5=2"}}}}}, "", {1}},
         {"ContactHeadOf10000Cells", kHead + "Contact\r\nIndex" + manyCells(10000, "N(12)") + "\r\n-100" + manyCells(10000, "0(5)") +
