@@ -15,35 +15,6 @@ static_assert(sizeof(PhoneIdent::ModelA) == kIdentField && sizeof(PhoneIdent::Mo
 
 const char kDefaultBauds[] = "19200,9600,38400,57600";
 
-std::string_view identField(const char (&field)[kIdentField])
-{
-    return std::string_view(field, strnlen(field, kIdentField));
-}
-
-// Spaces and control characters off both ends.
-std::string_view trim(std::string_view s)
-{
-    while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ')
-        s.remove_prefix(1);
-    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ')
-        s.remove_suffix(1);
-    return s;
-}
-
-// Writes text into a 32-byte identity field, zero-filled first. The driver's header promises
-// zero-terminated fields, so at most 31 bytes go in, cut where no UTF-8 character is split.
-void writeIdentField(char (&field)[kIdentField], std::string_view text)
-{
-    std::memset(field, 0, kIdentField);
-    size_t n = text.size();
-    if (n > kIdentField - 1) {
-        n = kIdentField - 1;
-        while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
-            --n;
-    }
-    std::memcpy(field, text.data(), n);
-}
-
 bool equalsUpper(std::string_view a, std::string_view b)
 {
     return a.size() == b.size() && catalogueUpper(a) == catalogueUpper(b);
@@ -86,6 +57,34 @@ bool catalogueContains(std::string_view text, std::string_view part)
     if (part.empty())
         return false;
     return catalogueUpper(text).find(catalogueUpper(part)) != std::string::npos;
+}
+
+std::string_view catalogueTrim(std::string_view s)
+{
+    while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ')
+        s.remove_prefix(1);
+    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ')
+        s.remove_suffix(1);
+    return s;
+}
+
+std::string identText(const char (&field)[32])
+{
+    return std::string(field, strnlen(field, kIdentField));
+}
+
+// The driver's header promises zero-terminated fields, so at most 31 bytes go in, cut where no
+// UTF-8 character is split.
+void putIdentText(char (&field)[32], std::string_view text)
+{
+    std::memset(field, 0, kIdentField);
+    size_t n = text.size();
+    if (n > kIdentField - 1) {
+        n = kIdentField - 1;
+        while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
+            --n;
+    }
+    std::memcpy(field, text.data(), n);
 }
 
 Catalogue::Catalogue(std::vector<BaseRow> base, std::vector<ConnRow> conn, std::vector<PlugRow> plug,
@@ -177,8 +176,8 @@ int32_t Catalogue::FindPlug(PhoneIdent &ident, std::string &driverName, std::str
 {
     driverName.clear();
     plugName.clear();
-    std::string man(identField(ident.Man));
-    const std::string model = std::string(identField(ident.ModelA)) + std::string(identField(ident.ModelB));
+    std::string man = identText(ident.Man);
+    const std::string model = identText(ident.ModelA) + identText(ident.ModelB);
     std::string best; // model pair of the best tier-1 row so far
 
     // The driver of the handset's manufacturer. A handset that refused "+CGMI" has an empty one,
@@ -219,12 +218,12 @@ int32_t Catalogue::FindPlug(PhoneIdent &ident, std::string &driverName, std::str
                 if (const PlugRow *p = plugById(r.PlugId)) {
                     take(*p);
                     best = r.Model1 + r.Model2;
-                    if (std::string_view t = trim(r.Man); !t.empty())
-                        writeIdentField(ident.Man, t);
-                    if (std::string_view t = trim(r.Model1); !t.empty())
-                        writeIdentField(ident.ModelA, t);
-                    if (std::string_view t = trim(r.Model2); !t.empty())
-                        writeIdentField(ident.ModelB, t);
+                    if (std::string_view t = catalogueTrim(r.Man); !t.empty())
+                        putIdentText(ident.Man, t);
+                    if (std::string_view t = catalogueTrim(r.Model1); !t.empty())
+                        putIdentText(ident.ModelA, t);
+                    if (std::string_view t = catalogueTrim(r.Model2); !t.empty())
+                        putIdentText(ident.ModelB, t);
                 }
             }
         } else if (best.empty()) {

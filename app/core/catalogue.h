@@ -164,8 +164,14 @@ void EnumSerialPorts(std::vector<std::string> &list, const SerialPortSource &por
 // only when it is not empty. "9600,,19200" gives "9600", "", "19200".
 void ParseBaudList(std::string_view text, std::vector<std::string> &list);
 
-// Catalogue text rules, shared with the scan.
+// Catalogue text rules, shared with the scan and the connection manager.
 std::string catalogueUpper(std::string_view s); // a-z to A-Z, nothing else
 bool catalogueContains(std::string_view text, std::string_view part); // upper-cased; empty part: false
+std::string_view catalogueTrim(std::string_view s); // spaces and control characters off both ends
+
+// Text of a 32-byte identity field: up to its first zero byte, at most 32 bytes.
+std::string identText(const char (&field)[32]);
+// Writes text into a 32-byte field, zero-filled, cut to 31 bytes where no UTF-8 character splits.
+void putIdentText(char (&field)[32], std::string_view text);
 
 } // namespace core

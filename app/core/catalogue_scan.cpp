@@ -113,15 +113,28 @@ public:
     void dropGone(Table &table, void (*remove)(const CatalogueTables &, int32_t));
 
 private:
-    // Loads the file and checks what every file needs; false (reported) when it is left out.
-    bool open(const std::string &name, platform::Module &module, int32_t &fileTime);
+    // Loads the file, checks its five exports (check) and asks its version; false (reported) when
+    // it is left out. what names the kind of file in the report.
+    template <class Exports>
+    bool probe(const std::string &name, bool (*check)(const platform::Module &, Exports *, std::string *),
+               const char *what, platform::Module &module, Exports &ex, int32_t &fileTime, std::string &version);
+    // True when the table's row of the file has the same time and version: it is kept. A row that
+    // differs goes, with its dependants.
+    bool unchanged(Table &table, const std::string &name, int32_t fileTime, const std::string &version,
+                   void (*remove)(const CatalogueTables &, int32_t));
+    // Sends the notice and appends the fields a driver row and a plug-in row share; the caller
+    // adds the rest and posts.
+    void appendFileRow(Table &table, const char *notice, int32_t id, const std::string &name,
+                       const std::string &version, int32_t fileTime);
 
     const CatalogueTables &t_;
     std::string folder_; // ends in '/'
     ScanObserver &observer_;
 };
 
-bool Scan::open(const std::string &name, platform::Module &module, int32_t &fileTime)
+template <class Exports>
+bool Scan::probe(const std::string &name, bool (*check)(const platform::Module &, Exports *, std::string *),
+                 const char *what, platform::Module &module, Exports &ex, int32_t &fileTime, std::string &version)
 {
     if (!fits(name, kNameChars)) {
         observer_.skipped(name, "file name longer than " + std::to_string(kNameChars) + " characters");
@@ -138,32 +151,57 @@ bool Scan::open(const std::string &name, platform::Module &module, int32_t &file
         observer_.skipped(name, "cannot be loaded: " + error);
         return false;
     }
+    std::string missing;
+    if (!check(module, &ex, &missing)) {
+        observer_.skipped(name, std::string("not a ") + what + ": no export " + missing);
+        return false;
+    }
+    int32_t major = 0, minor = 0, build = 0;
+    if (int32_t r = ex.getVer(&major, &minor, &build); r < 0) {
+        observer_.skipped(name, std::string("its version query answered ") + std::to_string(r));
+        return false;
+    }
+    version = versionText(major, minor, build);
+    if (!fits(version, kVersionChars)) {
+        observer_.skipped(name, "version \"" + version + "\" longer than " + std::to_string(kVersionChars) +
+                                    " characters");
+        return false;
+    }
     return true;
+}
+
+bool Scan::unchanged(Table &table, const std::string &name, int32_t fileTime, const std::string &version,
+                     void (*remove)(const CatalogueTables &, int32_t))
+{
+    const int row = findByName(table, name);
+    if (row < 0)
+        return false;
+    if (intOf(table, row, "FileTime") == fileTime && textOf(table, row, "Version") == version)
+        return true;
+    remove(t_, intOf(table, row, "ID"));
+    return false;
+}
+
+void Scan::appendFileRow(Table &table, const char *notice, int32_t id, const std::string &name,
+                         const std::string &version, int32_t fileTime)
+{
+    observer_.notice(notice + name);
+    table.append();
+    table.setInt("ID", id);
+    table.setText("DllName", name);
+    table.setText("DllPath", folder_);
+    table.setText("Version", version);
+    table.setInt("FileTime", fileTime);
 }
 
 void Scan::driver(const std::string &name)
 {
     platform::Module module;
-    int32_t fileTime = 0;
-    if (!open(name, module, fileTime))
-        return;
     MngExports ex;
-    std::string missing;
-    if (!CheckMngExports(module, &ex, &missing)) {
-        observer_.skipped(name, "not a driver: no export " + missing);
+    int32_t fileTime = 0;
+    std::string version;
+    if (!probe(name, CheckMngExports, "driver", module, ex, fileTime, version))
         return;
-    }
-    int32_t major = 0, minor = 0, build = 0;
-    if (int32_t r = ex.getVer(&major, &minor, &build); r < 0) {
-        observer_.skipped(name, "MsMng_getVer answered " + std::to_string(r));
-        return;
-    }
-    const std::string version = versionText(major, minor, build);
-    if (!fits(version, kVersionChars)) {
-        observer_.skipped(name, "version \"" + version + "\" longer than " + std::to_string(kVersionChars) +
-                                    " characters");
-        return;
-    }
     const char *manText = nullptr;
     const ConnSupp *supp = nullptr;
     if (int32_t r = ex.getSupp(&manText, &supp); r < 0) {
@@ -176,22 +214,12 @@ void Scan::driver(const std::string &name)
         return;
     }
 
-    if (int row = findByName(t_.baseInfo, name); row >= 0) {
-        if (intOf(t_.baseInfo, row, "FileTime") == fileTime && textOf(t_.baseInfo, row, "Version") == version)
-            return; // unchanged
-        DeleteBase(t_, intOf(t_.baseInfo, row, "ID"));
-    }
+    if (unchanged(t_.baseInfo, name, fileTime, version, DeleteBase))
+        return;
     const int32_t id = NextId(t_.baseInfo);
-    observer_.notice("Mng " + name);
-    Table &b = t_.baseInfo;
-    b.append();
-    b.setInt("ID", id);
-    b.setText("DllName", name);
-    b.setText("DllPath", folder_);
-    b.setText("Version", version);
-    b.setInt("FileTime", fileTime);
-    b.setText("Man", man);
-    b.post();
+    appendFileRow(t_.baseInfo, "Mng ", id, name, version, fileTime);
+    t_.baseInfo.setText("Man", man);
+    t_.baseInfo.post();
     SaveConnInfo(t_, id, supp, &observer_, name);
     // The module is released here, before the next file.
 }
@@ -199,26 +227,11 @@ void Scan::driver(const std::string &name)
 void Scan::plugin(const std::string &name)
 {
     platform::Module module;
-    int32_t fileTime = 0;
-    if (!open(name, module, fileTime))
-        return;
     PlugExports ex;
-    std::string missing;
-    if (!CheckPlugExports(module, &ex, &missing)) {
-        observer_.skipped(name, "not a plug-in: no export " + missing);
+    int32_t fileTime = 0;
+    std::string version;
+    if (!probe(name, CheckPlugExports, "plug-in", module, ex, fileTime, version))
         return;
-    }
-    int32_t major = 0, minor = 0, build = 0;
-    if (int32_t r = ex.getVer(&major, &minor, &build); r < 0) {
-        observer_.skipped(name, "MsPlug_getVer answered " + std::to_string(r));
-        return;
-    }
-    const std::string version = versionText(major, minor, build);
-    if (!fits(version, kVersionChars)) {
-        observer_.skipped(name, "version \"" + version + "\" longer than " + std::to_string(kVersionChars) +
-                                    " characters");
-        return;
-    }
     const char *manText = nullptr;
     const PlugSupp *supp = nullptr;
     const int32_t count = ex.getSupp(&manText, &supp);
@@ -246,22 +259,12 @@ void Scan::plugin(const std::string &name)
         return;
     }
 
-    if (int row = findByName(t_.plugInfo, name); row >= 0) {
-        if (intOf(t_.plugInfo, row, "FileTime") == fileTime && textOf(t_.plugInfo, row, "Version") == version)
-            return; // unchanged
-        DeletePlug(t_, intOf(t_.plugInfo, row, "ID"));
-    }
+    if (unchanged(t_.plugInfo, name, fileTime, version, DeletePlug))
+        return;
     const int32_t id = NextId(t_.plugInfo);
-    observer_.notice("Pulg " + name);
-    Table &p = t_.plugInfo;
-    p.append();
-    p.setInt("ID", id);
-    p.setInt("BaseId", baseId);
-    p.setText("DllName", name);
-    p.setText("DllPath", folder_);
-    p.setText("Version", version);
-    p.setInt("FileTime", fileTime);
-    p.post();
+    appendFileRow(t_.plugInfo, "Pulg ", id, name, version, fileTime);
+    t_.plugInfo.setInt("BaseId", baseId);
+    t_.plugInfo.post();
     SaveModelRef(t_, id, supp, count, &observer_, name);
 }
 

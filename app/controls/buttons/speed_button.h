@@ -63,6 +63,8 @@ private:
 
 class TkwSpeedButton : public QWidget {
     Q_OBJECT
+    // Form translation sets the caption through this property.
+    Q_PROPERTY(QString caption READ Caption WRITE setCaption)
 public:
     explicit TkwSpeedButton(QWidget *parent = nullptr);
     ~TkwSpeedButton() override;

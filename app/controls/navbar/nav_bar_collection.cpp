@@ -1,5 +1,6 @@
 #include "controls/navbar/nav_bar_collection.h"
 
+#include <QPointer>
 #include <algorithm>
 
 namespace controls {
@@ -22,10 +23,14 @@ void TqvNavBarComponentCollectionItem::NotifyRemoval()
     if (collection_)
         collection_->Remove(this);
     if (QObject *owner = parent()) {
-        // While the owner frees its children, the ones already freed are null in this list.
-        const QObjectList siblings = owner->children();
-        for (QObject *o : siblings)
+        // While the owner frees its children, the ones already freed are null in its list. A
+        // handler that a notice runs may free a sibling still to be told: guarded, it is passed over.
+        QList<QPointer<TqvNavBarComponentCollectionItem>> siblings;
+        for (QObject *o : owner->children())
             if (auto *sibling = qobject_cast<TqvNavBarComponentCollectionItem *>(o); sibling && sibling != this)
+                siblings.append(sibling);
+        for (const QPointer<TqvNavBarComponentCollectionItem> &sibling : siblings)
+            if (sibling)
                 sibling->Notification(this);
     }
     if (bar)

@@ -43,6 +43,17 @@ public:
 protected:
     // Reports a change of this element to its collection (nothing outside one).
     void Changed(TqvNavBarChangeType kind);
+    // A property setter: stores value and reports kind, unless field holds it already. True when
+    // it stored.
+    template <typename Field, typename Value>
+    bool setField(Field &field, const Value &value, TqvNavBarChangeType kind)
+    {
+        if (field == value)
+            return false;
+        field = value;
+        Changed(kind);
+        return true;
+    }
     TqvNavBarSink *Bar() const;
     bool IsLoading() const;
     // The removal notice; each most-derived destructor sends it first, while the element is whole.
@@ -87,6 +98,19 @@ public:
 protected:
     virtual void Changed(TqvNavBarChangeType kind);
     void ReportChange(TqvNavBarChangeType kind);
+    // The Assign of a collection: clears `to` and adds a copy of each of from's elements, inside
+    // one update.
+    template <typename Collection>
+    static void assignCopies(Collection &to, const Collection &from)
+    {
+        if (&from == &to)
+            return;
+        to.BeginUpdate();
+        to.Clear();
+        for (int i = 0; i < from.Count(); ++i)
+            to.Add()->Assign(*from.Items(i));
+        to.EndUpdate();
+    }
     // Frees every element without reporting change kinds (destructors).
     void FreeAll();
 

@@ -63,36 +63,25 @@ void TqvNavBarGroup::nameChanged(const QString &name)
 
 void TqvNavBarGroup::SetCaption(const QString &v)
 {
-    if (caption_ == v)
-        return;
-    caption_ = v;
-    Changed(ctRelayout);
+    setField(caption_, v, ctRelayout);
 }
 
 void TqvNavBarGroup::SetExpanded(bool v)
 {
-    if (expanded_ == v)
+    if (!setField(expanded_, v, ctRebuild))
         return;
-    expanded_ = v;
-    Changed(ctRebuild);
     if (const TNotifyEvent &event = v ? OnExpanded : OnCollapsed)
         event(this);
 }
 
 void TqvNavBarGroup::SetLargeImageIndex(int v)
 {
-    if (largeImageIndex_ == v)
-        return;
-    largeImageIndex_ = v;
-    Changed(ctRedraw);
+    setField(largeImageIndex_, v, ctRedraw);
 }
 
 void TqvNavBarGroup::SetLinksUseSmallImages(bool v)
 {
-    if (linksUseSmallImages_ == v)
-        return;
-    linksUseSmallImages_ = v;
-    Changed(ctRelayout);
+    setField(linksUseSmallImages_, v, ctRelayout);
 }
 
 void TqvNavBarGroup::SetSelectedLinkIndex(int v)
@@ -109,34 +98,22 @@ void TqvNavBarGroup::SetSelectedLinkIndex(int v)
 
 void TqvNavBarGroup::SetShowAsIconView(bool v)
 {
-    if (showAsIconView_ == v)
-        return;
-    showAsIconView_ = v;
-    Changed(ctRelayout);
+    setField(showAsIconView_, v, ctRelayout);
 }
 
 void TqvNavBarGroup::SetShowExpandButton(bool v)
 {
-    if (showExpandButton_ == v)
-        return;
-    showExpandButton_ = v;
-    Changed(ctRedraw);
+    setField(showExpandButton_, v, ctRedraw);
 }
 
 void TqvNavBarGroup::SetSmallImageIndex(int v)
 {
-    if (smallImageIndex_ == v)
-        return;
-    smallImageIndex_ = v;
-    Changed(ctRedraw);
+    setField(smallImageIndex_, v, ctRedraw);
 }
 
 void TqvNavBarGroup::setStyleRef(QPointer<TqvNavBarStyleItem> &ref, TqvNavBarStyleItem *v)
 {
-    if (ref.data() == v)
-        return;
-    ref = v;
-    Changed(ctRelayout);
+    setField(ref, v, ctRelayout);
 }
 
 void TqvNavBarGroup::SetTopVisibleLinkIndex(int v)
@@ -203,10 +180,7 @@ void TqvNavBarGroup::SetShowControl(bool v)
 
 void TqvNavBarGroup::SetUseSmallImages(bool v)
 {
-    if (useSmallImages_ == v)
-        return;
-    useSmallImages_ = v;
-    Changed(ctRelayout);
+    setField(useSmallImages_, v, ctRelayout);
 }
 
 void TqvNavBarGroup::SetVisible(bool v)
@@ -434,50 +408,32 @@ void TqvNavBarItem::nameChanged(const QString &name)
 
 void TqvNavBarItem::SetCaption(const QString &v)
 {
-    if (caption_ == v)
-        return;
-    caption_ = v;
-    Changed(ctRelayout);
+    setField(caption_, v, ctRelayout);
 }
 
 void TqvNavBarItem::SetEnabled(bool v)
 {
-    if (enabled_ == v)
-        return;
-    enabled_ = v;
-    Changed(ctRedraw);
+    setField(enabled_, v, ctRedraw);
 }
 
 void TqvNavBarItem::SetLargeImageIndex(int v)
 {
-    if (largeImageIndex_ == v)
-        return;
-    largeImageIndex_ = v;
-    Changed(ctRedraw);
+    setField(largeImageIndex_, v, ctRedraw);
 }
 
 void TqvNavBarItem::SetSmallImageIndex(int v)
 {
-    if (smallImageIndex_ == v)
-        return;
-    smallImageIndex_ = v;
-    Changed(ctRedraw);
+    setField(smallImageIndex_, v, ctRedraw);
 }
 
 void TqvNavBarItem::SetVisible(bool v)
 {
-    if (visible_ == v)
-        return;
-    visible_ = v;
-    Changed(ctRebuild);
+    setField(visible_, v, ctRebuild);
 }
 
 void TqvNavBarItem::setStyleRef(QPointer<TqvNavBarStyleItem> &ref, TqvNavBarStyleItem *v)
 {
-    if (ref.data() == v)
-        return;
-    ref = v;
-    Changed(ctRelayout);
+    setField(ref, v, ctRelayout);
 }
 
 void TqvNavBarItem::Notification(QObject *removed)
@@ -642,13 +598,7 @@ TqvNavBarGroup *TqvNavBarGroups::Add()
 
 void TqvNavBarGroups::Assign(const TqvNavBarGroups &source)
 {
-    if (&source == this)
-        return;
-    BeginUpdate();
-    Clear();
-    for (int i = 0; i < source.Count(); ++i)
-        Add()->Assign(*source.Items(i));
-    EndUpdate();
+    assignCopies(*this, source);
 }
 
 void TqvNavBarGroups::LinkChanged(TqvNavBarItemLink *link, bool removed)
@@ -666,13 +616,7 @@ TqvNavBarItem *TqvNavBarItems::Add()
 
 void TqvNavBarItems::Assign(const TqvNavBarItems &source)
 {
-    if (&source == this)
-        return;
-    BeginUpdate();
-    Clear();
-    for (int i = 0; i < source.Count(); ++i)
-        Add()->Assign(*source.Items(i));
-    EndUpdate();
+    assignCopies(*this, source);
 }
 
 } // namespace controls

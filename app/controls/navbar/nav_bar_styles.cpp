@@ -212,13 +212,7 @@ TqvNavBarStyleItem *TqvNavBarStyles::Add()
 
 void TqvNavBarStyles::Assign(const TqvNavBarStyles &source)
 {
-    if (&source == this)
-        return;
-    BeginUpdate();
-    Clear();
-    for (int i = 0; i < source.Count(); ++i)
-        Add()->Assign(*source.Items(i));
-    EndUpdate();
+    assignCopies(*this, source);
 }
 
 void TqvNavBarStyles::Changed(TqvNavBarChangeType)

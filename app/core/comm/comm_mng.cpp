@@ -36,15 +36,6 @@ bool absentItf(int32_t r)
     return r == DV_E_UNSUPPORTED || r == DV_E_NOTIMPL || r == DV_E_ARG;
 }
 
-std::string_view trim(std::string_view s)
-{
-    while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ')
-        s.remove_prefix(1);
-    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ')
-        s.remove_suffix(1);
-    return s;
-}
-
 // A catalogue name is a file name inside Plug-in, nothing else: no folder part, no embedded
 // zero that would make the loader open another file.
 bool plainFileName(const std::string &name)
@@ -82,23 +73,6 @@ void logLine(const std::string &text)
 }
 
 } // namespace
-
-std::string identText(const char (&field)[32])
-{
-    return std::string(field, strnlen(field, sizeof field));
-}
-
-void putIdentText(char (&field)[32], std::string_view text)
-{
-    std::memset(field, 0, sizeof field);
-    size_t n = text.size();
-    if (n > sizeof field - 1) {
-        n = sizeof field - 1;
-        while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
-            --n;
-    }
-    std::memcpy(field, text.data(), n);
-}
 
 TCommMng::TCommMng(platform::WindowMessages &messages, platform::WindowId window, CommMngSetup setup)
     : messages_(messages), window_(window), programDir_(std::move(setup.programDir)),
@@ -253,15 +227,32 @@ int32_t TCommMng::adoptDriverManufacturer()
     return 0;
 }
 
+// The connection is up. Settings stored while it was being opened were not the ones it used, and
+// SetParams did not flag them (there was no connection yet): flag them now, so the worker closes
+// the connection and opens it again with them. The test and the connected flag go under the
+// settings lock, which SetParams holds while it asks whether a connection is open.
+void TCommMng::markConnected(uint64_t settingsSeen)
+{
+    {
+        std::lock_guard<std::mutex> settings(settingsLock_);
+        if (settingsGen_ != settingsSeen)
+            paramsChanged_ = true;
+        connected_.store(true);
+    }
+    ++serial_;
+}
+
 int32_t TCommMng::connectLocked()
 {
     std::string man, type, port, baud;
+    uint64_t settingsSeen = 0;
     {
         std::lock_guard<std::mutex> settings(settingsLock_);
         man = identText(selected_.Man);
         type = type_;
         port = port_;
         baud = baud_;
+        settingsSeen = settingsGen_;
     }
     const ConnCfg cfg{type.c_str(), port.c_str(), baud.c_str()};
     const std::shared_ptr<const Catalogue> cat = catalogue_;
@@ -302,14 +293,13 @@ int32_t TCommMng::connectLocked()
         Disconnect();
         return DV_E_UNSUPPORTED;
     }
-    driverName = std::string(trim(driverName));
-    plugName = std::string(trim(plugName));
+    driverName = std::string(catalogueTrim(driverName));
+    plugName = std::string(catalogueTrim(plugName));
 
     if (platform::equalsNoCase(first, driverName)) {
         if (const int32_t r = attachPlugin(plugName, ident); r < 0)
             return r;
-        connected_.store(true);
-        ++serial_;
+        markConnected(settingsSeen);
         return 0;
     }
 
@@ -329,8 +319,7 @@ int32_t TCommMng::connectLocked()
         return a;
     if (const int32_t a = adoptDriverManufacturer(); a < 0)
         return a;
-    connected_.store(true);
-    ++serial_;
+    markConnected(settingsSeen);
     messages_.post(window_, WM_CONN_PARAMS_CHANGED, 0, 0);
     return 0;
 }
@@ -460,14 +449,15 @@ void TCommMng::GetAutoConnect(bool &flag, int32_t &ms) const
 int32_t TCommMng::SetParams(const SelectedPhone &selected, std::string_view type, std::string_view port,
                             std::string_view baud)
 {
-    const std::string t(trim(type)), p(trim(port)), b(trim(baud));
-    const auto key = [](std::string_view s) { return catalogueUpper(trim(s)); };
+    const std::string t(catalogueTrim(type)), p(catalogueTrim(port)), b(catalogueTrim(baud));
+    const auto key = [](std::string_view s) { return catalogueUpper(catalogueTrim(s)); };
     std::lock_guard<std::mutex> settings(settingsLock_);
     if (key(identText(selected_.Man)) == key(identText(selected.Man)) && key(type_) == key(t) &&
         key(port_) == key(p) && key(baud_) == key(b))
         return 0;
     if (connected())
         paramsChanged_ = true;
+    ++settingsGen_;
     selected_ = selected;
     type_ = t;
     port_ = p;

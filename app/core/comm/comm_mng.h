@@ -192,6 +192,7 @@ private:
     int32_t openDriver(const std::string &name, const ConnCfg &cfg, PhoneIdent &ident, int pauseMs);
     int32_t attachPlugin(const std::string &plugName, const PhoneIdent &ident);
     int32_t adoptDriverManufacturer();
+    void markConnected(uint64_t settingsSeen);
     std::string pluginPath(const std::string &name) const;
     void pause(int ms) const;
     bool connected() const { return connected_.load(); }
@@ -225,6 +226,7 @@ private:
     SelectedPhone selected_{};
     std::string type_, port_, baud_;
     bool paramsChanged_ = false;
+    uint64_t settingsGen_ = 0; // raised by every SetParams that stores something
 
     std::atomic<int32_t> autoConnect_{0};
     std::atomic<int32_t> pollMs_{3000};
@@ -246,9 +248,6 @@ private:
     int32_t answer_;
 };
 
-// Text of a 32-byte identity field: up to its first zero byte, at most 32 bytes.
-std::string identText(const char (&field)[32]);
-// Writes text into a 32-byte field, zero-filled, cut to 31 bytes where no UTF-8 character splits.
-void putIdentText(char (&field)[32], std::string_view text);
+// identText() and putIdentText(), for the identity fields, come with core/catalogue.h.
 
 } // namespace core

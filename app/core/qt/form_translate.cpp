@@ -65,7 +65,7 @@ bool hidesItsParts(const QObject *o)
 }
 
 // The speed button of the controls library, found by class name so the language layer does not
-// depend on the controls. Its caption is its "caption" property (or "text").
+// depend on the controls. Its caption is its "caption" property.
 bool isSpeedButton(const QObject *o)
 {
     for (const QMetaObject *m = o->metaObject(); m; m = m->superClass()) {
@@ -78,10 +78,7 @@ bool isSpeedButton(const QObject *o)
 
 void setSpeedButtonCaption(QObject *o, const QString &t)
 {
-    if (o->metaObject()->indexOfProperty("caption") >= 0)
-        o->setProperty("caption", t);
-    else
-        o->setProperty("text", t);
+    o->setProperty("caption", t);
     if (auto *w = qobject_cast<QWidget *>(o))
         w->setToolTip(tipOf(t));
 }

@@ -9,7 +9,7 @@
 // key of an object is prefix + "_" + its objectName, and unnamed objects (and Qt's own inner
 // parts) are left alone. What each kind of object takes is listed in one place, in the .cpp.
 // The controls' speed button is recognised by its class name (TkwSpeedButton, in any namespace)
-// and takes its caption through its "caption" property (else "text").
+// and takes its caption through its "caption" property.
 #pragma once
 
 #include <string_view>

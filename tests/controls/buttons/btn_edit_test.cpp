@@ -390,18 +390,13 @@ TEST(BtnEditGlyph, DefaultDotsInButtonTextOnTheFace)
     EXPECT_EQ(img.pixel(dots.left() - 1, dots.top()) & 0xFFFFFF, sys(clBtnFace) & 0xFFFFFF);
 
     // New system colours: the dots are drawn in the new button text colour.
-    const QPalette old = QApplication::palette();
-    QPalette pal = old;
-    pal.setColor(QPalette::ButtonText, QColor(200, 0, 0));
-    pal.setColor(QPalette::Button, QColor(220, 220, 160));
-    QApplication::setPalette(pal);
-    QApplication::processEvents();
-    img = shot(*e);
-    EXPECT_EQ(count(img, qRgb(200, 0, 0), face), 12);
-    EXPECT_EQ(box(img, qRgb(200, 0, 0), face), dots);
-    EXPECT_EQ(img.pixel(dots.left() + 2, dots.top()) & 0xFFFFFF, qRgb(220, 220, 160) & 0xFFFFFF);
-    QApplication::setPalette(old);
-    QApplication::processEvents();
+    {
+        const ButtonColours colours(QColor(200, 0, 0), QColor(220, 220, 160));
+        img = shot(*e);
+        EXPECT_EQ(count(img, qRgb(200, 0, 0), face), 12);
+        EXPECT_EQ(box(img, qRgb(200, 0, 0), face), dots);
+        EXPECT_EQ(img.pixel(dots.left() + 2, dots.top()) & 0xFFFFFF, qRgb(220, 220, 160) & 0xFFFFFF);
+    }
 
     // A glyph of the program's own replaces it; none brings it back.
     QPixmap own(6, 6);

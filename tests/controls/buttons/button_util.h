@@ -56,6 +56,29 @@ inline QRect box(const QImage &img, QRgb c, QRect area = QRect())
     return r;
 }
 
+// New system colours for buttons (text and face) while it lives; the old palette comes back after.
+class ButtonColours {
+public:
+    ButtonColours(QColor text, QColor face)
+    {
+        QPalette pal = old_;
+        pal.setColor(QPalette::ButtonText, text);
+        pal.setColor(QPalette::Button, face);
+        QApplication::setPalette(pal);
+        QApplication::processEvents();
+    }
+    ~ButtonColours()
+    {
+        QApplication::setPalette(old_);
+        QApplication::processEvents();
+    }
+    ButtonColours(const ButtonColours &) = delete;
+    ButtonColours &operator=(const ButtonColours &) = delete;
+
+private:
+    const QPalette old_ = QApplication::palette();
+};
+
 // Mouse events sent straight to a widget, in its coordinates.
 inline void mouse(QWidget *w, QEvent::Type type, QPoint pos, Qt::MouseButton button = Qt::LeftButton)
 {

@@ -135,13 +135,6 @@ TEST(Screenshots, ButtonEdits)
     release(two->button1(), {100, 100});
 
     // The same after a change of the system colours.
-    const QPalette old = QApplication::palette();
-    QPalette pal = old;
-    pal.setColor(QPalette::ButtonText, QColor(180, 0, 0));
-    pal.setColor(QPalette::Button, QColor(214, 228, 240));
-    QApplication::setPalette(pal);
-    QApplication::processEvents();
+    const ButtonColours colours(QColor(180, 0, 0), QColor(214, 228, 240));
     save(shot(window), QStringLiteral("button_edits_new_colours"));
-    QApplication::setPalette(old);
-    QApplication::processEvents();
 }

@@ -243,6 +243,23 @@ TEST(NavBarRemoval, RandomOrdersOfDeletionLeaveNoDanglingReference)
     }
 }
 
+// A handler run by a removal notice frees another element that the notice has still to reach.
+TEST(NavBarRemoval, AnElementFreedByAHandlerDuringARemovalIsPassedOver)
+{
+    Content c;
+    TqvNavBarItem *gone = c.item("gone");
+    TqvNavBarGroup *g = c.group("g");
+    QPointer<TqvNavBarGroup> h = c.group("h");
+    g->CreateLink(gone);
+    h->CreateLink(gone);
+    g->SetSelectedLinkIndex(0);
+    g->OnSelectedLinkChanged = [&](QObject *) { delete h.data(); };
+    delete gone;
+    EXPECT_TRUE(h.isNull());
+    EXPECT_EQ(g->LinkCount(), 0);
+    EXPECT_EQ(c.groups.Count(), 1);
+}
+
 TEST(NavBarRemoval, FreeingTheGroupsCollectionReportsItsLinks)
 {
     navbar_test::RecordingSink sink;

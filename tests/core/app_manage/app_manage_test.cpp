@@ -5,6 +5,7 @@
 #include "core/lang_mng.h"
 #include "core/prompt.h"
 #include "platform/ini_file.h"
+#include "core/platform/temp_dir.h"
 #include "program_folder.h"
 
 #include <gtest/gtest.h>
@@ -13,31 +14,15 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 namespace fs = std::filesystem;
 using core::RecordingPrompt;
 using core::TManage;
+using platform_test::listFolder;
+using platform_test::readText;
 using platform_test::TempTree;
 
 namespace {
-
-std::string slurp(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-std::vector<std::string> entries(const std::string &dir)
-{
-    std::vector<std::string> names;
-    for (const auto &e : fs::directory_iterator(dir))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 const char *const kDefaultsFile = "[comset]\n"
                                   "KeepTime=0\n"
@@ -67,7 +52,7 @@ TEST(TManage, FreshFolderGivesDefaultsAndWritesAllKeys)
     RecordingPrompt prompt;
     TManage m(t.root(), &prompt);
     EXPECT_EQ(m.AppDir, t.root() + "/");
-    EXPECT_EQ(entries(t.root()),
+    EXPECT_EQ(listFolder(t.root()),
               (std::vector<std::string>{"Database", "Language", "Plug-in", "Temp", "ini"}));
     EXPECT_EQ(m.DatabaseDir(), t.root() + "/Database");
     EXPECT_EQ(m.HistoryFile, t.root() + "/ini/SmsADRSFile.Vrk");
@@ -87,7 +72,7 @@ TEST(TManage, FreshFolderGivesDefaultsAndWritesAllKeys)
     EXPECT_EQ(m.ComPort + m.ComBaud + m.CAddressee + m.CSignture + m.CSCenter, "");
 
     ASSERT_TRUE(m.SaveSettings());
-    EXPECT_EQ(slurp(t.path("ini/set.ini")), kDefaultsFile);
+    EXPECT_EQ(readText(t.path("ini/set.ini")), kDefaultsFile);
 }
 
 // Values written and read back; ClearTrashOnExit is never saved.
@@ -115,7 +100,7 @@ TEST(TManage, SettingsRoundTrip)
         ASSERT_TRUE(m.SaveSettings());
         EXPECT_EQ(m.LangMng().currentLanguage(), "English"); // SetCurLangType only stores
     }
-    EXPECT_EQ(slurp(t.path("ini/set.ini")).find("ClearTrash"), std::string::npos);
+    EXPECT_EQ(readText(t.path("ini/set.ini")).find("ClearTrash"), std::string::npos);
     TManage n(t.root(), &prompt);
     n.LoadSettings();
     EXPECT_EQ(n.KeepTime, 15);
@@ -166,7 +151,7 @@ TEST(TManage, ExistingFileUpdatedInPlace)
     m.KeepTime = 5;
     m.ComPort = "/dev/ttyUSB1";
     ASSERT_TRUE(m.SaveSettings());
-    EXPECT_EQ(slurp(t.path("ini/set.ini")), "; written by hand\r\n"
+    EXPECT_EQ(readText(t.path("ini/set.ini")), "; written by hand\r\n"
                                             "[other]\r\n"
                                             "KeepTime=99\r\n"
                                             "\r\n"
@@ -203,13 +188,13 @@ TEST(TManage, FoldersWithoutCaseAndCreationFailures)
     {
         RecordingPrompt prompt;
         TManage m(t.root(), &prompt);
-        EXPECT_EQ(entries(t.root()),
+        EXPECT_EQ(listFolder(t.root()),
                   (std::vector<std::string>{"Database", "INI", "Language", "Plug-in", "TEMP"}));
         EXPECT_EQ(m.TempDir(), t.root() + "/TEMP");
         EXPECT_EQ(m.IniDir(), t.root() + "/INI");
         EXPECT_EQ(m.HistoryFile, t.root() + "/INI/SmsADRSFile.Vrk");
         ASSERT_TRUE(m.SaveSettings());
-        EXPECT_EQ(slurp(t.path("INI/set.ini")), kDefaultsFile);
+        EXPECT_EQ(readText(t.path("INI/set.ini")), kDefaultsFile);
         EXPECT_TRUE(prompt.shown().empty());
     }
 

@@ -18,6 +18,11 @@ namespace comm_test {
 
 using catalogue_test::ProgramDir;
 
+using Log = std::vector<std::string>;
+
+// Two drivers, each with its plug-in.
+inline const Log kBoth = {"CtlAlpha.so", "CtlBeta.so", "CtlAlphaPlug.plug", "CtlBetaPlug.plug"};
+
 // The fixtures' call log, one "<library> <entry point>" a line.
 inline std::vector<std::string> callLog()
 {

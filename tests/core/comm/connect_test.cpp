@@ -10,10 +10,6 @@
 namespace comm_test {
 namespace {
 
-using Log = std::vector<std::string>;
-
-const Log kBoth = {"CtlAlpha.so", "CtlBeta.so", "CtlAlphaPlug.plug", "CtlBetaPlug.plug"};
-
 TEST_F(CommTest, SelectedMakerServedTriesOnlyItsDriver)
 {
     scan(kBoth);
@@ -210,6 +206,56 @@ TEST_F(CommTest, PlugInReplacedByOneWithoutAllEntryPointsFailsTheConnect)
     EXPECT_EQ(callLog(), (Log{"CtlAlpha.so MsMng_connect", "CtlAlpha.so MsMng_disconnect", "CtlAlpha.so unload"}));
     EXPECT_EQ(platform::Module::openCount(), 0);
 }
+
+TEST_F(CommTest, DriverReplacedByOneWithoutAllEntryPointsFailsTheConnect)
+{
+    scan(kBoth);
+    dir.addFixture("NoIsConnected.so", "CtlAlpha.so"); // catalogued, then replaced
+    params("Alpha");
+    EXPECT_EQ(comm->Connect(), DV_E_NOTCONN);
+    EXPECT_TRUE(callLog().empty()) << "nothing of the driver is called";
+    EXPECT_EQ(platform::Module::openCount(), 0);
+}
+
+// The switch to the plug-in's driver failing at each of its steps: whatever was loaded goes, in
+// the release order, and the selected manufacturer stays the user's.
+struct SwitchFailure {
+    const char *name;
+    void (*prepare)(ProgramDir &dir);
+    Log tail; // the log after the first driver is closed
+};
+
+void PrintTo(const SwitchFailure &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
+const SwitchFailure kSwitchFailures[] = {
+    {"OtherDriverDoesNotLoad", [](ProgramDir &dir) { dir.writeFile("CtlBeta.so", "garbage"); }, {}},
+    {"ItsConnectFails", [](ProgramDir &) { fixctl_setAnswer("CtlBeta.so", "MsMng_connect", DV_E_REFUSED); },
+     {"CtlBeta.so MsMng_connect", "CtlBeta.so unload"}},
+    {"ItsPlugInInitFails", [](ProgramDir &) { fixctl_setAnswer(nullptr, "MsPlug_init", DV_E_ARG); },
+     Log{"CtlBeta.so MsMng_connect", "CtlBetaPlug.plug MsPlug_init"} + releaseCalls("CtlBetaPlug.plug", "CtlBeta.so")},
+};
+
+class DriverSwitch : public CommTest, public ::testing::WithParamInterface<SwitchFailure> {};
+
+TEST_P(DriverSwitch, FailingStepReleasesEverything)
+{
+    scan(kBoth);
+    fixctl_setIdentity("Beta", "B1", "");
+    GetParam().prepare(dir);
+    params("Zeta");
+    EXPECT_EQ(comm->Connect(), DV_E_NOTCONN);
+    const Log closeFirst = {"CtlAlpha.so MsMng_connect", "CtlAlpha.so MsMng_disconnect", "CtlAlpha.so unload"};
+    EXPECT_EQ(callLog(), closeFirst + GetParam().tail);
+    EXPECT_EQ(platform::Module::openCount(), 0);
+    EXPECT_EQ(selectedMan(), "Zeta");
+    EXPECT_TRUE(posted().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Step, DriverSwitch, ::testing::ValuesIn(kSwitchFailures),
+                         [](const ::testing::TestParamInfo<SwitchFailure> &p) { return std::string(p.param.name); });
 
 TEST_F(CommTest, BindingTakesAllFiveEntryPointsOrNone)
 {

@@ -12,10 +12,6 @@
 namespace comm_test {
 namespace {
 
-using Log = std::vector<std::string>;
-
-const Log kBoth = {"CtlAlpha.so", "CtlBeta.so", "CtlAlphaPlug.plug", "CtlBetaPlug.plug"};
-
 TEST_F(CommTest, CheckPhoneNoticesAnotherHandset)
 {
     scan(kBoth);
@@ -71,6 +67,31 @@ TEST_F(CommTest, SetParamsComparesTrimmedAndWithoutCase)
     EXPECT_EQ(comm->Close(), core::kCommNotConnected);
     EXPECT_EQ(comm->GetParams(man, type, port, baud), core::kCommNotConnected);
     EXPECT_EQ(man, "Alpha");
+}
+
+// The user applies other settings while the worker is still opening the connection with the old
+// ones: the connection that comes up is flagged, so the worker reopens it with the new ones.
+TEST_F(CommTest, SettingsStoredWhileConnectingMarkTheConnectionChanged)
+{
+    scan(kBoth);
+    fixctl_setIdentity("Beta", "B1", ""); // a driver switch: its pauses fall inside the connect
+    bool changedDuringConnect = false;
+    auto changePort = [&] {
+        if (!changedDuringConnect)
+            comm->SetParams(selected(""), "Cable", "COM3", "9600");
+        changedDuringConnect = true;
+    };
+    comm = std::make_unique<core::TCommMng>(
+        messages, window, core::CommMngSetup{dir.root(), tables.snapshot(), [&](int) { changePort(); }});
+    params("", "Cable", "COM1", "9600");
+    ASSERT_EQ(comm->Connect(), 0);
+    ASSERT_TRUE(changedDuringConnect);
+    EXPECT_TRUE(comm->IsParamsChanged());
+
+    // A connect with nothing changed meanwhile stays unflagged.
+    EXPECT_EQ(comm->Close(), 0);
+    ASSERT_EQ(comm->Connect(), 0);
+    EXPECT_FALSE(comm->IsParamsChanged());
 }
 
 TEST_F(CommTest, ConnectionModeAndPollInterval)

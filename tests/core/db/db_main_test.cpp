@@ -5,6 +5,7 @@
 #include "core/catalogue_scan.h"
 
 #include "core/prompt.h"
+#include "core/platform/temp_dir.h"
 #include "core/platform/temp_tree.h"
 
 #include <gtest/gtest.h>
@@ -17,35 +18,19 @@
 #include <fstream>
 #include <map>
 #include <memory>
-#include <sstream>
 
 namespace fs = std::filesystem;
 using core::DbTable;
 using core::RecordingPrompt;
 using core::TdbMain;
+using platform_test::listFolder;
+using platform_test::readText;
 using platform_test::TempTree;
 
 namespace {
 
 constexpr DbTable kSix[] = {DbTable::BaseInfo, DbTable::PlugInfo, DbTable::ModelRef,
                             DbTable::ConnInfo, DbTable::Smsinfo,  DbTable::SSinfo};
-
-std::string slurp(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-std::vector<std::string> entries(const std::string &dir)
-{
-    std::vector<std::string> names;
-    for (const auto &e : fs::directory_iterator(dir))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 // Appends one row to t whose integers are n and texts "<table> n".
 void addRow(platform::Table &t, const char *name, int n)
@@ -97,9 +82,9 @@ TEST(TdbMain, FirstStartCreatesSixFiles)
         }
         EXPECT_FALSE(db.isOpen(DbTable::PhraseGroup));
         EXPECT_FALSE(db.isOpen(DbTable::Phrase));
-        EXPECT_TRUE(entries(tree.path("Database")).empty()); // nothing written at start
+        EXPECT_TRUE(listFolder(tree.path("Database")).empty()); // nothing written at start
         EXPECT_EQ(db.SaveAll(), 0);
-        EXPECT_EQ(entries(tree.path("Database")),
+        EXPECT_EQ(listFolder(tree.path("Database")),
                   (std::vector<std::string>{"BaseInfo.cds", "ConnInfo.cds", "ModelRef.cds",
                                             "PlugInfo.cds", "SSinfo.cds", "Smsinfo.cds"}));
         fs::remove(tree.path("Database/SSinfo.cds"));
@@ -162,7 +147,7 @@ TEST(TdbMain, UnusableFilesAtStart)
             SCOPED_TRACE(std::string(d.name) + " in " + file);
             TempTree tree;
             const std::string dir = databaseWithOneRunSaved(tree);
-            const std::string bad = d.bytes(slurp(dir + "/" + file));
+            const std::string bad = d.bytes(readText(dir + "/" + file));
             std::ofstream(dir + "/" + file, std::ios::binary | std::ios::trunc) << bad;
             const bool setAside = victim == DbTable::ModelRef || victim == DbTable::BaseInfo;
 
@@ -180,18 +165,18 @@ TEST(TdbMain, UnusableFilesAtStart)
                     }
                 addToSix(db, 2);
                 if (setAside) {
-                    EXPECT_EQ(slurp(dir + "/" + file + ".damaged"), bad);
+                    EXPECT_EQ(readText(dir + "/" + file + ".damaged"), bad);
                     EXPECT_FALSE(fs::exists(dir + "/" + file));
                 }
             }
             EXPECT_EQ(prompt.shown().size(), 1u); // nothing more at exit
             if (setAside) {
-                EXPECT_EQ(slurp(dir + "/" + file + ".damaged"), bad);
+                EXPECT_EQ(readText(dir + "/" + file + ".damaged"), bad);
                 platform::Table rebuilt = core::makeDbTable(victim);
                 ASSERT_TRUE(rebuilt.load(dir + "/" + file));
                 EXPECT_EQ(rebuilt.totalRows(), 1); // only this run's row
             } else {
-                EXPECT_EQ(slurp(dir + "/" + file), bad); // byte-identical
+                EXPECT_EQ(readText(dir + "/" + file), bad); // byte-identical
                 EXPECT_FALSE(fs::exists(dir + "/" + file + ".damaged"));
             }
             for (DbTable t : kSix)
@@ -213,7 +198,7 @@ TEST(TdbMain, NewerFormat)
         TempTree tree;
         const std::string dir = databaseWithOneRunSaved(tree);
         const std::string file = dir + "/" + core::dbTableDef(victim).fileName;
-        std::string bytes = slurp(file);
+        std::string bytes = readText(file);
         bytes[8] = char(platform::kTableFormatVersion + 1);
         const uint32_t crc = platform::crc32(std::string_view(bytes).substr(0, bytes.size() - 4));
         for (int k = 0; k < 4; ++k)
@@ -226,7 +211,7 @@ TEST(TdbMain, NewerFormat)
             EXPECT_EQ(db.isOpen(victim), setAside);
         }
         EXPECT_EQ(texts(prompt), (std::vector<std::string>{"The database is corrupted!"}));
-        EXPECT_EQ(slurp(setAside ? file + ".damaged" : file), bytes);
+        EXPECT_EQ(readText(setAside ? file + ".damaged" : file), bytes);
     }
 }
 
@@ -237,7 +222,7 @@ TEST(TdbMain, ReadOnlyFileAtExit)
     TempTree tree;
     const std::string dir = databaseWithOneRunSaved(tree);
     const std::string plug = dir + "/PlugInfo.cds";
-    const std::string old = slurp(plug);
+    const std::string old = readText(plug);
     ASSERT_EQ(::chmod(plug.c_str(), 0444), 0);
     RecordingPrompt prompt;
     {
@@ -248,13 +233,13 @@ TEST(TdbMain, ReadOnlyFileAtExit)
     ASSERT_EQ(prompt.shown().size(), 1u);
     EXPECT_EQ(prompt.shown()[0].text, "Failed to acess database file .");
     EXPECT_EQ(prompt.shown()[0].flags, core::kMbOk | core::kMbIconError);
-    EXPECT_EQ(slurp(plug), old);
+    EXPECT_EQ(readText(plug), old);
     for (DbTable t : kSix) {
         platform::Table after = core::makeDbTable(t);
         ASSERT_TRUE(after.load(dir + "/" + core::dbTableDef(t).fileName));
         EXPECT_EQ(after.totalRows(), t == DbTable::PlugInfo ? 1 : 2) << core::dbTableDef(t).name;
     }
-    EXPECT_EQ(entries(dir).size(), 6u); // no temporaries left behind
+    EXPECT_EQ(listFolder(dir).size(), 6u); // no temporaries left behind
 }
 
 // A full disk while Smsinfo is written: its old file stays whole, the box says so, and SSinfo
@@ -264,7 +249,7 @@ TEST(TdbMain, FullDiskOnOneTable)
     TempTree tree;
     const std::string dir = databaseWithOneRunSaved(tree);
     const std::string sms = dir + "/Smsinfo.cds";
-    const std::string old = slurp(sms);
+    const std::string old = readText(sms);
 
     auto smsFds = std::make_shared<std::set<int>>();
     platform::FileOps ops;
@@ -292,14 +277,14 @@ TEST(TdbMain, FullDiskOnOneTable)
         addToSix(db, 2);
         EXPECT_EQ(db.SaveAll(), 1);
         EXPECT_EQ(texts(prompt), (std::vector<std::string>{"Failed to acess database file ."}));
-        EXPECT_EQ(slurp(sms), old);
+        EXPECT_EQ(readText(sms), old);
         platform::Table ss = core::makeDbTable(DbTable::SSinfo);
         ASSERT_TRUE(ss.load(dir + "/SSinfo.cds"));
         EXPECT_EQ(ss.totalRows(), 2);
     }
     EXPECT_EQ(prompt.shown().size(), 2u); // the destructor tried once more
-    EXPECT_EQ(slurp(sms), old);
-    EXPECT_EQ(entries(dir).size(), 6u);
+    EXPECT_EQ(readText(sms), old);
+    EXPECT_EQ(listFolder(dir).size(), 6u);
 }
 
 // The phrase tables: declared here, opened and saved only when their manager asks.
@@ -341,7 +326,7 @@ TEST(TdbMain, MissingFolder)
             EXPECT_TRUE(db.isOpen(t));
     }
     EXPECT_EQ(prompt.shown().size(), 6u);
-    EXPECT_TRUE(entries(tree.root()).empty());
+    EXPECT_TRUE(listFolder(tree.root()).empty());
 }
 
 // The catalogue snapshot comes from the loaded tables until the scan brings them up to date with

@@ -16,6 +16,7 @@ protected:
     static void SetUpTestSuite()
     {
         lang_ = new core::TLangMng(SV_DIST_DIR);
+        lang_->setLanguage("English"); // another shipped language may sort first
     }
     static void TearDownTestSuite()
     {

@@ -36,18 +36,23 @@ public:
     std::string file(const std::string &name) const { return path_ + "/" + name; }
 
     // Names in the folder, sorted.
-    std::vector<std::string> list() const
-    {
-        std::vector<std::string> names;
-        for (const auto &e : std::filesystem::directory_iterator(path_))
-            names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::string> list() const;
 
 private:
     std::string path_;
 };
+
+// Names in the folder dir, sorted.
+inline std::vector<std::string> listFolder(const std::string &dir)
+{
+    std::vector<std::string> names;
+    for (const auto &e : std::filesystem::directory_iterator(dir))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+inline std::vector<std::string> TempDir::list() const { return listFolder(path_); }
 
 inline std::string readText(const std::string &path)
 {

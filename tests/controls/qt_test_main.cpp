@@ -1,5 +1,6 @@
-// Runs the paint tests on a Qt application with the Fusion style's standard palette, so every probed
-// colour is the same on every desktop.
+// The main of the control tests: an offscreen Qt application with the Fusion style and its standard
+// palette, so focus, popups, probed colours and screenshots are the same on every machine. The theme
+// state goes before the application does.
 #include "controls/paint/theme.h"
 
 #include <QApplication>
