@@ -250,8 +250,9 @@ TCsvFile TPhoneBookManage::BuildCsv(int b) const
             for (const FieldParam &p : tmpl) {
                 std::string cell = std::string(paren(0)) + std::string(kNoValue);
                 for (size_t i = 0; i < fields.size(); ++i) {
-                    // A field without a value is never built into a contact: it counts as none.
-                    if (taken[i] || fields[i].type != p.type || fields[i].value.empty())
+                    // A field without a value is never built into a contact, and one of blanks
+                    // only loses them to the file's trimming: either counts as none.
+                    if (taken[i] || fields[i].type != p.type || TCsvFile::Trim(fields[i].value).empty())
                         continue;
                     taken[i] = true;
                     cell = paren(fields[i].flags) + fields[i].value;
