@@ -479,6 +479,19 @@ TEST_F(ContactCsv, AStorageTakesAsManyEntriesAsAHandsetHasPositions)
     EXPECT_NE(shown()[0].find("2 entries"), std::string::npos) << shown()[0];
 }
 
+TEST_F(ContactCsv, UnderscoreStandsForNoValueInContactsOnly)
+{
+    // "_" after "(flags)" is no value; a one-character value "_" is the price. A SIM name "_" is
+    // kept, and so is a longer value that begins with it.
+    int b = importText("u.csv", kHead + "SIM\r\nIndex,Name(0),Tel(0),Group\r\n1,_,1,\r\n\r\n"
+                                        "Contact\r\nIndex,N(3),Note(12)\r\n-100,0(0),0(0)\r\n1,(0)_,(4)_\r\n2,(0)__,(0)_x\r\n");
+    ASSERT_EQ(b, 1);
+    EXPECT_EQ(entryValues(pb.book(b), StorageCode::Sim)[1], (std::vector<std::string>{"3=_;;;;", "5=1"}));
+    auto contacts = entryValues(pb.book(b), StorageCode::Contacts);
+    EXPECT_TRUE(contacts[1].empty());
+    EXPECT_EQ(contacts[2], (std::vector<std::string>{"3=__;;;;", "12=_x"}));
+}
+
 TEST_F(ContactCsv, LimitsAndTemplateFromAFile)
 {
     int b = importText("l.csv", kHead + "Group\r\nIndex,GroupName(-3)\r\n\r\nPhone\r\nIndex,Name(7),Tel(99999)\r\n\r\n"
