@@ -259,6 +259,11 @@ bool TCommThread::batchStep()
     } else {
         for (; ran < cmds.size(); ++ran) {
             const TCommCommand &cmd = cmds[ran];
+            if (ran > 0 && marker->cancelled.load()) {
+                // A cancel during a command that never looks at it (a status) stops here.
+                result = DV_E_CANCELLED;
+                break;
+            }
             try {
                 result = runCommand(cmd);
             } catch (const std::exception &e) {
@@ -359,6 +364,8 @@ int32_t TCommThread::runCommand(const TCommCommand &cmd)
 int32_t TCommThread::readList(const TCommCommand &cmd, TDataArray &jobs)
 {
     CommLock lock(mng_);
+    // Cleared before anything can fail: the rows of an earlier list must never pass for this one's.
+    commData_.ClearData();
     if (!lock.connected()) {
         markUntried(cmd.code, jobs, 0, DV_E_NOTCONN);
         return DV_E_NOTCONN;
@@ -368,7 +375,6 @@ int32_t TCommThread::readList(const TCommCommand &cmd, TDataArray &jobs)
         markUntried(cmd.code, jobs, 0, DV_E_NOTCONN);
         return DV_E_NOTCONN;
     }
-    commData_.ClearData();
     std::vector<uint8_t> buf(static_cast<size_t>(readBufferSize_) + 1);
     int32_t result = 0;
     for (size_t i = 0; i < jobs.size(); ++i) {

@@ -73,6 +73,19 @@ TEST_F(WorkerTest, AStaleInterfaceAnswersNotConnectedWithoutACall)
     EXPECT_EQ((*list)[0].Result, DV_E_NOTCONN);
 }
 
+TEST_F(WorkerTest, AFailedReadListLeavesNoEarlierRowsBehind)
+{
+    connect();
+    commData.AddData(1, 7, "old", 3); // an earlier list's row
+    const uint64_t old = comm->currentSerial();
+    comm->Close();
+    ASSERT_EQ(comm->Connect(), 0);
+    worker->AddCommand({MS_ITF_SMS, old, dialog, true, core::kCmdReadList, jobs({job(core::kJobRead, 1)})});
+    worker->EndBatch();
+    worker->batchStep();
+    EXPECT_EQ(commData.Count(), 0);
+}
+
 TEST_F(WorkerTest, AMissingArgumentAnswersBadArgument)
 {
     connect();
@@ -181,6 +194,28 @@ TEST_F(WorkerTest, CancelAfterTheBatchEndedDoesNotTouchTheNext)
     ASSERT_EQ(done.size(), 2u);
     EXPECT_EQ(static_cast<uint64_t>(done[0].l), first);
     EXPECT_EQ(static_cast<uint64_t>(done[1].l), second);
+}
+
+TEST_F(WorkerTest, CancelDuringAStatusSkipsTheRestOfTheBatch)
+{
+    connect();
+    smsStore.storages[1].entries = {{1, "a"}};
+    auto st = std::make_shared<core::StorageStatus>();
+    st->Stor = 1;
+    auto reads = jobs({job(core::kJobRead, 1)});
+    smsClt->GetStorageInfo(st, dialog);
+    smsClt->ReadList(reads, dialog);
+    const uint64_t batch = worker->EndBatch();
+    bool took = false;
+    smsStore.onCall = [&](const std::string &what) {
+        if (what == "getStat" && !took)
+            took = worker->CancelBatch(batch);
+    };
+    ASSERT_TRUE(worker->batchStep());
+    EXPECT_TRUE(took);
+    EXPECT_TRUE(posts(core::WM_COMM_DONE).empty());
+    EXPECT_EQ(std::count(smsStore.log.begin(), smsStore.log.end(), "getStat"), 1) << "the read list never ran";
+    EXPECT_EQ((*reads)[0].Result, DV_E_CANCELLED);
 }
 
 // The user-interface thread cancels while the worker finishes the batch: whatever the timing,
