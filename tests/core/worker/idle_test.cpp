@@ -55,7 +55,8 @@ TEST_F(IdleTest, IdleTimeOutDisconnectsOnceAndTheUsersReconnectStaysUp)
     worker->idleStep();
     EXPECT_EQ(phoneMessages().size(), 1u) << "no automatic reconnect";
 
-    comm->SetConnectMode(true); // the user connects again
+    clock.advance(11 * kMinute); // long enough after the idle disconnect to count as idle again
+    comm->SetConnectMode(true);  // the user connects again
     worker->idleStep();
     EXPECT_EQ(phoneMessages().back(), core::WM_PHONE_CONNECTED);
     clock.advance(kMinute);
