@@ -163,10 +163,10 @@ bool TCommThread::stop(std::chrono::steady_clock::time_point deadline)
         ended_.wait(lock, [this] { return !running_; });
     else if (!ended_.wait_until(lock, deadline, [this] { return !running_; }))
         return false;
-    if (thread_.joinable()) {
-        lock.unlock();
+    // Joined under the lock, so two callers of stop never both join; the thread has left the lock
+    // for good once running_ is false.
+    if (thread_.joinable())
         thread_.join();
-    }
     return true;
 }
 

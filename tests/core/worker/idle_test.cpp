@@ -184,6 +184,19 @@ TEST_F(ThreadTest, ABatchIsTakenAtOnceAndStopEndsTheThread)
     EXPECT_EQ(platform::Module::openCount(), 0) << "the connection is closed when the thread ends";
 }
 
+TEST_F(ThreadTest, TwoStopsAtOnceBothSeeTheThreadEnd)
+{
+    comm->SetAutoConnect(true, 10000);
+    worker->start();
+    ASSERT_TRUE(messages.waitFor(core::WM_PHONE_CONNECTED, std::chrono::seconds(5)));
+    std::atomic<bool> other{false};
+    std::thread second([&] { other = worker->stop(std::chrono::seconds(5)); });
+    EXPECT_TRUE(worker->stop(std::chrono::seconds(5)));
+    second.join();
+    EXPECT_TRUE(other.load());
+    EXPECT_EQ(platform::Module::openCount(), 0);
+}
+
 TEST_F(ThreadTest, StopCancelsADriverWaitInProgress)
 {
     comm->SetAutoConnect(true, 500);
