@@ -56,6 +56,29 @@ TEST_F(WorkerTest, ASearchThatConnectsEndsTheBatch)
     EXPECT_EQ(static_cast<uint64_t>(done[0].l), batch);
 }
 
+TEST_F(WorkerTest, ACommandAnsweringCancelledEndsTheBatch)
+{
+    connect();
+    smsStore.storages[1];
+    SmsSendRec rec{};
+    smsStore.opAnswers = {DV_E_CANCELLED}; // the driver's wait was cancelled
+    auto sends = jobs({job(core::kJobWriteSms, 1, 0,
+                           std::vector<uint8_t>(reinterpret_cast<uint8_t *>(&rec),
+                                                reinterpret_cast<uint8_t *>(&rec) + sizeof rec))});
+    auto st = std::make_shared<core::StorageStatus>();
+    st->Stor = 1;
+    smsClt->SendList(sends, dialog);
+    smsClt->GetStorageInfo(st, dialog);
+    const uint64_t batch = worker->EndBatch();
+    ASSERT_TRUE(worker->batchStep());
+    const auto done = posts(core::WM_COMM_DONE);
+    ASSERT_EQ(done.size(), 1u);
+    EXPECT_EQ(done[0].w, DV_E_CANCELLED);
+    EXPECT_EQ(static_cast<uint64_t>(done[0].l), batch);
+    EXPECT_EQ(std::count(smsStore.log.begin(), smsStore.log.end(), "getCaps"), 0) << "the status never ran";
+    EXPECT_EQ(st->Stor, 1);
+}
+
 TEST_F(WorkerTest, AStaleInterfaceAnswersNotConnectedWithoutACall)
 {
     connect();
