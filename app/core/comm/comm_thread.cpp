@@ -185,18 +185,8 @@ void TCommThread::run()
             const int32_t sleepMs = idleStep();
             if (sleepMs > 0) {
                 std::unique_lock<std::mutex> lock(queueLock_);
-                wake_.wait_for(lock, std::chrono::milliseconds(sleepMs), [this] {
-                    if (stopRequested_)
-                        return true;
-                    // A complete batch waiting: a marker after at least one command.
-                    bool command = false;
-                    for (const Entry &e : queue_) {
-                        if (e.marker && command)
-                            return true;
-                        command = command || !e.marker;
-                    }
-                    return false;
-                });
+                wake_.wait_for(lock, std::chrono::milliseconds(sleepMs),
+                               [this] { return stopRequested_ || batchWaiting(); });
             }
         } catch (const std::exception &e) {
             logLine("step failed: ", e.what());
@@ -408,7 +398,6 @@ int32_t TCommThread::readList(const TCommCommand &cmd, TDataArray &jobs)
             const int32_t n = stor->readData(stor, buf.data(), readBufferSize_);
             if (n >= 0 && !cancelSeen)
                 commData_.AddData(job.Stor, job.Index, buf.data(), std::min(n, readBufferSize_));
-            job.Kind = kJobRead;
             job.Done = 1;
             r = stor->readNext(stor, 0, &job.Index, 0);
         }
@@ -694,13 +683,21 @@ int32_t TCommThread::idleStep()
     }
 
     std::lock_guard<std::mutex> lock(queueLock_);
+    if (batchWaiting())
+        return 0;
+    return pollMs >= 0 ? pollMs : kDefaultSleepMs;
+}
+
+bool TCommThread::batchWaiting() const
+{
+    // A complete batch: a marker after at least one command.
     bool command = false;
     for (const Entry &e : queue_) {
         if (e.marker && command)
-            return 0;
+            return true;
         command = command || !e.marker;
     }
-    return pollMs >= 0 ? pollMs : kDefaultSleepMs;
+    return false;
 }
 
 } // namespace core
