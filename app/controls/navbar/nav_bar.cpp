@@ -204,8 +204,13 @@ void TqvCustomNavBar::endLoading()
             g->SetUseControl(true);
         }
     }
-    if (storedActiveGroupIndex_ >= 0 && storedActiveGroupIndex_ < groups_.Count())
-        SetActiveGroup(groups_.Items(storedActiveGroupIndex_));
+    // The active group is empty until now, so the stored index raises the change once.
+    if (storedActiveGroupIndex_ >= 0 && storedActiveGroupIndex_ < groups_.Count() &&
+        groups_.Items(storedActiveGroupIndex_) != activeGroup_) {
+        activeGroup_ = groups_.Items(storedActiveGroupIndex_);
+        InvalidateAll(ctRebuild);
+        ActiveGroupChanged();
+    }
     if (destroying_)
         return;
     defaults_.ApplyDefaults(true);
@@ -688,6 +693,12 @@ bool TqvCustomNavBar::event(QEvent *e)
         pressedGroup_ = nullptr;
         pressedLink_ = nullptr;
         break;
+    case QEvent::Polish:
+        // Lay the group controls out before the window shows them: a child shown without a size
+        // of its own is resized to its size hint, which would overwrite its recorded height.
+        if (!loading_)
+            ViewInfo().EnsureLayout();
+        break;
     case QEvent::ToolTip:
         return true; // the bar shows its own hints, never a second tip
     default:
@@ -904,12 +915,18 @@ void TqvCustomNavBar::hintTimerTick()
     TqvNavBarHintInfo info = ViewInfo().CalculateHintRect(hotPoint_, {screen.x(), screen.y()});
     if (info.text.isEmpty())
         return;
-    const int bar = int(info.text.indexOf(QLatin1Char('|')));
     hintGroup_ = info.group;
     hintLink_ = info.link;
-    hintWindow_->ShowHintAt(info.rect, bar < 0 ? info.text : info.text.left(bar));
+    hintWindow_->ShowHintAt(info.rect, info.text);
     hintShowing_ = true;
-    hint_ = bar < 0 ? info.text : info.text.mid(bar + 1);
+    // The bar's hint is the long part of the subject's hint (the whole text when it has none).
+    QString full = info.text;
+    if (info.link && info.link->Item())
+        full = info.link->Item()->Hint();
+    else if (info.group)
+        full = info.group->Hint();
+    const int sep = int(full.indexOf(QLatin1Char('|')));
+    hint_ = sep < 0 ? full : full.mid(sep + 1);
 }
 
 void TqvCustomNavBar::HideHint()
