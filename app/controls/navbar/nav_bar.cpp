@@ -153,6 +153,21 @@ void TqvNavBarHintWindow::paintEvent(QPaintEvent *)
     QPainter(this).drawImage(0, 0, img);
 }
 
+// ---- drag object -----------------------------------------------------------------------------
+
+namespace {
+TqvNavBarDragObject *g_drag = nullptr; // the program's one drag
+} // namespace
+
+TqvNavBarItem *TqvNavBarDragObject::DraggedItem() const
+{
+    if (item)
+        return item;
+    return ctrl && link ? link->Item() : nullptr;
+}
+
+TqvNavBarDragObject *TqvCustomNavBar::CurrentDrag() { return g_drag; }
+
 // ---- the bar ---------------------------------------------------------------------------------
 
 TqvCustomNavBar::TqvCustomNavBar(QWidget *parent)
@@ -178,6 +193,9 @@ TqvCustomNavBar::TqvCustomNavBar(QWidget *parent)
 TqvCustomNavBar::~TqvCustomNavBar()
 {
     destroying_ = true;
+    if (g_drag == drag_.get())
+        g_drag = nullptr;
+    drag_.reset();
     scrollTimer_.stop();
     hintTimer_.stop();
     groups_.Clear();
@@ -361,10 +379,16 @@ void TqvCustomNavBar::forgetLink(TqvNavBarItemLink *link)
         hotLink_ = nullptr;
     if (pressedLink_ == link)
         pressedLink_ = nullptr;
-    if (mouseDownLink_ == link) {
+    if (mouseDownLink_ == link)
         mouseDownLink_ = nullptr;
-        if (dragging_)
-            dragging_ = false; // the dragged link is gone: the drag ends without a drop
+    if (drag_) {
+        if (drag_->link == link) {
+            drag_->link = nullptr;
+            endDrag(); // the dragged link is gone: the drag ends without a drop
+        } else if (drag_->target.before == link || drag_->target.after == link) {
+            drag_->target = {};
+            dropAccepted_ = false;
+        }
     }
     if (hintLink_ == link) {
         hintLink_ = nullptr;
@@ -380,10 +404,16 @@ void TqvCustomNavBar::forgetGroup(QObject *group)
         hotGroup_ = nullptr;
     if (pressedGroup_ == group)
         pressedGroup_ = nullptr;
-    if (mouseDownGroup_ == group) {
+    if (mouseDownGroup_ == group)
         mouseDownGroup_ = nullptr;
-        if (dragging_)
-            dragging_ = false;
+    if (drag_) {
+        if (drag_->group == group) {
+            drag_->group = nullptr;
+            endDrag();
+        } else if (drag_->target.group == group) {
+            drag_->target = {};
+            dropAccepted_ = false;
+        }
     }
     if (hintGroup_ == group) {
         hintGroup_ = nullptr;
@@ -423,8 +453,9 @@ TqvNavBarPaintDragState TqvCustomNavBar::DragState() const
 {
     TqvNavBarPaintDragState s;
     s.dragging = dragging_;
-    s.group = mouseDownGroup_;
-    s.link = mouseDownLink_;
+    s.group = drag_ ? drag_->group : mouseDownGroup_;
+    s.link = drag_ ? drag_->link : mouseDownLink_;
+    s.item = drag_ ? drag_->DraggedItem() : nullptr;
     s.allowDropGroup = dragDropFlags_ & fAllowDropGroup;
     s.allowDropLink = dragDropFlags_ & fAllowDropLink;
     return s;
@@ -484,6 +515,8 @@ TPoint TqvCustomNavBar::toClient(const QPointF &p) const
 
 void TqvCustomNavBar::clearMouseDown()
 {
+    if (drag_)
+        endDrag();
     mouseDownGroup_ = nullptr;
     mouseDownLink_ = nullptr;
     mouseDownShift_ = {};
@@ -546,18 +579,21 @@ void TqvCustomNavBar::mouseMoveEvent(QMouseEvent *e)
     // A drag needs the left button held; a press the bar lost track of starts nothing.
     if (buttonDown_ && !(e->buttons() & Qt::LeftButton))
         clearMouseDown();
-    if (dragging_)
+    if (drag_) {
+        drag_->ctrl = e->modifiers() & Qt::ControlModifier;
+        dragOver(p);
         return;
+    }
     const bool canDrag = buttonDown_ && (((dragDropFlags_ & fAllowDragGroup) && mouseDownGroup_) ||
                                          ((dragDropFlags_ & fAllowDragLink) && mouseDownLink_ &&
                                           mouseDownLink_->Item() && mouseDownLink_->Item()->Enabled()));
     if (canDrag && (std::abs(p.x - mouseDownPoint_.x) > 3 || std::abs(p.y - mouseDownPoint_.y) > 3)) {
-        dragging_ = true;
-        HotLinkChanged(nullptr);
-        if (self)
-            HotGroupChanged(nullptr);
-        if (self)
-            updateCursor();
+        mouseDownShift_ = {};
+        startDrag();
+        if (self && drag_) {
+            drag_->ctrl = e->modifiers() & Qt::ControlModifier;
+            dragOver(p);
+        }
         return;
     }
     if (!buttonDown_) {
@@ -584,13 +620,9 @@ void TqvCustomNavBar::mouseReleaseEvent(QMouseEvent *e)
     QPointer<TqvCustomNavBar> self(this);
     const TPoint p = toClient(e->position());
     hotPoint_ = p;
-    if (dragging_) {
-        // Drops are not taken yet: every drag ends without one.
-        clearMouseDown();
-        scrollTimer_.stop();
-        topHeld_ = bottomHeld_ = false;
-        updateCursor();
-        InvalidateAll(ctRedraw);
+    if (drag_) {
+        drag_->ctrl = e->modifiers() & Qt::ControlModifier;
+        drop(p);
         return;
     }
     TqvNavBarViewInfo &vi = ViewInfo();
@@ -624,15 +656,212 @@ void TqvCustomNavBar::wheelEvent(QWheelEvent *e)
 void TqvCustomNavBar::keyPressEvent(QKeyEvent *e)
 {
     HideHint();
-    if (e->key() == Qt::Key_Escape && dragging_) {
+    if (e->key() == Qt::Key_Escape && drag_) {
         clearMouseDown();
-        scrollTimer_.stop();
-        topHeld_ = bottomHeld_ = false;
-        updateCursor();
-        InvalidateAll(ctRedraw);
+        return;
+    }
+    if (e->key() == Qt::Key_Control && drag_) {
+        drag_->ctrl = true;
+        dragOver(hotPoint_);
         return;
     }
     QFrame::keyPressEvent(e);
+}
+
+void TqvCustomNavBar::keyReleaseEvent(QKeyEvent *e)
+{
+    if (e->key() == Qt::Key_Control && drag_) {
+        drag_->ctrl = false;
+        dragOver(hotPoint_);
+        return;
+    }
+    QFrame::keyReleaseEvent(e);
+}
+
+// ---- drag and drop
+
+void TqvCustomNavBar::startDrag()
+{
+    QPointer<TqvCustomNavBar> self(this);
+    if (g_drag && g_drag->bar && g_drag->bar != this)
+        g_drag->bar->clearMouseDown(); // one drag in the program
+    drag_ = std::make_unique<TqvNavBarDragObject>();
+    drag_->bar = this;
+    drag_->group = mouseDownGroup_;
+    drag_->link = mouseDownLink_;
+    g_drag = drag_.get();
+    dragging_ = true;
+    dropAccepted_ = false;
+    HotLinkChanged(nullptr);
+    if (self)
+        HotGroupChanged(nullptr);
+}
+
+void TqvCustomNavBar::endDrag()
+{
+    const bool had = drag_ != nullptr;
+    if (g_drag == drag_.get())
+        g_drag = nullptr;
+    drag_.reset();
+    dragging_ = false;
+    dropAccepted_ = false;
+    mouseDownGroup_ = nullptr;
+    mouseDownLink_ = nullptr;
+    mouseDownShift_ = {};
+    buttonDown_ = false;
+    scrollTimer_.stop();
+    topHeld_ = bottomHeld_ = false;
+    if (!had)
+        return;
+    updateCursor();
+    InvalidateAll(ctRedraw);
+    if (!destroying_ && OnEndDrag)
+        OnEndDrag(this);
+}
+
+void TqvCustomNavBar::UpdateTarget()
+{
+    if (!drag_)
+        return;
+    TqvNavBarDragObject &d = *drag_;
+    const bool inside = hotPoint_.x >= 0 && hotPoint_.y >= 0 && hotPoint_.x < ClientWidth() && hotPoint_.y < ClientHeight();
+    if (!inside) {
+        d.target = {}; // drags never leave their bar
+        return;
+    }
+    if (d.group) {
+        TqvNavBarGroupViewInfo *g = ViewInfo().GroupAtCaptionPos(hotPoint_);
+        if (!g)
+            g = ViewInfo().GroupAtItemsPos(hotPoint_);
+        d.target = {};
+        d.target.group = g ? g->Group() : nullptr;
+        return;
+    }
+    if (!d.link && !d.DraggedItem())
+        return;
+    d.target = ViewInfo().GetDropTarget(hotPoint_);
+}
+
+void TqvCustomNavBar::dragOver(TPoint p)
+{
+    QPointer<TqvCustomNavBar> self(this);
+    bool accept = false;
+    hotPoint_ = p;
+    topHeld_ = bottomHeld_ = false;
+    pressedGroup_ = nullptr;
+    pressedLink_ = nullptr;
+    InvalidateAll(ctRedraw);
+    InvalidateScrollButtons();
+    UpdateTarget();
+    if (!drag_)
+        return;
+    if (TqvNavBarItem *item = drag_->DraggedItem(); item && (dragDropFlags_ & fAllowDropLink))
+        ItemDraggedOver(item, accept);
+    else if (drag_->link && (dragDropFlags_ & fAllowDropLink))
+        LinkDraggedOver(drag_->link, accept);
+    else if (drag_->group && (dragDropFlags_ & fAllowDropGroup))
+        GroupDraggedOver(drag_->group, accept);
+    if (!self || !drag_)
+        return;
+    dropAccepted_ = accept;
+    if (accept)
+        setCursor(NavBarCursorShape(drag_->DraggedItem() ? dragCopyCursor_ : dragCursor_));
+    else
+        setCursor(Qt::ForbiddenCursor);
+}
+
+void TqvCustomNavBar::drop(TPoint p)
+{
+    QPointer<TqvCustomNavBar> self(this);
+    // A drop happens only where the latest drag over accepted.
+    const bool accepted = dropAccepted_;
+    pressedGroup_ = nullptr;
+    pressedLink_ = nullptr;
+    hotPoint_ = p;
+    if (accepted && drag_) {
+        UpdateTarget();
+        if (TqvNavBarLinkViewInfo *l = ViewInfo().LinkAtPos(p))
+            hotLink_ = l->Link();
+        if (TqvNavBarGroupViewInfo *g = ViewInfo().GroupAtCaptionPos(p))
+            hotGroup_ = g->Group();
+        if (TqvNavBarItem *item = drag_->DraggedItem(); item && (dragDropFlags_ & fAllowDropLink))
+            ItemDropped(item);
+        else if (drag_ && drag_->link && (dragDropFlags_ & fAllowDropLink))
+            LinkDropped(drag_->link);
+        else if (drag_ && drag_->group && (dragDropFlags_ & fAllowDropGroup))
+            GroupDropped(drag_->group);
+    }
+    if (self)
+        endDrag();
+}
+
+void TqvCustomNavBar::GroupDraggedOver(TqvNavBarGroup *group, bool &accept)
+{
+    accept = drag_ && drag_->target.group && drag_->target.group != group;
+    InvalidateAll(ctRedraw);
+}
+
+void TqvCustomNavBar::GroupDropped(TqvNavBarGroup *group)
+{
+    if (drag_ && drag_->target.group)
+        group->SetIndex(drag_->target.group->Index());
+}
+
+void TqvCustomNavBar::LinkDraggedOver(TqvNavBarItemLink *link, bool &accept)
+{
+    accept = true;
+    TqvNavBarViewInfo &vi = ViewInfo();
+    if (!vi.TopScrollButtonRect().contains(hotPoint_) && !vi.BottomScrollButtonRect().contains(hotPoint_)) {
+        if (TqvNavBarGroupViewInfo *g = vi.GroupAtCaptionPos(hotPoint_); g && g->Group()) {
+            QPointer<TqvCustomNavBar> self(this);
+            Painter().ActivateGroup(g->Group());
+            if (!self)
+                return;
+            accept = false;
+        } else {
+            accept = drag_ && drag_->target.group &&
+                     (!link || (link != drag_->target.before && link != drag_->target.after));
+        }
+        InvalidateAll(ctRedraw);
+    } else {
+        // Holding a dragged link over a scroll button scrolls.
+        if (!scrollTimer_.isActive())
+            scrollTimer_.start(scrollInterval_);
+    }
+}
+
+void TqvCustomNavBar::ItemDraggedOver(TqvNavBarItem *, bool &accept) { LinkDraggedOver(nullptr, accept); }
+
+void TqvCustomNavBar::LinkDropped(TqvNavBarItemLink *link)
+{
+    if (!drag_ || drag_->target.index == -1 || !drag_->target.group)
+        return;
+    int index = drag_->target.index;
+    TqvNavBarGroup *target = drag_->target.group;
+    TqvNavBarGroup *source = link->Group();
+    TqvNavBarItemLink *moved = link;
+    if (target == source) {
+        if (index > link->Index())
+            --index;
+    } else {
+        source->SetSelectedLinkIndex(-1);
+        moved = target->CreateLink(link->Item());
+        drag_->link = nullptr; // freed next; the drop itself goes on
+        source->RemoveLink(source->IndexOfLink(link));
+    }
+    if (moved && drag_)
+        target->MoveLink(moved, index);
+    InvalidateAll(ctRedraw);
+}
+
+void TqvCustomNavBar::ItemDropped(TqvNavBarItem *item)
+{
+    if (!drag_ || !drag_->target.group)
+        return;
+    TqvNavBarGroup *target = drag_->target.group;
+    const int index = drag_->target.index;
+    if (TqvNavBarItemLink *l = target->CreateLink(item))
+        target->MoveLink(l, index);
 }
 
 void TqvCustomNavBar::enterEvent(QEnterEvent *e)

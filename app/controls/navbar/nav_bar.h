@@ -92,6 +92,18 @@ inline constexpr int kNavBarAllDragDropFlags = 15;
 // Resource cursors: -1120 drag, -1119 drag copy, -1118 links; 0 the default cursor.
 Qt::CursorShape NavBarCursorShape(int cursor);
 
+// The drag under way: what is dragged and where it would land. One at a time in the program.
+struct TqvNavBarDragObject {
+    TqvCustomNavBar *bar = nullptr;
+    TqvNavBarGroup *group = nullptr;
+    TqvNavBarItemLink *link = nullptr;
+    TqvNavBarItem *item = nullptr; // an item dragged as such; the bar never sets it
+    TqvNavBarDropTarget target;
+    bool ctrl = false; // Ctrl held, from the latest mouse or key event
+    // The item a drop would link: the dragged item, else the dragged link's item while Ctrl is held.
+    TqvNavBarItem *DraggedItem() const;
+};
+
 using TqvNavBarGroupEvent = std::function<void(QObject *sender, TqvNavBarGroup *group)>;
 using TqvNavBarLinkEvent = std::function<void(QObject *sender, TqvNavBarItemLink *link)>;
 
@@ -183,7 +195,23 @@ public:
     void VScroll(int code, int trackPos = 0);
     void InvalidateScrollButtons();
 
+    // ---- drag and drop
+    // The drag under way (the program's one slot), or nullptr.
+    static TqvNavBarDragObject *CurrentDrag();
+    // Re-evaluates the target from the hot point.
+    void UpdateTarget();
+    virtual void GroupDraggedOver(TqvNavBarGroup *group, bool &accept);
+    virtual void GroupDropped(TqvNavBarGroup *group);
+    virtual void LinkDraggedOver(TqvNavBarItemLink *link, bool &accept);
+    virtual void LinkDropped(TqvNavBarItemLink *link);
+    virtual void ItemDraggedOver(TqvNavBarItem *item, bool &accept);
+    virtual void ItemDropped(TqvNavBarItem *item);
+    // True when the latest drag over accepted (a release then drops).
+    bool DropAccepted() const { return dropAccepted_; }
+
     // ---- events
+    // Every drag end, dropped or not.
+    TNotifyEvent OnEndDrag;
     TNotifyEvent OnActiveGroupChanged;
     TqvNavBarGroupEvent OnGroupClick, OnGroupHotTrack, OnGroupPress;
     TqvNavBarLinkEvent OnLinkClick, OnLinkHotTrack, OnLinkPress;
@@ -239,6 +267,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent *e) override;
     void wheelEvent(QWheelEvent *e) override;
     void keyPressEvent(QKeyEvent *e) override;
+    void keyReleaseEvent(QKeyEvent *e) override;
     void enterEvent(QEnterEvent *e) override;
     void leaveEvent(QEvent *e) override;
     void focusOutEvent(QFocusEvent *e) override;
@@ -255,6 +284,10 @@ private:
     void placeScrollBar();
     void forgetGroup(QObject *group);
     void forgetLink(TqvNavBarItemLink *link);
+    void startDrag();
+    void dragOver(TPoint p);
+    void drop(TPoint p);
+    void endDrag();
 
     bool destroying_ = false;
     bool loading_ = false;
@@ -296,6 +329,8 @@ private:
     TqvNavBarItemLink *hotLink_ = nullptr, *pressedLink_ = nullptr;
     bool topHeld_ = false, bottomHeld_ = false;
     bool dragging_ = false;
+    bool dropAccepted_ = false;
+    std::unique_ptr<TqvNavBarDragObject> drag_;
     TqvNavBarGroup *hintGroup_ = nullptr;
     TqvNavBarItemLink *hintLink_ = nullptr;
 };

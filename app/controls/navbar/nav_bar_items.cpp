@@ -272,6 +272,21 @@ void TqvNavBarGroup::deleteLink(int index)
     links_.erase(links_.begin() + index);
 }
 
+void TqvNavBarGroup::MoveLink(TqvNavBarItemLink *link, int index)
+{
+    const int from = IndexOfLink(link);
+    if (from < 0)
+        return;
+    index = std::clamp(index, 0, LinkCount() - 1);
+    TqvNavBarItemLink *selected = Links(selectedLinkIndex_);
+    auto moved = std::move(links_[size_t(from)]);
+    links_.erase(links_.begin() + from);
+    links_.insert(links_.begin() + index, std::move(moved));
+    if (selected)
+        selectedLinkIndex_ = IndexOfLink(selected);
+    linksChanged();
+}
+
 void TqvNavBarGroup::linksChanged()
 {
     Changed(ctRebuild);

@@ -271,6 +271,8 @@ TEST(NavBarControl, DragStartsOnlyBeyondThreePixelsWithTheButtonHeld)
     EXPECT_FALSE(f.bar->IsDragging());
     f.move(p + QPoint(0, 4), Qt::LeftButton);
     EXPECT_TRUE(f.bar->IsDragging());
+    EXPECT_EQ(f.bar->CurrentCursorShape(), Qt::ForbiddenCursor) << "beside itself: nothing to move";
+    f.move(f.link(0, 2) + QPoint(0, 8), Qt::LeftButton);
     EXPECT_EQ(f.bar->CurrentCursorShape(), Qt::DragMoveCursor);
     f.key(Qt::Key_Escape);
     EXPECT_FALSE(f.bar->IsDragging()) << "Escape cancels";
@@ -339,6 +341,148 @@ TEST(NavBarControl, RemovalClearsEveryReferenceAndHandlersMayFreeThings)
     f.press(f.caption(0));
     f.release(f.caption(0));
     EXPECT_TRUE(bar.isNull());
+}
+
+// ---- drag and drop ---------------------------------------------------------------------------
+
+namespace {
+
+// A widget point at which a drop lands in group g at index n.
+QPoint dropPoint(Fixture &f, TqvNavBarGroup *g, int n)
+{
+    const int h = f.bar->ClientHeight(), w = f.bar->ClientWidth();
+    for (int y = 0; y < h; ++y) {
+        const TPoint p{w / 2, y};
+        if (f.bar->ViewInfo().GroupAtCaptionPos(p))
+            continue;
+        const TqvNavBarDropTarget t = f.bar->ViewInfo().GetDropTarget(p);
+        if (t.group == g && t.index == n)
+            return f.w(p);
+    }
+    ADD_FAILURE() << "no drop point for index " << n;
+    return {};
+}
+
+struct DragRecorder {
+    int ends = 0;
+    explicit DragRecorder(Fixture &f) { f.bar->OnEndDrag = [this](QObject *) { ++ends; }; }
+};
+
+TqvNavBarItem *itemAt(TqvNavBarGroup *g, int i) { return g->Links(i)->Item(); }
+
+} // namespace
+
+TEST(NavBarDrag, LinkWithinItsGroupLandsBeforeTheDropPosition)
+{
+    Fixture f(2, 5);
+    DragRecorder rec(f);
+    TqvNavBarGroup *g = f.group(0);
+    TqvNavBarItem *moved = itemAt(g, 0);
+    f.press(f.link(0, 0));
+    f.move(f.link(0, 0) + QPoint(0, 6), Qt::LeftButton);
+    const QPoint to = dropPoint(f, g, 3);
+    f.move(to, Qt::LeftButton);
+    EXPECT_TRUE(f.bar->DropAccepted());
+    f.release(to);
+    EXPECT_EQ(itemAt(g, 2), moved) << "dropped at 3, lands at 2";
+    EXPECT_EQ(g->LinkCount(), 5);
+    EXPECT_FALSE(f.bar->IsDragging());
+    EXPECT_EQ(TqvCustomNavBar::CurrentDrag(), nullptr);
+    EXPECT_EQ(rec.ends, 1);
+}
+
+TEST(NavBarDrag, LinkIntoAnotherGroupAndOverACaption)
+{
+    Fixture f(2, 3);
+    DragRecorder rec(f);
+    f.bar->SetAllowSelectLinks(true);
+    f.bar->SetEachGroupHasSelectedLink(true);
+    TqvNavBarGroup *src = f.group(0), *dst = f.group(1);
+    src->SetSelectedLinkIndex(2);
+    TqvNavBarItem *moved = itemAt(src, 1);
+    f.press(f.link(0, 1));
+    f.move(f.link(0, 1) + QPoint(0, 6), Qt::LeftButton);
+    // Over the other group's caption: it opens and the drop there is refused.
+    f.move(f.caption(1), Qt::LeftButton);
+    EXPECT_EQ(f.bar->ActiveGroupIndex(), 1);
+    EXPECT_FALSE(f.bar->DropAccepted());
+    const QPoint to = dropPoint(f, dst, 1);
+    f.move(to, Qt::LeftButton);
+    EXPECT_TRUE(f.bar->DropAccepted());
+    f.release(to);
+    EXPECT_EQ(src->LinkCount(), 2);
+    EXPECT_EQ(dst->LinkCount(), 4);
+    EXPECT_EQ(itemAt(dst, 1), moved);
+    EXPECT_EQ(src->SelectedLinkIndex(), -1);
+    EXPECT_EQ(rec.ends, 1);
+
+    // Released over a caption: refused, nothing moves, the drag still ends.
+    f.press(f.link(1, 0));
+    f.move(f.link(1, 0) + QPoint(0, 6), Qt::LeftButton);
+    f.move(f.caption(0), Qt::LeftButton);
+    f.release(f.caption(0));
+    EXPECT_EQ(dst->LinkCount(), 4);
+    EXPECT_EQ(src->LinkCount(), 2);
+    EXPECT_FALSE(f.bar->IsDragging());
+    EXPECT_EQ(rec.ends, 2);
+}
+
+TEST(NavBarDrag, CtrlCopiesWhileHeldAndMovesOnceReleased)
+{
+    Fixture f(1, 4);
+    TqvNavBarGroup *g = f.group(0);
+    TqvNavBarItem *dragged = itemAt(g, 0);
+    f.press(f.link(0, 0));
+    f.move(f.link(0, 0) + QPoint(0, 6), Qt::LeftButton);
+    const QPoint to = dropPoint(f, g, 3);
+    f.move(to, Qt::LeftButton);
+    EXPECT_EQ(f.bar->CurrentCursorShape(), Qt::DragMoveCursor);
+    QKeyEvent ctrlDown(QEvent::KeyPress, Qt::Key_Control, Qt::ControlModifier);
+    QApplication::sendEvent(f.bar, &ctrlDown);
+    EXPECT_EQ(f.bar->CurrentCursorShape(), Qt::DragCopyCursor);
+    f.mouse(QEvent::MouseButtonRelease, to, Qt::LeftButton, {}, Qt::ControlModifier);
+    EXPECT_EQ(g->LinkCount(), 5) << "a copy adds a link";
+    EXPECT_EQ(itemAt(g, 0), dragged);
+    EXPECT_EQ(itemAt(g, 3), dragged);
+
+    // Ctrl pressed and released again before the drop: a move.
+    f.press(f.link(0, 0));
+    f.move(f.link(0, 0) + QPoint(0, 6), Qt::LeftButton);
+    const QPoint to2 = dropPoint(f, g, 2);
+    f.mouse(QEvent::MouseMove, to2, Qt::NoButton, Qt::LeftButton, Qt::ControlModifier);
+    EXPECT_EQ(f.bar->CurrentCursorShape(), Qt::DragCopyCursor);
+    QKeyEvent ctrlUp(QEvent::KeyRelease, Qt::Key_Control, Qt::NoModifier);
+    QApplication::sendEvent(f.bar, &ctrlUp);
+    EXPECT_EQ(f.bar->CurrentCursorShape(), Qt::DragMoveCursor);
+    f.release(to2);
+    EXPECT_EQ(g->LinkCount(), 5);
+    EXPECT_EQ(itemAt(g, 1), dragged);
+}
+
+TEST(NavBarDrag, GroupDragReordersGroupsAndOutsideHasNoTarget)
+{
+    Fixture f(3, 2);
+    DragRecorder rec(f);
+    TqvNavBarGroup *first = f.group(0);
+    f.press(f.caption(0));
+    f.move(f.caption(0) + QPoint(0, 5), Qt::LeftButton);
+    ASSERT_TRUE(f.bar->IsDragging());
+    // Outside the bar there is no target: the release there drops nothing.
+    f.move(QPoint(-30, 10), Qt::LeftButton);
+    EXPECT_FALSE(f.bar->DropAccepted());
+    const QPoint to = f.caption(2);
+    f.move(to, Qt::LeftButton);
+    EXPECT_TRUE(f.bar->DropAccepted());
+    f.release(to);
+    EXPECT_EQ(first->Index(), 2);
+    EXPECT_EQ(rec.ends, 1);
+
+    f.press(f.caption(0));
+    f.move(f.caption(0) + QPoint(0, 5), Qt::LeftButton);
+    f.move(QPoint(-30, 10), Qt::LeftButton);
+    f.release(QPoint(-30, 10));
+    EXPECT_EQ(first->Index(), 2);
+    EXPECT_EQ(rec.ends, 2);
 }
 
 // ---- scroll buttons --------------------------------------------------------------------------
