@@ -386,7 +386,9 @@ void TqvNavBarGroupControl::PlaceControl(const QRect &r)
 {
     flushPendingResize(); // a resize from outside not yet delivered still counts as one
     placing_ = true;
-    setGeometry(r);
+    // r is in the bar's client coordinates, which start inside the bar's frame.
+    const auto *frame = qobject_cast<const QFrame *>(parentWidget());
+    setGeometry(frame ? r.translated(frame->contentsRect().topLeft()) : r);
     flushPendingResize();
     placing_ = false;
 }

@@ -659,6 +659,8 @@ TEST(NavBarControl, MainWindowShape)
     auto *bar = new TqvNavBar(&window);
     bar->setObjectName("nbMain");
     bar->setGeometry(0, 0, 139, 400);
+    bar->setFrameStyle(QFrame::Box | QFrame::Plain); // the single border
+    bar->setLineWidth(1);
     int raised = 0;
     bar->OnActiveGroupChanged = [&](QObject *) { ++raised; };
     bar->beginLoading();
@@ -700,7 +702,7 @@ TEST(NavBarControl, MainWindowShape)
     };
     EXPECT_EQ(shown(), std::vector<int>{0});
     const QRect items = bar->ViewInfo().GroupViewInfo(bar->GroupsRef().Items(0))->ItemsRect().toQRect();
-    EXPECT_EQ(bar->GroupsRef().Items(0)->Control()->geometry().height(), items.height());
+    EXPECT_EQ(bar->GroupsRef().Items(0)->Control()->geometry(), items.translated(1, 1)) << "inside the frame";
     EXPECT_GT(items.height(), 300) << "fills the free height";
     window.grab().save(screenshotDir() + "/bar_main_window.png");
 
