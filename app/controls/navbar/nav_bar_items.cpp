@@ -272,6 +272,21 @@ void TqvNavBarGroup::deleteLink(int index)
     links_.erase(links_.begin() + index);
 }
 
+void TqvNavBarGroup::MoveLink(TqvNavBarItemLink *link, int index)
+{
+    const int from = IndexOfLink(link);
+    if (from < 0)
+        return;
+    index = std::clamp(index, 0, LinkCount() - 1);
+    TqvNavBarItemLink *selected = Links(selectedLinkIndex_);
+    auto moved = std::move(links_[size_t(from)]);
+    links_.erase(links_.begin() + from);
+    links_.insert(links_.begin() + index, std::move(moved));
+    if (selected)
+        selectedLinkIndex_ = IndexOfLink(selected);
+    linksChanged();
+}
+
 void TqvNavBarGroup::linksChanged()
 {
     Changed(ctRebuild);
@@ -371,7 +386,9 @@ void TqvNavBarGroupControl::PlaceControl(const QRect &r)
 {
     flushPendingResize(); // a resize from outside not yet delivered still counts as one
     placing_ = true;
-    setGeometry(r);
+    // r is in the bar's client coordinates, which start inside the bar's frame.
+    const auto *frame = qobject_cast<const QFrame *>(parentWidget());
+    setGeometry(frame ? r.translated(frame->contentsRect().topLeft()) : r);
     flushPendingResize();
     placing_ = false;
 }

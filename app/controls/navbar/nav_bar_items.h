@@ -113,6 +113,9 @@ public:
     TqvNavBarItemLink *CreateLink(TqvNavBarItem *item);
     // Frees the link at the index (nothing out of range).
     void RemoveLink(int index);
+    // Moves one of this group's links to the index clamped to 0 .. LinkCount - 1 (kind 0); the
+    // selection stays on the link it was on.
+    void MoveLink(TqvNavBarItemLink *link, int index);
     int IndexOfLink(const TqvNavBarItemLink *link) const;
 
     // Copies every property and the links (to the same items) from source.

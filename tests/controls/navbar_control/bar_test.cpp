@@ -1,0 +1,733 @@
+// The navigation bar as a real widget: properties, the active group, mouse input, scroll buttons,
+// hints, the start and the ends of a drag, the scroll bar and the main window's shape.
+#include "controls/navbar/nav_bar.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <gtest/gtest.h>
+
+using namespace controls;
+
+namespace {
+
+QString screenshotDir()
+{
+    const QByteArray bin = qgetenv("SELVARK_BINARY_DIR");
+    const QString dir =
+        (bin.isEmpty() ? QDir::tempPath() : QString::fromLocal8Bit(bin)) + "/screenshots/controls/navbar";
+    QDir().mkpath(dir);
+    return dir;
+}
+
+// A bar of `groups` groups with `links` links each, shown in a window.
+struct Fixture {
+    QWidget window;
+    TqvNavBar *bar;
+    explicit Fixture(int groups = 3, int links = 4, int view = vkBase, QSize size = {150, 300})
+    {
+        bar = new TqvNavBar(&window);
+        bar->setObjectName("nbMain");
+        bar->SetView(view);
+        bar->setFrameStyle(QFrame::Box | QFrame::Plain);
+        bar->setLineWidth(1);
+        bar->resize(size);
+        const QStringList names{"Inbox", "Outbox", "Sent items", "Drafts", "Archive", "Trash"};
+        for (int g = 0; g < groups; ++g) {
+            TqvNavBarGroup *grp = bar->GroupsRef().Add();
+            grp->SetCaption(QStringList{"Mail", "Phone", "Tools", "Extras"}[g % 4]);
+            for (int i = 0; i < links; ++i) {
+                TqvNavBarItem *it = bar->Items().Add();
+                it->SetCaption(names[i % names.size()]);
+                grp->CreateLink(it);
+            }
+        }
+        window.resize(size + QSize(20, 20));
+        window.show();
+        bar->move(10, 10);
+    }
+    TqvNavBarGroup *group(int i) const { return bar->GroupsRef().Items(i); }
+    // A client point as a widget point.
+    QPoint w(TPoint p) const { return p.toQPoint() + bar->ClientRectInWidget().topLeft(); }
+    static TPoint mid(const TRect &r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
+    QPoint caption(int g) const { return w(mid(bar->ViewInfo().GroupViewInfo(group(g))->CaptionRect())); }
+    QPoint link(int g, int i) const { return w(mid(bar->ViewInfo().LinkViewInfo(group(g)->Links(i))->ImageRect())); }
+
+    void mouse(QEvent::Type t, QPoint p, Qt::MouseButton b, Qt::MouseButtons held, Qt::KeyboardModifiers m = {})
+    {
+        QMouseEvent e(t, QPointF(p), QPointF(bar->mapToGlobal(p)), b, held, m);
+        QApplication::sendEvent(bar, &e);
+    }
+    void press(QPoint p, Qt::MouseButton b = Qt::LeftButton) { mouse(QEvent::MouseButtonPress, p, b, b); }
+    void release(QPoint p, Qt::MouseButton b = Qt::LeftButton) { mouse(QEvent::MouseButtonRelease, p, b, {}); }
+    void move(QPoint p, Qt::MouseButtons held = {}) { mouse(QEvent::MouseMove, p, Qt::NoButton, held); }
+    void key(int k)
+    {
+        QKeyEvent e(QEvent::KeyPress, k, Qt::NoModifier);
+        QApplication::sendEvent(bar, &e);
+    }
+};
+
+bool notBlank(const QImage &img)
+{
+    if (img.isNull())
+        return false;
+    const QRgb first = img.pixel(0, 0);
+    for (int y = 0; y < img.height(); y += 3)
+        for (int x = 0; x < img.width(); x += 3)
+            if (img.pixel(x, y) != first)
+                return true;
+    return false;
+}
+
+} // namespace
+
+// ---- properties ------------------------------------------------------------------------------
+
+TEST(NavBarControl, InitialValuesAndPropertyEffects)
+{
+    Fixture f(2, 3);
+    TqvNavBar &bar = *f.bar;
+    EXPECT_EQ(bar.objectName(), "nbMain");
+    EXPECT_EQ(bar.DragCursor(), -1120);
+    EXPECT_EQ(bar.DragCopyCursor(), -1119);
+    EXPECT_EQ(bar.HotTrackedLinkCursor(), -1118);
+    EXPECT_EQ(bar.HotTrackedGroupCursor(), 0);
+    EXPECT_EQ(bar.DragDropFlags(), kNavBarAllDragDropFlags);
+    EXPECT_FALSE(bar.AllowSelectLinks());
+    EXPECT_FALSE(bar.EachGroupHasSelectedLink());
+    EXPECT_TRUE(bar.ShowGroupCaptions());
+    EXPECT_EQ(TqvNavBar().size(), QSize(150, 300));
+    // The one-pixel frame puts the client area one pixel in.
+    EXPECT_EQ(bar.ClientRectInWidget(), QRect(1, 1, 148, 298));
+
+    bar.SetSpaceBetweenGroups(-5);
+    EXPECT_EQ(bar.SpaceBetweenGroups(), 0);
+    bar.SetSpaceBetweenGroups(7);
+    EXPECT_EQ(bar.SpaceBetweenGroups(), 7);
+
+    for (int which = 0; which < 2; ++which) {
+        bar.SetAllowSelectLinks(true);
+        bar.SetEachGroupHasSelectedLink(true);
+        f.group(0)->SetSelectedLinkIndex(1);
+        f.group(1)->SetSelectedLinkIndex(2);
+        if (which == 0)
+            bar.SetAllowSelectLinks(false);
+        else
+            bar.SetEachGroupHasSelectedLink(false);
+        EXPECT_EQ(f.group(0)->SelectedLinkIndex(), -1) << which;
+        EXPECT_EQ(f.group(1)->SelectedLinkIndex(), -1) << which;
+    }
+
+    EXPECT_EQ(NavBarCursorShape(-1120), Qt::DragMoveCursor);
+    EXPECT_EQ(NavBarCursorShape(-1119), Qt::DragCopyCursor);
+    EXPECT_EQ(NavBarCursorShape(-1118), Qt::PointingHandCursor);
+    EXPECT_EQ(NavBarCursorShape(0), Qt::ArrowCursor);
+}
+
+TEST(NavBarControl, EveryViewPaintsAndSurvivesExtremeSizes)
+{
+    for (int view = 0; view < kNavBarViewKindCount; ++view) {
+        Fixture f(3, 4, view);
+        const QImage img = f.bar->grab().toImage();
+        EXPECT_TRUE(notBlank(img)) << view;
+        f.bar->resize(0, 0);
+        (void)f.bar->grab();
+        f.bar->resize(3000, 3000);
+        EXPECT_TRUE(notBlank(f.bar->grab().toImage())) << view;
+        f.bar->SetView(view + 1);
+    }
+}
+
+// ---- the active group ------------------------------------------------------------------------
+
+TEST(NavBarControl, ActiveGroupRules)
+{
+    TqvNavBar empty;
+    int raised = 0;
+    empty.OnActiveGroupChanged = [&](QObject *) { ++raised; };
+    EXPECT_EQ(empty.ActiveGroupIndex(), -1);
+    empty.SetActiveGroupIndex(0);
+    EXPECT_EQ(empty.ActiveGroupIndex(), -1);
+    EXPECT_EQ(raised, 0);
+
+    Fixture f(3, 2);
+    f.bar->OnActiveGroupChanged = [&](QObject *) { ++raised; };
+    EXPECT_EQ(f.bar->ActiveGroupIndex(), 0);
+    f.bar->SetActiveGroupIndex(0);
+    EXPECT_EQ(raised, 0) << "the same index raises nothing";
+    f.bar->SetActiveGroupIndex(7);
+    EXPECT_EQ(f.bar->ActiveGroupIndex(), 0);
+    f.group(2)->SetVisible(false);
+    f.bar->SetActiveGroupIndex(2);
+    EXPECT_EQ(f.bar->ActiveGroupIndex(), 2) << "an invisible group may become active";
+    EXPECT_EQ(raised, 1);
+    delete f.group(2);
+    EXPECT_EQ(f.bar->ActiveGroupIndex(), 0) << "removing the active group falls back to group 0";
+    EXPECT_EQ(raised, 1) << "silently";
+}
+
+TEST(NavBarControl, BarBuiltWhileLoadingRaisesActiveGroupOnce)
+{
+    TqvNavBar bar;
+    int raised = 0, indexSeen = -2;
+    bar.OnActiveGroupChanged = [&](QObject *) {
+        ++raised;
+        indexSeen = bar.ActiveGroupIndex();
+    };
+    bar.beginLoading();
+    bar.SetActiveGroupIndex(0);
+    for (int i = 0; i < 3; ++i)
+        bar.GroupsRef().Add()->SetUseControl(true);
+    EXPECT_EQ(bar.GroupsRef().Items(0)->Control(), nullptr) << "no group controls while loading";
+    EXPECT_EQ(raised, 0);
+    bar.endLoading();
+    EXPECT_EQ(raised, 1);
+    EXPECT_EQ(indexSeen, 0);
+    EXPECT_NE(bar.GroupsRef().Items(0)->Control(), nullptr);
+}
+
+// ---- mouse -----------------------------------------------------------------------------------
+
+TEST(NavBarControl, MouseRows)
+{
+    Fixture f(3, 3);
+    TqvNavBar &bar = *f.bar;
+    std::vector<TqvNavBarGroup *> groupClicks;
+    std::vector<TqvNavBarItemLink *> linkClicks, linkPresses;
+    bar.OnGroupClick = [&](QObject *, TqvNavBarGroup *g) { groupClicks.push_back(g); };
+    bar.OnLinkClick = [&](QObject *, TqvNavBarItemLink *l) { linkClicks.push_back(l); };
+    bar.OnLinkPress = [&](QObject *, TqvNavBarItemLink *l) { linkPresses.push_back(l); };
+
+    // A caption pressed and released elsewhere is clicked, and becomes active.
+    f.press(f.caption(1));
+    EXPECT_EQ(bar.PressedGroup(), f.group(1));
+    f.release(QPoint(140, 290));
+    ASSERT_EQ(groupClicks.size(), 1u);
+    EXPECT_EQ(groupClicks[0], f.group(1));
+    EXPECT_EQ(bar.ActiveGroupIndex(), 1);
+    EXPECT_EQ(bar.MouseDownGroup(), nullptr);
+
+    // A link click; with AllowSelectLinks off the selection stays.
+    f.press(f.link(1, 1));
+    f.release(f.link(1, 1));
+    ASSERT_EQ(linkClicks.size(), 1u);
+    EXPECT_EQ(linkClicks[0], f.group(1)->Links(1));
+    EXPECT_EQ(f.group(1)->SelectedLinkIndex(), -1);
+    bar.SetAllowSelectLinks(true);
+    f.press(f.link(1, 2));
+    f.release(f.link(1, 2));
+    EXPECT_EQ(f.group(1)->SelectedLinkIndex(), 2);
+
+    // A disabled item's link neither presses nor clicks.
+    f.group(1)->Links(0)->Item()->SetEnabled(false);
+    linkClicks.clear();
+    linkPresses.clear();
+    f.press(f.link(1, 0));
+    EXPECT_EQ(bar.PressedLink(), nullptr);
+    f.release(f.link(1, 0));
+    EXPECT_TRUE(linkPresses.empty());
+    EXPECT_TRUE(linkClicks.empty());
+    EXPECT_EQ(f.group(1)->SelectedLinkIndex(), 2);
+
+    // Hot tracking, then a right press clears the hot references.
+    f.move(f.link(1, 2));
+    EXPECT_EQ(bar.HotLink(), f.group(1)->Links(2));
+    EXPECT_EQ(bar.CurrentCursorShape(), Qt::PointingHandCursor);
+    f.press(f.link(1, 2), Qt::RightButton);
+    EXPECT_EQ(bar.HotLink(), nullptr);
+    EXPECT_EQ(bar.HotGroup(), nullptr);
+    f.release(f.link(1, 2), Qt::RightButton);
+}
+
+TEST(NavBarControl, CaptionWinsOverLinkWhenBothAreHit)
+{
+    // The icon views put links under captions nowhere, so stack a link under the caption by
+    // letting the group caption and a link share the press: a caption press is remembered as the
+    // mouse-down group and the release clicks the group, never the link.
+    Fixture f(2, 2);
+    int groupClicks = 0, linkClicks = 0;
+    f.bar->OnGroupClick = [&](QObject *, TqvNavBarGroup *) { ++groupClicks; };
+    f.bar->OnLinkClick = [&](QObject *, TqvNavBarItemLink *) { ++linkClicks; };
+    f.press(f.caption(1));
+    f.release(f.link(0, 0));
+    EXPECT_EQ(groupClicks, 1);
+    EXPECT_EQ(linkClicks, 0);
+}
+
+TEST(NavBarControl, DragStartsOnlyBeyondThreePixelsWithTheButtonHeld)
+{
+    Fixture f(2, 3);
+    const QPoint p = f.link(0, 1);
+    f.press(p);
+    f.move(p + QPoint(3, -3), Qt::LeftButton);
+    EXPECT_FALSE(f.bar->IsDragging());
+    f.move(p + QPoint(0, 4), Qt::LeftButton);
+    EXPECT_TRUE(f.bar->IsDragging());
+    EXPECT_EQ(f.bar->CurrentCursorShape(), Qt::ForbiddenCursor) << "beside itself: nothing to move";
+    f.move(f.link(0, 2) + QPoint(0, 8), Qt::LeftButton);
+    EXPECT_EQ(f.bar->CurrentCursorShape(), Qt::DragMoveCursor);
+    f.key(Qt::Key_Escape);
+    EXPECT_FALSE(f.bar->IsDragging()) << "Escape cancels";
+    EXPECT_EQ(f.bar->MouseDownLink(), nullptr);
+    f.release(p);
+
+    // The right button cancels too.
+    f.press(p);
+    f.move(p + QPoint(10, 0), Qt::LeftButton);
+    ASSERT_TRUE(f.bar->IsDragging());
+    f.press(p, Qt::RightButton);
+    EXPECT_FALSE(f.bar->IsDragging());
+
+    // A press whose release the bar never saw (a dialog took the mouse) starts no drag on the next
+    // plain move.
+    f.press(f.caption(1));
+    f.move(f.caption(1) + QPoint(0, 20), Qt::NoButton);
+    EXPECT_FALSE(f.bar->IsDragging());
+    EXPECT_EQ(f.bar->MouseDownGroup(), nullptr);
+
+    // A lost grab forgets the press as well.
+    f.press(f.caption(0));
+    QEvent ungrab(QEvent::UngrabMouse);
+    QApplication::sendEvent(f.bar, &ungrab);
+    EXPECT_EQ(f.bar->MouseDownGroup(), nullptr);
+    EXPECT_EQ(f.bar->PressedGroup(), nullptr);
+}
+
+TEST(NavBarControl, RemovalClearsEveryReferenceAndHandlersMayFreeThings)
+{
+    Fixture f(5, 3);
+    // The mouse-down group freed before the release: the release clicks nothing.
+    int clicks = 0;
+    f.bar->OnGroupClick = [&](QObject *, TqvNavBarGroup *) { ++clicks; };
+    f.press(f.caption(2));
+    delete f.group(2);
+    EXPECT_EQ(f.bar->MouseDownGroup(), nullptr);
+    EXPECT_EQ(f.bar->PressedGroup(), nullptr);
+    f.release(QPoint(5, 5));
+    EXPECT_EQ(clicks, 0);
+
+    // The mouse-down link freed before the release.
+    f.press(f.link(0, 1));
+    f.group(0)->RemoveLink(1);
+    EXPECT_EQ(f.bar->MouseDownLink(), nullptr);
+    f.release(QPoint(5, 5));
+
+    // The dragged group deleted mid-drag, from a timer: the drag ends without a drop.
+    f.press(f.caption(1));
+    f.move(f.caption(1) + QPoint(0, 10), Qt::LeftButton);
+    ASSERT_TRUE(f.bar->IsDragging());
+    QPointer<TqvNavBarGroup> dragged(f.group(1));
+    QTimer::singleShot(0, dragged.data(), [&] { delete dragged.data(); });
+    QTRY_VERIFY(!dragged);
+    EXPECT_FALSE(f.bar->IsDragging());
+    f.move(QPoint(20, 20), Qt::LeftButton);
+    f.release(QPoint(20, 20));
+
+    // A click handler that deletes the group it was handed, and one that deletes the bar.
+    f.bar->OnGroupClick = [&](QObject *, TqvNavBarGroup *g) { delete g; };
+    f.press(f.caption(1));
+    f.release(f.caption(1));
+    EXPECT_EQ(f.bar->GroupsRef().Count(), 2);
+    QPointer<TqvNavBar> bar(f.bar);
+    f.bar->OnGroupClick = [&](QObject *, TqvNavBarGroup *) { delete bar.data(); };
+    f.press(f.caption(0));
+    f.release(f.caption(0));
+    EXPECT_TRUE(bar.isNull());
+}
+
+// ---- drag and drop ---------------------------------------------------------------------------
+
+namespace {
+
+// A widget point at which a drop lands in group g at index n.
+QPoint dropPoint(Fixture &f, TqvNavBarGroup *g, int n)
+{
+    const int h = f.bar->ClientHeight(), w = f.bar->ClientWidth();
+    for (int y = 0; y < h; ++y) {
+        const TPoint p{w / 2, y};
+        if (f.bar->ViewInfo().GroupAtCaptionPos(p))
+            continue;
+        const TqvNavBarDropTarget t = f.bar->ViewInfo().GetDropTarget(p);
+        if (t.group == g && t.index == n)
+            return f.w(p);
+    }
+    ADD_FAILURE() << "no drop point for index " << n;
+    return {};
+}
+
+struct DragRecorder {
+    int ends = 0;
+    explicit DragRecorder(Fixture &f) { f.bar->OnEndDrag = [this](QObject *) { ++ends; }; }
+};
+
+TqvNavBarItem *itemAt(TqvNavBarGroup *g, int i) { return g->Links(i)->Item(); }
+
+} // namespace
+
+TEST(NavBarDrag, LinkWithinItsGroupLandsBeforeTheDropPosition)
+{
+    Fixture f(2, 5);
+    DragRecorder rec(f);
+    TqvNavBarGroup *g = f.group(0);
+    TqvNavBarItem *moved = itemAt(g, 0);
+    f.press(f.link(0, 0));
+    f.move(f.link(0, 0) + QPoint(0, 6), Qt::LeftButton);
+    const QPoint to = dropPoint(f, g, 3);
+    f.move(to, Qt::LeftButton);
+    EXPECT_TRUE(f.bar->DropAccepted());
+    f.release(to);
+    EXPECT_EQ(itemAt(g, 2), moved) << "dropped at 3, lands at 2";
+    EXPECT_EQ(g->LinkCount(), 5);
+    EXPECT_FALSE(f.bar->IsDragging());
+    EXPECT_EQ(TqvCustomNavBar::CurrentDrag(), nullptr);
+    EXPECT_EQ(rec.ends, 1);
+}
+
+TEST(NavBarDrag, LinkIntoAnotherGroupAndOverACaption)
+{
+    Fixture f(2, 3);
+    DragRecorder rec(f);
+    f.bar->SetAllowSelectLinks(true);
+    f.bar->SetEachGroupHasSelectedLink(true);
+    TqvNavBarGroup *src = f.group(0), *dst = f.group(1);
+    src->SetSelectedLinkIndex(2);
+    TqvNavBarItem *moved = itemAt(src, 1);
+    f.press(f.link(0, 1));
+    f.move(f.link(0, 1) + QPoint(0, 6), Qt::LeftButton);
+    // Over the other group's caption: it opens and the drop there is refused.
+    f.move(f.caption(1), Qt::LeftButton);
+    EXPECT_EQ(f.bar->ActiveGroupIndex(), 1);
+    EXPECT_FALSE(f.bar->DropAccepted());
+    const QPoint to = dropPoint(f, dst, 1);
+    f.move(to, Qt::LeftButton);
+    EXPECT_TRUE(f.bar->DropAccepted());
+    f.release(to);
+    EXPECT_EQ(src->LinkCount(), 2);
+    EXPECT_EQ(dst->LinkCount(), 4);
+    EXPECT_EQ(itemAt(dst, 1), moved);
+    EXPECT_EQ(src->SelectedLinkIndex(), -1);
+    EXPECT_EQ(rec.ends, 1);
+
+    // Released over a caption: refused, nothing moves, the drag still ends.
+    f.press(f.link(1, 0));
+    f.move(f.link(1, 0) + QPoint(0, 6), Qt::LeftButton);
+    f.move(f.caption(0), Qt::LeftButton);
+    f.release(f.caption(0));
+    EXPECT_EQ(dst->LinkCount(), 4);
+    EXPECT_EQ(src->LinkCount(), 2);
+    EXPECT_FALSE(f.bar->IsDragging());
+    EXPECT_EQ(rec.ends, 2);
+}
+
+TEST(NavBarDrag, CtrlCopiesWhileHeldAndMovesOnceReleased)
+{
+    Fixture f(1, 4);
+    TqvNavBarGroup *g = f.group(0);
+    TqvNavBarItem *dragged = itemAt(g, 0);
+    f.press(f.link(0, 0));
+    f.move(f.link(0, 0) + QPoint(0, 6), Qt::LeftButton);
+    const QPoint to = dropPoint(f, g, 3);
+    f.move(to, Qt::LeftButton);
+    EXPECT_EQ(f.bar->CurrentCursorShape(), Qt::DragMoveCursor);
+    QKeyEvent ctrlDown(QEvent::KeyPress, Qt::Key_Control, Qt::ControlModifier);
+    QApplication::sendEvent(f.bar, &ctrlDown);
+    EXPECT_EQ(f.bar->CurrentCursorShape(), Qt::DragCopyCursor);
+    f.mouse(QEvent::MouseButtonRelease, to, Qt::LeftButton, {}, Qt::ControlModifier);
+    EXPECT_EQ(g->LinkCount(), 5) << "a copy adds a link";
+    EXPECT_EQ(itemAt(g, 0), dragged);
+    EXPECT_EQ(itemAt(g, 3), dragged);
+
+    // Ctrl pressed and released again before the drop: a move.
+    f.press(f.link(0, 0));
+    f.move(f.link(0, 0) + QPoint(0, 6), Qt::LeftButton);
+    const QPoint to2 = dropPoint(f, g, 2);
+    f.mouse(QEvent::MouseMove, to2, Qt::NoButton, Qt::LeftButton, Qt::ControlModifier);
+    EXPECT_EQ(f.bar->CurrentCursorShape(), Qt::DragCopyCursor);
+    QKeyEvent ctrlUp(QEvent::KeyRelease, Qt::Key_Control, Qt::NoModifier);
+    QApplication::sendEvent(f.bar, &ctrlUp);
+    EXPECT_EQ(f.bar->CurrentCursorShape(), Qt::DragMoveCursor);
+    f.release(to2);
+    EXPECT_EQ(g->LinkCount(), 5);
+    EXPECT_EQ(itemAt(g, 1), dragged);
+}
+
+TEST(NavBarDrag, GroupDragReordersGroupsAndOutsideHasNoTarget)
+{
+    Fixture f(3, 2);
+    DragRecorder rec(f);
+    TqvNavBarGroup *first = f.group(0);
+    f.press(f.caption(0));
+    f.move(f.caption(0) + QPoint(0, 5), Qt::LeftButton);
+    ASSERT_TRUE(f.bar->IsDragging());
+    // Outside the bar there is no target: the release there drops nothing.
+    f.move(QPoint(-30, 10), Qt::LeftButton);
+    EXPECT_FALSE(f.bar->DropAccepted());
+    const QPoint to = f.caption(2);
+    f.move(to, Qt::LeftButton);
+    EXPECT_TRUE(f.bar->DropAccepted());
+    f.release(to);
+    EXPECT_EQ(first->Index(), 2);
+    EXPECT_EQ(rec.ends, 1);
+
+    f.press(f.caption(0));
+    f.move(f.caption(0) + QPoint(0, 5), Qt::LeftButton);
+    f.move(QPoint(-30, 10), Qt::LeftButton);
+    f.release(QPoint(-30, 10));
+    EXPECT_EQ(first->Index(), 2);
+    EXPECT_EQ(rec.ends, 2);
+}
+
+// ---- scroll buttons --------------------------------------------------------------------------
+
+TEST(NavBarControl, ScrollButtons)
+{
+    Fixture f(2, 12, vkBase, {150, 200});
+    TqvNavBar &bar = *f.bar;
+    TqvNavBarViewInfo &vi = bar.ViewInfo();
+    const TRect bottom = vi.BottomScrollButtonRect();
+    ASSERT_FALSE(bottom.isEmpty());
+    EXPECT_TRUE(vi.TopScrollButtonState() & sHidden);
+
+    // A hidden button does nothing.
+    f.press(f.w(Fixture::mid(vi.TopScrollButtonRect().isEmpty() ? TRect(0, 0, 0, 0) : vi.TopScrollButtonRect())));
+    f.release(QPoint(1, 1));
+    bar.TopScrollButtonPressed();
+    EXPECT_EQ(f.group(0)->TopVisibleLinkIndex(), 0);
+    EXPECT_FALSE(bar.ScrollTimer().isActive());
+
+    const QPoint p = f.w(Fixture::mid(bottom));
+    f.move(p);
+    f.press(p);
+    EXPECT_EQ(f.group(0)->TopVisibleLinkIndex(), 1);
+    EXPECT_TRUE(bar.BottomScrollButtonHeld());
+    EXPECT_TRUE(bar.ScrollTimer().isActive());
+    EXPECT_EQ(bar.ScrollTimer().interval(), 300);
+    bar.ScrollTimer().setInterval(5); // each tick one more, without waiting out 300 ms
+    QTRY_VERIFY(f.group(0)->TopVisibleLinkIndex() >= 3);
+    f.release(f.w(Fixture::mid(bar.ViewInfo().BottomScrollButtonRect())));
+    EXPECT_FALSE(bar.ScrollTimer().isActive());
+    const int stopped = f.group(0)->TopVisibleLinkIndex();
+    QTest::qWait(30);
+    EXPECT_EQ(f.group(0)->TopVisibleLinkIndex(), stopped);
+    EXPECT_FALSE(bar.BottomScrollButtonHeld());
+}
+
+TEST(NavBarControl, DragEndedOverScrollButtonLeavesNothingScrolling)
+{
+    Fixture f(2, 12, vkBase, {150, 200});
+    TqvNavBar &bar = *f.bar;
+    bar.SetScrollInterval(5);
+    const QPoint from = f.link(0, 0);
+    f.press(from);
+    f.move(from + QPoint(0, 10), Qt::LeftButton);
+    ASSERT_TRUE(bar.IsDragging());
+    const QPoint over = f.w(Fixture::mid(bar.ViewInfo().BottomScrollButtonRect()));
+    f.move(over, Qt::LeftButton);
+    f.release(over);
+    EXPECT_FALSE(bar.IsDragging());
+    EXPECT_FALSE(bar.ScrollTimer().isActive());
+    const int top = f.group(0)->TopVisibleLinkIndex();
+    f.move(over);
+    QTest::qWait(30);
+    EXPECT_EQ(f.group(0)->TopVisibleLinkIndex(), top) << "hovering scrolls nothing";
+}
+
+// ---- hints -----------------------------------------------------------------------------------
+
+TEST(NavBarControl, HintShowsAfterPauseAndHidesOnKeysAndButtons)
+{
+    Fixture f(2, 2);
+    TqvNavBar &bar = *f.bar;
+    bar.MapToScreen = [](QPoint p) { return p + QPoint(300, 200); };
+    bar.SetShowGroupsHint(true);
+    f.group(1)->SetHint("Phone book|Opens the phone book");
+    const QPoint p = f.caption(1);
+    f.move(p);
+    ASSERT_TRUE(bar.HintTimer().isActive());
+    EXPECT_EQ(bar.HintTimer().interval(), bar.ViewInfo().HintPause());
+    bar.HintTimer().setInterval(1);
+    QTRY_VERIFY(bar.IsHintShowing());
+    EXPECT_TRUE(bar.HintWindow().isVisible());
+    EXPECT_EQ(bar.HintWindow().Text(), "Phone book");
+    EXPECT_EQ(bar.Hint(), "Opens the phone book");
+    EXPECT_TRUE(bar.toolTip().isEmpty());
+    const TPoint hp = bar.HotPoint();
+    const QPoint sp = QPoint(hp.x, hp.y) + QPoint(300, 200);
+    const TqvNavBarHintInfo info = bar.ViewInfo().CalculateHintRect(hp, {sp.x(), sp.y()});
+    EXPECT_EQ(bar.HintWindow().geometry(), info.rect.toQRect());
+
+    f.move(p + QPoint(1, 0));
+    EXPECT_TRUE(bar.IsHintShowing()) << "a move keeps the hint";
+    f.key(Qt::Key_Down);
+    EXPECT_FALSE(bar.IsHintShowing());
+    EXPECT_FALSE(bar.HintWindow().isVisible());
+
+    bar.HintWindow().ShowHintAt(info.rect, "x");
+    f.move(f.caption(0));
+    f.move(p);
+    bar.HintTimer().setInterval(1);
+    QTRY_VERIFY(bar.IsHintShowing());
+    f.press(p, Qt::RightButton);
+    EXPECT_FALSE(bar.IsHintShowing());
+}
+
+TEST(NavBarControl, HintWindowStaysOnTheScreen)
+{
+    const QRect screen(0, 0, 1000, 800);
+    struct Row {
+        QRect in;
+        QPoint out;
+    } rows[] = {
+        {{100, 790, 50, 20}, {100, 780}}, // bottom
+        {{990, 100, 50, 20}, {950, 100}}, // right
+        {{-10, 100, 50, 20}, {0, 100}},   // left
+        {{100, -5, 50, 20}, {100, 0}},    // top
+        {{100, 100, 50, 20}, {100, 100}},
+    };
+    for (const Row &r : rows)
+        EXPECT_EQ(TqvNavBarHintWindow::Clamp(r.in, screen).topLeft(), r.out) << r.in.x() << "," << r.in.y();
+    TqvNavBar bar;
+    EXPECT_TRUE(bar.HintWindow().windowFlags() & Qt::ToolTip);
+    EXPECT_TRUE(bar.HintWindow().testAttribute(Qt::WA_TransparentForMouseEvents));
+    EXPECT_TRUE(bar.HintWindow().testAttribute(Qt::WA_ShowWithoutActivating));
+}
+
+// ---- scroll bar ------------------------------------------------------------------------------
+
+TEST(NavBarControl, ScrollBarNumbers)
+{
+    TqvNavBar bar;
+    TqvNavBarScrollBar &sb = bar.ScrollBarWrapper();
+    EXPECT_EQ(sb.Max(), 100);
+    sb.SetPageSize(20);
+    sb.SetParams(50, 10, 5); // max below min
+    EXPECT_EQ(sb.Min(), 0);
+    EXPECT_EQ(sb.Max(), 100);
+    sb.SetParams(50, 0, 10); // max below page
+    EXPECT_EQ(sb.Max(), 100);
+    sb.SetParams(500, 0, 100);
+    EXPECT_EQ(sb.Position(), 100) << "clamped";
+    sb.SetParams(95, 0, 100);
+    sb.Scroll(TqvNavBarScrollBar::SB_PAGEDOWN);
+    EXPECT_EQ(sb.Position(), 100);
+    sb.Scroll(TqvNavBarScrollBar::SB_LINEUP);
+    EXPECT_EQ(sb.Position(), 98);
+    sb.Scroll(TqvNavBarScrollBar::SB_TOP);
+    EXPECT_EQ(sb.Position(), 0);
+    // The child scroll bar: range min .. max - page, page step = page.
+    EXPECT_EQ(sb.Widget()->maximum(), 80);
+    EXPECT_EQ(sb.Widget()->pageStep(), 20);
+}
+
+TEST(NavBarControl, ExplorerContentTallerThanTheBarScrolls)
+{
+    Fixture f(4, 6, vkExplorerBar, {150, 200});
+    TqvNavBar &bar = *f.bar;
+    (void)bar.grab();
+    ASSERT_TRUE(bar.ScrollBarWrapper().Visible());
+    EXPECT_TRUE(bar.ScrollBarWrapper().Widget()->isVisibleTo(&bar));
+    EXPECT_EQ(bar.ClientWidth(), 148 - TqvNavBarScrollBar::kWidth);
+    const int top0 = bar.ViewInfo().GroupViewInfo(f.group(1))->CaptionRect().top;
+    bar.VScroll(TqvNavBarScrollBar::SB_LINEDOWN);
+    bar.VScroll(TqvNavBarScrollBar::SB_LINEDOWN);
+    const int pos = bar.ScrollBarWrapper().Position();
+    EXPECT_EQ(pos, 4);
+    EXPECT_EQ(bar.ViewInfo().GroupViewInfo(f.group(1))->CaptionRect().top, top0 - pos);
+
+    // Thumb tracking is ignored while a group hosts a control; a thumb position is not.
+    f.group(3)->SetUseControl(true);
+    bar.VScroll(TqvNavBarScrollBar::SB_THUMBTRACK, 30);
+    EXPECT_EQ(bar.ScrollBarWrapper().Position(), pos);
+    bar.VScroll(TqvNavBarScrollBar::SB_THUMBPOSITION, 10);
+    EXPECT_EQ(bar.ScrollBarWrapper().Position(), 10);
+}
+
+// ---- the main window's shape -----------------------------------------------------------------
+
+TEST(NavBarControl, MainWindowShape)
+{
+    QWidget window;
+    window.resize(600, 400);
+    auto *bar = new TqvNavBar(&window);
+    bar->setObjectName("nbMain");
+    bar->setGeometry(0, 0, 139, 400);
+    bar->setFrameStyle(QFrame::Box | QFrame::Plain); // the single border
+    bar->setLineWidth(1);
+    int raised = 0;
+    bar->OnActiveGroupChanged = [&](QObject *) { ++raised; };
+    bar->beginLoading();
+    bar->SetView(0);
+    bar->SetActiveGroupIndex(0);
+    const char *captions[] = {"Phone", "Messages", "Calls", "Hidden one", "Hidden two"};
+    for (int i = 0; i < 5; ++i) {
+        TqvNavBarGroup *g = bar->GroupsRef().Add();
+        g->setObjectName(QString("ng%1").arg(i));
+        g->SetCaption(captions[i]);
+        g->SetVisible(i < 3);
+        g->SetUseControl(true);
+        g->SetShowControl(true);
+    }
+    bar->endLoading();
+    EXPECT_EQ(raised, 1);
+    std::vector<QTreeWidget *> trees;
+    for (int i = 0; i < 5; ++i) {
+        TqvNavBarGroupControl *c = bar->GroupsRef().Items(i)->Control();
+        ASSERT_NE(c, nullptr);
+        auto *layout = new QVBoxLayout(c);
+        layout->setContentsMargins(0, 0, 0, 0);
+        auto *tree = new QTreeWidget(c);
+        tree->setHeaderHidden(true);
+        new QTreeWidgetItem(tree, QStringList{QString("Folder %1").arg(i)});
+        layout->addWidget(tree);
+        trees.push_back(tree);
+    }
+    const int recorded = bar->GroupsRef().Items(2)->Control()->OriginalHeight();
+    window.show();
+    QApplication::processEvents();
+    (void)bar->grab();
+    auto shown = [&] {
+        std::vector<int> v;
+        for (int i = 0; i < 5; ++i)
+            if (bar->GroupsRef().Items(i)->Control()->isVisibleTo(bar))
+                v.push_back(i);
+        return v;
+    };
+    EXPECT_EQ(shown(), std::vector<int>{0});
+    const QRect items = bar->ViewInfo().GroupViewInfo(bar->GroupsRef().Items(0))->ItemsRect().toQRect();
+    EXPECT_EQ(bar->GroupsRef().Items(0)->Control()->geometry(), items.translated(1, 1)) << "inside the frame";
+    EXPECT_GT(items.height(), 300) << "fills the free height";
+    window.grab().save(screenshotDir() + "/bar_main_window.png");
+
+    bar->SetActiveGroupIndex(1);
+    EXPECT_EQ(raised, 2);
+    (void)bar->grab();
+    EXPECT_EQ(shown(), std::vector<int>{1});
+    EXPECT_EQ(bar->GroupsRef().Items(2)->Control()->OriginalHeight(), recorded) << "recorded heights stay put";
+}
+
+// ---- screenshots -----------------------------------------------------------------------------
+
+TEST(NavBarControl, Screenshots)
+{
+    Fixture f(3, 4, vkBase, {150, 260});
+    TqvNavBar &bar = *f.bar;
+    f.move(f.link(0, 1));
+    f.window.grab().save(screenshotDir() + "/bar_hot_link.png");
+    f.press(f.caption(2));
+    f.window.grab().save(screenshotDir() + "/bar_pressed_caption.png");
+    f.release(f.caption(2));
+    const QPoint from = f.link(2, 0);
+    f.press(from);
+    f.move(from + QPoint(0, 30), Qt::LeftButton);
+    ASSERT_TRUE(bar.IsDragging());
+    EXPECT_TRUE(f.window.grab().save(screenshotDir() + "/bar_drag.png"));
+    f.key(Qt::Key_Escape);
+}
