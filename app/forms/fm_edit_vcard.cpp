@@ -132,7 +132,7 @@ TfVcardEdit::TfVcardEdit(const core::TLangMng &lang, core::Prompt &prompt, std::
     memEx = new QPlainTextEdit(this);
     memEx->setObjectName("memEx");
     memEx->setTabChangesFocus(true);
-    memEx->setMinimumHeight(49);
+    memEx->setMinimumHeight(64);
     btnOK = new QPushButton(this);
     btnOK->setObjectName("btnOK");
     btnOK->setDefault(true);
@@ -149,11 +149,12 @@ TfVcardEdit::TfVcardEdit(const core::TLangMng &lang, core::Prompt &prompt, std::
     grid_->setColumnMinimumWidth(2, kBoxWidth);
     grid_->setColumnStretch(2, 1);
     grid_->addWidget(lblName, 0, 0);
-    grid_->addWidget(edtName, 0, 1, 1, 2);
+    // Every box in one column, so the name, the numbers and the group line up.
+    grid_->addWidget(edtName, 0, 2);
     grid_->addWidget(lbLastName, 1, 0);
-    grid_->addWidget(EdtLastName, 1, 1, 1, 2);
+    grid_->addWidget(EdtLastName, 1, 2);
     grid_->addWidget(lblBirthday, 2, 0);
-    grid_->addWidget(dtpBirthday, 2, 1, 1, 2);
+    grid_->addWidget(dtpBirthday, 2, 2);
     gridRow_ = 3;
     edtName->setMinimumWidth(kBoxWidth);
     EdtLastName->setMinimumWidth(kBoxWidth);
@@ -337,7 +338,9 @@ int TfVcardEdit::BuildRows()
         setTabOrder(chain[i - 1], chain[i]);
 
     filling_ = false;
+    // The height follows the rows; the note keeps a few lines and grows with the window.
     adjustSize();
+    resize(width(), minimumSizeHint().height());
     return 0;
 }
 
@@ -349,7 +352,8 @@ void TfVcardEdit::addRow(const content::FieldParam &d, int kind, int fieldIndex,
     row.fieldIndex = fieldIndex;
     row.label = new QLabel(this);
     const std::string caption = telTypeText(lang_, d.flags);
-    row.label->setText(caption.empty() ? text("PbMng_Pb_Column_" + std::to_string(d.type)) : QString::fromStdString(caption));
+    // The type texts carry blanks for joining; a label shows them without.
+    row.label->setText((caption.empty() ? text("PbMng_Pb_Column_" + std::to_string(d.type)) : QString::fromStdString(caption)).simplified());
     row.label->setMinimumWidth(kLabelWidth);
 
     const QString value = QString::fromStdString(fields[fieldIndex].value);
@@ -361,6 +365,8 @@ void TfVcardEdit::addRow(const content::FieldParam &d, int kind, int fieldIndex,
         char shown[500] = {};
         VcardAddr_toStr(&addr, shown, sizeof shown);
         edit->setText(QString::fromUtf8(shown));
+        edit->setCursorPosition(0); // show the address from its start
+        edit->setToolTip(edit->text());
         const int number = row.number;
         edit->OnBtn1Click = [this, number](controls::TkwBtnEdit *) { AddressButtonClick(number); };
         row.box = edit;
@@ -387,7 +393,7 @@ void TfVcardEdit::addRow(const content::FieldParam &d, int kind, int fieldIndex,
             return;
         QMenu menu(this);
         for (const TypeItem &item : items) {
-            QAction *a = menu.addAction(QString(item.caption).replace('&', QStringLiteral("&&")));
+            QAction *a = menu.addAction(item.caption.simplified().replace('&', QStringLiteral("&&")));
             a->setData(item.type);
             a->setCheckable(true);
             a->setChecked(item.checked);
@@ -440,7 +446,7 @@ void TfVcardEdit::addGroupRow(int fieldIndex, int descIndex)
         setChanged();
     });
     grid_->addWidget(row.label, gridRow_, 0);
-    grid_->addWidget(row.group, gridRow_, 1, 1, 2);
+    grid_->addWidget(row.group, gridRow_, 2);
     ++gridRow_;
     rows_.push_back(row);
 }
@@ -501,7 +507,7 @@ void TfVcardEdit::chooseType(int row, int type)
     fields[r.fieldIndex].flags = typeFlags(type);
     const std::string caption = telTypeText(lang_, typeFlags(type));
     if (!caption.empty())
-        r.label->setText(QString::fromStdString(caption));
+        r.label->setText(QString::fromStdString(caption).simplified());
     setChanged();
 }
 
@@ -523,6 +529,8 @@ void TfVcardEdit::AddressButtonClick(int row)
     char out[500] = {};
     VcardAddr_toStr(&addr, out, sizeof out);
     r.box->setText(QString::fromUtf8(out));
+    r.box->setCursorPosition(0);
+    r.box->setToolTip(r.box->text());
     VcardAddr_enc(&addr, out, sizeof out);
     fields[r.fieldIndex].value = out;
     setChanged();
