@@ -251,6 +251,13 @@ int TfVcardEdit::BuildRows()
         for (size_t j = 0; j < fields.size() && found < 0; ++j)
             if (!taken[j] && fields[j].type == d.type && (d.type != content::kFieldTel || fields[j].flags == d.flags))
                 found = static_cast<int>(j);
+        // With as many numbers as number rows, a number of a type the row offers belongs there
+        // (else it would hide behind an empty row); then one of a type the row lacks.
+        if (found < 0 && d.type == content::kFieldTel && k == m)
+            for (size_t j = 0; j < fields.size() && found < 0; ++j)
+                if (!taken[j] && fields[j].type == content::kFieldTel && fields[j].flags != 0 &&
+                    (fields[j].flags & d.flags) == fields[j].flags)
+                    found = static_cast<int>(j);
         if (found < 0 && d.type == content::kFieldTel && k == m)
             for (size_t j = 0; j < fields.size() && found < 0; ++j)
                 if (!taken[j] && fields[j].type == content::kFieldTel && (fields[j].flags & d.flags) != fields[j].flags)

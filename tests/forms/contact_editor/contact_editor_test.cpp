@@ -215,6 +215,13 @@ TEST(ContactEditor, FieldsMatchedToDescriptions)
         EXPECT_EQ(e.ed->rows()[1].fieldIndex, 0);
         EXPECT_EQ(e.ed->rows()[1].box->text(), "777");
     }
+    {
+        SCOPED_TRACE("a pager-work number under a row offering four types is shown there");
+        Editor e({desc(5, 0x101, 20), desc(5, 0x303, 20)}, {{5, 0x101, "111"}, {5, 0x202, "*100#"}});
+        ASSERT_EQ(e.ed->rows().size(), 2u);
+        EXPECT_EQ(e.ed->fields.size(), 2u);
+        EXPECT_EQ(e.ed->rows()[1].box->text(), "*100#");
+    }
 }
 
 TEST(ContactEditor, TypeMenu)
