@@ -193,6 +193,12 @@ TfVcardEdit::TfVcardEdit(const core::TLangMng &lang, core::Prompt &prompt, std::
             fields[birthdayField_].value = d.toString(QStringLiteral("yyyy-MM-dd")).toStdString();
     });
     connect(memEx, &QPlainTextEdit::textChanged, this, [this] {
+        if (noteLimit_ > 0 && memEx->toPlainText().size() > noteLimit_) {
+            // Typing past the storage's limit is refused (a longer stored note raised the limit).
+            QSignalBlocker block(memEx);
+            memEx->setPlainText(memEx->toPlainText().left(noteLimit_));
+            memEx->moveCursor(QTextCursor::End);
+        }
         setChanged();
         const std::string note = memEx->toPlainText().toStdString();
         for (content::TVcardFields &f : fields)
@@ -326,6 +332,7 @@ int TfVcardEdit::BuildRows()
         case content::kFieldNote:
             lblEx->show();
             memEx->show();
+            noteLimit_ = d.maxLen > 0 ? std::max<int>(d.maxLen, static_cast<int>(value.size())) : 0;
             memEx->setPlainText(value);
             break;
         case content::kFieldGroup:
@@ -394,7 +401,23 @@ void TfVcardEdit::addRow(const content::FieldParam &d, int kind, int fieldIndex,
     row.typeButton->setFixedSize(15, 20);
     row.typeButton->setProperty("svRow", row.number);
     row.typeButton->setVisible(HasTypeChoice(d.flags));
-    connect(row.typeButton, &controls::TkwSpeedButton::clicked, this, [this, number = row.number] {
+    connect(row.typeButton, &controls::TkwSpeedButton::clicked, this,
+            [this, number = row.number] { popTypeMenu(number, QCursor::pos()); });
+
+    if (fields[fieldIndex].type == content::kFieldTel)
+        row.box->installEventFilter(this);
+    if (kind != 1)
+        connect(row.box, &QLineEdit::textChanged, this, [this, number = row.number] { RowChange(number); });
+
+    grid_->addWidget(row.label, gridRow_, 0);
+    grid_->addWidget(row.typeButton, gridRow_, 1);
+    grid_->addWidget(row.box, gridRow_, 2);
+    ++gridRow_;
+    rows_.push_back(row);
+}
+
+void TfVcardEdit::popTypeMenu(int number, QPoint at)
+{
         const std::vector<TypeItem> items = typeMenu(number);
         if (items.empty())
             return;
@@ -407,20 +430,8 @@ void TfVcardEdit::addRow(const content::FieldParam &d, int kind, int fieldIndex,
             if (item.checked)
                 menu.setDefaultAction(a);
         }
-        if (QAction *chosen = menu.exec(QCursor::pos()))
+        if (QAction *chosen = menu.exec(at))
             chooseType(number, chosen->data().toInt());
-    });
-
-    if (fields[fieldIndex].type == content::kFieldTel)
-        row.box->installEventFilter(this);
-    if (kind != 1)
-        connect(row.box, &QLineEdit::textChanged, this, [this, number = row.number] { RowChange(number); });
-
-    grid_->addWidget(row.label, gridRow_, 0);
-    grid_->addWidget(row.typeButton, gridRow_, 1);
-    grid_->addWidget(row.box, gridRow_, 2);
-    ++gridRow_;
-    rows_.push_back(row);
 }
 
 void TfVcardEdit::addGroupRow(int fieldIndex, int descIndex)
@@ -480,7 +491,15 @@ bool TfVcardEdit::eventFilter(QObject *o, QEvent *e)
 {
     if (auto *box = qobject_cast<QLineEdit *>(o)) {
         if (e->type() == QEvent::KeyPress) {
-            const QString t = static_cast<QKeyEvent *>(e)->text();
+            const auto *key = static_cast<QKeyEvent *>(e);
+            // Alt+Down opens the type menu from the keyboard, as it opens a drop-down list.
+            if (key->key() == Qt::Key_Down && (key->modifiers() & Qt::AltModifier)) {
+                const int number = box->property("svRow").toInt();
+                if (number >= 1 && number <= static_cast<int>(rows_.size()) && !rows_[number - 1].typeButton->isHidden())
+                    popTypeMenu(number, box->mapToGlobal(QPoint(0, box->height())));
+                return true;
+            }
+            const QString t = key->text();
             if (!t.isEmpty() && t[0].unicode() >= 32 && !numberKey(t[0]))
                 return true; // a letter or a sign no number holds
         } else if (e->type() == QEvent::FocusOut) {
@@ -581,6 +600,8 @@ void TfVcardEdit::btnOKClick()
             char out[400] = {};
             VcardName_enc(&name, out, sizeof out);
             f.value = withoutTrailingSeparators(out);
+            if (f.value.empty())
+                f.value = ";"; // an empty name is still written in the one-box form
         }
     }
     finish(changed_ ? kMrOk : kMrCancel);

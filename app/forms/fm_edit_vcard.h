@@ -11,7 +11,8 @@
 // count). The name form (one box, or family and given name) is decided once, from the template's
 // N description, and OK writes N in that form, keeping the parts of the old N it does not show.
 // Number boxes accept digits, "+", ",", "-", "*" and "#" (a pasted "." is kept too); a number longer
-// than its storage's limit is not cut: OK names the row and the form stays open.
+// than its storage's limit is not cut: OK names the row and the form stays open. Alt+Down in a
+// number box opens its type menu.
 #pragma once
 
 #include "content/contact_fields.h"
@@ -110,6 +111,7 @@ private:
     void btnOKClick();
     void addRow(const content::FieldParam &d, int kind, int fieldIndex, int descIndex);
     void addGroupRow(int fieldIndex, int descIndex);
+    void popTypeMenu(int row, QPoint at);
     void TelExit(QLineEdit *box);
     void RowChange(int row);
     void setChanged() { changed_ = true; }
@@ -128,6 +130,7 @@ private:
     bool structured_ = false;
     int nameDesc_ = -1;
     int birthdayField_ = -1;
+    int noteLimit_ = 0;
     bool filling_ = false;
 };
 

@@ -109,6 +109,7 @@ TEST(ContactEditor, NameWrittenInTheFormShown)
     const Case cases[] = {
         {"untouched", {desc(3, 0, 0, kTwoBoxes)}, "Li;Wei;M;Dr;Jr", {}, {}, true, 2, "Li;Wei;M;Dr;Jr"},
         {"one box, new", {desc(3, 0, 20)}, "", {}, "Wei", false, 1, ";Wei"},
+        {"one box, empty", {desc(3, 0, 20)}, "", {}, " ", false, 1, "; "},
         {"one box keeps family", {desc(3, 0, 20)}, "Li;Wei", {}, "Bo", false, 1, "Li;Bo"},
         {"two boxes keep the rest", {desc(3, 0, 0, kTwoBoxes)}, "Li;Wei;M;Dr;Jr", "Zhang", "San", true, 1, "Zhang;San;M;Dr;Jr"},
         {"negative limit: one box", {desc(3, 0, 20, {-1, -1, 0, 0, 0, 0, 0})}, "", {}, "Wei", false, 1, ";Wei"},
@@ -251,6 +252,28 @@ TEST(ContactEditor, TypeMenu)
     EXPECT_EQ(checks, (std::vector<bool>{false, false, false, true}));
 }
 
+TEST(ContactEditor, TabOrderFollowsTheRowsAndCaptionNamesTheStorage)
+{
+    Editor e({desc(3, 0, 0, kTwoBoxes), desc(4), desc(5, 0x100, 20), desc(6, 0, 40), desc(61), desc(12, 0, 100)},
+             {{3, 0, "Li;Wei"}}, {"Family"});
+    e.ed->storageCode = 4;
+    std::vector<QWidget *> want = {e.ed->edtName, e.ed->EdtLastName, e.ed->dtpBirthday, e.ed->rows()[0].box,
+                                   e.ed->rows()[1].box, e.ed->rows()[2].group, e.ed->memEx, e.ed->btnOK,
+                                   e.ed->btnCancel};
+    std::vector<QWidget *> got;
+    QString title;
+    e.run([&](TfVcardEdit &ed) {
+        title = ed.windowTitle();
+        QWidget *w = ed.edtName;
+        for (int i = 0; i < 200 && got.size() < want.size(); ++i, w = w->nextInFocusChain())
+            if (std::find(want.begin(), want.end(), w) != want.end() &&
+                std::find(got.begin(), got.end(), w) == got.end())
+                got.push_back(w);
+    });
+    EXPECT_EQ(got, want);
+    EXPECT_EQ(title, "Contacts Contact");
+}
+
 TEST(ContactEditor, TypeChosenByIndexWithEmptyTexts)
 {
     Editor e({desc(5, 0x303, 20)}, {{5, 0x303, "1"}}, {}, /*english=*/false);
@@ -340,6 +363,8 @@ TEST(ContactEditor, NoteGroupAndBirthday)
         EXPECT_EQ(mr, 1);
         EXPECT_EQ(e.ed->fields[2].value, "note");
         EXPECT_EQ(e.ed->fields[3].value, "note");
+        e.ed->memEx->setPlainText(QString(150, 'x'));
+        EXPECT_EQ(e.ed->fields[2].value, std::string(100, 'x')); // the storage's limit
         EXPECT_EQ(e.value(4), "2005-06-07");
         EXPECT_EQ(e.value(61), "2");
     }
