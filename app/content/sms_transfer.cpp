@@ -272,7 +272,8 @@ int TSmsTransfer::Download()
     }
     for (int s = 0; s < 2; ++s) {
         if (st[s]->Kind != 0)
-            unreadable_ += std::max(0, st[s]->Used - read[s]);
+            unreadable_ += static_cast<int>(
+                std::clamp<int64_t>(int64_t(st[s]->Used) - read[s], 0, kMaxSlots)); // the handset's count, bounded
         for (SmsSlot &e : storages_[s].slots)
             if (e.state == kSlotReserved && e.id == -1)
                 e.state = kSlotFreeRead; // reserveForAdd takes them again by position

@@ -163,10 +163,10 @@ bool TCommThread::stop(std::chrono::steady_clock::time_point deadline)
         ended_.wait(lock, [this] { return !running_; });
     else if (!ended_.wait_until(lock, deadline, [this] { return !running_; }))
         return false;
-    if (thread_.joinable()) {
-        lock.unlock();
+    // Joined under the lock, so two callers of stop never both join; the thread has left the lock
+    // for good once running_ is false.
+    if (thread_.joinable())
         thread_.join();
-    }
     return true;
 }
 
@@ -185,18 +185,8 @@ void TCommThread::run()
             const int32_t sleepMs = idleStep();
             if (sleepMs > 0) {
                 std::unique_lock<std::mutex> lock(queueLock_);
-                wake_.wait_for(lock, std::chrono::milliseconds(sleepMs), [this] {
-                    if (stopRequested_)
-                        return true;
-                    // A complete batch waiting: a marker after at least one command.
-                    bool command = false;
-                    for (const Entry &e : queue_) {
-                        if (e.marker && command)
-                            return true;
-                        command = command || !e.marker;
-                    }
-                    return false;
-                });
+                wake_.wait_for(lock, std::chrono::milliseconds(sleepMs),
+                               [this] { return stopRequested_ || batchWaiting(); });
             }
         } catch (const std::exception &e) {
             logLine("step failed: ", e.what());
@@ -259,6 +249,11 @@ bool TCommThread::batchStep()
     } else {
         for (; ran < cmds.size(); ++ran) {
             const TCommCommand &cmd = cmds[ran];
+            if (ran > 0 && marker->cancelled.load()) {
+                // A cancel during a command that never looks at it (a status) stops here.
+                result = DV_E_CANCELLED;
+                break;
+            }
             try {
                 result = runCommand(cmd);
             } catch (const std::exception &e) {
@@ -359,6 +354,8 @@ int32_t TCommThread::runCommand(const TCommCommand &cmd)
 int32_t TCommThread::readList(const TCommCommand &cmd, TDataArray &jobs)
 {
     CommLock lock(mng_);
+    // Cleared before anything can fail: the rows of an earlier list must never pass for this one's.
+    commData_.ClearData();
     if (!lock.connected()) {
         markUntried(cmd.code, jobs, 0, DV_E_NOTCONN);
         return DV_E_NOTCONN;
@@ -368,7 +365,6 @@ int32_t TCommThread::readList(const TCommCommand &cmd, TDataArray &jobs)
         markUntried(cmd.code, jobs, 0, DV_E_NOTCONN);
         return DV_E_NOTCONN;
     }
-    commData_.ClearData();
     std::vector<uint8_t> buf(static_cast<size_t>(readBufferSize_) + 1);
     int32_t result = 0;
     for (size_t i = 0; i < jobs.size(); ++i) {
@@ -402,7 +398,6 @@ int32_t TCommThread::readList(const TCommCommand &cmd, TDataArray &jobs)
             const int32_t n = stor->readData(stor, buf.data(), readBufferSize_);
             if (n >= 0 && !cancelSeen)
                 commData_.AddData(job.Stor, job.Index, buf.data(), std::min(n, readBufferSize_));
-            job.Kind = kJobRead;
             job.Done = 1;
             r = stor->readNext(stor, 0, &job.Index, 0);
         }
@@ -688,13 +683,21 @@ int32_t TCommThread::idleStep()
     }
 
     std::lock_guard<std::mutex> lock(queueLock_);
+    if (batchWaiting())
+        return 0;
+    return pollMs >= 0 ? pollMs : kDefaultSleepMs;
+}
+
+bool TCommThread::batchWaiting() const
+{
+    // A complete batch: a marker after at least one command.
     bool command = false;
     for (const Entry &e : queue_) {
         if (e.marker && command)
-            return 0;
+            return true;
         command = command || !e.marker;
     }
-    return pollMs >= 0 ? pollMs : kDefaultSleepMs;
+    return false;
 }
 
 } // namespace core

@@ -107,6 +107,7 @@ private:
     int64_t now() const { return clock_.nowMs(); }
     void post(platform::WindowId w, uint32_t msg, intptr_t a, intptr_t b) { messages_.post(w, msg, a, b); }
     void connectedNow(); // bookkeeping after a successful connect or recheck
+    bool batchWaiting() const; // a complete batch is queued; the queue lock is held
     void run();
 
     TCommMng &mng_;

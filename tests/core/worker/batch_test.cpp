@@ -56,6 +56,29 @@ TEST_F(WorkerTest, ASearchThatConnectsEndsTheBatch)
     EXPECT_EQ(static_cast<uint64_t>(done[0].l), batch);
 }
 
+TEST_F(WorkerTest, ACommandAnsweringCancelledEndsTheBatch)
+{
+    connect();
+    smsStore.storages[1];
+    SmsSendRec rec{};
+    smsStore.opAnswers = {DV_E_CANCELLED}; // the driver's wait was cancelled
+    auto sends = jobs({job(core::kJobWriteSms, 1, 0,
+                           std::vector<uint8_t>(reinterpret_cast<uint8_t *>(&rec),
+                                                reinterpret_cast<uint8_t *>(&rec) + sizeof rec))});
+    auto st = std::make_shared<core::StorageStatus>();
+    st->Stor = 1;
+    smsClt->SendList(sends, dialog);
+    smsClt->GetStorageInfo(st, dialog);
+    const uint64_t batch = worker->EndBatch();
+    ASSERT_TRUE(worker->batchStep());
+    const auto done = posts(core::WM_COMM_DONE);
+    ASSERT_EQ(done.size(), 1u);
+    EXPECT_EQ(done[0].w, DV_E_CANCELLED);
+    EXPECT_EQ(static_cast<uint64_t>(done[0].l), batch);
+    EXPECT_EQ(std::count(smsStore.log.begin(), smsStore.log.end(), "getCaps"), 0) << "the status never ran";
+    EXPECT_EQ(st->Stor, 1);
+}
+
 TEST_F(WorkerTest, AStaleInterfaceAnswersNotConnectedWithoutACall)
 {
     connect();
@@ -71,6 +94,19 @@ TEST_F(WorkerTest, AStaleInterfaceAnswersNotConnectedWithoutACall)
     ASSERT_EQ(posts(core::WM_COMM_DONE).size(), 1u);
     EXPECT_EQ(posts(core::WM_COMM_DONE)[0].w, DV_E_NOTCONN);
     EXPECT_EQ((*list)[0].Result, DV_E_NOTCONN);
+}
+
+TEST_F(WorkerTest, AFailedReadListLeavesNoEarlierRowsBehind)
+{
+    connect();
+    commData.AddData(1, 7, "old", 3); // an earlier list's row
+    const uint64_t old = comm->currentSerial();
+    comm->Close();
+    ASSERT_EQ(comm->Connect(), 0);
+    worker->AddCommand({MS_ITF_SMS, old, dialog, true, core::kCmdReadList, jobs({job(core::kJobRead, 1)})});
+    worker->EndBatch();
+    worker->batchStep();
+    EXPECT_EQ(commData.Count(), 0);
 }
 
 TEST_F(WorkerTest, AMissingArgumentAnswersBadArgument)
@@ -181,6 +217,28 @@ TEST_F(WorkerTest, CancelAfterTheBatchEndedDoesNotTouchTheNext)
     ASSERT_EQ(done.size(), 2u);
     EXPECT_EQ(static_cast<uint64_t>(done[0].l), first);
     EXPECT_EQ(static_cast<uint64_t>(done[1].l), second);
+}
+
+TEST_F(WorkerTest, CancelDuringAStatusSkipsTheRestOfTheBatch)
+{
+    connect();
+    smsStore.storages[1].entries = {{1, "a"}};
+    auto st = std::make_shared<core::StorageStatus>();
+    st->Stor = 1;
+    auto reads = jobs({job(core::kJobRead, 1)});
+    smsClt->GetStorageInfo(st, dialog);
+    smsClt->ReadList(reads, dialog);
+    const uint64_t batch = worker->EndBatch();
+    bool took = false;
+    smsStore.onCall = [&](const std::string &what) {
+        if (what == "getStat" && !took)
+            took = worker->CancelBatch(batch);
+    };
+    ASSERT_TRUE(worker->batchStep());
+    EXPECT_TRUE(took);
+    EXPECT_TRUE(posts(core::WM_COMM_DONE).empty());
+    EXPECT_EQ(std::count(smsStore.log.begin(), smsStore.log.end(), "getStat"), 1) << "the read list never ran";
+    EXPECT_EQ((*reads)[0].Result, DV_E_CANCELLED);
 }
 
 // The user-interface thread cancels while the worker finishes the batch: whatever the timing,

@@ -55,7 +55,8 @@ TEST_F(IdleTest, IdleTimeOutDisconnectsOnceAndTheUsersReconnectStaysUp)
     worker->idleStep();
     EXPECT_EQ(phoneMessages().size(), 1u) << "no automatic reconnect";
 
-    comm->SetConnectMode(true); // the user connects again
+    clock.advance(11 * kMinute); // long enough after the idle disconnect to count as idle again
+    comm->SetConnectMode(true);  // the user connects again
     worker->idleStep();
     EXPECT_EQ(phoneMessages().back(), core::WM_PHONE_CONNECTED);
     clock.advance(kMinute);
@@ -181,6 +182,19 @@ TEST_F(ThreadTest, ABatchIsTakenAtOnceAndStopEndsTheThread)
     EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(2));
     EXPECT_TRUE(worker->stop(std::chrono::seconds(5)));
     EXPECT_EQ(platform::Module::openCount(), 0) << "the connection is closed when the thread ends";
+}
+
+TEST_F(ThreadTest, TwoStopsAtOnceBothSeeTheThreadEnd)
+{
+    comm->SetAutoConnect(true, 10000);
+    worker->start();
+    ASSERT_TRUE(messages.waitFor(core::WM_PHONE_CONNECTED, std::chrono::seconds(5)));
+    std::atomic<bool> other{false};
+    std::thread second([&] { other = worker->stop(std::chrono::seconds(5)); });
+    EXPECT_TRUE(worker->stop(std::chrono::seconds(5)));
+    second.join();
+    EXPECT_TRUE(other.load());
+    EXPECT_EQ(platform::Module::openCount(), 0);
 }
 
 TEST_F(ThreadTest, StopCancelsADriverWaitInProgress)
