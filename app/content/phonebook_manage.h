@@ -29,6 +29,7 @@
 
 #include "content/card_client.h"
 #include "content/contact_fields.h"
+#include "content/csv_file.h"
 #include "content/env.h"
 #include "platform/table.h"
 
@@ -48,6 +49,8 @@ inline constexpr int32_t kPbNoStatus = -23; // DV_E_STATE
 inline constexpr int32_t kPbBadArg = -81;   // DV_E_ARG
 inline constexpr int32_t kPbFull = -100;
 inline constexpr int32_t kPbTooLong = -251; // DV_E_TOOLONG
+inline constexpr int32_t kPbCancelledRead = -5; // DV_E_CANCELLED: the last read was cancelled
+inline constexpr int32_t kPbFileError = -9;     // DV_E_IO: a contact file could not be read or written
 // The handset's book.
 inline constexpr int kHandsetBook = 0;
 // Position records are made for at most this many reported positions (a handset's count is not
@@ -110,6 +113,17 @@ struct SortState {
     bool operator==(const SortState &) const = default;
 };
 
+// A node of the contact tree: a book's root (storage 0) or one of its storages. The storage code is
+// also the node's image.
+struct ContactTreeNode {
+    std::string caption;
+    int32_t storage = 0;
+    std::vector<ContactTreeNode> children;
+    bool expanded = false;
+
+    bool operator==(const ContactTreeNode &) const = default;
+};
+
 // One contact book.
 struct ContactBook {
     ContactBook();
@@ -123,6 +137,7 @@ struct ContactBook {
     std::string fileName; // full path; empty for the handset
     bool changed = false;
     std::array<SortState, 4> sort{}; // storages 1, 2, 4, 8 in this order
+    ContactTreeNode node;            // a file book's tree node, made by the import
 };
 
 // The handset's status beside book 0.
@@ -221,6 +236,32 @@ public:
     // false when a number is longer than its limit (it is kept whole; a copy drops the contact).
     bool FitToStorage(int book, StorageCode storage, TMobileVacrd &fields) const;
     static bool FitFields(const TFieldParams &tmpl, StorageCode storage, TMobileVacrd &fields);
+
+    // --- contact CSV files (phonebook_csv.cpp) ---
+    // The layout, line by line: manufacturer and model; an empty line; the groups section when the
+    // book has groups ("Group", "Index,GroupName(limit)", position and name per group); an empty
+    // line; then the SIM and phone-memory sections ("SIM" / "Phone", "Index,Name(limit),Tel(limit),
+    // Group", position, name, number and group per entry, an empty line) and the contacts section
+    // ("Contact", a head cell "<column text>(type)" per template entry, the limits line "-100" and
+    // "flags(max_p1_..._p7)" per entry, per contact the position and "(flags)value" per entry, "_"
+    // standing for no value, an empty line), each only when the book has such rows.
+    //
+    // Writes the book to path; the file is replaced safely. 0, or after a message box:
+    // kPbCancelledRead (the handset's book after a cancelled read: "PbMng_MessCode1", nothing is
+    // written) or kPbFileError (not written; an old file stays whole). kPbBadArg for an unknown book.
+    int32_t ExportToCsv(int book, const std::string &path);
+    // The book's file as ExportToCsv writes it.
+    TCsvFile BuildCsv(int book) const;
+    // Opens the file as a new book with its tree node (caption: the file name without folder and
+    // last extension; a child per storage met, groups last; expanded) and answers the book's
+    // number. A file already open (compared by resolved path) is not opened again: its book's
+    // number is the answer. A file that is missing, unreadable, too large or empty adds no book:
+    // kPbFileError after a message box. A damaged line ends the reading there (ErrInfo_92 with the
+    // line number is shown) and the book keeps what was read; entries that cannot be read are left
+    // out and counted in a message.
+    int ImportFromCsv(const std::string &path);
+    // The import of a file already loaded (at least one line), under the full name given.
+    int ImportCsv(const TCsvFile &csv, const std::string &fullName);
 
     // --- books and status (for transfers, CSV and the views) ---
     int BookCount() const { return static_cast<int>(books_.size()); }
