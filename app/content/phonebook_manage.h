@@ -37,6 +37,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -148,6 +149,8 @@ struct HandsetStatus {
     int32_t groupsFirst = -1;
     // Storage number of each group row as read, by the row's order (phone-book transfers).
     std::vector<int32_t> groupStorNumbers;
+    // Group names by position as last read or written: what a rename is told by.
+    std::map<int32_t, std::string> groupNamesRead;
     // The last read from the handset was cancelled (phone-book transfers, CSV export).
     bool cancelled = false;
 };
@@ -360,7 +363,8 @@ private:
     int32_t smallestFreePosition(const ContactBook &bk, StorageCode storage) const;
 
     BatchOutcome runBatch(core::TBaseClt *client, const std::vector<BatchRequest> &batch);
-    bool readGroups();
+    bool groupsChanged() const;
+    std::map<int32_t, std::string> currentGroupNames() const;
     bool offers(int book, StorageCode storage) const;
     int32_t writeStorage(StorageCode storage, bool always, bool &stop);
     int32_t writeGroups(bool &stop);

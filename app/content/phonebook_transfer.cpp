@@ -194,8 +194,10 @@ void TPhoneBookManage::StoreRows(StorageCode storage, int32_t last, int32_t firs
         t.setText(kValue, text);
         t.post();
     }
-    if (groups)
+    if (groups) {
         RebuildGroupNames(kHandsetBook);
+        handset_.groupNamesRead = currentGroupNames();
+    }
 }
 
 void TPhoneBookManage::ReadFromPhone(int32_t mask)
@@ -248,19 +250,28 @@ bool TPhoneBookManage::HasChanges(int b, int32_t storage)
         return true;
     if ((storage == 0 || storage == 4) && pending(StorageCode::Contacts))
         return true;
-    // Groups: a name that differs from its row's decoded family name (the writer's five-part form
-    // is never compared as text).
-    const std::vector<RowRef> rows = rowsOf(*bk, StorageCode::Groups);
-    for (size_t k = 0; k < bk->groupNames.size(); ++k) {
-        for (const RowRef &r : rows) {
-            if (r.pbId != static_cast<int32_t>(k + 1))
-                continue;
-            for (const TVcardFields &f : ParseContact(r.value))
-                if (f.type == kFieldName && familyOf(f.value) != bk->groupNames[k])
-                    return true;
-        }
+    // Groups: a group whose decoded name differs from the name read (the list of names is rebuilt
+    // from the rows on every save, so the rows are compared with the read, never as raw text).
+    return groupsChanged();
+}
+
+bool TPhoneBookManage::groupsChanged() const
+{
+    return currentGroupNames() != handset_.groupNamesRead;
+}
+
+std::map<int32_t, std::string> TPhoneBookManage::currentGroupNames() const
+{
+    std::map<int32_t, std::string> names;
+    for (const RowRef &r : rowsOf(book(kHandsetBook), StorageCode::Groups)) {
+        std::string &name = names[r.pbId];
+        for (const TVcardFields &f : ParseContact(r.value))
+            if (f.type == kFieldName) {
+                name = familyOf(f.value);
+                break;
+            }
     }
-    return false;
+    return names;
 }
 
 // ---- writing ----
@@ -453,6 +464,8 @@ int32_t TPhoneBookManage::writeGroups(bool &stop)
     for (const core::TCommData &j : *jobs)
         if (j.Result < 0)
             answer = j.Result;
+    if (answer == 0 && !tooMany)
+        handset_.groupNamesRead = currentGroupNames(); // as on the handset now
     return answer;
 }
 
