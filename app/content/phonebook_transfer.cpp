@@ -444,8 +444,6 @@ int32_t TPhoneBookManage::writeGroups(bool &stop)
         j.DataLen = static_cast<int32_t>(j.Data.size());
         jobs->push_back(std::move(j));
     }
-    if (tooMany)
-        env_.messageBox(env_.text("PbMng_MessCode4"), core::kMbOk | core::kMbIconInformation);
     BatchOutcome out = runBatch(transferClients_[2], {BatchRequest::writeList(jobs)});
     if (disconnectPending_) {
         PhoneDisconnected();
@@ -466,7 +464,8 @@ int32_t TPhoneBookManage::writeGroups(bool &stop)
             answer = j.Result;
     if (answer == 0 && !tooMany)
         handset_.groupNamesRead = currentGroupNames(); // as on the handset now
-    return answer;
+    // Groups past the handset's last were not written: reported as a failed write, still pending.
+    return answer != 0 ? answer : tooMany ? kPbFull : 0;
 }
 
 int32_t TPhoneBookManage::WriteChanges(int b)

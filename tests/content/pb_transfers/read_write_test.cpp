@@ -245,6 +245,42 @@ TEST_F(ReadWriteTest, GroupsAreWrittenOnlyWhenRenamed)
     EXPECT_FALSE(pb.HasChanges(0, 8));
 }
 
+TEST_F(ReadWriteTest, AGroupPastTheLastIsReportedAndNotWritten)
+{
+    handset.groupsStore.storage(2).last = 2;
+    read();
+    int32_t pos = -1;
+    ASSERT_EQ(pb.SaveContact(0, StorageCode::Groups, pos, {{content::kFieldName, -1, "Club"}}), 0);
+    EXPECT_EQ(pb.WriteChanges(0), content::kPbFull);
+    EXPECT_EQ(handset.groupsStore.logOf("beginWrite"),
+              (std::vector<std::string>{"beginWrite 2 1 0", "beginWrite 2 2 0"}));
+    EXPECT_EQ(env.prompt.texts(), (std::vector<std::string>{"<PbMng_MessCode3>"}));
+    EXPECT_TRUE(pb.HasChanges(0, 8));
+}
+
+TEST_F(ReadWriteTest, ACancelDuringAWriteSettlesWhatWasWrittenAndKeepsTheRest)
+{
+    read();
+    ASSERT_EQ(save(0, StorageCode::Sim, 3, "Bobby", "333"), 0);
+    ASSERT_EQ(save(0, StorageCode::Sim, -1, "Dora", "555"), 0);
+    pb.DeleteContacts(0, StorageCode::Sim, {1});
+    handset.pbStore.onItem = [&](int n) {
+        if (n == 2)
+            handset.runner->cancel();
+    };
+    pb.WriteChanges(0);
+    handset.pbStore.onItem = nullptr;
+    // The delete of 1 and the write of 2 (under way when the cancel came) went through; the
+    // change of 3 was never tried and stays pending.
+    EXPECT_EQ(handsetName(handset.pbStore, 1, 1), "<none>");
+    EXPECT_EQ(handsetName(handset.pbStore, 1, 2), "Dora");
+    EXPECT_EQ(handsetName(handset.pbStore, 1, 3), "Bob");
+    EXPECT_EQ(states(StorageCode::Sim), "2:4 3:2");
+    EXPECT_EQ(names(0, StorageCode::Sim), "3=Bobby 2=Dora");
+    EXPECT_TRUE(pb.HasChanges(0, 1));
+    EXPECT_TRUE(pb.book(0).changed);
+}
+
 TEST_F(ReadWriteTest, AFileBookWhoseExportFailsKeepsItsChangedFlag)
 {
     const int b = pb.AddFileBook("/nonexistent/dir/book.csv");
