@@ -174,6 +174,9 @@ void TPhoneBookManage::StoreRows(StorageCode storage, int32_t last, int32_t firs
         const HandOverRow &row = rows[i];
         std::string text(row.data.begin(), row.data.begin() + std::min(row.data.size(), kMaxRowText));
         text.resize(strnlen(text.c_str(), text.size()));
+        if (row.data.size() > kMaxRowText) // never end inside a character
+            while (!text.empty() && (static_cast<unsigned char>(text.back()) & 0xC0) == 0x80)
+                text.pop_back();
         if (recs && row.index >= first && row.index <= last) {
             IdMngRec *rec = recordAt(*recs, row.index);
             if (!rec) {
@@ -377,8 +380,9 @@ int32_t TPhoneBookManage::ApplyWriteResults(StorageCode storage, const PbWriteJo
             continue;
         }
         int32_t at = m.recordPos;
-        if (j.Kind == core::kJobWriteSms && j.Index != -1 && j.Index > 0)
-            at = j.Index; // the handset chose the position
+        // The handset chose the position; one it never reported is not believed.
+        if (j.Kind == core::kJobWriteSms && j.Index != -1 && recordAt(hs.idMng, j.Index))
+            at = j.Index;
         if (at != m.recordPos && target && (target->state == PosState::New || target->state == PosState::Changed))
             target->state = PosState::Free;
         if (IdMngRec *r = recordAt(hs.idMng, at))

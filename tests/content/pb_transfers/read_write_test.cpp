@@ -96,6 +96,19 @@ TEST_F(ReadWriteTest, BitZeroClearDeletesAndWritesTheRowsTextAnew)
     EXPECT_FALSE(pb.HasChanges(0, 0));
 }
 
+TEST_F(ReadWriteTest, ARelocatedRowFollowsThePositionTheHandsetChose)
+{
+    handset.pbStore.storage(1).caps = 58; // bit 0 clear, bit 1 set: the handset picks the place
+    read();
+    handset.pbStore.putText(1, 2, vc("Zed", "2")); // taken on the handset since the read
+    ASSERT_EQ(save(0, StorageCode::Sim, 3, "Bobby", "333"), 0);
+    ASSERT_EQ(pb.WriteChanges(0), 0);
+    EXPECT_EQ(handset.pbStore.logOf("beginWrite"), (std::vector<std::string>{"beginWrite 1 2 1"}));
+    EXPECT_EQ(handsetName(handset.pbStore, 1, 3), "Bobby");
+    EXPECT_EQ(names(0, StorageCode::Sim), "1=Ann 3=Bobby");
+    EXPECT_EQ(states(StorageCode::Sim), "1:4 3:4");
+}
+
 TEST_F(ReadWriteTest, HasChangesByStorage)
 {
     struct Case {
