@@ -242,6 +242,22 @@ TEST_F(ReadWriteTest, ADisconnectDuringAReadIsAppliedAfterTheBatch)
     EXPECT_TRUE(pb.handsetStorage(StorageCode::Sim).idMng.empty());
 }
 
+TEST_F(ReadWriteTest, ADisconnectDuringAWriteStopsItAndResetsTheHandsetAfterTheBatch)
+{
+    read();
+    ASSERT_EQ(save(0, StorageCode::Sim, 3, "Bobby", "333"), 0);
+    ASSERT_EQ(save(0, StorageCode::Phone, 2, "Mem2", "2"), 0);
+    handset.pbStore.onItem = [&](int n) {
+        if (n == 1)
+            pb.PhoneDisconnected();
+    };
+    pb.WriteChanges(0);
+    handset.pbStore.onItem = nullptr;
+    EXPECT_EQ(handset.pbStore.logOf("beginWrite").size(), 1u); // phone memory was not started
+    EXPECT_EQ(names(0, StorageCode::Sim), "");
+    EXPECT_FALSE(pb.handsetStorage(StorageCode::Sim).statusRead());
+}
+
 TEST_F(ReadWriteTest, GroupsAreWrittenOnlyWhenRenamed)
 {
     read();
