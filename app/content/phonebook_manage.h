@@ -27,6 +27,7 @@
 // User-interface thread only.
 #pragma once
 
+#include "content/batch_runner.h"
 #include "content/card_client.h"
 #include "content/contact_fields.h"
 #include "content/csv_file.h"
@@ -36,6 +37,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -147,6 +149,8 @@ struct HandsetStatus {
     int32_t groupsFirst = -1;
     // Storage number of each group row as read, by the row's order (phone-book transfers).
     std::vector<int32_t> groupStorNumbers;
+    // Group names by position as last read or written: what a rename is told by.
+    std::map<int32_t, std::string> groupNamesRead;
     // The last read from the handset was cancelled (phone-book transfers, CSV export).
     bool cancelled = false;
 };
@@ -158,6 +162,19 @@ struct ContactClipboard {
     int32_t storage = 0;
     uint8_t mode = 0;
     std::vector<int32_t> ids;
+};
+
+// One write job of a storage with what ApplyWriteResults needs to settle it.
+struct PbWriteJob {
+    int32_t key = 0;         // the PbId of the row the job writes (deletes: the position)
+    int32_t rowId = -1;      // Id of the row written (-1: a delete)
+    int32_t recordPos = 0;   // the position record the job settles
+    PosState before = PosState::Free; // that record's state before the jobs were built
+    int32_t relocatedFrom = -1; // a relocated entry's old position (its delete job comes first)
+};
+struct PbWriteJobs {
+    std::shared_ptr<core::TDataArray> jobs = std::make_shared<core::TDataArray>();
+    std::vector<PbWriteJob> meta; // beside each job
 };
 
 class TPhoneBookManage {
@@ -263,6 +280,50 @@ public:
     // The import of a file already loaded (at least one line), under the full name given.
     int ImportCsv(const TCsvFile &csv, const std::string &fullName);
 
+    // --- transfers with the handset (phonebook_transfer.cpp) ---
+    // The runner and the worker's clients of interfaces 12, 13 and 14 the transfers go through
+    // (null: that interface is not offered). They must outlive the manager's transfers.
+    void AttachTransfers(BatchRunner &runner, core::TBaseClt *pb, core::TBaseClt *contacts, core::TBaseClt *groups);
+    // Reads the storages of the mask (0: all; bits 1 SIM, 2 phone memory, 4 contacts; groups are
+    // read whenever the handset has them) into book 0. Only a read that ended normally replaces a
+    // storage's rows and records: a cancel (the cancelled flag), a link fault or a failed status
+    // leave the earlier ones. A disconnect during a batch is applied after it.
+    void ReadFromPhone(int32_t mask = 0);
+    // Reads one storage's status and entries in one batch and stores them; true when it did.
+    bool ReadStorage(StorageCode storage);
+    // Replaces the storage's rows by the hand-over rows of its driver storage; records within
+    // first..last go to "as on the handset". Unknown positions are reported once per call.
+    void StoreRows(StorageCode storage, int32_t last, int32_t first, const std::vector<HandOverRow> &rows);
+    // A file book: its changed flag. The handset: a position record of the storage (0: any) that
+    // is deleted, changed or new, or a group whose name differs from the group row's.
+    bool HasChanges(int book, int32_t storage);
+    // The write jobs of storage 1, 2 or 4 of the handset; relocations change records at once.
+    PbWriteJobs BuildWriteJobs(StorageCode storage);
+    // Settles the records and rows after the batch: a deleted position becomes free, a written
+    // one "as on the handset" (a row follows the position the handset reports); a failed job
+    // keeps its change pending. The answer: the last negative job result, else 0.
+    int32_t ApplyWriteResults(StorageCode storage, const PbWriteJobs &jobs);
+    // Writes the book back: a file book to its file, the handset's groups, SIM, phone memory and
+    // contacts in this order. A failed job shows "PbMng_MessCode3" and re-reads the storages that
+    // still have changes. 0, or the first failure.
+    int32_t WriteChanges(int book);
+    // Copies contacts between books and storages (storage 0: a whole book; no positions: all).
+    void CopyContacts(int srcBook, int32_t srcStorage, const std::vector<int32_t> &positions, int32_t tgtStorage,
+                      int tgtBook);
+    // Copies the source storage's entries (all, or the one at pos) into the target storage as new
+    // contacts; answers the source positions whose copy was saved.
+    std::vector<int32_t> CopyEntries(int srcBook, StorageCode src, bool all, int32_t pos, int tgtBook, StorageCode tgt);
+    // Remembers contacts for a paste; ignored while a cut is pending. True when Paste has positions.
+    bool SetClipboard(int book, int32_t storage, uint8_t mode, std::vector<int32_t> positions);
+    // Pastes the clipboard into the target; after a cut only the sources whose copy was saved are
+    // deleted. Entries gone since are skipped.
+    void Paste(int tgtBook, int32_t tgtStorage);
+    bool IsCut(int book, int32_t storage, int32_t pos) const;
+    bool PasteEnabled() const { return !clipboard_.ids.empty(); }
+    // The handset is gone: book 0 is reset, after the batch in flight when there is one.
+    void PhoneDisconnected();
+    bool transferBusy() const { return busy_; }
+
     // --- books and status (for transfers, CSV and the views) ---
     int BookCount() const { return static_cast<int>(books_.size()); }
     int FileCount() const { return BookCount() - 1; }
@@ -301,7 +362,18 @@ private:
     void resetHandset();
     int32_t smallestFreePosition(const ContactBook &bk, StorageCode storage) const;
 
+    BatchOutcome runBatch(core::TBaseClt *client, const std::vector<BatchRequest> &batch);
+    bool groupsChanged() const;
+    std::map<int32_t, std::string> currentGroupNames() const;
+    bool offers(int book, StorageCode storage) const;
+    int32_t writeStorage(StorageCode storage, bool always, bool &stop);
+    int32_t writeGroups(bool &stop);
+
     Env &env_;
+    BatchRunner *runner_ = nullptr;
+    std::array<core::TBaseClt *, 3> transferClients_{};
+    bool busy_ = false;
+    bool disconnectPending_ = false;
     std::vector<std::unique_ptr<ContactBook>> books_;
     HandsetStatus handset_;
     ContactClipboard clipboard_;

@@ -1,5 +1,6 @@
 // FakeHandset: a handset held in memory, driven by the real worker. Its message storages and its
-// phone book are in-memory driver interface objects (SmsItf 11, PbItf 12) that the Ctl fixture plug-in hands out in place of
+// phone books are in-memory driver interface objects (SmsItf 11, PbItf 12, 13 and 14; each phone
+// book with a capability code, first and last, a field-limit table and vCard texts) that the Ctl fixture plug-in hands out in place of
 // its own (fixctl_setItf); the real connection manager connects through the fixture pair and the
 // real TCommThread runs each batch, stepped on the test's thread (batchStep) by the headless
 // runner. So a test sees exactly the requests the worker makes, and can script the handset:
@@ -123,6 +124,19 @@ struct FakeStore {
         return r ? std::string(r->text, strnlen(r->text, sizeof r->text)) : std::string("<none>");
     }
     void resetItems() { items = 0; }
+    // A phone book's entry as text (entries are kept as written).
+    void putText(int32_t s, int32_t index, const std::string &text)
+    {
+        storages[s].entries[index].assign(text.begin(), text.end());
+    }
+    std::string entryText(int32_t s, int32_t index) const
+    {
+        auto st = storages.find(s);
+        if (st == storages.end() || !st->second.entries.count(index))
+            return "<none>";
+        const std::vector<uint8_t> &b = st->second.entries.at(index);
+        return std::string(b.begin(), b.end());
+    }
     // Requests of one kind in the log ("del 1 3", "beginWrite 2 -1 1" ...).
     std::vector<std::string> logOf(const std::string &prefix) const
     {
@@ -373,6 +387,15 @@ inline std::unique_ptr<FakePbObject> makePbObject(FakeStore &store)
     return o;
 }
 
+inline TFieldParam pbField(int32_t type, int32_t maxLen)
+{
+    TFieldParam f;
+    std::memset(&f, 0, sizeof f);
+    f.type = type;
+    f.maxLen = maxLen;
+    return f;
+}
+
 // The connection, the worker and the runner around the in-memory handset. Make it after
 // fixctl_reset() (FakeHandset does that itself first).
 class FakeHandset {
@@ -387,6 +410,15 @@ public:
         pbStore.storages[1] = FakeStorage{1, 250, MS_CAPS_PB};
         pbStore.storages[2] = FakeStorage{1, 500, MS_CAPS_PB};
         fixctl_setItf(MS_ITF_PB, &pbObject->itf);
+        pbObject->fields = {pbField(3, 14), pbField(5, 40)};
+        contactsStore.messages = false;
+        contactsStore.storages[2] = FakeStorage{1, 200, MS_CAPS_PB};
+        contactsObject->fields = {pbField(5, 40), pbField(3, 30), pbField(6, 60)};
+        fixctl_setItf(MS_ITF_PB2, &contactsObject->itf);
+        groupsStore.messages = false;
+        groupsStore.storages[2] = FakeStorage{1, 10, MS_CAPS_PB};
+        groupsObject->fields = {pbField(3, 20)};
+        fixctl_setItf(MS_ITF_PB3, &groupsObject->itf);
         dir.addFixture("CtlAlpha.so");
         dir.addFixture("CtlAlphaPlug.plug");
         EXPECT_TRUE(core::ScanPlugins(tables.refs(), dir.root(), recorder));
@@ -397,6 +429,8 @@ public:
                                                      core::CommThreadSetup{&clock, [](int) {}});
         smsClt = std::make_unique<core::TSmsClt>(*worker);
         cardClt = std::make_unique<core::TCardClt>(*worker);
+        contactsClt = std::make_unique<core::TCardClt>(*worker);
+        groupsClt = std::make_unique<core::TCardClt>(*worker);
         runner = std::make_unique<content::WorkerBatchRunner>(*worker, commData, messages);
     }
     ~FakeHandset()
@@ -404,6 +438,8 @@ public:
         runner.reset();
         smsClt.reset();
         cardClt.reset();
+        contactsClt.reset();
+        groupsClt.reset();
         worker.reset();
         comm.reset();
         fixctl_reset();
@@ -414,8 +450,12 @@ public:
         ASSERT_EQ(comm->Connect(), 0);
         smsClt->SetItf(MS_ITF_SMS, comm->currentSerial());
         cardClt->SetItf(MS_ITF_PB, comm->currentSerial());
+        contactsClt->SetItf(MS_ITF_PB2, comm->currentSerial());
+        groupsClt->SetItf(MS_ITF_PB3, comm->currentSerial());
         store.log.clear();
         pbStore.log.clear();
+        contactsStore.log.clear();
+        groupsStore.log.clear();
     }
 
     catalogue_test::ProgramDir dir;
@@ -428,11 +468,17 @@ public:
     std::unique_ptr<FakeSmsObject> object = makeSmsObject(store);
     FakeStore pbStore; // phone book 12 (storages 1 "SM" 1..250, 2 "ME" 1..500), entries as written
     std::unique_ptr<FakePbObject> pbObject = makePbObject(pbStore);
+    FakeStore contactsStore; // phone book 13: full contacts, storage 2 (1..200)
+    std::unique_ptr<FakePbObject> contactsObject = makePbObject(contactsStore);
+    FakeStore groupsStore; // phone book 14: groups, storage 2 (1..10)
+    std::unique_ptr<FakePbObject> groupsObject = makePbObject(groupsStore);
     std::unique_ptr<core::TCommMng> comm;
     core::TdmCommData commData;
     std::unique_ptr<core::TCommThread> worker;
     std::unique_ptr<core::TSmsClt> smsClt;
-    std::unique_ptr<core::TCardClt> cardClt;
+    std::unique_ptr<core::TCardClt> cardClt;     // interface 12
+    std::unique_ptr<core::TCardClt> contactsClt; // interface 13
+    std::unique_ptr<core::TCardClt> groupsClt;   // interface 14
     std::unique_ptr<content::WorkerBatchRunner> runner;
 };
 

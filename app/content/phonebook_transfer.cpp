@@ -1,0 +1,671 @@
+// The phone-book manager's traffic with the handset: reading its storages, writing the changes
+// back, and copying contacts between books and storages.
+#include "content/phonebook_manage.h"
+
+#include "core/prompt.h"
+#include "dv_result.h"
+#include "dv_vcard.h"
+#include "dv_util.h"
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+
+namespace content {
+
+namespace {
+
+constexpr const char *kId = "Id";
+constexpr const char *kStor = "Stor";
+constexpr const char *kPos = "Pos";
+constexpr const char *kPbId = "PbId";
+constexpr const char *kValue = "Value";
+constexpr size_t kMaxRowText = 2048;
+
+bool isFault(int32_t r) { return r < 0 && NetUtil_isFaultErr(r) != 0; }
+
+int handsetIndexOf(StorageCode s) { return s == StorageCode::Sim ? 0 : s == StorageCode::Phone ? 1 : 2; }
+
+std::string familyOf(const std::string &nValue)
+{
+    VcardName n;
+    VcardName_dec(&n, nValue.c_str());
+    return std::string(n.family, strnlen(n.family, sizeof n.family)).substr(0, 80);
+}
+
+struct RowRef {
+    int32_t id;
+    int32_t stor;
+    int32_t pbId;
+    std::string value;
+};
+
+std::vector<RowRef> rowsOf(const ContactBook &bk, StorageCode s)
+{
+    const platform::Table &t = bk.table;
+    const int fId = t.fieldIndex(kId), fStor = t.fieldIndex(kStor), fPos = t.fieldIndex(kPos),
+              fPb = t.fieldIndex(kPbId), fVal = t.fieldIndex(kValue);
+    std::vector<RowRef> out;
+    for (const platform::Row &r : t.rows())
+        if (r.cells[size_t(fPos)].i == toInt(s))
+            out.push_back({r.cells[size_t(fId)].i, r.cells[size_t(fStor)].i, r.cells[size_t(fPb)].i,
+                           r.cells[size_t(fVal)].s});
+    return out;
+}
+
+IdMngRec *recordAt(IdMngArray &recs, int32_t pos)
+{
+    for (IdMngRec &r : recs)
+        if (r.pos == pos)
+            return &r;
+    return nullptr;
+}
+
+} // namespace
+
+void TPhoneBookManage::AttachTransfers(BatchRunner &runner, core::TBaseClt *pb, core::TBaseClt *contacts,
+                                       core::TBaseClt *groups)
+{
+    runner_ = &runner;
+    transferClients_ = {pb, contacts, groups};
+}
+
+BatchOutcome TPhoneBookManage::runBatch(core::TBaseClt *client, const std::vector<BatchRequest> &batch)
+{
+    if (!runner_ || !client) {
+        BatchOutcome out;
+        out.result = DV_E_NOTCONN;
+        return out;
+    }
+    busy_ = true;
+    disconnectPending_ = false;
+    BatchOutcome out = runner_->run(*client, batch);
+    busy_ = false;
+    return out;
+}
+
+void TPhoneBookManage::PhoneDisconnected()
+{
+    if (busy_) {
+        disconnectPending_ = true; // the batch's wait delivered it: applied once the batch is over
+        return;
+    }
+    disconnectPending_ = false;
+    ClearContacts();
+}
+
+// ---- reading ----
+
+bool TPhoneBookManage::ReadStorage(StorageCode storage)
+{
+    const bool groups = storage == StorageCode::Groups;
+    core::TBaseClt *client = groups ? transferClients_[2]
+                             : storage == StorageCode::Contacts ? transferClients_[1]
+                                                                : transferClients_[0];
+    const int32_t word = toInt(driverStorageOf(storage));
+    auto st = std::make_shared<core::StorageStatusEx>();
+    st->Stor = word;
+    auto jobs = std::make_shared<core::TDataArray>(1);
+    (*jobs)[0].Kind = core::kJobRead;
+    (*jobs)[0].Stor = word;
+    BatchOutcome out = runBatch(client, {BatchRequest::storageStatusEx(st), BatchRequest::readList(jobs)});
+    if (disconnectPending_) {
+        PhoneDisconnected();
+        return false;
+    }
+    if (out.cancelled) {
+        handset_.cancelled = true;
+        return false;
+    }
+    // Only a batch that ended normally replaces the storage: its earlier rows and records stay
+    // after a link fault, a failed status or a read that stopped.
+    if (out.result < 0 || st->Kind == 0 || (*jobs)[0].Result < 0)
+        return false;
+
+    std::vector<HandOverRow> rows;
+    for (HandOverRow &r : out.rows)
+        if (r.stor == word)
+            rows.push_back(std::move(r));
+    ContactBook &bk = book(kHandsetBook);
+    const TFieldParams fields = fieldParamsFromDriver(st->Fields.data(), static_cast<int32_t>(st->Fields.size()));
+    if (groups) {
+        handset_.groupsLast = st->Last;
+        handset_.groupsFirst = st->First;
+        bk.limits.groupName = fields.empty() ? 0 : fields.front().maxLen;
+        StoreRows(storage, 0, 0, rows);
+        return true;
+    }
+    const int32_t last = st->Last < 0 ? 100 : st->Last;
+    const int32_t first = st->First < 0 ? 1 : st->First;
+    SetStorageStatus(storage, first, last, st->Kind);
+    if (storage == StorageCode::Contacts) {
+        bk.contactsTemplate = fields;
+        SortFields(bk.contactsTemplate);
+    } else {
+        int32_t name = 0, number = 0;
+        for (const FieldParam &f : fields) {
+            if (f.type == kFieldName)
+                name = std::max(name, f.maxLen);
+            if (f.type == kFieldTel)
+                number = std::max(number, f.maxLen);
+        }
+        (storage == StorageCode::Sim ? bk.limits.simName : bk.limits.phoneName) = name;
+        (storage == StorageCode::Sim ? bk.limits.simNumber : bk.limits.phoneNumber) = number;
+    }
+    StoreRows(storage, last, first, rows);
+    return true;
+}
+
+void TPhoneBookManage::StoreRows(StorageCode storage, int32_t last, int32_t first, const std::vector<HandOverRow> &rows)
+{
+    ContactBook &bk = book(kHandsetBook);
+    platform::Table &t = bk.table;
+    t.clearFilter();
+    t.removeWhere(platform::eq(kPos, toInt(storage)));
+    const bool groups = storage == StorageCode::Groups;
+    if (groups)
+        handset_.groupStorNumbers.assign(rows.size(), 0);
+    IdMngArray *recs = groups ? nullptr : &handsetStorage(storage).idMng;
+    int32_t nextId = 1;
+    for (const platform::Row &r : t.rows())
+        nextId = std::max(nextId, r.cells[size_t(t.fieldIndex(kId))].i + 1);
+    bool unknownShown = false;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const HandOverRow &row = rows[i];
+        std::string text(row.data.begin(), row.data.begin() + std::min(row.data.size(), kMaxRowText));
+        text.resize(strnlen(text.c_str(), text.size()));
+        if (row.data.size() > kMaxRowText) // never end inside a character
+            while (!text.empty() && (static_cast<unsigned char>(text.back()) & 0xC0) == 0x80)
+                text.pop_back();
+        if (recs && row.index >= first && row.index <= last) {
+            IdMngRec *rec = recordAt(*recs, row.index);
+            if (!rec) {
+                if (!unknownShown) // once per read, not a box per row
+                    env_.messageBox(env_.text("PbMng_MessCode2"), core::kMbOk | core::kMbIconInformation);
+                unknownShown = true;
+                continue;
+            }
+            rec->state = PosState::AsOnHandset;
+        }
+        if (groups)
+            handset_.groupStorNumbers[i] = row.stor;
+        t.append();
+        t.setInt(kId, nextId++);
+        t.setInt(kStor, row.stor);
+        t.setInt(kPos, toInt(storage));
+        t.setInt(kPbId, row.index);
+        t.setText(kValue, text);
+        t.post();
+    }
+    if (groups) {
+        RebuildGroupNames(kHandsetBook);
+        handset_.groupNamesRead = currentGroupNames();
+    }
+}
+
+void TPhoneBookManage::ReadFromPhone(int32_t mask)
+{
+    handset_.cancelled = false;
+    if (clipboard_.book == kHandsetBook)
+        clipboard_.mode = 0; // a pending cut of the old contents is forgotten
+    auto clearClip = [&](StorageCode s) {
+        if (clipboard_.book == kHandsetBook && clipboard_.storage == toInt(s))
+            clipboard_.ids.clear();
+    };
+    const AppState app = env_.state();
+    if (app.PbCap8) {
+        ReadStorage(StorageCode::Groups);
+        clearClip(StorageCode::Groups);
+    }
+    if (mask == 0 || (mask & 1)) {
+        ReadStorage(StorageCode::Sim);
+        clearClip(StorageCode::Sim);
+    }
+    if ((mask == 0 || (mask & 2)) && app.PbCap2 && validBook(kHandsetBook)) {
+        ReadStorage(StorageCode::Phone);
+        clearClip(StorageCode::Phone);
+    }
+    if ((mask == 0 || (mask & 4)) && app.PbCap4) {
+        ReadStorage(StorageCode::Contacts);
+        clearClip(StorageCode::Contacts);
+    }
+    book(kHandsetBook).changed = false;
+}
+
+// ---- pending changes ----
+
+bool TPhoneBookManage::HasChanges(int b, int32_t storage)
+{
+    ContactBook *bk = bookAt(b);
+    if (!bk)
+        return false;
+    if (b != kHandsetBook)
+        return bk->changed;
+    auto pending = [&](StorageCode s) {
+        for (const IdMngRec &r : handsetStorage(s).idMng)
+            if (r.state == PosState::Deleted || r.state == PosState::Changed || r.state == PosState::New)
+                return true;
+        return false;
+    };
+    if ((storage == 0 || storage == 1) && pending(StorageCode::Sim))
+        return true;
+    if ((storage == 0 || storage == 2) && pending(StorageCode::Phone))
+        return true;
+    if ((storage == 0 || storage == 4) && pending(StorageCode::Contacts))
+        return true;
+    // Groups: a group whose decoded name differs from the name read (the list of names is rebuilt
+    // from the rows on every save, so the rows are compared with the read, never as raw text).
+    return groupsChanged();
+}
+
+bool TPhoneBookManage::groupsChanged() const
+{
+    return currentGroupNames() != handset_.groupNamesRead;
+}
+
+std::map<int32_t, std::string> TPhoneBookManage::currentGroupNames() const
+{
+    std::map<int32_t, std::string> names;
+    for (const RowRef &r : rowsOf(book(kHandsetBook), StorageCode::Groups)) {
+        std::string &name = names[r.pbId];
+        for (const TVcardFields &f : ParseContact(r.value))
+            if (f.type == kFieldName) {
+                name = familyOf(f.value);
+                break;
+            }
+    }
+    return names;
+}
+
+// ---- writing ----
+
+PbWriteJobs TPhoneBookManage::BuildWriteJobs(StorageCode storage)
+{
+    PbWriteJobs out;
+    HandsetStorage &hs = handsetStorage(storage);
+    const int32_t word = toInt(driverStorageOf(storage));
+    const bool inPlace = hs.capCode & 1, modeOne = hs.capCode & 2;
+    const std::vector<RowRef> rows = rowsOf(book(kHandsetBook), storage);
+    auto rowAt = [&](int32_t pos) -> const RowRef * {
+        for (const RowRef &r : rows)
+            if (r.pbId == pos)
+                return &r;
+        return nullptr;
+    };
+    auto add = [&](int32_t kind, int32_t pos, const RowRef *row, PbWriteJob meta) {
+        core::TCommData j;
+        j.Kind = kind;
+        j.Stor = word;
+        j.Index = pos;
+        if (row) {
+            j.Data.assign(row->value.begin(), row->value.end());
+            j.DataLen = static_cast<int32_t>(j.Data.size());
+        }
+        out.jobs->push_back(std::move(j));
+        out.meta.push_back(meta);
+    };
+    // Relocations allocate records while the walk goes on: walk by index over the records as they
+    // were.
+    const size_t n = hs.idMng.size();
+    for (size_t i = 0; i < n; ++i) {
+        const IdMngRec rec = hs.idMng[i];
+        const RowRef *row = rowAt(rec.pos);
+        switch (rec.state) {
+        case PosState::Deleted:
+            add(core::kJobDelete, rec.pos, nullptr, {rec.pos, -1, rec.pos, rec.state, -1});
+            break;
+        case PosState::Changed:
+            if (!row)
+                break;
+            if (inPlace) {
+                add(core::kJobWritePb, rec.pos, row, {rec.pos, row->id, rec.pos, rec.state, -1});
+            } else {
+                hs.idMng[i].state = PosState::Deleted;
+                const PosState beforeAlloc = PosState::Free;
+                IdMngArray snapshot = hs.idMng;
+                const int32_t at = AllocPosition(hs.idMng, hs.last, hs.first);
+                if (at < 0) { // no room: nothing is moved
+                    hs.idMng[i].state = rec.state;
+                    break;
+                }
+                PosState was = beforeAlloc;
+                if (IdMngRec *s = recordAt(snapshot, at))
+                    was = s->state;
+                add(core::kJobDelete, rec.pos, nullptr, {rec.pos, -1, rec.pos, rec.state, -1});
+                // The moved entry's own text: nothing is held at the new position yet.
+                add(modeOne ? core::kJobWriteSms : core::kJobWritePb, at, row, {rec.pos, row->id, at, was, rec.pos});
+            }
+            break;
+        case PosState::New:
+            if (row)
+                add(inPlace ? core::kJobWritePb : core::kJobWriteSms, rec.pos, row,
+                    {rec.pos, row->id, rec.pos, rec.state, -1});
+            break;
+        default:
+            break;
+        }
+    }
+    return out;
+}
+
+int32_t TPhoneBookManage::ApplyWriteResults(StorageCode storage, const PbWriteJobs &w)
+{
+    HandsetStorage &hs = handsetStorage(storage);
+    platform::Table &t = book(kHandsetBook).table;
+    t.clearFilter();
+    int32_t answer = 0;
+    std::map<int32_t, bool> deleteOk; // position -> its delete job succeeded
+    for (size_t i = 0; i < w.jobs->size() && i < w.meta.size(); ++i) {
+        const core::TCommData &j = (*w.jobs)[i];
+        const PbWriteJob &m = w.meta[i];
+        if (j.Result < 0)
+            answer = j.Result;
+        if (j.Kind == core::kJobDelete) {
+            deleteOk[m.recordPos] = j.Result >= 0;
+            if (j.Result >= 0)
+                if (IdMngRec *r = recordAt(hs.idMng, m.recordPos))
+                    if (r->state == PosState::Deleted)
+                        r->state = PosState::Free;
+            continue;
+        }
+        IdMngRec *target = recordAt(hs.idMng, m.recordPos);
+        if (j.Result < 0) {
+            // The change stays pending: a relocation is undone so that the entry is written again.
+            if (m.relocatedFrom >= 0) {
+                if (target)
+                    target->state = m.before == PosState::Deleted ? PosState::Deleted : PosState::Free;
+                if (IdMngRec *old = recordAt(hs.idMng, m.relocatedFrom))
+                    old->state = deleteOk[m.relocatedFrom] ? PosState::New : PosState::Changed;
+            }
+            continue;
+        }
+        int32_t at = m.recordPos;
+        // The handset chose the position; one it never reported is not believed.
+        if (j.Kind == core::kJobWriteSms && j.Index != -1 && recordAt(hs.idMng, j.Index))
+            at = j.Index;
+        if (at != m.recordPos && target && (target->state == PosState::New || target->state == PosState::Changed))
+            target->state = PosState::Free;
+        if (IdMngRec *r = recordAt(hs.idMng, at))
+            r->state = PosState::AsOnHandset;
+        if (m.rowId >= 0 && t.locate(kId, m.rowId) && t.integer(kPbId) != at) {
+            t.edit();
+            t.setInt(kPbId, at);
+            t.post();
+        }
+    }
+    return answer;
+}
+
+int32_t TPhoneBookManage::writeStorage(StorageCode storage, bool always, bool &stop)
+{
+    PbWriteJobs w = BuildWriteJobs(storage);
+    if (w.jobs->empty() && !always)
+        return 0;
+    core::TBaseClt *client = storage == StorageCode::Contacts ? transferClients_[1] : transferClients_[0];
+    BatchOutcome out = runBatch(client, {BatchRequest::writeList(w.jobs)});
+    if (disconnectPending_) {
+        PhoneDisconnected();
+        stop = true;
+        return DV_E_NOTCONN;
+    }
+    if (out.cancelled) {
+        // What the worker finished is settled; the rest stays pending.
+        if (!out.settled)
+            for (core::TCommData &j : *w.jobs)
+                j.Result = DV_E_CANCELLED;
+        ApplyWriteResults(storage, w);
+        stop = true;
+        return 0;
+    }
+    const int32_t r = ApplyWriteResults(storage, w);
+    if (isFault(out.result)) {
+        stop = true;
+        return out.result;
+    }
+    return r;
+}
+
+int32_t TPhoneBookManage::writeGroups(bool &stop)
+{
+    ContactBook &bk = book(kHandsetBook);
+    const std::vector<RowRef> rows = rowsOf(bk, StorageCode::Groups);
+    auto jobs = std::make_shared<core::TDataArray>();
+    bool tooMany = false;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const int64_t pos = int64_t{handset_.groupsFirst} + int64_t(i);
+        if (pos > handset_.groupsLast) {
+            tooMany = true; // past the handset's last group: reported, never written
+            continue;
+        }
+        core::TCommData j;
+        j.Kind = core::kJobWritePb;
+        // A group added since the read has no storage number of its own: the groups' word.
+        j.Stor = i < handset_.groupStorNumbers.size() && handset_.groupStorNumbers[i] > 0
+                     ? handset_.groupStorNumbers[i]
+                     : toInt(DriverStorage::Memory);
+        j.Index = static_cast<int32_t>(pos);
+        j.Data.assign(rows[i].value.begin(), rows[i].value.end());
+        j.DataLen = static_cast<int32_t>(j.Data.size());
+        jobs->push_back(std::move(j));
+    }
+    BatchOutcome out = runBatch(transferClients_[2], {BatchRequest::writeList(jobs)});
+    if (disconnectPending_) {
+        PhoneDisconnected();
+        stop = true;
+        return DV_E_NOTCONN;
+    }
+    if (out.cancelled) {
+        stop = true;
+        return 0;
+    }
+    if (isFault(out.result)) {
+        stop = true;
+        return out.result;
+    }
+    int32_t answer = 0;
+    for (const core::TCommData &j : *jobs)
+        if (j.Result < 0)
+            answer = j.Result;
+    if (answer == 0 && !tooMany)
+        handset_.groupNamesRead = currentGroupNames(); // as on the handset now
+    // Groups past the handset's last were not written: reported as a failed write, still pending.
+    return answer != 0 ? answer : tooMany ? kPbFull : 0;
+}
+
+int32_t TPhoneBookManage::WriteChanges(int b)
+{
+    ContactBook *bk = bookAt(b);
+    if (!bk)
+        return kPbBadArg;
+    if (b != kHandsetBook) {
+        const int32_t r = ExportToCsv(b, bk->fileName);
+        if (r == 0)
+            bk->changed = false; // a failed export keeps the changes pending (it was reported)
+        return r;
+    }
+    const AppState app = env_.state();
+    bool stop = false;
+    int32_t overall = 0;
+    auto take = [&](int32_t r) {
+        if (overall == 0 && r != 0)
+            overall = r;
+    };
+    if (app.PbCap8 && HasChanges(kHandsetBook, 8))
+        take(writeGroups(stop));
+    if (!stop && handsetStorage(StorageCode::Sim).statusRead())
+        take(writeStorage(StorageCode::Sim, false, stop));
+    if (!stop && app.PbCap2 && handsetStorage(StorageCode::Phone).statusRead())
+        take(writeStorage(StorageCode::Phone, true, stop));
+    if (!stop && app.PbCap4 && handsetStorage(StorageCode::Contacts).statusRead())
+        take(writeStorage(StorageCode::Contacts, false, stop));
+    if (!validBook(kHandsetBook))
+        return overall;
+    book(kHandsetBook).changed = HasChanges(kHandsetBook, 0);
+    if (overall < 0 && !isFault(overall) && overall != DV_E_NOTCONN) {
+        env_.messageBox(env_.text("PbMng_MessCode3"), core::kMbOk | core::kMbIconInformation);
+        for (StorageCode s : {StorageCode::Sim, StorageCode::Phone, StorageCode::Contacts})
+            if (handsetStorage(s).statusRead() && HasChanges(kHandsetBook, toInt(s)))
+                ReadStorage(s);
+    } else if (isFault(overall)) {
+        env_.messageBox(env_.text("ErrInfo_CommErrInfo") + env_.text("ErrInfo_" + std::to_string(-overall)),
+                        core::kMbOk | core::kMbIconInformation);
+    }
+    return overall;
+}
+
+// ---- copy and paste ----
+
+bool TPhoneBookManage::offers(int b, StorageCode s) const
+{
+    const ContactBook *bk = bookAt(b);
+    if (!bk)
+        return false;
+    if (b != kHandsetBook) {
+        // A file book takes every storage but groups; groups only where it has some.
+        if (s != StorageCode::Groups)
+            return true;
+        const int fPos = bk->table.fieldIndex(kPos);
+        for (const platform::Row &r : bk->table.rows())
+            if (r.cells[size_t(fPos)].i == toInt(s))
+                return true;
+        return false;
+    }
+    const AppState app = env_.state();
+    switch (s) {
+    case StorageCode::Sim: return true;
+    case StorageCode::Phone: return app.PbCap2;
+    case StorageCode::Contacts: return app.PbCap4;
+    case StorageCode::Groups: return app.PbCap8;
+    }
+    return false;
+}
+
+std::vector<int32_t> TPhoneBookManage::CopyEntries(int srcBook, StorageCode src, bool all, int32_t pos, int tgtBook,
+                                                   StorageCode tgt)
+{
+    std::vector<int32_t> saved;
+    const ContactBook *bk = bookAt(srcBook);
+    if (!bk || !validBook(tgtBook))
+        return saved;
+    for (const RowRef &r : rowsOf(*bk, src)) {
+        if (!all && r.pbId != pos)
+            continue;
+        TMobileVacrd fields = ParseContact(r.value);
+        if (fields.empty())
+            continue;
+        if (!FitToStorage(tgtBook, tgt, fields))
+            continue; // a number that does not fit: the contact is not copied
+        int32_t at = -1;
+        if (SaveContact(tgtBook, tgt, at, fields) == 0)
+            saved.push_back(r.pbId);
+        if (!all)
+            break;
+    }
+    return saved;
+}
+
+void TPhoneBookManage::CopyContacts(int srcBook, int32_t srcStorage, const std::vector<int32_t> &positions,
+                                    int32_t tgtStorage, int tgtBook)
+{
+    const unsigned info = core::kMbOk | core::kMbIconInformation;
+    if (srcBook == tgtBook && srcStorage == tgtStorage) {
+        env_.messageBox(env_.text("PbMng_CopyError1"), info);
+        return;
+    }
+    const int answer = env_.messageBox(env_.text("PbMng_CopyError20") + "\r" + env_.text("PbMng_CopyError21"),
+                                       core::kMbYesNoCancel | core::kMbIconQuestion);
+    if (answer != core::kIdYes && answer != core::kIdNo)
+        return;
+    const bool empty = answer == core::kIdNo;
+    auto code = [](int32_t c) { return storageCodeOf(c); };
+
+    if (!positions.empty()) {
+        auto src = code(srcStorage);
+        if (!src)
+            return;
+        auto tgt = tgtStorage == 0 ? src : code(tgtStorage);
+        if (!tgt)
+            return;
+        if (tgtStorage == 0 && !offers(tgtBook, *src)) {
+            env_.messageBox(env_.text("PbMng_CopyError3") + "\r" + env_.text("PbMng_CopyError8"), info);
+            return;
+        }
+        if (empty)
+            ClearStorage(tgtBook, *tgt);
+        for (int32_t p : positions)
+            CopyEntries(srcBook, *src, false, p, tgtBook, *tgt);
+        return;
+    }
+    if (srcStorage == 0 && tgtStorage == 0) {
+        std::string report;
+        const char *keys[] = {"PbMng_CopyError4", "PbMng_CopyError5", "PbMng_CopyError6", "PbMng_CopyError7"};
+        const StorageCode order[] = {StorageCode::Groups, StorageCode::Sim, StorageCode::Phone, StorageCode::Contacts};
+        for (int k = 0; k < 4; ++k) {
+            const ContactBook *sb = bookAt(srcBook);
+            if (!sb || rowsOf(*sb, order[k]).empty())
+                continue;
+            if (!offers(tgtBook, order[k])) {
+                report += env_.text(keys[k]) + "\r";
+                continue;
+            }
+            if (empty)
+                ClearStorage(tgtBook, order[k]);
+            CopyEntries(srcBook, order[k], true, 0, tgtBook, order[k]);
+        }
+        if (!report.empty())
+            env_.messageBox(report + env_.text("PbMng_CopyError8"), info);
+        return;
+    }
+    // A whole book dropped on a storage copies that same storage of the source.
+    auto s = code(srcStorage == 0 ? tgtStorage : srcStorage);
+    auto t = code(tgtStorage == 0 ? srcStorage : tgtStorage);
+    if (!s || !t)
+        return;
+    const bool available = srcStorage == 0 ? offers(srcBook, *s) : offers(tgtBook, *t);
+    if (!available) {
+        env_.messageBox(env_.text("PbMng_CopyError9") + "\r" + env_.text("PbMng_CopyError8"), info);
+        return;
+    }
+    if (empty)
+        ClearStorage(tgtBook, *t);
+    CopyEntries(srcBook, *s, true, 0, tgtBook, *t);
+}
+
+bool TPhoneBookManage::SetClipboard(int b, int32_t storage, uint8_t mode, std::vector<int32_t> positions)
+{
+    if (clipboard_.mode == 1 && !clipboard_.ids.empty())
+        return PasteEnabled(); // a cut is pending: it is not replaced
+    clipboard_.book = b;
+    clipboard_.storage = storage;
+    clipboard_.mode = mode;
+    clipboard_.ids = std::move(positions);
+    return PasteEnabled();
+}
+
+void TPhoneBookManage::Paste(int tgtBook, int32_t tgtStorage)
+{
+    auto src = storageCodeOf(clipboard_.storage);
+    auto tgt = storageCodeOf(tgtStorage == 0 ? clipboard_.storage : tgtStorage);
+    if (!src || !tgt || !validBook(clipboard_.book) || !validBook(tgtBook))
+        return;
+    std::vector<int32_t> copied;
+    for (int32_t p : clipboard_.ids) {
+        // An entry gone since the copy is skipped, never pasted as an empty contact.
+        std::vector<int32_t> one = CopyEntries(clipboard_.book, *src, false, p, tgtBook, *tgt);
+        copied.insert(copied.end(), one.begin(), one.end());
+    }
+    if (clipboard_.mode == 1) {
+        // Only the sources whose copy was saved are removed.
+        DeleteContacts(clipboard_.book, *src, copied);
+        clipboard_.ids.clear();
+    }
+    clipboard_.mode = 0;
+}
+
+bool TPhoneBookManage::IsCut(int b, int32_t storage, int32_t pos) const
+{
+    return clipboard_.mode == 1 && clipboard_.book == b && clipboard_.storage == storage &&
+           std::find(clipboard_.ids.begin(), clipboard_.ids.end(), pos) != clipboard_.ids.end();
+}
+
+} // namespace content
