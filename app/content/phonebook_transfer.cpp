@@ -24,8 +24,6 @@ constexpr size_t kMaxRowText = 2048;
 
 bool isFault(int32_t r) { return r < 0 && NetUtil_isFaultErr(r) != 0; }
 
-int handsetIndexOf(StorageCode s) { return s == StorageCode::Sim ? 0 : s == StorageCode::Phone ? 1 : 2; }
-
 std::string familyOf(const std::string &nValue)
 {
     VcardName n;

@@ -262,8 +262,9 @@ TEST_F(SimPhoneBook, CsvRoundTripUnderUcs2Books)
         for (int32_t p : {1, 3, 7}) {
             auto x = pb.LoadContact(0, s, p), y = pb.LoadContact(b, s, p);
             EXPECT_EQ(x.has_value(), y.has_value()) << p;
-            if (x && y)
+            if (x && y) {
                 EXPECT_EQ(plain(*x), plain(*y)) << p;
+            }
         }
     }
     EXPECT_EQ(nameAt(StorageCode::Phone, 3), "Wu (x), \"y\"");
