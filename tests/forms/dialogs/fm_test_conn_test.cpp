@@ -10,6 +10,8 @@
 
 #include <QTest>
 
+#include <algorithm>
+
 namespace forms_test {
 namespace {
 
@@ -93,6 +95,10 @@ TEST_F(TestConnTest, SucceedsAtTheSecondAttempt)
     EXPECT_TRUE(dlg->succeeded());
     EXPECT_EQ(dlg->found(), (forms::TfmTestConn::Found{"Other", "Cable", rig.link, ""}));
     EXPECT_EQ(results(), (std::vector<QString>{"", "Testing...", "Failed", "Testing...", "Succeed", "Test Completed."}));
+    // The success itself offers "&Close", before the search's end does.
+    const auto succeed = std::find_if(seen.log.begin(), seen.log.end(), [](const Seen &s) { return s.result == "Succeed"; });
+    ASSERT_NE(succeed, seen.log.end());
+    EXPECT_EQ(succeed->button, "&Close");
     EXPECT_EQ(dlg->lbResult()->text(), "Test Completed.");
     EXPECT_EQ(dlg->btnCancel()->text(), "&Close");
     EXPECT_EQ(dlg->gaInfo()->value(), 100);
