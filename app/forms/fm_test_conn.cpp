@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cstdint>
 
 namespace forms {
 
@@ -180,7 +181,7 @@ void TfmTestConn::showAttempt()
 void TfmTestConn::advanceGauge()
 {
     ++attempts_;
-    const int value = std::min(100, attempts_ * 100 / std::max(combinations_, 1));
+    const int value = static_cast<int>(std::min<int64_t>(100, int64_t{attempts_} * 100 / std::max(combinations_, 1)));
     gaInfo_->setValue(value);
     if (value >= 100)
         btnCancel_->setText(kClose);
