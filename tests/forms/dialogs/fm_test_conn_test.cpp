@@ -36,9 +36,11 @@ protected:
         return std::make_shared<core::UIConnParam>(core::UIConnParam{"Other", "Cable", std::move(ports), std::move(bauds)});
     }
     std::string missing(int i = 0) const { return rig.dir.root() + "/no-such-port-" + std::to_string(i); }
-    // Runs the search; the worker takes the batch inside the modal loop, on this thread.
+    // Runs the search; the worker takes the batch inside the modal loop, on this thread. The pause
+    // that shows the end is shortened (WalksBaudsThenPortsAndWraps sees it at its own length).
     int searchStepped(std::shared_ptr<core::UIConnParam> p)
     {
+        dlg->setEndPause(1);
         whenModal("fmTestConn", [this](QWidget *) { EXPECT_TRUE(rig.worker->batchStep()); });
         const int mr = dlg->search(std::move(p));
         QCoreApplication::processEvents(); // anything still queued for the dialog
