@@ -195,6 +195,8 @@ void TFrmProgress::onDone(int32_t result)
     btnCancel_->setEnabled(false);
     setResult(result >= 0 ? kMrOk : result);
     if (isLinkFault(result)) {
+        // Joined as they stand, like the content managers' fault boxes: the language text carries
+        // its own separator (English ends in ": "; a language may want none).
         showingFault_ = true;
         prompt_.show(lang_.translate("ErrInfo_CommErrInfo") + lang_.translate("ErrInfo_" + std::to_string(std::abs(result))),
                      std::string(), core::kMbOk | core::kMbIconInformation);
