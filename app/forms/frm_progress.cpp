@@ -99,7 +99,14 @@ int TFrmProgress::exec()
         // Ended before the dialog came up: nothing to show.
         return result();
     }
-    return DialogBase::exec();
+    const int mr = DialogBase::exec();
+    if (state_ == State::Running) {
+        // Closed by a way that is not the dialog's own (accept(), hide()): nobody follows the batch
+        // any more, so it is cancelled where it still can be, and the dialog is free for the next.
+        state_ = worker_.CancelBatch(batch_) ? State::Cancelled : State::Idle;
+        return kMrCancel;
+    }
+    return mr;
 }
 
 void TFrmProgress::showEvent(QShowEvent *e)
