@@ -113,7 +113,23 @@ int TfmTestConn::exec()
 {
     if (state_ == State::Ended || state_ == State::Cancelled)
         return result();
-    return DialogBase::exec();
+    const int mr = DialogBase::exec();
+    switch (state_) {
+    case State::Armed:
+    case State::Searching:
+        // Closed by a way that is not the dialog's own (accept(), hide()): as the button would.
+        if (succeeded_) {
+            state_ = State::Ended;
+            return kMrOk;
+        }
+        state_ = worker_.CancelBatch(batch_) ? State::Cancelled : State::Ended;
+        return kMrCancel;
+    case State::Ending:
+        closeWith(endResult_);
+        return result();
+    default:
+        return mr;
+    }
 }
 
 int TfmTestConn::search(std::shared_ptr<core::UIConnParam> param)

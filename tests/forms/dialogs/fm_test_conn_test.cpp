@@ -215,5 +215,29 @@ TEST_F(TestConnTest, NullBlockCancels)
     EXPECT_EQ(rig.messages.count(core::WM_COMM_DONE), 0);
 }
 
+// Closed by a way that is not its own (accept(), hide()): the search is cancelled, as by the button.
+TEST_F(TestConnTest, ClosedFromOutsideCancelsTheSearch)
+{
+    make(false);
+    for (const auto &[name, way] : std::vector<std::pair<std::string, std::function<void(QDialog *)>>>{
+             {"accept", [](QDialog *d) { d->accept(); }}, {"hide", [](QDialog *d) { d->hide(); }}}) {
+        SCOPED_TRACE(name);
+        rig.messages.clear();
+        auto p = param({"a"});
+        core::TCommCommand cmd;
+        cmd.code = core::kCmdSearch;
+        cmd.window = dlg->window();
+        cmd.arg = p;
+        ASSERT_EQ(rig.worker->AddCommand(cmd), 0);
+        dlg->arm(rig.worker->EndBatch(), p);
+        whenModal("fmTestConn", [&](QWidget *w) { way(static_cast<QDialog *>(w)); });
+        EXPECT_EQ(dlg->exec(), 2);
+        EXPECT_TRUE(rig.worker->batchStep());
+        QCoreApplication::processEvents();
+        EXPECT_EQ(rig.messages.count(core::WM_COMM_PROGRESS), 0) << "the search did not run";
+        EXPECT_EQ(rig.messages.count(core::WM_COMM_DONE), 0);
+    }
+}
+
 } // namespace
 } // namespace forms_test
