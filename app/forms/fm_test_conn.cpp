@@ -118,12 +118,9 @@ int TfmTestConn::exec()
     case State::Armed:
     case State::Searching:
         // Closed by a way that is not the dialog's own (accept(), hide()): as the button would.
-        if (succeeded_) {
-            state_ = State::Ended;
-            return kMrOk;
-        }
-        state_ = worker_.CancelBatch(batch_) ? State::Cancelled : State::Ended;
-        return kMrCancel;
+        state_ = succeeded_ || !worker_.CancelBatch(batch_) ? State::Ended : State::Cancelled;
+        setResult(succeeded_ ? kMrOk : kMrCancel);
+        return result();
     case State::Ending:
         closeWith(endResult_);
         return result();

@@ -104,6 +104,7 @@ int TFrmProgress::exec()
         // Closed by a way that is not the dialog's own (accept(), hide()): nobody follows the batch
         // any more, so it is cancelled where it still can be, and the dialog is free for the next.
         state_ = worker_.CancelBatch(batch_) ? State::Cancelled : State::Idle;
+        setResult(kMrCancel);
         return kMrCancel;
     }
     return mr;

@@ -232,6 +232,7 @@ TEST_F(TestConnTest, ClosedFromOutsideCancelsTheSearch)
         dlg->arm(rig.worker->EndBatch(), p);
         whenModal("fmTestConn", [&](QWidget *w) { way(static_cast<QDialog *>(w)); });
         EXPECT_EQ(dlg->exec(), 2);
+        EXPECT_EQ(dlg->modalResult(), 2);
         EXPECT_TRUE(rig.worker->batchStep());
         QCoreApplication::processEvents();
         EXPECT_EQ(rig.messages.count(core::WM_COMM_PROGRESS), 0) << "the search did not run";

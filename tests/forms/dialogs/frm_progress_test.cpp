@@ -241,6 +241,7 @@ TEST_F(ProgressTest, ClosedFromOutsideCancelsAndServesTheNextBatch)
         jobs = std::make_shared<core::TDataArray>(1, core::TCommData{.Kind = core::kJobRead, .Stor = 1, .Data = {}});
         BatchOutcome out = runWith([&](QWidget *w, uint64_t) { way(static_cast<QDialog *>(w)); });
         EXPECT_TRUE(out.cancelled);
+        EXPECT_EQ(dlg->modalResult(), 2);
         EXPECT_TRUE(rig.worker->batchStep());
         settle();
         EXPECT_EQ(rig.messages.count(core::WM_COMM_DONE), 0);
