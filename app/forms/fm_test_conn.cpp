@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cstdint>
 
 namespace forms {
 
@@ -112,7 +113,20 @@ int TfmTestConn::exec()
 {
     if (state_ == State::Ended || state_ == State::Cancelled)
         return result();
-    return DialogBase::exec();
+    const int mr = DialogBase::exec();
+    switch (state_) {
+    case State::Armed:
+    case State::Searching:
+        // Closed by a way that is not the dialog's own (accept(), hide()): as the button would.
+        state_ = succeeded_ || !worker_.CancelBatch(batch_) ? State::Ended : State::Cancelled;
+        setResult(succeeded_ ? kMrOk : kMrCancel);
+        return result();
+    case State::Ending:
+        closeWith(endResult_);
+        return result();
+    default:
+        return mr;
+    }
 }
 
 int TfmTestConn::search(std::shared_ptr<core::UIConnParam> param)
@@ -180,7 +194,7 @@ void TfmTestConn::showAttempt()
 void TfmTestConn::advanceGauge()
 {
     ++attempts_;
-    const int value = std::min(100, attempts_ * 100 / std::max(combinations_, 1));
+    const int value = static_cast<int>(std::min<int64_t>(100, int64_t{attempts_} * 100 / std::max(combinations_, 1)));
     gaInfo_->setValue(value);
     if (value >= 100)
         btnCancel_->setText(kClose);

@@ -8,7 +8,8 @@
 //
 // The dialog copies the connection choice when the search begins and never reads the caller's
 // block again. Messages of any other batch, and every message of its batch after a cancel, change
-// nothing. The pause at the end of the search is a timer, so the dialog keeps painting.
+// nothing. The pause at the end of the search is a timer, so the dialog keeps painting. Closed any
+// other way than its own (accept(), hide()), it answers as its button would.
 #pragma once
 
 #include "core/comm/comm_thread.h"

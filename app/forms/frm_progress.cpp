@@ -99,7 +99,15 @@ int TFrmProgress::exec()
         // Ended before the dialog came up: nothing to show.
         return result();
     }
-    return DialogBase::exec();
+    const int mr = DialogBase::exec();
+    if (state_ == State::Running) {
+        // Closed by a way that is not the dialog's own (accept(), hide()): nobody follows the batch
+        // any more, so it is cancelled where it still can be, and the dialog is free for the next.
+        state_ = worker_.CancelBatch(batch_) ? State::Cancelled : State::Idle;
+        setResult(kMrCancel);
+        return kMrCancel;
+    }
+    return mr;
 }
 
 void TFrmProgress::showEvent(QShowEvent *e)
@@ -195,6 +203,8 @@ void TFrmProgress::onDone(int32_t result)
     btnCancel_->setEnabled(false);
     setResult(result >= 0 ? kMrOk : result);
     if (isLinkFault(result)) {
+        // Joined as they stand, like the content managers' fault boxes: the language text carries
+        // its own separator (English ends in ": "; a language may want none).
         showingFault_ = true;
         prompt_.show(lang_.translate("ErrInfo_CommErrInfo") + lang_.translate("ErrInfo_" + std::to_string(std::abs(result))),
                      std::string(), core::kMbOk | core::kMbIconInformation);

@@ -7,7 +7,8 @@
 //
 // Modal results: 1 when the batch ended with a result of 0 or more, the result itself when it is
 // negative, 2 when the user cancelled it (then no done message comes and the worker drops its
-// references to the blocks). The raw batch result stays readable (batchResult()).
+// references to the blocks). The raw batch result stays readable (batchResult()). Closed any other
+// way (accept(), hide()), it gives 2 too and cancels the batch where that still takes effect.
 //
 // Only messages of the armed batch count: progress and done messages carry the batch serial, and
 // those of an earlier batch (still queued after it was closed) are dropped. A cancel that comes

@@ -38,7 +38,7 @@ void toPrinter(const PrintSpec &spec, QPrinter &printer)
     }
     printer.setPageOrientation(spec.landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
     if (!spec.paperName.empty())
-        for (int id = 0; id < QPageSize::LastPageSize; ++id)
+        for (int id = 0; id <= QPageSize::LastPageSize; ++id)
             if (QPageSize::name(QPageSize::PageSizeId(id)) == qs(spec.paperName)) {
                 printer.setPageSize(QPageSize(QPageSize::PageSizeId(id)));
                 break;

@@ -10,6 +10,8 @@
 
 #include <QTest>
 
+#include <algorithm>
+
 namespace forms_test {
 namespace {
 
@@ -34,9 +36,11 @@ protected:
         return std::make_shared<core::UIConnParam>(core::UIConnParam{"Other", "Cable", std::move(ports), std::move(bauds)});
     }
     std::string missing(int i = 0) const { return rig.dir.root() + "/no-such-port-" + std::to_string(i); }
-    // Runs the search; the worker takes the batch inside the modal loop, on this thread.
+    // Runs the search; the worker takes the batch inside the modal loop, on this thread. The pause
+    // that shows the end is shortened (WalksBaudsThenPortsAndWraps sees it at its own length).
     int searchStepped(std::shared_ptr<core::UIConnParam> p)
     {
+        dlg->setEndPause(1);
         whenModal("fmTestConn", [this](QWidget *) { EXPECT_TRUE(rig.worker->batchStep()); });
         const int mr = dlg->search(std::move(p));
         QCoreApplication::processEvents(); // anything still queued for the dialog
@@ -93,6 +97,10 @@ TEST_F(TestConnTest, SucceedsAtTheSecondAttempt)
     EXPECT_TRUE(dlg->succeeded());
     EXPECT_EQ(dlg->found(), (forms::TfmTestConn::Found{"Other", "Cable", rig.link, ""}));
     EXPECT_EQ(results(), (std::vector<QString>{"", "Testing...", "Failed", "Testing...", "Succeed", "Test Completed."}));
+    // The success itself offers "&Close", before the search's end does.
+    const auto succeed = std::find_if(seen.log.begin(), seen.log.end(), [](const Seen &s) { return s.result == "Succeed"; });
+    ASSERT_NE(succeed, seen.log.end());
+    EXPECT_EQ(succeed->button, "&Close");
     EXPECT_EQ(dlg->lbResult()->text(), "Test Completed.");
     EXPECT_EQ(dlg->btnCancel()->text(), "&Close");
     EXPECT_EQ(dlg->gaInfo()->value(), 100);
@@ -205,6 +213,31 @@ TEST_F(TestConnTest, NullBlockCancels)
     EXPECT_TRUE(rig.worker->batchStep());
     QCoreApplication::processEvents();
     EXPECT_EQ(rig.messages.count(core::WM_COMM_DONE), 0);
+}
+
+// Closed by a way that is not its own (accept(), hide()): the search is cancelled, as by the button.
+TEST_F(TestConnTest, ClosedFromOutsideCancelsTheSearch)
+{
+    make(false);
+    for (const auto &[name, way] : std::vector<std::pair<std::string, std::function<void(QDialog *)>>>{
+             {"accept", [](QDialog *d) { d->accept(); }}, {"hide", [](QDialog *d) { d->hide(); }}}) {
+        SCOPED_TRACE(name);
+        rig.messages.clear();
+        auto p = param({"a"});
+        core::TCommCommand cmd;
+        cmd.code = core::kCmdSearch;
+        cmd.window = dlg->window();
+        cmd.arg = p;
+        ASSERT_EQ(rig.worker->AddCommand(cmd), 0);
+        dlg->arm(rig.worker->EndBatch(), p);
+        whenModal("fmTestConn", [&](QWidget *w) { way(static_cast<QDialog *>(w)); });
+        EXPECT_EQ(dlg->exec(), 2);
+        EXPECT_EQ(dlg->modalResult(), 2);
+        EXPECT_TRUE(rig.worker->batchStep());
+        QCoreApplication::processEvents();
+        EXPECT_EQ(rig.messages.count(core::WM_COMM_PROGRESS), 0) << "the search did not run";
+        EXPECT_EQ(rig.messages.count(core::WM_COMM_DONE), 0);
+    }
 }
 
 } // namespace

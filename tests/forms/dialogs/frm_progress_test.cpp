@@ -230,6 +230,29 @@ TEST_F(ProgressTest, NestedRunIsRefused)
     EXPECT_EQ(dlg->modalResult(), 1);
 }
 
+// Closed by a way that is not its own (accept(), hide()): the batch is cancelled and the dialog is
+// free for the next one instead of waiting for a batch nobody follows.
+TEST_F(ProgressTest, ClosedFromOutsideCancelsAndServesTheNextBatch)
+{
+    for (const auto &[name, way] : std::vector<std::pair<std::string, std::function<void(QDialog *)>>>{
+             {"accept", [](QDialog *d) { d->accept(); }}, {"hide", [](QDialog *d) { d->hide(); }}}) {
+        SCOPED_TRACE(name);
+        rig.messages.clear();
+        jobs = std::make_shared<core::TDataArray>(1, core::TCommData{.Kind = core::kJobRead, .Stor = 1, .Data = {}});
+        BatchOutcome out = runWith([&](QWidget *w, uint64_t) { way(static_cast<QDialog *>(w)); });
+        EXPECT_TRUE(out.cancelled);
+        EXPECT_EQ(dlg->modalResult(), 2);
+        EXPECT_TRUE(rig.worker->batchStep());
+        settle();
+        EXPECT_EQ(rig.messages.count(core::WM_COMM_DONE), 0);
+        out = runWith([&](QWidget *, uint64_t b) { done(b, 0); });
+        EXPECT_FALSE(out.cancelled);
+        EXPECT_EQ(dlg->modalResult(), 1);
+        rig.worker->batchStep(); // the batch the test ended by its post leaves the queue
+        settle();
+    }
+}
+
 // A done message that arrives before the dialog is up (a nested pump ran it) is not lost.
 TEST_F(ProgressTest, EarlyDoneReturnsAtOnce)
 {

@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QInputDialog>
+#include <QPageSize>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -61,6 +62,25 @@ TEST(QtPromptDialogs, FontDialogStartsFromTheCurrentFont)
     ASSERT_TRUE(f.has_value());
     EXPECT_EQ(f->pointSize, 11);
     EXPECT_TRUE(f->italic);
+}
+
+// What the caller hands to the page setup comes back when the user accepts it unchanged.
+TEST(QtPromptDialogs, PageSetupKeepsThePaper)
+{
+    app();
+    core::QtPrompt prompt;
+    for (QPageSize::PageSizeId id : {QPageSize::A5, QPageSize::Legal}) {
+        const std::string paper = QPageSize::name(id).toStdString();
+        SCOPED_TRACE(paper);
+        core::PrintSpec spec;
+        spec.outputFile = (std::filesystem::temp_directory_path() / "page_setup.pdf").string();
+        spec.paperName = paper;
+        spec.landscape = true;
+        whenModal("PageSetupDialog", [](QWidget *w) { static_cast<QDialog *>(w)->accept(); });
+        ASSERT_TRUE(prompt.pageSetup(spec));
+        EXPECT_EQ(spec.paperName, paper);
+        EXPECT_TRUE(spec.landscape);
+    }
 }
 
 } // namespace
