@@ -145,10 +145,19 @@ void TqvNavBarHintWindow::paintEvent(QPaintEvent *)
         QPainter ip(&img);
         TqvCanvas canvas(ip, bar_->PaintPalette());
         const TRect r(0, 0, width(), height());
-        if (bar_->HotGroup())
-            bar_->Painter().DrawGroupHint(canvas, r, bar_->HotGroup(), text_);
-        else if (bar_->HotLink())
-            bar_->Painter().DrawLinkHint(canvas, r, bar_->HotLink(), text_);
+        QPointer<TqvCustomNavBar> bar = bar_;
+        bool handled = false;
+        if (TqvNavBarGroup *g = bar->HotGroup()) {
+            if (bar->OnCustomDrawGroupHint)
+                bar->OnCustomDrawGroupHint(bar.data(), canvas, g, text_, r, handled);
+            if (!handled && bar && bar->HotGroup() == g)
+                bar->Painter().DrawGroupHint(canvas, r, g, text_);
+        } else if (TqvNavBarItemLink *l = bar->HotLink()) {
+            if (bar->OnCustomDrawLinkHint)
+                bar->OnCustomDrawLinkHint(bar.data(), canvas, l, text_, r, handled);
+            if (!handled && bar && bar->HotLink() == l)
+                bar->Painter().DrawLinkHint(canvas, r, l, text_);
+        }
     }
     QPainter(this).drawImage(0, 0, img);
 }
@@ -301,17 +310,28 @@ void TqvCustomNavBar::SetEachGroupHasSelectedLink(bool v)
     InvalidateAll(ctRedraw);
 }
 
-void TqvCustomNavBar::SetLargeImages(TqvImageList *list)
+void TqvCustomNavBar::watchImageList(TqvImageList *&slot, TqvImageList *list,
+                                     std::array<QMetaObject::Connection, 2> &links)
 {
-    largeImages_ = list;
+    for (auto &c : links)
+        QObject::disconnect(c);
+    slot = list;
+    if (list) {
+        links[0] = connect(list, &TqvImageList::changed, this, [this] { InvalidateAll(ctRebuild); });
+        // A freed list must not be drawn from: drop it and lay out without its images.
+        links[1] = connect(list, &QObject::destroyed, this, [this, &slot, &links] {
+            for (auto &c : links)
+                QObject::disconnect(c);
+            slot = nullptr;
+            InvalidateAll(ctRebuild);
+        });
+    }
     InvalidateAll(ctRebuild);
 }
 
-void TqvCustomNavBar::SetSmallImages(TqvImageList *list)
-{
-    smallImages_ = list;
-    InvalidateAll(ctRebuild);
-}
+void TqvCustomNavBar::SetLargeImages(TqvImageList *list) { watchImageList(largeImages_, list, largeLinks_); }
+
+void TqvCustomNavBar::SetSmallImages(TqvImageList *list) { watchImageList(smallImages_, list, smallLinks_); }
 
 void TqvCustomNavBar::SetShowGroupCaptions(bool v)
 {
@@ -529,6 +549,11 @@ void TqvCustomNavBar::mousePressEvent(QMouseEvent *e)
     HideHint();
     QPointer<TqvCustomNavBar> self(this);
     const TPoint p = toClient(e->position());
+    if (OnMouseDown) {
+        OnMouseDown(this, e->button(), e->modifiers(), p.x, p.y);
+        if (!self)
+            return;
+    }
     if (e->button() == Qt::LeftButton) {
         // A press the bar never saw released (a dialog took the grab) leaves nothing behind.
         clearMouseDown();
@@ -596,6 +621,11 @@ void TqvCustomNavBar::mouseMoveEvent(QMouseEvent *e)
         }
         return;
     }
+    if (OnMouseMove) {
+        OnMouseMove(this, e->modifiers(), p.x, p.y);
+        if (!self)
+            return;
+    }
     if (!buttonDown_) {
         TqvNavBarLinkViewInfo *l = ViewInfo().LinkAtPos(p);
         TqvNavBarItemLink *link = l ? l->Link() : nullptr;
@@ -615,15 +645,23 @@ void TqvCustomNavBar::mouseMoveEvent(QMouseEvent *e)
 
 void TqvCustomNavBar::mouseReleaseEvent(QMouseEvent *e)
 {
-    if (e->button() != Qt::LeftButton)
-        return;
     QPointer<TqvCustomNavBar> self(this);
     const TPoint p = toClient(e->position());
+    if (e->button() != Qt::LeftButton) {
+        if (!drag_ && OnMouseUp)
+            OnMouseUp(this, e->button(), e->modifiers(), p.x, p.y);
+        return;
+    }
     hotPoint_ = p;
     if (drag_) {
         drag_->ctrl = e->modifiers() & Qt::ControlModifier;
         drop(p);
         return;
+    }
+    if (OnMouseUp) {
+        OnMouseUp(this, e->button(), e->modifiers(), p.x, p.y);
+        if (!self)
+            return;
     }
     TqvNavBarViewInfo &vi = ViewInfo();
     TqvNavBarGroup *group = mouseDownGroup_;
@@ -685,6 +723,12 @@ void TqvCustomNavBar::startDrag()
     QPointer<TqvCustomNavBar> self(this);
     if (g_drag && g_drag->bar && g_drag->bar != this)
         g_drag->bar->clearMouseDown(); // one drag in the program
+    if (OnStartDrag) {
+        OnStartDrag(this);
+        // The handler may have freed the bar or what was pressed (removals clear the mouse-down ones).
+        if (!self || (!mouseDownGroup_ && !mouseDownLink_))
+            return;
+    }
     drag_ = std::make_unique<TqvNavBarDragObject>();
     drag_->bar = this;
     drag_->group = mouseDownGroup_;
@@ -763,6 +807,11 @@ void TqvCustomNavBar::dragOver(TPoint p)
         GroupDraggedOver(drag_->group, accept);
     if (!self || !drag_)
         return;
+    if (OnDragOver) {
+        OnDragOver(this, this, p.x, p.y, accept);
+        if (!self || !drag_)
+            return;
+    }
     dropAccepted_ = accept;
     if (accept)
         setCursor(NavBarCursorShape(drag_->DraggedItem() ? dragCopyCursor_ : dragCursor_));

@@ -106,6 +106,17 @@ struct TqvNavBarDragObject {
 
 using TqvNavBarGroupEvent = std::function<void(QObject *sender, TqvNavBarGroup *group)>;
 using TqvNavBarLinkEvent = std::function<void(QObject *sender, TqvNavBarItemLink *link)>;
+// Mouse events in client coordinates (those of HotPoint).
+using TqvNavBarMouseEvent =
+    std::function<void(QObject *sender, Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y)>;
+using TqvNavBarMouseMoveEvent = std::function<void(QObject *sender, Qt::KeyboardModifiers shift, int x, int y)>;
+// Drags never leave their bar, so the source is always the bar itself; accept may be changed.
+using TqvNavBarDragOverEvent = std::function<void(QObject *sender, QObject *source, int x, int y, bool &accept)>;
+// Hint painting; setting handled skips the painter's own drawing.
+using TqvNavBarCustomDrawGroupHintEvent = std::function<void(QObject *sender, TqvCanvas &canvas, TqvNavBarGroup *group,
+                                                             const QString &hint, const TRect &r, bool &handled)>;
+using TqvNavBarCustomDrawLinkHintEvent = std::function<void(QObject *sender, TqvCanvas &canvas, TqvNavBarItemLink *link,
+                                                            const QString &hint, const TRect &r, bool &handled)>;
 
 class TqvCustomNavBar : public QFrame, public TqvNavBarSink, public TqvNavBarPainterHost {
     Q_OBJECT
@@ -212,6 +223,15 @@ public:
     // ---- events
     // Every drag end, dropped or not.
     TNotifyEvent OnEndDrag;
+    // A drag begins (before the drag object exists).
+    TNotifyEvent OnStartDrag;
+    // Last in every drag over, after the bar's own verdict.
+    TqvNavBarDragOverEvent OnDragOver;
+    // Raised for every press; a move only when no drag starts or runs; a release only outside a drag.
+    TqvNavBarMouseEvent OnMouseDown, OnMouseUp;
+    TqvNavBarMouseMoveEvent OnMouseMove;
+    TqvNavBarCustomDrawGroupHintEvent OnCustomDrawGroupHint;
+    TqvNavBarCustomDrawLinkHintEvent OnCustomDrawLinkHint;
     TNotifyEvent OnActiveGroupChanged;
     TqvNavBarGroupEvent OnGroupClick, OnGroupHotTrack, OnGroupPress;
     TqvNavBarLinkEvent OnLinkClick, OnLinkHotTrack, OnLinkPress;
@@ -288,6 +308,7 @@ private:
     void dragOver(TPoint p);
     void drop(TPoint p);
     void endDrag();
+    void watchImageList(TqvImageList *&slot, TqvImageList *list, std::array<QMetaObject::Connection, 2> &links);
 
     bool destroying_ = false;
     bool loading_ = false;
@@ -313,6 +334,7 @@ private:
     int dragCopyCursor_ = -1119, dragCursor_ = -1120, hotTrackedGroupCursor_ = 0, hotTrackedLinkCursor_ = -1118;
     int dragDropFlags_ = kNavBarAllDragDropFlags;
     TqvImageList *largeImages_ = nullptr, *smallImages_ = nullptr;
+    std::array<QMetaObject::Connection, 2> largeLinks_, smallLinks_; // change and freed
     bool showGroupCaptions_ = true;
     bool showGroupsHint_ = false, showLinksHint_ = false;
     int spaceBetweenGroups_ = 0;

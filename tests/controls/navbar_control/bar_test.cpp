@@ -731,3 +731,291 @@ TEST(NavBarControl, Screenshots)
     EXPECT_TRUE(f.window.grab().save(screenshotDir() + "/bar_drag.png"));
     f.key(Qt::Key_Escape);
 }
+
+// ---- the bar's own events --------------------------------------------------------------------
+
+TEST(NavBarEvents, MouseEventsOutsideADragAndDragEventsWithin)
+{
+    Fixture f(2, 4);
+    TqvNavBar &bar = *f.bar;
+    QStringList log;
+    QPoint downAt;
+    bar.OnMouseDown = [&](QObject *s, Qt::MouseButton b, Qt::KeyboardModifiers, int x, int y) {
+        EXPECT_EQ(s, &bar);
+        log << (b == Qt::LeftButton ? "down" : "down-other");
+        downAt = f.w({x, y});
+    };
+    bar.OnMouseMove = [&](QObject *, Qt::KeyboardModifiers, int, int) { log << "move"; };
+    bar.OnMouseUp = [&](QObject *, Qt::MouseButton b, Qt::KeyboardModifiers, int, int) {
+        log << (b == Qt::LeftButton ? "up" : "up-other");
+    };
+    bar.OnStartDrag = [&](QObject *s) {
+        EXPECT_EQ(s, &bar);
+        EXPECT_EQ(TqvCustomNavBar::CurrentDrag(), nullptr) << "raised before the drag object exists";
+        log << "start";
+    };
+    bar.OnDragOver = [&](QObject *s, QObject *source, int, int, bool &) {
+        EXPECT_EQ(s, &bar);
+        EXPECT_EQ(source, &bar);
+        log << "over";
+    };
+    bar.OnEndDrag = [&](QObject *) { log << "end"; };
+
+    // A click: the press carries client coordinates, the release follows.
+    f.move(f.link(0, 1));
+    f.press(f.link(0, 1));
+    EXPECT_EQ(downAt, f.link(0, 1));
+    f.release(f.link(0, 1));
+    f.press(f.link(0, 1), Qt::RightButton);
+    f.release(f.link(0, 1), Qt::RightButton);
+    EXPECT_EQ(log, QStringList({"move", "down", "up", "down-other", "up-other"}));
+
+    // A drag: moves within three pixels are plain moves; once the drag runs only drag events come,
+    // and the drop raises the end of the drag, never a mouse up.
+    log.clear();
+    f.press(f.link(0, 0));
+    f.move(f.link(0, 0) + QPoint(0, 2), Qt::LeftButton);
+    f.move(f.link(0, 0) + QPoint(0, 6), Qt::LeftButton);
+    const QPoint to = dropPoint(f, f.group(0), 3);
+    f.move(to, Qt::LeftButton);
+    f.release(to);
+    EXPECT_EQ(log, QStringList({"down", "move", "start", "over", "over", "end"}));
+}
+
+TEST(NavBarEvents, DragOverHandlerHasTheLastWord)
+{
+    Fixture f(1, 4);
+    TqvNavBarGroup *g = f.group(0);
+    TqvNavBarItem *first = itemAt(g, 0);
+    bool barVerdict = false;
+    f.bar->OnDragOver = [&](QObject *, QObject *, int, int, bool &accept) {
+        barVerdict = accept;
+        accept = false;
+    };
+    f.press(f.link(0, 0));
+    f.move(f.link(0, 0) + QPoint(0, 6), Qt::LeftButton);
+    const QPoint to = dropPoint(f, g, 3);
+    f.move(to, Qt::LeftButton);
+    EXPECT_TRUE(barVerdict) << "the handler sees the bar's own verdict";
+    EXPECT_FALSE(f.bar->DropAccepted());
+    EXPECT_EQ(f.bar->CurrentCursorShape(), Qt::ForbiddenCursor);
+    f.release(to);
+    EXPECT_EQ(itemAt(g, 0), first) << "a refused drop moves nothing";
+    EXPECT_FALSE(f.bar->IsDragging());
+}
+
+TEST(NavBarEvents, StartDragHandlerThatRemovesThePressedLinkCancelsTheDrag)
+{
+    Fixture f(1, 3);
+    TqvNavBarGroup *g = f.group(0);
+    f.bar->OnStartDrag = [&](QObject *) { g->RemoveLink(0); };
+    f.press(f.link(0, 0));
+    const QPoint from = f.link(0, 0);
+    f.move(from + QPoint(0, 6), Qt::LeftButton);
+    EXPECT_EQ(TqvCustomNavBar::CurrentDrag(), nullptr);
+    EXPECT_FALSE(f.bar->IsDragging());
+    EXPECT_EQ(g->LinkCount(), 2);
+    f.release(from + QPoint(0, 6));
+    EXPECT_EQ(f.bar->MouseDownLink(), nullptr);
+}
+
+TEST(NavBarEvents, CustomDrawnHintsSkipTheDefaultDrawingWhenHandled)
+{
+    Fixture f(2, 2);
+    TqvNavBar &bar = *f.bar;
+    bar.MapToScreen = [](QPoint p) { return p + QPoint(300, 200); };
+    bar.SetShowGroupsHint(true);
+    bar.SetShowLinksHint(true);
+    f.group(1)->SetHint("Phone book|Opens the phone book");
+    f.group(0)->Links(1)->Item()->SetHint("Outbox|Messages waiting");
+
+    struct Seen {
+        int calls = 0;
+        QString hint;
+        TRect r;
+    } groupSeen, linkSeen;
+    bool handle = true;
+    auto paint = [&](Seen &seen, TqvCanvas &c, const QString &hint, const TRect &r, bool &handled) {
+        ++seen.calls;
+        seen.hint = hint;
+        seen.r = r;
+        if (handle) {
+            c.painter().fillRect(r.toQRect(), Qt::red);
+            handled = true;
+        }
+    };
+    TqvNavBarGroup *hintGroup = nullptr;
+    TqvNavBarItemLink *hintLink = nullptr;
+    bar.OnCustomDrawGroupHint = [&](QObject *s, TqvCanvas &c, TqvNavBarGroup *g, const QString &h, const TRect &r,
+                                    bool &handled) {
+        EXPECT_EQ(s, &bar);
+        hintGroup = g;
+        paint(groupSeen, c, h, r, handled);
+    };
+    bar.OnCustomDrawLinkHint = [&](QObject *, TqvCanvas &c, TqvNavBarItemLink *l, const QString &h, const TRect &r,
+                                   bool &handled) {
+        hintLink = l;
+        paint(linkSeen, c, h, r, handled);
+    };
+    auto allRed = [](const QImage &img) {
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                if (img.pixel(x, y) != qRgb(255, 0, 0))
+                    return false;
+        return true;
+    };
+    auto showAt = [&](QPoint p) {
+        bar.HideHint();
+        f.move(f.link(0, 0)); // away from the subject, onto no caption
+        f.move(p);
+        bar.HintTimer().setInterval(1);
+        return QTest::qWaitFor([&] { return bar.IsHintShowing(); });
+    };
+
+    ASSERT_TRUE(showAt(f.caption(1)));
+    QImage img = bar.HintWindow().grab().toImage();
+    EXPECT_EQ(hintGroup, f.group(1));
+    EXPECT_EQ(groupSeen.hint, "Phone book");
+    EXPECT_EQ(groupSeen.r.toQRect(), QRect(QPoint(0, 0), bar.HintWindow().size()));
+    EXPECT_TRUE(allRed(img)) << "handled: nothing drawn over it";
+
+    handle = false;
+    img = bar.HintWindow().grab().toImage();
+    EXPECT_EQ(groupSeen.calls, 2);
+    EXPECT_FALSE(allRed(img));
+    EXPECT_TRUE(notBlank(img)) << "not handled: the painter draws the hint";
+    EXPECT_EQ(linkSeen.calls, 0);
+
+    handle = true;
+    ASSERT_TRUE(showAt(f.link(0, 1)));
+    img = bar.HintWindow().grab().toImage();
+    EXPECT_EQ(hintLink, f.group(0)->Links(1));
+    EXPECT_EQ(linkSeen.hint, "Outbox");
+    EXPECT_TRUE(allRed(img));
+    QDir().mkpath(screenshotDir());
+    handle = false;
+    bar.HintWindow().grab().save(screenshotDir() + "/link_hint.png");
+}
+
+TEST(NavBarControl, ImageListChangesRelayAndAFreedListIsDropped)
+{
+    Fixture f(2, 3);
+    TqvNavBar &bar = *f.bar;
+    auto *small = new TqvImageList(20, 20);
+    QImage red(20, 20, QImage::Format_ARGB32);
+    red.fill(Qt::red);
+    small->add(red);
+    for (int i = 0; i < 3; ++i)
+        f.group(0)->Links(i)->Item()->SetSmallImageIndex(0);
+    bar.SetSmallImages(small);
+    auto imageHeight = [&] {
+        (void)bar.grab();
+        return bar.ViewInfo().LinkViewInfo(f.group(0)->Links(0))->ImageRect().toQRect().height();
+    };
+    EXPECT_EQ(imageHeight(), 20);
+    small->setSize(24, 24);
+    EXPECT_EQ(imageHeight(), 24) << "a change of the list lays the bar out again";
+    delete small;
+    EXPECT_EQ(bar.SmallImages(), nullptr);
+    EXPECT_NE(imageHeight(), 24) << "laid out without the freed list";
+    EXPECT_TRUE(notBlank(bar.grab().toImage()));
+
+    // A replaced list no longer reaches the bar.
+    auto *a = new TqvImageList(32, 32), *b = new TqvImageList(16, 16);
+    bar.SetLargeImages(a);
+    bar.SetLargeImages(b);
+    delete a;
+    EXPECT_EQ(bar.LargeImages(), b);
+    delete b;
+    EXPECT_EQ(bar.LargeImages(), nullptr);
+}
+
+TEST(NavBarDrag, ItemDraggedAsSuchIsLinkedAtTheDropPosition)
+{
+    // The bar itself drags links and groups; an item dragged as such comes from the drag object.
+    Fixture f(2, 3);
+    DragRecorder rec(f);
+    TqvNavBarGroup *g = f.group(0);
+    TqvNavBarItem *first = itemAt(g, 0);
+    TqvNavBarItem *loose = f.bar->Items().Add();
+    loose->SetCaption("Loose");
+    f.press(f.link(0, 0));
+    f.move(f.link(0, 0) + QPoint(0, 6), Qt::LeftButton);
+    ASSERT_NE(TqvCustomNavBar::CurrentDrag(), nullptr);
+    TqvCustomNavBar::CurrentDrag()->item = loose;
+    const QPoint to = dropPoint(f, g, 2);
+    f.move(to, Qt::LeftButton);
+    EXPECT_TRUE(f.bar->DropAccepted());
+    EXPECT_EQ(f.bar->CurrentCursorShape(), Qt::DragCopyCursor);
+    f.release(to);
+    ASSERT_EQ(g->LinkCount(), 4);
+    EXPECT_EQ(itemAt(g, 2), loose);
+    EXPECT_EQ(itemAt(g, 0), first) << "the link under the drag stays";
+    EXPECT_EQ(rec.ends, 1);
+
+    // Without fAllowDropLink an item is not dropped.
+    f.bar->SetDragDropFlags(fAllowDragLink);
+    f.press(f.link(0, 0));
+    f.move(f.link(0, 0) + QPoint(0, 6), Qt::LeftButton);
+    ASSERT_NE(TqvCustomNavBar::CurrentDrag(), nullptr);
+    TqvCustomNavBar::CurrentDrag()->item = loose;
+    f.move(to, Qt::LeftButton);
+    EXPECT_FALSE(f.bar->DropAccepted());
+    f.release(to);
+    EXPECT_EQ(g->LinkCount(), 4);
+}
+
+TEST(NavBarControl, HintHidesWhenFocusOrActivationChanges)
+{
+    Fixture f(2, 2);
+    TqvNavBar &bar = *f.bar;
+    bar.MapToScreen = [](QPoint p) { return p + QPoint(300, 200); };
+    bar.SetShowGroupsHint(true);
+    f.group(1)->SetHint("Phone book");
+    for (QEvent::Type t : {QEvent::FocusOut, QEvent::ActivationChange, QEvent::WindowDeactivate}) {
+        SCOPED_TRACE(int(t));
+        bar.HideHint();
+        f.move(f.link(0, 0)); // away from the subject, onto no caption
+        f.move(f.caption(1));
+        bar.HintTimer().setInterval(1);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return bar.IsHintShowing(); }));
+        if (t == QEvent::FocusOut) {
+            QFocusEvent e(t, Qt::ActiveWindowFocusReason);
+            QApplication::sendEvent(&bar, &e);
+        } else {
+            QEvent e(t);
+            QApplication::sendEvent(&bar, &e);
+        }
+        EXPECT_FALSE(bar.IsHintShowing());
+        EXPECT_FALSE(bar.HintWindow().isVisible());
+    }
+}
+
+TEST(NavBarControl, ChildScrollBarActionsBecomeScrollCodes)
+{
+    Fixture f(4, 6, vkExplorerBar, {150, 200});
+    TqvNavBar &bar = *f.bar;
+    (void)bar.grab();
+    TqvNavBarScrollBar &sb = bar.ScrollBarWrapper();
+    ASSERT_TRUE(sb.Visible());
+    QScrollBar *w = sb.Widget();
+    ASSERT_EQ(sb.Position(), 0);
+    const struct {
+        QAbstractSlider::SliderAction action;
+        int expected; // -1: the maximum
+    } rows[] = {
+        {QAbstractSlider::SliderSingleStepAdd, 2}, {QAbstractSlider::SliderPageStepAdd, 12},
+        {QAbstractSlider::SliderPageStepSub, 2},   {QAbstractSlider::SliderSingleStepSub, 0},
+        {QAbstractSlider::SliderToMaximum, -1},    {QAbstractSlider::SliderToMinimum, 0},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(int(row.action));
+        w->triggerAction(row.action);
+        EXPECT_EQ(sb.Position(), row.expected < 0 ? sb.Max() : row.expected);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(w->value(), std::min(sb.Position(), w->maximum())) << "the slider shows the bar's position";
+    }
+    // A thumb moved without the button held is a thumb position.
+    w->setSliderPosition(7);
+    EXPECT_EQ(sb.Position(), 7);
+}
