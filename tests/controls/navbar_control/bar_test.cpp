@@ -1019,3 +1019,31 @@ TEST(NavBarControl, ChildScrollBarActionsBecomeScrollCodes)
     w->setSliderPosition(7);
     EXPECT_EQ(sb.Position(), 7);
 }
+
+TEST(NavBarEvents, HandlersMayFreeTheBar)
+{
+    enum Which { Down, Move, Up, Start, Over };
+    for (Which which : {Down, Move, Up, Start, Over}) {
+        SCOPED_TRACE(int(which));
+        Fixture f(1, 3);
+        QPointer<TqvNavBar> bar(f.bar);
+        auto freeBar = [&] { delete bar.data(); };
+        auto freeOnButton = [&](QObject *, Qt::MouseButton, Qt::KeyboardModifiers, int, int) { freeBar(); };
+        switch (which) {
+        case Down: f.bar->OnMouseDown = freeOnButton; break;
+        case Move: f.bar->OnMouseMove = [&](QObject *, Qt::KeyboardModifiers, int, int) { freeBar(); }; break;
+        case Up: f.bar->OnMouseUp = freeOnButton; break;
+        case Start: f.bar->OnStartDrag = [&](QObject *) { freeBar(); }; break;
+        case Over: f.bar->OnDragOver = [&](QObject *, QObject *, int, int, bool &) { freeBar(); }; break;
+        }
+        const QPoint from = f.link(0, 0);
+        if (bar)
+            f.press(from);
+        if (bar && which == Up)
+            f.release(from);
+        if (bar) // a plain move stays within three pixels; the others start a drag
+            f.move(from + QPoint(0, which == Move ? 2 : 6), Qt::LeftButton);
+        EXPECT_TRUE(bar.isNull());
+        EXPECT_EQ(TqvCustomNavBar::CurrentDrag(), nullptr);
+    }
+}
