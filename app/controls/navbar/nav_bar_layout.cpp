@@ -103,6 +103,11 @@ public:
         }
     }
     int SectionCount() const { return sectionCount_; }
+    int KeyCount(const std::string &section) const
+    {
+        auto s = sections_.find(lower(section));
+        return s == sections_.end() ? 0 : int(s->second.size());
+    }
     const std::string *Find(const std::string &section, std::string_view key) const
     {
         auto s = sections_.find(lower(section));
@@ -425,8 +430,8 @@ bool LoadLayoutFromIni(TqvCustomNavBar &bar, const std::string &path, std::strin
             g->SetLargeImageIndex(r.Int(sec, "LargeImageIndex", g->LargeImageIndex()));
             g->SetLinksUseSmallImages(r.Bool(sec, "LinksUseSmallImages", g->LinksUseSmallImages()));
             // Links first: the selected and top visible indexes clamp against their count. A link
-            // key is looked up only for positions the file can hold.
-            int links = std::clamp(r.Int(sec, "LinkCount", 0), 0, int(std::min<size_t>(file.data.size() / 4, 1u << 20)));
+            // key is looked up only for positions the section's keys can hold.
+            int links = std::clamp(r.Int(sec, "LinkCount", 0), 0, r.KeyCount(sec));
             for (int l = 0; l < links; ++l) {
                 TqvNavBarItem *item = bar.Items().Items(r.Int(sec, "Link" + std::to_string(l) + "ItemIndex", -1));
                 if (item) // a link to no item is skipped
@@ -467,6 +472,16 @@ bool LoadLayoutFromIni(TqvCustomNavBar &bar, const std::string &path, std::strin
     }
     bar.endLoading();
     return true;
+}
+
+bool TqvCustomNavBar::SaveLayoutToIni(const std::string &path, std::string *error)
+{
+    return controls::SaveLayoutToIni(*this, path, error);
+}
+
+bool TqvCustomNavBar::LoadLayoutFromIni(const std::string &path, std::string *error)
+{
+    return controls::LoadLayoutFromIni(*this, path, error);
 }
 
 } // namespace controls

@@ -201,8 +201,8 @@ TEST_F(LayoutTest, FullBarRoundTripsByteForByte)
     ASSERT_TRUE(SaveLayoutToIni(a, path("a.ini")));
     TqvNavBar b;
     b.Items().Add()->SetCaption("to be replaced");
-    ASSERT_TRUE(LoadLayoutFromIni(b, path("a.ini")));
-    ASSERT_TRUE(SaveLayoutToIni(b, path("b.ini")));
+    ASSERT_TRUE(b.LoadLayoutFromIni(path("a.ini")));
+    ASSERT_TRUE(b.SaveLayoutToIni(path("b.ini")));
     EXPECT_EQ(readAll(path("a.ini")), readAll(path("b.ini")));
     expectSameBars(a, b);
 
