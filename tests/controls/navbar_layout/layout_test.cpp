@@ -4,6 +4,7 @@
 #include "controls/navbar/nav_bar_layout.h"
 #include "platform/safe_file.h"
 
+#include <QPointer>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <jpeglib.h>
@@ -381,4 +382,20 @@ TEST(HostileLayoutDetails, OutOfRangeValuesAreClamped)
     ASSERT_TRUE(LoadLayoutFromIni(pics, dataFile("navbar_layout_bad_hex.ini")));
     for (int i = 0; i < pics.Styles().Count(); ++i)
         EXPECT_EQ(pics.Styles().Items(i)->Style().BackColor(), TColor(255));
+}
+
+TEST_F(LayoutTest, LoadingReplacesGroupsAndFreesTheirControls)
+{
+    TqvNavBar bar;
+    TqvNavBarGroup *old = bar.GroupsRef().Add();
+    old->SetUseControl(true);
+    ASSERT_NE(old->Control(), nullptr);
+    QPointer<QWidget> hosted = new QWidget(old->Control());
+    QPointer<TqvNavBarGroupControl> control = old->Control();
+    writeAll(path("g.ini"), "[Layout]\nGroupCount=1\n[Group0]\nCaption=new\n");
+    ASSERT_TRUE(LoadLayoutFromIni(bar, path("g.ini")));
+    EXPECT_TRUE(control.isNull());
+    EXPECT_TRUE(hosted.isNull());
+    ASSERT_EQ(bar.Groups().Count(), 1);
+    EXPECT_EQ(bar.Groups().Items(0)->Caption(), "new");
 }
