@@ -28,21 +28,9 @@ std::string_view trim(std::string_view s)
 {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
         s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n'))
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
         s.remove_suffix(1);
     return s;
-}
-
-// The section name of a "[name]" line, or nothing.
-std::optional<std::string_view> sectionOf(std::string_view line)
-{
-    line = trim(line);
-    if (line.size() < 2 || line.front() != '[')
-        return std::nullopt;
-    size_t close = line.find(']');
-    if (close == std::string_view::npos)
-        return std::nullopt;
-    return trim(line.substr(1, close - 1));
 }
 
 // The sections this format owns: "Layout", and "Style"/"Item"/"Group" followed by digits only.
@@ -59,19 +47,6 @@ bool isLayoutSection(std::string_view name)
     return false;
 }
 
-std::vector<std::string_view> splitLines(std::string_view text)
-{
-    std::vector<std::string_view> lines;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t nl = text.find('\n', pos);
-        size_t end = nl == std::string_view::npos ? text.size() : nl + 1;
-        lines.push_back(text.substr(pos, end - pos));
-        pos = end;
-    }
-    return lines;
-}
-
 // The file read once: first section and first key of a name win, as the platform reader does.
 class LayoutReader {
     using Section = std::map<std::string, std::string>;
@@ -79,27 +54,23 @@ class LayoutReader {
 public:
     explicit LayoutReader(std::string_view text)
     {
-        Section *cur = nullptr;
-        for (std::string_view line : splitLines(text)) {
-            if (auto name = sectionOf(line)) {
-                ++sectionCount_;
-                auto [it, fresh] = sections_.try_emplace(lower(*name));
-                cur = fresh ? &it->second : nullptr; // a later duplicate section is ignored
-                continue;
+        // The platform reader's rules; the first section and the first key of a name win.
+        sectionCount_ = int(platform::iniSectionNames(text).size());
+        std::map<std::string, bool> seen; // sections met; a later duplicate header is ignored
+        std::string current;
+        bool taking = false;
+        for (platform::IniEntry &e : platform::iniEntries(text)) {
+            std::string sec = lower(e.section);
+            if (sec != current || !taking) {
+                // A new header run: take it only the first time the name appears.
+                if (sec != current) {
+                    current = sec;
+                    taking = !seen[sec];
+                    seen[sec] = true;
+                }
             }
-            if (!cur)
-                continue;
-            std::string_view t = trim(line);
-            if (t.empty() || t.front() == ';' || t.front() == '#')
-                continue;
-            size_t eq = t.find('=');
-            if (eq == std::string_view::npos)
-                continue;
-            std::string key = lower(trim(t.substr(0, eq)));
-            std::string_view v = trim(t.substr(eq + 1));
-            if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
-                v = v.substr(1, v.size() - 2);
-            cur->try_emplace(key, std::string(v));
+            if (taking)
+                sections_[sec].try_emplace(lower(e.key), std::move(e.value));
         }
     }
     int SectionCount() const { return sectionCount_; }
@@ -301,14 +272,7 @@ bool SaveLayoutToIni(TqvCustomNavBar &bar, const std::string &path, std::string 
     if (size_t nl = old.data.find('\n'); nl != std::string::npos && nl > 0 && old.data[nl - 1] == '\r')
         eol = "\r\n";
     // Keep every line outside the sections this format owns.
-    std::string kept;
-    bool skipping = false;
-    for (std::string_view line : splitLines(old.data)) {
-        if (auto name = sectionOf(line))
-            skipping = isLayoutSection(*name);
-        if (!skipping)
-            kept += line;
-    }
+    std::string kept = platform::iniEraseSections(old.data, isLayoutSection);
     if (!kept.empty() && kept.back() != '\n')
         kept += eol;
 

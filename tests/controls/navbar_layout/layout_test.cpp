@@ -399,3 +399,16 @@ TEST_F(LayoutTest, LoadingReplacesGroupsAndFreesTheirControls)
     ASSERT_EQ(bar.Groups().Count(), 1);
     EXPECT_EQ(bar.Groups().Items(0)->Caption(), "new");
 }
+
+TEST_F(LayoutTest, FileStartingWithAByteOrderMarkIsReadAndRewrittenInPlace)
+{
+    writeAll(path("bom.ini"), "\xEF\xBB\xBF[Layout]\r\nItemCount=1\r\n[Item0]\r\nCaption=A\r\n[Settings]\r\nX=1\r\n");
+    TqvNavBar bar;
+    ASSERT_TRUE(LoadLayoutFromIni(bar, path("bom.ini")));
+    ASSERT_EQ(bar.Items().Count(), 1);
+    EXPECT_EQ(bar.Items().Items(0)->Caption(), "A");
+    ASSERT_TRUE(SaveLayoutToIni(bar, path("bom.ini")));
+    const std::string text = readAll(path("bom.ini"));
+    EXPECT_EQ(text.rfind("\xEF\xBB\xBF[Settings]\r\nX=1\r\n[Layout]\r\n", 0), 0u) << text; // CR LF kept
+    EXPECT_EQ(text.find("[Layout]", text.find("[Layout]") + 1), std::string::npos);
+}
