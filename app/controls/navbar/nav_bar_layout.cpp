@@ -54,20 +54,16 @@ class LayoutReader {
 public:
     explicit LayoutReader(std::string_view text)
     {
-        // The platform reader's rules; the first section and the first key of a name win.
         sectionCount_ = int(platform::iniSectionNames(text).size());
-        std::map<std::string, bool> seen; // sections met; a later duplicate header is ignored
+        std::map<std::string, bool> seen; // a later run of a section name already met is ignored
         std::string current;
         bool taking = false;
         for (platform::IniEntry &e : platform::iniEntries(text)) {
             std::string sec = lower(e.section);
-            if (sec != current || !taking) {
-                // A new header run: take it only the first time the name appears.
-                if (sec != current) {
-                    current = sec;
-                    taking = !seen[sec];
-                    seen[sec] = true;
-                }
+            if (sec != current) {
+                current = sec;
+                taking = !seen[sec];
+                seen[sec] = true;
             }
             if (taking)
                 sections_[sec].try_emplace(lower(e.key), std::move(e.value));
