@@ -117,6 +117,47 @@ std::string encodeValue(std::string_view value)
 
 } // namespace
 
+std::vector<IniEntry> iniEntries(std::string_view text)
+{
+    std::vector<IniEntry> out;
+    const std::vector<Line> lines = splitLines(text);
+    std::string_view section;
+    bool inSection = false;
+    for (const Line &l : lines) {
+        if (l.kind == Kind::Section) {
+            section = l.name;
+            inSection = true;
+        } else if (l.kind == Kind::Key && inSection) {
+            out.push_back({std::string(section), std::string(l.name), std::string(unquote(l.value))});
+        }
+    }
+    return out;
+}
+
+std::vector<std::string> iniSectionNames(std::string_view text)
+{
+    std::vector<std::string> out;
+    for (const Line &l : splitLines(text))
+        if (l.kind == Kind::Section)
+            out.emplace_back(l.name);
+    return out;
+}
+
+std::string iniEraseSections(std::string_view text, const std::function<bool(std::string_view name)> &erase)
+{
+    std::string out;
+    const std::vector<Line> lines = splitLines(text);
+    out.append(text.substr(0, lines.empty() ? text.size() : lines.front().start)); // a BOM stays
+    bool erasing = false;
+    for (const Line &l : lines) {
+        if (l.kind == Kind::Section)
+            erasing = erase(l.name);
+        if (!erasing)
+            out.append(text.substr(l.start, l.end - l.start));
+    }
+    return out;
+}
+
 std::optional<std::string> iniFind(std::string_view text, std::string_view section,
                                    std::string_view key)
 {

@@ -20,9 +20,11 @@
 #include "platform/safe_file.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -36,6 +38,21 @@ std::optional<std::string> iniFind(std::string_view text, std::string_view secti
 // '=', CR, LF or NUL, or an empty or blank-edged one, cannot be written: nothing is returned.
 std::optional<std::string> iniUpdate(std::string_view text, std::string_view section,
                                      std::string_view key, std::string_view value);
+
+// One key = value line of a file, as the reader sees it (value trimmed and unquoted).
+struct IniEntry {
+    std::string section; // as spelled in its header
+    std::string key;
+    std::string value;
+};
+// Every key line under a section header, in file order (duplicates included: the first of a name
+// is the one iniFind gives). Lines before the first header belong to no section and are left out.
+std::vector<IniEntry> iniEntries(std::string_view text);
+// The name of every section header, in file order (duplicates included).
+std::vector<std::string> iniSectionNames(std::string_view text);
+// `text` without every section (its header and every line up to the next header) whose name
+// `erase` accepts; every other line stays byte for byte.
+std::string iniEraseSections(std::string_view text, const std::function<bool(std::string_view name)> &erase);
 
 // A value read as an integer: optional blanks, an optional sign and decimal digits, within
 // -2^31 .. 2^31-1; anything else (empty, "12abc", "2147483648") gives the default.

@@ -21,6 +21,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <array>
+#include <string>
 
 class QScrollBar;
 
@@ -133,6 +134,9 @@ public:
     // ---- loading (stands in for form streaming)
     void beginLoading();
     void endLoading();
+    // The layout file (see nav_bar_layout.h); loading replaces the groups and their group controls.
+    virtual bool SaveLayoutToIni(const std::string &path, std::string *error = nullptr);
+    virtual bool LoadLayoutFromIni(const std::string &path, std::string *error = nullptr);
 
     // ---- properties
     int ActiveGroupIndex() const;

@@ -165,3 +165,19 @@ TEST(IniFile, ReadOnlyFileIsNotWritten)
     EXPECT_EQ(r.error, EACCES);
     EXPECT_EQ(iniReadString(f, "S", "K", ""), "1");
 }
+
+TEST(IniSections, NamesEntriesAndErasing)
+{
+    const std::string text = "\xEF\xBB\xBF; head\r\nfree=1\r\n[ Layout ]\r\nView = ' 2 '\r\n; c\r\n[Grouping]\r\nA=1\r\n"
+                             "[Group7]\r\nCaption=x\r\n[layout]\r\nView=3\r\n";
+    EXPECT_EQ(iniSectionNames(text), (std::vector<std::string>{"Layout", "Grouping", "Group7", "layout"}));
+    const auto entries = iniEntries(text);
+    ASSERT_EQ(entries.size(), 4u);
+    EXPECT_EQ(entries[0].section, "Layout");
+    EXPECT_EQ(entries[0].key, "View");
+    EXPECT_EQ(entries[0].value, " 2 "); // one pair of quotes dropped, as iniFind does
+    EXPECT_EQ(entries[3].value, "3");
+    const std::string erased = iniEraseSections(text, [](std::string_view n) { return n == "Group7" || n == "layout"; });
+    EXPECT_EQ(erased, "\xEF\xBB\xBF; head\r\nfree=1\r\n[ Layout ]\r\nView = ' 2 '\r\n; c\r\n[Grouping]\r\nA=1\r\n");
+    EXPECT_EQ(iniEraseSections("", [](std::string_view) { return true; }), "");
+}
