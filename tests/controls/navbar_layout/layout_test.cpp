@@ -337,8 +337,9 @@ TEST_P(HostileLayout, LoadsIntoAConsistentBar)
         EXPECT_LT(g->SelectedLinkIndex(), std::max(g->LinkCount(), 0));
         EXPECT_LE(g->TopVisibleLinkIndex(), std::max(g->LinkCount() - 1, 0));
     }
-    if (row.styles > 0)
+    if (row.styles > 0) {
         EXPECT_EQ(!bar.Styles().Items(0)->Style().Image().isEmpty(), row.picture);
+    }
     // The rebuilt bar saves and reloads.
     QTemporaryDir dir;
     const std::string out = (dir.path() + "/out.ini").toStdString();
