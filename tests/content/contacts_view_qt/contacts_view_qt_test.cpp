@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFontDatabase>
@@ -290,6 +291,10 @@ TEST_F(ContactsPrint, PreviewDrawsOnlyTheFirstPage)
         for (int x = 0; x < preview.width(); ++x)
             inked += preview.pixel(x, y) != QColor(Qt::white).rgb();
     EXPECT_GT(inked, 1000);
+    const QByteArray bin = qgetenv("SELVARK_BINARY_DIR");
+    const QString shots = (bin.isEmpty() ? QDir::tempPath() : QString::fromLocal8Bit(bin)) + "/screenshots/content";
+    QDir().mkpath(shots);
+    preview.save(shots + "/contacts_print_preview.png");
 }
 
 TEST_F(ContactsPrint, UnknownBookShowsErrorAndWritesNoFile)
