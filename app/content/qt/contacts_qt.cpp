@@ -200,6 +200,22 @@ void fillContactList(QTreeWidget *list, const ContactList &model)
     list->setUpdatesEnabled(true);
 }
 
+QTreeWidgetItem *updateListRow(QTreeWidget *list, QTreeWidgetItem *item, const ContactListRow &row)
+{
+    if (!item) {
+        item = new ContactItem();
+        list->addTopLevelItem(item);
+    }
+    item->setText(0, QString::number(row.pos));
+    for (int i = 0; i < int(row.cells.size()); ++i)
+        item->setText(i + 1, q(row.cells[size_t(i)]));
+    for (int i = int(row.cells.size()) + 1; i < item->columnCount(); ++i)
+        item->setText(i, QString());
+    item->setData(0, kRowIdRole, row.id);
+    item->setData(0, kImageRole, row.image);
+    return item;
+}
+
 void fillPickerList(QTreeWidget *list, const std::vector<PickerRow> &rows)
 {
     list->setUpdatesEnabled(false);

@@ -25,6 +25,7 @@ class QMenu;
 class QPaintDevice;
 class QPainter;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 namespace content {
 
@@ -41,6 +42,8 @@ void addBookNode(QTreeWidget *tree, int book, const ContactTreeNode &node);
 // Fills the list (a QTreeWidget in report form) with the model: columns, widths, rows. The first
 // column sorts as a number, the others by bytes ignoring ASCII case.
 void fillContactList(QTreeWidget *list, const ContactList &model);
+// Adds the row (item null) or refreshes item with it, after editing; answers the item.
+QTreeWidgetItem *updateListRow(QTreeWidget *list, QTreeWidgetItem *item, const ContactListRow &row);
 // Fills the picker's list: name and number per row.
 void fillPickerList(QTreeWidget *list, const std::vector<PickerRow> &rows);
 

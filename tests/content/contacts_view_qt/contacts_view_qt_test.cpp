@@ -120,6 +120,29 @@ TEST_F(ContactsQt, ListSortsPositionsAsNumbersAndTextsIgnoringCase)
     EXPECT_EQ(list.topLevelItem(2)->text(1), "carl");
 }
 
+TEST_F(ContactsQt, EditedRowIsAddedOrRefreshed)
+{
+    int b = pb.AddFileBook("/a/x.csv");
+    pb.book(b).groupNames = {"Work"};
+    QTreeWidget list;
+    fillContactList(&list, FillList(pb, env, b, StorageCode::Sim, 550));
+    QTreeWidgetItem *item =
+        updateListRow(&list, nullptr, UpdateEntryRow(pb, b, StorageCode::Sim, 4, entry(";Ann", "9"), 7));
+    ASSERT_EQ(list.topLevelItemCount(), 1);
+    EXPECT_EQ(item->text(1), "Ann");
+    EXPECT_EQ(item->data(0, kRowIdRole).toInt(), 7);
+    TMobileVacrd changed = entry("Bo;", "8");
+    changed.push_back({kFieldGroup, 0, "1"});
+    updateListRow(&list, item, UpdateEntryRow(pb, b, StorageCode::Sim, 4, changed, 7));
+    ASSERT_EQ(list.topLevelItemCount(), 1);
+    EXPECT_EQ(item->text(1), "Bo");
+    EXPECT_EQ(item->text(3), "Work");
+
+    pb.book(b).contactsTemplate = {{kFieldTel, 0, 10}, {kFieldName, 0, 10}};
+    ContactListRow c = UpdateContactRow(pb, b, 2, entry(";Cy", "5"));
+    EXPECT_EQ(c.cells, (std::vector<std::string>{"5", "Cy"}));
+}
+
 TEST_F(ContactsQt, PickerListShowsDisplayNames)
 {
     int b = pb.AddFileBook("/a/x.csv");
