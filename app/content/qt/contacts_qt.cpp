@@ -1,0 +1,326 @@
+#include "content/qt/contacts_qt.h"
+
+#include "content/qt/sms_view.h"
+#include "dv_vcard.h"
+
+#include <QAction>
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QMenu>
+#include <QPainter>
+#include <QTreeWidget>
+#include <QVariant>
+
+#include <algorithm>
+
+namespace content {
+namespace {
+
+QString q(const std::string &s) { return QString::fromStdString(s); }
+
+// Orders by number in the position column, by bytes ignoring ASCII case elsewhere.
+class ContactItem : public QTreeWidgetItem {
+public:
+    using QTreeWidgetItem::QTreeWidgetItem;
+    bool operator<(const QTreeWidgetItem &other) const override
+    {
+        const int col = treeWidget() ? treeWidget()->sortColumn() : 0;
+        const QByteArray a = text(col).toUtf8(), b = other.text(col).toUtf8();
+        return CompareListTexts({a.constData(), size_t(a.size())}, {b.constData(), size_t(b.size())}, col == 0) < 0;
+    }
+};
+
+QTreeWidgetItem *makeNode(int book, const ContactTreeNode &n)
+{
+    auto *item = new QTreeWidgetItem(QStringList{q(n.caption)});
+    item->setData(0, kStorageRole, n.storage);
+    item->setData(0, kBookRole, book);
+    item->setData(0, kImageRole, n.storage);
+    for (const ContactTreeNode &c : n.children)
+        item->addChild(makeNode(book, c));
+    return item;
+}
+
+std::string addrText(const std::string &value)
+{
+    VcardAddr a;
+    VcardAddr_dec(&a, value.c_str());
+    char out[301];
+    int32_t n = VcardAddr_toStr(&a, out, sizeof out);
+    return n > 0 ? std::string(out, size_t(n)) : std::string();
+}
+
+struct BookEntry {
+    int32_t storage;
+    TMobileVacrd fields;
+};
+
+std::vector<BookEntry> entriesOf(const ContactBook &bk, StorageCode s)
+{
+    const platform::Table &t = bk.table;
+    const size_t fPos = size_t(t.fieldIndex("Pos")), fVal = size_t(t.fieldIndex("Value"));
+    std::vector<BookEntry> out;
+    for (const platform::Row &r : t.rows())
+        if (r.cells[fPos].i == toInt(s))
+            out.push_back({r.cells[fPos].i, TPhoneBookManage::ParseContact(r.cells[fVal].s)});
+    return out;
+}
+
+const TVcardFields *firstOf(const TMobileVacrd &fields, int32_t type)
+{
+    for (const TVcardFields &f : fields)
+        if (f.type == type)
+            return &f;
+    return nullptr;
+}
+
+// Lays out pages top to bottom; a page always takes at least one line, so nothing loops.
+class Layout {
+public:
+    Layout(QPainter &painter, const QFont &font, const QRect &page, int marginX, int marginY)
+    {
+        QFontMetrics fm(font, painter.device());
+        lineH_ = std::max(1, 2 * fm.height());
+        left_ = page.left() + marginX;
+        top_ = page.top() + marginY;
+        width_ = std::max(1, page.width() - 2 * marginX);
+        bottom_ = std::max(top_ + 1, page.bottom() - marginY);
+    }
+    QList<PrintPage> pages;
+
+    void startPage(const QString &title, const QStringList &headings)
+    {
+        pages.push_back({});
+        y_ = top_;
+        linesOnPage_ = 0;
+        addText(QRect(left_, y_, width_, lineH_), title, true);
+        y_ += lineH_;
+        headings_ = headings;
+        if (!headings.isEmpty()) {
+            for (int i = 0; i < headings.size(); ++i)
+                addText(cell(i), headings[i], true);
+            pages.back().frames.push_back(QRect(left_, y_, width_, lineH_));
+            y_ += lineH_;
+        }
+        title_ = title;
+    }
+    bool fits(int lines) const { return y_ + lines * lineH_ <= bottom_; }
+    // A new page when the next lines do not fit and this page already holds some.
+    void room(int lines)
+    {
+        if (!fits(lines) && linesOnPage_ > 0)
+            startPage(title_, headings_);
+    }
+    void tableLine(const QStringList &cells)
+    {
+        room(1);
+        for (int i = 0; i < cells.size(); ++i)
+            addText(cell(i), cells[i], false);
+        pages.back().frames.push_back(QRect(left_, y_, width_, lineH_));
+        y_ += lineH_;
+        ++linesOnPage_;
+    }
+    void block(const QStringList &lines)
+    {
+        room(int(lines.size()));
+        int segTop = y_;
+        for (int i = 0; i < lines.size(); ++i) {
+            if (!fits(1) && linesOnPage_ > 0) {
+                pages.back().frames.push_back(QRect(left_, segTop, width_, y_ - segTop));
+                startPage(title_, headings_);
+                segTop = y_;
+            }
+            addText(QRect(left_ + lineH_ / 4, y_, width_ - lineH_ / 2, lineH_), lines[i], i == 0);
+            y_ += lineH_;
+            ++linesOnPage_;
+        }
+        pages.back().frames.push_back(QRect(left_, segTop, width_, y_ - segTop));
+    }
+
+private:
+    QRect cell(int i) const
+    {
+        const int starts[] = {0, width_ * 3 / 7, width_ * 6 / 7, width_};
+        const int x0 = starts[std::min(i, 2)], x1 = starts[std::min(i, 2) + 1];
+        return QRect(left_ + x0 + 2, y_, std::max(1, x1 - x0 - 4), lineH_);
+    }
+    void addText(const QRect &r, const QString &t, bool bold) { pages.back().texts.push_back({r, t, bold}); }
+
+    int lineH_ = 1, left_ = 0, top_ = 0, width_ = 1, bottom_ = 1, y_ = 0, linesOnPage_ = 0;
+    QString title_;
+    QStringList headings_;
+};
+
+} // namespace
+
+void fillHandsetNode(QTreeWidget *tree, const ContactTreeNode &handset)
+{
+    if (tree->topLevelItemCount() > 0 && tree->topLevelItem(0)->data(0, kBookRole).toInt() == kHandsetBook &&
+        tree->topLevelItem(0)->data(0, kStorageRole).toInt() == 0)
+        delete tree->takeTopLevelItem(0);
+    QTreeWidgetItem *root = makeNode(kHandsetBook, handset);
+    tree->insertTopLevelItem(0, root);
+    root->setExpanded(true);
+    tree->setCurrentItem(root);
+}
+
+void addBookNode(QTreeWidget *tree, int book, const ContactTreeNode &node)
+{
+    QTreeWidgetItem *item = makeNode(book, node);
+    tree->addTopLevelItem(item);
+    item->setExpanded(node.expanded);
+}
+
+void fillContactList(QTreeWidget *list, const ContactList &model)
+{
+    list->setUpdatesEnabled(false);
+    const bool sorting = list->isSortingEnabled();
+    list->setSortingEnabled(false);
+    list->clear();
+    QStringList captions;
+    for (const ListColumn &c : model.columns)
+        captions << q(c.caption);
+    list->setColumnCount(int(captions.size()));
+    list->setHeaderLabels(captions);
+    for (int i = 0; i < int(model.columns.size()); ++i)
+        list->setColumnWidth(i, model.columns[size_t(i)].width);
+    QList<QTreeWidgetItem *> items;
+    items.reserve(qsizetype(model.rows.size()));
+    for (const ContactListRow &r : model.rows) {
+        QStringList texts{QString::number(r.pos)};
+        for (const std::string &c : r.cells)
+            texts << q(c);
+        auto *item = new ContactItem(texts);
+        item->setData(0, kRowIdRole, r.id);
+        item->setData(0, kImageRole, r.image);
+        items << item;
+    }
+    list->addTopLevelItems(items);
+    list->setSortingEnabled(sorting);
+    list->setUpdatesEnabled(true);
+}
+
+QTreeWidgetItem *updateListRow(QTreeWidget *list, QTreeWidgetItem *item, const ContactListRow &row)
+{
+    if (!item) {
+        item = new ContactItem();
+        list->addTopLevelItem(item);
+    }
+    item->setText(0, QString::number(row.pos));
+    for (int i = 0; i < int(row.cells.size()); ++i)
+        item->setText(i + 1, q(row.cells[size_t(i)]));
+    for (int i = int(row.cells.size()) + 1; i < item->columnCount(); ++i)
+        item->setText(i, QString());
+    item->setData(0, kRowIdRole, row.id);
+    item->setData(0, kImageRole, row.image);
+    return item;
+}
+
+void fillPickerList(QTreeWidget *list, const std::vector<PickerRow> &rows)
+{
+    list->setUpdatesEnabled(false);
+    list->clear();
+    if (list->columnCount() < 2)
+        list->setColumnCount(2);
+    QList<QTreeWidgetItem *> items;
+    for (const PickerRow &r : rows)
+        items << new ContactItem(QStringList{q(r.name), q(r.number)});
+    list->addTopLevelItems(items);
+    list->setUpdatesEnabled(true);
+}
+
+std::vector<ContactMenuItem> contactMenuItems(const QList<QMenu *> &menus)
+{
+    std::vector<ContactMenuItem> out;
+    std::function<void(QMenu *)> walk = [&](QMenu *m) {
+        if (!m)
+            return;
+        for (QAction *a : m->actions()) {
+            if (!a->objectName().isEmpty())
+                out.push_back({a->objectName().toStdString(), a->property(kTagProperty).toInt()});
+            walk(a->menu());
+        }
+    };
+    for (QMenu *m : menus)
+        walk(m);
+    return out;
+}
+
+QList<PrintPage> LayoutContacts(const TPhoneBookManage &pb, const Env &env, int book, QPainter &painter,
+                                const QFont &font, const QRect &page, int marginX, int marginY)
+{
+    Layout lay(painter, font, page, marginX, marginY);
+    if (!pb.validBook(book))
+        return {};
+    const ContactBook &bk = pb.book(book);
+    for (StorageCode s : {StorageCode::Sim, StorageCode::Phone}) {
+        const std::vector<BookEntry> entries = entriesOf(bk, s);
+        if (entries.empty())
+            continue;
+        lay.startPage(s == StorageCode::Sim ? "SIM" : "Phone", {"Name", "Tel No.", "Group Name"});
+        for (const BookEntry &e : entries) {
+            const TVcardFields *n = firstOf(e.fields, kFieldName), *tel = firstOf(e.fields, kFieldTel),
+                               *grp = firstOf(e.fields, kFieldGroup);
+            lay.tableLine({n ? q(DisplayName(n->value)) : QString(), tel ? q(tel->value) : QString(),
+                           grp ? q(GroupNameOf(bk.groupNames, grp->value)) : QString()});
+        }
+    }
+    const std::vector<BookEntry> contacts = entriesOf(bk, StorageCode::Contacts);
+    if (!contacts.empty()) {
+        lay.startPage(q(env.text("PbMng_Tree_4")), {});
+        for (const BookEntry &e : contacts) {
+            const TVcardFields *n = firstOf(e.fields, kFieldName);
+            QStringList lines{n ? q(DisplayName(n->value)) : QString()};
+            for (const TVcardFields &f : e.fields) {
+                if (&f == n)
+                    continue;
+                std::string caption = f.type == kFieldTel ? GetTelTypeText(env, f.flags) : std::string();
+                if (caption.empty())
+                    caption = env.text("PbMng_Pb_Column_" + std::to_string(f.type));
+                std::string value = f.type == kFieldName    ? DisplayName(f.value)
+                                    : f.type == kFieldAddr  ? addrText(f.value)
+                                    : f.type == kFieldGroup ? GroupNameOf(bk.groupNames, f.value)
+                                                            : f.value;
+                lines << q(caption + ": " + value);
+            }
+            lay.block(lines);
+        }
+    }
+    return lay.pages;
+}
+
+int32_t PrintContacts(const TPhoneBookManage &pb, Env &env, int book, QPainter &painter, const QFont &font,
+                      const QRect &page, int marginX, int marginY, bool preview, const std::function<bool()> &newPage)
+{
+    if (!pb.validBook(book)) {
+        env.messageBox(env.text("PbMng_ErrorArea"), 0);
+        return kPbBadArg;
+    }
+    const QList<PrintPage> pages = LayoutContacts(pb, env, book, painter, font, page, marginX, marginY);
+    QFont bold = font;
+    bold.setBold(true);
+    for (qsizetype i = 0; i < pages.size(); ++i) {
+        if (i > 0 && (preview || !newPage || !newPage()))
+            break;
+        for (const QRect &r : pages[i].frames)
+            painter.drawRect(r);
+        for (const PrintText &t : pages[i].texts) {
+            painter.setFont(t.bold ? bold : font);
+            painter.drawText(t.rect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, t.text);
+        }
+    }
+    return 0;
+}
+
+int32_t PrintContacts(const TPhoneBookManage &pb, Env &env, int book, QPaintDevice &device, const QFont &font,
+                      const QRect &page, int marginX, int marginY, bool preview, const std::function<bool()> &newPage)
+{
+    if (!pb.validBook(book)) {
+        env.messageBox(env.text("PbMng_ErrorArea"), 0);
+        return kPbBadArg;
+    }
+    QPainter painter(&device);
+    return PrintContacts(pb, env, book, painter, font, page, marginX, marginY, preview, newPage);
+}
+
+} // namespace content
