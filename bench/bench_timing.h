@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <utility>
 #include <vector>
 
 namespace bench {
@@ -18,6 +19,18 @@ inline double median(std::vector<double> v)
 {
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
+}
+
+// Median wall time in seconds of `runs` calls of f.
+template <typename F> double medianSeconds(int runs, F f)
+{
+    std::vector<double> t;
+    for (int r = 0; r < runs; ++r) {
+        const auto a = Clock::now();
+        f();
+        t.push_back(std::chrono::duration<double>(Clock::now() - a).count());
+    }
+    return median(std::move(t));
 }
 
 } // namespace bench

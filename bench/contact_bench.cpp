@@ -6,6 +6,8 @@
 
 #include "content/phonebook_manage.h"
 
+#include "bench_timing.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -14,7 +16,6 @@
 #include <vector>
 
 using namespace content;
-using Clock = std::chrono::steady_clock;
 
 namespace {
 
@@ -41,18 +42,6 @@ TMobileVacrd typicalContact(int i)
     return c;
 }
 
-template <typename F> double medianSeconds(F f)
-{
-    std::vector<double> t;
-    for (int r = 0; r < kRuns; ++r) {
-        auto a = Clock::now();
-        f();
-        t.push_back(std::chrono::duration<double>(Clock::now() - a).count());
-    }
-    std::sort(t.begin(), t.end());
-    return t[t.size() / 2];
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -63,7 +52,7 @@ int main(int argc, char **argv)
         contacts.push_back(typicalContact(i));
 
     std::vector<std::string> texts(contacts.size());
-    double build = medianSeconds([&] {
+    double build = bench::medianSeconds(kRuns, [&] {
         for (size_t i = 0; i < contacts.size(); ++i)
             texts[i] = TPhoneBookManage::BuildContact(contacts[i]);
     });
@@ -72,7 +61,7 @@ int main(int argc, char **argv)
         bytes += t.size();
 
     size_t fields = 0;
-    double parse = medianSeconds([&] {
+    double parse = bench::medianSeconds(kRuns, [&] {
         fields = 0;
         for (const std::string &t : texts)
             fields += TPhoneBookManage::ParseContact(t).size();

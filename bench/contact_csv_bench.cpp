@@ -8,6 +8,8 @@
 #include "content/fake_env.h"
 #include "content/phonebook_manage.h"
 
+#include "bench_timing.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -19,7 +21,6 @@
 #include <vector>
 
 using namespace content;
-using Clock = std::chrono::steady_clock;
 
 namespace {
 
@@ -53,18 +54,6 @@ FieldParam param(int32_t type, int32_t maxLen)
     p.type = type;
     p.maxLen = maxLen;
     return p;
-}
-
-template <typename F> double medianSeconds(F f)
-{
-    std::vector<double> t;
-    for (int r = 0; r < kRuns; ++r) {
-        auto a = Clock::now();
-        f();
-        t.push_back(std::chrono::duration<double>(Clock::now() - a).count());
-    }
-    std::sort(t.begin(), t.end());
-    return t[t.size() / 2];
 }
 
 } // namespace
@@ -102,13 +91,13 @@ int main(int argc, char **argv)
     }
 
     int failures = 0;
-    double exportTime = medianSeconds([&] { failures += pb.ExportToCsv(b, path) != 0; });
+    double exportTime = bench::medianSeconds(kRuns, [&] { failures += pb.ExportToCsv(b, path) != 0; });
     size_t bytes = std::filesystem::file_size(path);
     const std::string first = pb.BuildCsv(b).ToText();
 
     int imported = 0;
     bool same = true;
-    double importTime = medianSeconds([&] {
+    double importTime = bench::medianSeconds(kRuns, [&] {
         FakeEnv e;
         TPhoneBookManage fresh(e);
         imported = fresh.ImportFromCsv(path);
