@@ -117,15 +117,7 @@ TfMainCommands::TfMainCommands(TfMain &main, CommandServices services)
         }
     bind("N60", [this] { N60Click(); });
     bind("N62", [this] { N62Click(); });
-    for (const char *n : {"menu_tosms", "menu_tocont", "menu_touser", "N53", "menu_toring"}) {
-        QAction *a = action(n);
-        bind(n, [this, a] { menu_tosmsClick(tagOf(a)); });
-    }
-    for (const char *n : {"N53", "menu_toring"})
-        if (QAction *a = action(n)) {
-            a->setEnabled(false);
-            a->setVisible(false);
-        }
+    // menu_tosms and its siblings, and the form keys, are the window's own (TfMain).
     bind("m_selectall", [this] { m_selectallClick(); });
 
     // Messages.
@@ -245,15 +237,9 @@ TfMainCommands::TfMainCommands(TfMain &main, CommandServices services)
         else if (QAction *a = action(n))
             a->setVisible(false);
     }
-
-    qApp->installEventFilter(this);
 }
 
-TfMainCommands::~TfMainCommands()
-{
-    if (qApp)
-        qApp->removeEventFilter(this);
-}
+TfMainCommands::~TfMainCommands() = default;
 
 QAction *TfMainCommands::action(const char *name) const
 {
@@ -381,11 +367,6 @@ void TfMainCommands::N62Click()
         return;
     if (QStatusBar *bar = main_.statusBar())
         bar->setVisible(a->isChecked());
-}
-
-void TfMainCommands::menu_tosmsClick(int tag)
-{
-    main_.setActiveArea(tag);
 }
 
 void TfMainCommands::m_selectallClick()
@@ -1252,64 +1233,6 @@ void TfMainCommands::menu_userviewPopup()
         a->setEnabled(selected);
     if (QAction *a = action("menu_user_clear"))
         a->setEnabled(rows);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Form keys
-
-bool TfMainCommands::formKey(QObject *receiver, QEvent *event)
-{
-    if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease)
-        return false;
-    auto *w = qobject_cast<QWidget *>(receiver);
-    if (!w || w->window() != &main_)
-        return false;
-    // A key the focus widget ignores travels on to its parents: act on its first delivery only.
-    QWidget *focus = QApplication::focusWidget();
-    if (focus ? w != focus : w != &main_)
-        return false;
-    const auto *key = static_cast<QKeyEvent *>(event);
-    const int area = s_.manage ? s_.manage->ActiveGroup : main_.activeArea();
-    if (event->type() == QEvent::KeyRelease) {
-        if (key->key() != Qt::Key_Delete || key->isAutoRepeat())
-            return false;
-        if (w == main_.ListView_sms())
-            pSmsDelClick();
-        else if (w == main_.ListView_cont())
-            menu_delcontClick();
-        return false;
-    }
-    if ((key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) != Qt::ControlModifier)
-        return false;
-    switch (key->key()) {
-    case Qt::Key_C:
-        nCopyClick();
-        break;
-    case Qt::Key_X:
-        nCutClick();
-        break;
-    case Qt::Key_V:
-        nPasteClick();
-        break;
-    case Qt::Key_A:
-        if (area == kAreaSms)
-            pSmsSaClick();
-        else if (area == kAreaCard)
-            menu_selectallcontClick();
-        else if (area == kAreaUser)
-            nSelAClick();
-        break;
-    default:
-        break;
-    }
-    return false;
-}
-
-bool TfMainCommands::eventFilter(QObject *watched, QEvent *event)
-{
-    if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease)
-        formKey(watched, event);
-    return QObject::eventFilter(watched, event);
 }
 
 } // namespace forms

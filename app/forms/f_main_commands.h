@@ -21,9 +21,6 @@
 //    book needs no connection;
 //  - send-to-contacts takes the selected rows only, in every storage; reading with no node
 //    selected reads every storage;
-//  - the form keys are Ctrl+C, X, V, A (the key codes of lower-case letters would be keypad and
-//    function keys); each key is acted on and then let through, so the read-only preview still
-//    copies;
 //  - file dialogs go through the prompt; the working directory is neither used nor changed; the
 //    help file is opened through the desktop services and a missing one is reported with its path.
 //
@@ -123,7 +120,6 @@ public:
     void SysTemInfo1Click();
     void N60Click();
     void N62Click();
-    void menu_tosmsClick(int tag);
     void m_selectallClick();
 
     // --- messages ---
@@ -176,11 +172,6 @@ public:
     void menu_treeuserPopup();
     void menu_userviewPopup();
 
-    // The form keys: acts on a key press or release seen by the window; never swallows it.
-    bool formKey(QObject *receiver, QEvent *event);
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     struct SmsSelection;
