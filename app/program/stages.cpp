@@ -1,3 +1,6 @@
+// First: it uses a name that Qt's headers define as a keyword.
+#include "content/sms_transfer.h"
+
 #include "program/stages.h"
 
 #include "content/contacts_view.h"

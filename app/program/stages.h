@@ -24,7 +24,6 @@
 #include "content/qt/phrase_view.h"
 #include "content/qt/sms_view.h"
 #include "content/sms_manage.h"
-#include "content/sms_transfer.h"
 #include "core/catalogue_scan.h"
 #include "core/comm/comm_mng.h"
 #include "core/comm/comm_thread.h"
@@ -46,6 +45,10 @@ class QtWindowMessages;
 }
 namespace forms {
 class TFrmProgress;
+}
+namespace content {
+// Its header uses a Qt keyword as a name: include it before any Qt header.
+class TSmsTransfer;
 }
 
 namespace program {
