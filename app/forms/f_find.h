@@ -39,6 +39,8 @@ public:
     QPushButton *btnOk() const { return btnOk_; }
     QPushButton *btnCancel() const { return btnCancel_; }
 
+    void reject() override;
+
 protected:
     void showEvent(QShowEvent *e) override;
 

@@ -23,6 +23,7 @@
 #include "platform/window_messages.h"
 
 #include <QMainWindow>
+#include <QMenu> // core::MenuMerge needs the whole class
 #include <QPointer>
 #include <QString>
 
@@ -35,7 +36,6 @@
 class QAction;
 class QFrame;
 class QLabel;
-class QMenu;
 class QPlainTextEdit;
 class QSplitter;
 class QStatusBar;
@@ -199,12 +199,9 @@ signals:
 protected:
     void showEvent(QShowEvent *e) override;
     void closeEvent(QCloseEvent *e) override;
-    void keyPressEvent(QKeyEvent *e) override;
-    void keyReleaseEvent(QKeyEvent *e) override;
     bool eventFilter(QObject *watched, QEvent *e) override;
 
 private:
-    struct Built;
     void buildLayout();
     void buildMenus();
     void translate();
