@@ -67,6 +67,11 @@ if ((use_sim)) && ! { [ -n "$com_port" ] && [ "${com_type,,}" != "irda" ] && [ -
   need_sim=1
 fi
 
+if ((!dry_run)) && [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+  echo "run.sh: no display (neither DISPLAY nor WAYLAND_DISPLAY is set); Selvark needs one." >&2
+  exit 1
+fi
+
 if [ ! -x "$dist/Selvark" ] && ((!dry_run)); then
   echo "run.sh: $dist/Selvark is missing; build it first (without --no-build)." >&2
   exit 1
@@ -86,11 +91,6 @@ if ((dry_run)); then
     echo "$dist/Selvark${args[*]:+ ${args[*]}}"
   fi
   exit 0
-fi
-
-if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
-  echo "run.sh: no display (neither DISPLAY nor WAYLAND_DISPLAY is set); Selvark needs one." >&2
-  exit 1
 fi
 
 if ((!need_sim)); then
