@@ -120,17 +120,21 @@ void TfFace::showAndPaint()
 void TfFace::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
+    QFont f = font();
+    f.setPointSize(f.pointSize() * 2);
+    f.setBold(true);
+    p.setFont(f);
     if (hasPicture()) {
+        // The picture leaves its lower right free for the title, above a rule.
         p.drawImage(rect(), picture_);
+        p.setPen(Qt::white);
+        const QRect title(width() * 40 / 100, height() / 2, width() * 53 / 100, height() * 27 / 100);
+        p.drawText(title, Qt::AlignRight | Qt::AlignBottom, QString::fromUtf8(kApplicationTitle));
         return;
     }
     p.fillRect(rect(), palette().window());
     p.setPen(palette().windowText().color());
     p.drawRect(rect().adjusted(0, 0, -1, -1));
-    QFont f = font();
-    f.setPointSize(f.pointSize() * 2);
-    f.setBold(true);
-    p.setFont(f);
     p.drawText(rect(), Qt::AlignCenter, QString::fromUtf8(kApplicationTitle));
 }
 
