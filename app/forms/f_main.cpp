@@ -170,19 +170,26 @@ void TfMain::buildLayout()
         group->SetTag(g.tag);
         group->SetShowControl(true);
         group->SetUseControl(true);
-        QWidget *control = group->Control();
-        control->setProperty(kTag, g.tag);
-        auto *lay = new QVBoxLayout(control);
-        lay->setContentsMargins(0, 0, 0, 0);
-        if (g.tag == kAreaSms)
-            lay->addWidget(TreeView_sms_ = makeTree("TreeView_sms", control));
-        else if (g.tag == kAreaCard)
-            lay->addWidget(TreeView_cont_ = makeTree("TreeView_cont", control));
-        else if (g.tag == kAreaUser)
-            lay->addWidget(TreeView_usersms_ = makeTree("TreeView_usersms", control));
     }
     dnbMain_->SetActiveGroupIndex(0);
     dnbMain_->endLoading();
+    // The group controls exist once loading has ended; each hosts its area's tree.
+    for (int i = 0; i < dnbMain_->GroupsRef().Count(); ++i) {
+        controls::TqvNavBarGroup *group = dnbMain_->GroupsRef().Items(i);
+        QWidget *control = group->Control();
+        if (!control)
+            continue;
+        const int tag = int(group->Tag());
+        control->setProperty(kTag, tag);
+        auto *lay = new QVBoxLayout(control);
+        lay->setContentsMargins(0, 0, 0, 0);
+        if (tag == kAreaSms)
+            lay->addWidget(TreeView_sms_ = makeTree("TreeView_sms", control));
+        else if (tag == kAreaCard)
+            lay->addWidget(TreeView_cont_ = makeTree("TreeView_cont", control));
+        else if (tag == kAreaUser)
+            lay->addWidget(TreeView_usersms_ = makeTree("TreeView_usersms", control));
+    }
     dnbMain_->setFixedWidth(kNavBarWidth);
     dnbMain_->OnActiveGroupChanged = [this](QObject *) { dnbMainActiveGroupChanged(); };
     row->addWidget(dnbMain_);
@@ -1030,6 +1037,10 @@ bool TfMain::eventFilter(QObject *watched, QEvent *e)
             auto *d = static_cast<QDropEvent *>(e);
             QObject *source = d->source();
             QTreeWidgetItem *target = TreeView_cont_->itemAt(d->position().toPoint());
+            if (!contactDragAccepted(source)) {
+                d->ignore();
+                return true;
+            }
             // The tree never moves its own nodes: the copy is the manager's.
             d->setDropAction(Qt::CopyAction);
             d->accept();
