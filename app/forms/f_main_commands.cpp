@@ -17,7 +17,11 @@
 #include "core/lang_mng.h"
 #include "core/prompt.h"
 #include "forms/f_main.h"
+#include "forms/f_phone_info.h"
+#include "forms/fm_about.h"
+#include "forms/fm_edit_sms.h"
 #include "forms/fm_edit_vcard.h"
+#include "forms/fm_phrase.h"
 #include "forms/fr_print.h"
 
 #include <QAction>
@@ -86,6 +90,46 @@ struct TfMainCommands::SmsSelection {
     int32_t id = 0;
 };
 
+CommandServices programServices(TfMain &main, const ProgramParts &parts)
+{
+    CommandServices s;
+    s.manage = &parts.manage;
+    s.prompt = &parts.prompt;
+    s.comm = &parts.comm;
+    s.smsTransfer = &parts.smsTransfer;
+    s.settings = parts.settings;
+    QPointer<TfMain> window(&main);
+    content::TSmsTransfer *transfer = &parts.smsTransfer;
+    s.composer = [window, parts, transfer](const ComposerRequest &req) {
+        TfEditSms dlg({parts.manage, parts.env, parts.sms,
+                       [transfer](content::ArraySms &list) { return transfer->SendMessages(list); }, &parts.phrases,
+                       &parts.phoneBook},
+                      window.data());
+        dlg.preset(req.FSms, req.FNewMode == 1);
+        ComposerResult r;
+        r.modalResult = dlg.exec();
+        r.records = dlg.lastList();
+        return r;
+    };
+    s.phraseEditor = [window, parts](const PhraseEdit &in) -> std::optional<PhraseEdit> {
+        TfPhraseEdit ed(parts.manage.LangMng(), parts.phrases, window.data());
+        ed.groupName = in.group;
+        ed.text = in.text;
+        if (ed.exec() != kMrOk)
+            return std::nullopt;
+        return PhraseEdit{ed.groupName, ed.text};
+    };
+    s.about = [window, parts] {
+        TfAbout about(parts.manage.LangMng(), window.data());
+        about.exec();
+    };
+    s.phoneInfo = [window, parts] {
+        TfPhoneInfo info(parts.manage, parts.comm, window.data());
+        info.exec();
+    };
+    return s;
+}
+
 const std::vector<const char *> &TfMainCommands::idleItems()
 {
     static const std::vector<const char *> names = {
@@ -95,7 +139,7 @@ const std::vector<const char *> &TfMainCommands::idleItems()
 }
 
 TfMainCommands::TfMainCommands(TfMain &main, CommandServices services)
-    : QObject(&main), main_(main), s_(std::move(services))
+    : main_(main), s_(std::move(services))
 {
     // General commands.
     for (const char *n : {"mConnect", "button_linksms", "button_linkcont"})

@@ -51,8 +51,10 @@ class TCommMng;
 class TManage;
 } // namespace core
 namespace content {
+class TPhoneBookManage;
+class TPhraseMng;
 class TSmsTransfer;
-}
+} // namespace content
 
 namespace forms {
 
@@ -97,10 +99,27 @@ struct CommandServices {
     std::function<bool(const QUrl &)> openUrl;
 };
 
+// The parts of the program the real dialogs are made with.
+struct ProgramParts {
+    core::TManage &manage;
+    core::Prompt &prompt;
+    content::Env &env;
+    content::TSMSManage &sms;
+    content::TSmsTransfer &smsTransfer;
+    content::TPhraseMng &phrases;
+    content::TPhoneBookManage &phoneBook;
+    core::TCommMng &comm;
+    std::function<void()> settings; // TfSet needs the program's catalogue and worker
+};
+// Services whose hooks open the program's own dialogs (TfEditSms, TfPhraseEdit, TfAbout,
+// TfPhoneInfo) modally over main.
+CommandServices programServices(TfMain &main, const ProgramParts &parts);
+
 class TfMainCommands final : public QObject {
     Q_OBJECT
 public:
-    // Binds every command of main by object name. main and the services must outlive the object.
+    // Binds every command of main by object name. main and the services must outlive the object
+    // (the program drops it before the window and the managers).
     TfMainCommands(TfMain &main, CommandServices services);
     ~TfMainCommands() override;
 
