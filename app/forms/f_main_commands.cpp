@@ -24,6 +24,7 @@
 #include "forms/fm_phrase.h"
 #include "forms/fr_print.h"
 
+#include <QAbstractItemDelegate>
 #include <QAction>
 #include <QApplication>
 #include <QDesktopServices>
@@ -266,6 +267,8 @@ TfMainCommands::TfMainCommands(TfMain &main, CommandServices services)
                 return;
             TreeView_usersmsEdited(item, qs(names[size_t(i)]));
         });
+        // A rename that ends without a change (Escape) ends the menu's rename too.
+        connect(t->itemDelegate(), &QAbstractItemDelegate::closeEditor, this, [this] { renaming_ = false; });
     }
 
     // Pop-up rules when the menus open.
