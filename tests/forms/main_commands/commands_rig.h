@@ -9,6 +9,7 @@
 #pragma once
 
 #include "forms/f_main_commands.h"
+#include "forms/fr_print.h"
 #include "forms/main_window/main_rig.h"
 #include "forms/support/scripted_prompt.h"
 
@@ -42,6 +43,12 @@ struct CommandsRig : main_window_test::MainRig {
         s.openUrl = [this](const QUrl &u) {
             opened.push_back(u);
             return true;
+        };
+        s.runPrint = [this](forms::Tfr_print &dlg) {
+            QStringList r;
+            for (int i = 0; i < dlg.cbPrints->count(); ++i)
+                r << dlg.cbPrints->itemText(i);
+            printRanges.push_back(r);
         };
         s.runContactEditor = [this](forms::TfVcardEdit &ed) { return contactEditor ? contactEditor(ed) : 2; };
         commands = std::make_unique<forms::TfMainCommands>(*main, s);
@@ -106,6 +113,7 @@ struct CommandsRig : main_window_test::MainRig {
     std::optional<forms::PhraseEdit> phraseAnswer;
     std::function<int(forms::TfVcardEdit &)> contactEditor;
     std::vector<QUrl> opened;
+    std::vector<QStringList> printRanges;
     int aboutShown = 0, settingsShown = 0, phoneInfoShown = 0;
 };
 

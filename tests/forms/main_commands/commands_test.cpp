@@ -69,6 +69,22 @@ TEST(Commands, EveryItemIsBoundAndIdleItemsAreHidden)
     EXPECT_EQ(rig.phoneInfoShown, 1);
 }
 
+TEST(Commands, PrintOpensTheDialogForTheActiveArea)
+{
+    Rig rig;
+    const int book = rig.pb->AddFileBook("/tmp/people.csv");
+    (void)book;
+    for (int area : {forms::kAreaSms, forms::kAreaCard, forms::kAreaUser}) {
+        rig.main->setActiveArea(area);
+        rig.trigger("P1");
+    }
+    ASSERT_EQ(rig.printRanges.size(), 3u);
+    EXPECT_EQ(rig.printRanges[0].size(), 10);
+    EXPECT_EQ(rig.printRanges[0][0].toStdString(), rig.t("SmsMng_AllMessage"));
+    EXPECT_EQ(rig.printRanges[1], (QStringList{QString::fromStdString(rig.t("PbMng_Tree_0")), "people"}));
+    EXPECT_TRUE(rig.printRanges[2].isEmpty());
+}
+
 TEST(Commands, ToolBarAndStatusBarToggles)
 {
     Rig rig;
