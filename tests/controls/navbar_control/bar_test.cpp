@@ -749,12 +749,12 @@ TEST(NavBarEvents, MouseEventsOutsideADragAndDragEventsWithin)
     bar.OnMouseUp = [&](QObject *, Qt::MouseButton b, Qt::KeyboardModifiers, int, int) {
         log << (b == Qt::LeftButton ? "up" : "up-other");
     };
-    bar.OnStartDrag = [&](QObject *s) {
+    bar.OnStartDrag = [&](QObject *s, std::unique_ptr<TqvNavBarDragObject> &) {
         EXPECT_EQ(s, &bar);
         EXPECT_EQ(TqvCustomNavBar::CurrentDrag(), nullptr) << "raised before the drag object exists";
         log << "start";
     };
-    bar.OnDragOver = [&](QObject *s, QObject *source, int, int, bool &) {
+    bar.OnDragOver = [&](QObject *s, QObject *source, int, int, TqvDragState, bool &) {
         EXPECT_EQ(s, &bar);
         EXPECT_EQ(source, &bar);
         log << "over";
@@ -788,7 +788,7 @@ TEST(NavBarEvents, DragOverHandlerHasTheLastWord)
     TqvNavBarGroup *g = f.group(0);
     TqvNavBarItem *first = itemAt(g, 0);
     bool barVerdict = false;
-    f.bar->OnDragOver = [&](QObject *, QObject *, int, int, bool &accept) {
+    f.bar->OnDragOver = [&](QObject *, QObject *, int, int, TqvDragState, bool &accept) {
         barVerdict = accept;
         accept = false;
     };
@@ -808,7 +808,7 @@ TEST(NavBarEvents, StartDragHandlerThatRemovesThePressedLinkCancelsTheDrag)
 {
     Fixture f(1, 3);
     TqvNavBarGroup *g = f.group(0);
-    f.bar->OnStartDrag = [&](QObject *) { g->RemoveLink(0); };
+    f.bar->OnStartDrag = [&](QObject *, std::unique_ptr<TqvNavBarDragObject> &) { g->RemoveLink(0); };
     f.press(f.link(0, 0));
     const QPoint from = f.link(0, 0);
     f.move(from + QPoint(0, 6), Qt::LeftButton);
@@ -1033,8 +1033,8 @@ TEST(NavBarEvents, HandlersMayFreeTheBar)
         case Down: f.bar->OnMouseDown = freeOnButton; break;
         case Move: f.bar->OnMouseMove = [&](QObject *, Qt::KeyboardModifiers, int, int) { freeBar(); }; break;
         case Up: f.bar->OnMouseUp = freeOnButton; break;
-        case Start: f.bar->OnStartDrag = [&](QObject *) { freeBar(); }; break;
-        case Over: f.bar->OnDragOver = [&](QObject *, QObject *, int, int, bool &) { freeBar(); }; break;
+        case Start: f.bar->OnStartDrag = [&](QObject *, std::unique_ptr<TqvNavBarDragObject> &) { freeBar(); }; break;
+        case Over: f.bar->OnDragOver = [&](QObject *, QObject *, int, int, TqvDragState, bool &) { freeBar(); }; break;
         }
         const QPoint from = f.link(0, 0);
         if (bar)
