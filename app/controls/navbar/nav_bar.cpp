@@ -181,7 +181,8 @@ TqvNavBarQtTimers::TqvNavBarQtTimers(std::function<void(TqvNavBarTimer)> fired)
 // ---- the bar ---------------------------------------------------------------------------------
 
 TqvCustomNavBar::TqvCustomNavBar(QWidget *parent)
-    : QFrame(parent), timers_([this](TqvNavBarTimer which) { input_.TimerFired(which); }), input_(*this, timers_),
+    : QFrame(parent), timers_([this](TqvNavBarTimer which) { input_.TimerFired(which); }),
+      input_(*this, timers_),
       scrollBar_(*this), groups_(this, this), items_(this, this), styles_(this, this),
       defaults_(this), hintWindow_(new TqvNavBarHintWindow(this))
 {

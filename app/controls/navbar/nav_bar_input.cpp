@@ -44,9 +44,15 @@ void TqvNavBarInputHost::TopScrollButtonReleased() { Input().scrollButtonRelease
 void TqvNavBarInputHost::StartGroupHintTimer() { Input().startHintTimer(true); }
 void TqvNavBarInputHost::StartLinkHintTimer() { Input().startHintTimer(false); }
 void TqvNavBarInputHost::HideHint() { Input().hideHint(); }
-void TqvNavBarInputHost::GroupDraggedOver(TqvNavBarGroup *group, bool &accept) { Input().groupDraggedOver(group, accept); }
+void TqvNavBarInputHost::GroupDraggedOver(TqvNavBarGroup *group, bool &accept)
+{
+    Input().groupDraggedOver(group, accept);
+}
 void TqvNavBarInputHost::GroupDropped(TqvNavBarGroup *group) { Input().groupDropped(group); }
-void TqvNavBarInputHost::LinkDraggedOver(TqvNavBarItemLink *link, bool &accept) { Input().linkDraggedOver(link, accept); }
+void TqvNavBarInputHost::LinkDraggedOver(TqvNavBarItemLink *link, bool &accept)
+{
+    Input().linkDraggedOver(link, accept);
+}
 void TqvNavBarInputHost::LinkDropped(TqvNavBarItemLink *link) { Input().linkDropped(link); }
 void TqvNavBarInputHost::ItemDraggedOver(TqvNavBarItem *, bool &accept) { Input().linkDraggedOver(nullptr, accept); }
 void TqvNavBarInputHost::ItemDropped(TqvNavBarItem *item) { Input().itemDropped(item); }
