@@ -4,6 +4,7 @@
 #include "dv_vcard.h"
 
 #include <QAction>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QMenu>
@@ -75,12 +76,15 @@ const TVcardFields *firstOf(const TMobileVacrd &fields, int32_t type)
 }
 
 // The caller's font with CJK families behind it: a Chinese name missing from a Latin font is drawn
-// by an embeddable CJK font, so a PDF keeps it as text rather than outlines.
+// by an embeddable CJK font, so a PDF keeps it as text rather than outlines. The family the font
+// resolves to comes first: a generic name such as "monospace" is matched only on its own, and in a
+// list the first CJK family would take its place.
 QFont printFont(const QFont &font)
 {
-    QStringList families = font.families();
-    if (families.isEmpty())
-        families << font.family();
+    QStringList families{QFontInfo(font).family()};
+    for (const QString &f : font.families())
+        if (!families.contains(f))
+            families << f;
     for (const char *cjk : {"Noto Sans CJK SC", "WenQuanYi Micro Hei", "WenQuanYi Zen Hei", "AR PL UMing CN"})
         if (!families.contains(QLatin1String(cjk)))
             families << QString::fromLatin1(cjk);

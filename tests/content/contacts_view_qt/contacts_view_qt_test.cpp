@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QImage>
 #include <QMenu>
 #include <QPainter>
@@ -322,6 +323,10 @@ TEST_F(ContactsPrint, ListsComeInOrderEachOnItsOwnPages)
     EXPECT_EQ(text[1], (QStringList{"Phone", "Name Tel No. Group Name", "Pat 2"}));
     EXPECT_EQ(text[2], (QStringList{"<PbMng_Tree_4>", "Carol", "<PbMng_ParamA64><PbMng_ParamB256>: +1",
                                     "<PbMng_Pb_Column_61>: Work"}));
+    // The caller's font draws the Latin text; a CJK font is embedded beside it for the name.
+    const QString fonts = poppler("pdffonts", {pdf()});
+    EXPECT_TRUE(fonts.contains(QFontInfo(fixedFont()).family().remove(' '))) << fonts.toStdString();
+    EXPECT_TRUE(fonts.contains("WenQuanYi") || fonts.contains("CJK")) << fonts.toStdString();
 }
 
 TEST_F(ContactsPrint, ContactTallerThanAPageContinues)
