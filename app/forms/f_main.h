@@ -214,6 +214,7 @@ private:
     bool contactDragAccepted(QObject *source) const;
     void dropOnContactTree(QTreeWidgetItem *target, QObject *source);
     void sortContactList(int column);
+    int contactListWidth() const;
 
     core::TManage &manage_;
     MainWindowHooks hooks_;
@@ -244,6 +245,7 @@ private:
     bool FRenaming_ = false;
     bool FDragFromList_ = false;
     bool shownOnce_ = false;
+    int pressedSection_ = -1;
 };
 
 } // namespace forms

@@ -30,6 +30,14 @@ namespace {
 using forms::MainItemKind;
 using forms::tagOf;
 
+// Window shortcuts need the window to be the active one (also again after a dialog closed).
+void activate(QWidget *w)
+{
+    w->show();
+    QApplication::setActiveWindow(w);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+}
+
 QStringList names(const QList<QAction *> &actions)
 {
     QStringList out;
@@ -180,6 +188,7 @@ TEST(MainWindowAreas, AfterDraggingCardAboveMessageAreasStillMatch)
     EXPECT_EQ(shown(w).panels, QStringList{"pSms"});
 
     // The area keys go by the group's tag too.
+    activate(&w);
     QTest::keyClick(&w, Qt::Key_F6, Qt::ShiftModifier);
     EXPECT_EQ(shown(w).panels, QStringList{"pUser"});
     QTest::keyClick(&w, Qt::Key_F2, Qt::ShiftModifier);
@@ -264,8 +273,7 @@ TEST(MainWindowKeys, KeysReachTheirActions)
     MainRig rig;
     rig.addMessage(1, "Ann", "hi");
     forms::TfMain &w = *rig.main;
-    w.show();
-    QApplication::setActiveWindow(&w);
+    activate(&w);
     rig.showBox(1);
 
     QSignalSpy help(w.action("nHelp"), &QAction::triggered);
@@ -289,6 +297,8 @@ TEST(MainWindowKeys, KeysReachTheirActions)
         static_cast<forms::TfFind *>(d)->done(forms::TfFind::kResultCancel);
     });
     QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(opened, 1);
+    activate(&w);
     forms_test::whenModal("fFind", [&](QWidget *d) {
         ++opened;
         static_cast<forms::TfFind *>(d)->done(forms::TfFind::kResultCancel);
@@ -299,6 +309,7 @@ TEST(MainWindowKeys, KeysReachTheirActions)
 
     // Alt and a mnemonic open the menu; its item's mnemonic runs it.
     QSignalSpy selectAll(w.action("m_selectall"), &QAction::triggered);
+    activate(&w);
     QTest::keyClick(&w, Qt::Key_E, Qt::AltModifier);
     ASSERT_TRUE(forms_test::waitUntil([&] { return w.menu("m_Edit")->isVisible(); }, 2000));
     QTest::keyClick(w.menu("m_Edit"), Qt::Key_A);
