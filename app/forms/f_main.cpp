@@ -659,6 +659,21 @@ void TfMain::dnbMainActiveGroupChanged()
         hooks_.SetActiveGroup(area);
     else
         manage_.ActiveGroup = uint8_t(area);
+    // The caption line and the list follow the area's selected node.
+    Panel1_->clear();
+    switch (area) {
+    case kAreaSms:
+        TreeView_smsChange();
+        break;
+    case kAreaCard:
+        TreeView_contChange();
+        break;
+    case kAreaUser:
+        TreeView_usersmsChange();
+        break;
+    default:
+        break;
+    }
     mergeAreaMenus();
 }
 

@@ -246,8 +246,10 @@ TEST(MainWindowLayout, ScreenshotsOfTheOtherAreas)
     forms::TfMain &w = *rig.main;
     w.show();
     w.setActiveArea(1);
+    QTest::qWait(50);
     forms_test::screenshot(&w, "fMain_contacts");
     w.setActiveArea(2);
+    QTest::qWait(50);
     forms_test::screenshot(&w, "fMain_phrases");
     SUCCEED();
 }
