@@ -188,6 +188,10 @@ public:
     // The list of the application manager's active area, or null.
     QTreeWidget *areaList() const;
 
+    // A group rename started from the menu (the label edit takes the new name only then).
+    bool renaming() const { return FRenaming_; }
+    void setRenaming(bool on) { FRenaming_ = on; }
+
     // Sort state of the contact list.
     int sortColumn() const { return FSortColumn_; }
     int sortDir() const { return FSortDir_; }

@@ -199,6 +199,28 @@ TEST(MainWindowAreas, AfterDraggingCardAboveMessageAreasStillMatch)
     EXPECT_EQ(rig.manage->ActiveGroup, 0);
 }
 
+TEST(MainWindowAreas, ToolMenuShowsTheAreasCommands)
+{
+    MainRig rig;
+    forms::TfMain &w = *rig.main;
+    w.show();
+    QMenu *tool = w.menu("m_tool");
+    const auto firstOfTool = [&] { return tool->actions().value(0); };
+    rig.showBox(1);
+    EXPECT_EQ(firstOfTool(), w.action("mSmsDownload"));
+    w.setActiveArea(1);
+    EXPECT_EQ(firstOfTool(), w.action("menu_cont_read"));
+    w.setActiveArea(2);
+    EXPECT_EQ(firstOfTool(), w.action("N16"));
+    w.setActiveArea(0);
+    EXPECT_EQ(firstOfTool(), w.action("mSmsDownload"));
+    // The tool menu's own items stay, once each.
+    int settings = 0;
+    for (QAction *a : tool->actions())
+        settings += a == w.action("m_comset");
+    EXPECT_EQ(settings, 1);
+}
+
 // ---- layout
 
 TEST(MainWindowLayout, BarKeepsItsWidthListAndPreviewFillTheRest)
