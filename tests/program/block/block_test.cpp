@@ -231,6 +231,33 @@ TEST_F(Block, AQuitDuringABatchCancelsItFirst)
     EXPECT_TRUE(program->workerStoppedInTime());
 }
 
+TEST_F(Block, AQuitWithTheHandsetSilentEndsWithinItsBound)
+{
+    startHandset();
+    program::ProgramOptions o = options();
+    o.workerStopWait = std::chrono::milliseconds(500);
+    start(o);
+    ASSERT_TRUE(waitUntil([&] { return program->manage().Connected; }));
+    content::ArraySms draft{{.boxid = content::kBoxDrafts, .Tel = "+4412", .body = "before the silence"}};
+    ASSERT_GT(program->stages().sms().AddMessages(draft, -1, false), 0);
+    sim->setSilent(true); // the batch waits in the driver for an answer that never comes
+    const auto begin = std::chrono::steady_clock::now();
+    runUntilEnd([&] {
+        QTimer::singleShot(100, [] { ::raise(SIGTERM); });
+        program->stages().smsTransfer().Download();
+    });
+    program->shutDown();
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(10));
+    program.reset();
+    core::RecordingPrompt prompt;
+    core::TdbMain db(folder.root() + "/Database", &prompt);
+    const platform::Table &t = db.table(core::DbTable::Smsinfo);
+    bool found = false;
+    for (const platform::Row &r : t.rows())
+        found = found || r.cells[size_t(t.fieldIndex("body"))].s == "before the silence";
+    EXPECT_TRUE(found);
+}
+
 TEST_F(Block, QuitAfterTheFirstPaint)
 {
     program::ProgramOptions o = options();
