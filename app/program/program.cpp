@@ -1,0 +1,337 @@
+#include "program/program.h"
+
+#include "core/app_manage.h"
+#include "core/comm_data.h"
+#include "core/db_main.h"
+#include "core/lang_mng.h"
+#include "core/qt/qt_prompt.h"
+#include "forms/common/dialog_base.h"
+#include "forms/f_find.h"
+#include "forms/f_main.h"
+#include "forms/main_application.h"
+#include "platform/instance_guard.h"
+#include "platform/paths.h"
+#include "platform/pump.h"
+#include "platform/qt/qt_pump.h"
+#include "platform/qt/qt_window_messages.h"
+#include "program/f_face.h"
+#include "program/stages.h"
+
+#include "dv_vos.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QEventLoop>
+#include <QMenu>
+#include <QPointer>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace program {
+
+namespace {
+
+// The self-pipe the quit signals write to; the loop reads it.
+int gSignalPipe[2] = {-1, -1};
+constexpr int kQuitSignals[] = {SIGTERM, SIGINT, SIGHUP};
+
+extern "C" void onQuitSignal(int)
+{
+    const int saved = errno;
+    const char c = 1;
+    if (gSignalPipe[1] >= 0) {
+        const ssize_t n = ::write(gSignalPipe[1], &c, 1);
+        (void)n;
+    }
+    errno = saved;
+}
+
+// The stages' view of the main window.
+class MainWindowHost final : public MainHost {
+public:
+    explicit MainWindowHost(forms::TfMain &main) : main_(main) {}
+    QWidget *widget() override { return &main_; }
+    platform::WindowId windowId() const override { return main_.windowId(); }
+    content::SmsControls smsControls() override { return main_.smsControls(); }
+    content::PhraseControls phraseControls() override { return main_.phraseControls(); }
+    ContactControls contactControls() override
+    {
+        ContactControls c;
+        c.TreeView_cont = main_.TreeView_cont();
+        c.ListView_cont = main_.ListView_cont();
+        for (const char *name : {"mCard", "menu_contview", "menu_conttree", "m_Edit"})
+            if (QMenu *m = main_.menu(QString::fromLatin1(name)))
+                c.menus.append(m);
+        return c;
+    }
+    core::MenuMerge *toolMenuMerge() override { return &main_.toolMenuMerge(); }
+    void messageTreeChanged() override { main_.TreeView_smsChange(); }
+    void contactTreeChanged() override { main_.TreeView_contChange(); }
+    void phraseTreeChanged() override { main_.TreeView_usersmsChange(); }
+
+private:
+    forms::TfMain &main_;
+};
+
+// Ends the loop once the main window is no longer shown (closed, not minimised), and after the
+// first paint when asked to.
+class LoopWatch final : public QObject {
+public:
+    LoopWatch(QWidget *main, QEventLoop &loop, bool quitAfterFirstPaint, std::function<void()> quit)
+        : main_(main), loop_(loop), afterPaint_(quitAfterFirstPaint), quit_(std::move(quit))
+    {
+        main->installEventFilter(this);
+    }
+    ~LoopWatch() override
+    {
+        if (main_)
+            main_->removeEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *e) override
+    {
+        if (watched == main_) {
+            if (e->type() == QEvent::Hide || e->type() == QEvent::Close)
+                QTimer::singleShot(0, this, [this] {
+                    if (!main_ || !main_->isVisible())
+                        loop_.quit();
+                });
+            else if (e->type() == QEvent::Paint && afterPaint_) {
+                afterPaint_ = false;
+                QTimer::singleShot(0, this, [this] { quit_(); });
+            }
+        }
+        return false;
+    }
+
+private:
+    QPointer<QWidget> main_;
+    QEventLoop &loop_;
+    bool afterPaint_;
+    std::function<void()> quit_;
+};
+
+} // namespace
+
+struct Program::Parts {
+    std::unique_ptr<platform::InstanceGuard> guard;
+    std::unique_ptr<forms::MainApplication> ownApp;
+    std::unique_ptr<platform::QtWindowMessages> hub;
+    std::unique_ptr<core::QtPrompt> prompt;
+    std::unique_ptr<TfFace> face;
+    std::unique_ptr<core::TManage> manage;
+    std::unique_ptr<forms::TfMain> main;
+    std::unique_ptr<core::TdmCommData> commData;
+    std::unique_ptr<core::TdbMain> db;
+    std::unique_ptr<forms::TfFind> find;
+    std::unique_ptr<MainWindowHost> host;
+    std::unique_ptr<Stages> stages;
+    std::unique_ptr<platform::ScopedThreadPump> pump;
+    std::unique_ptr<QSocketNotifier> signalNotifier;
+    struct sigaction previous[3] = {};
+    bool signalsInstalled = false;
+    int quitRetries = 0;
+};
+
+Program::Program(ProgramOptions options) : options_(std::move(options)), parts_(std::make_unique<Parts>()) {}
+
+Program::~Program()
+{
+    shutDown();
+    removeSignals();
+    Parts &p = *parts_;
+    // The views point at the window's controls, and the window at the managers.
+    if (p.main)
+        p.main->attachContent({});
+    p.stages.reset();
+    p.host.reset();
+    p.find.reset();
+    p.main.reset();
+    p.face.reset();
+    p.db.reset();
+    p.commData.reset();
+    p.manage.reset();
+    p.prompt.reset();
+    p.pump.reset();
+    p.hub.reset();
+    p.ownApp.reset();
+    p.guard.reset();
+}
+
+Program::Start Program::start(int &argc, char **argv)
+{
+    Parts &p = *parts_;
+    // 2: one instance per user.
+    const std::string lockPath = options_.lockDir.empty()
+                                     ? platform::InstanceGuard::defaultLockPath()
+                                     : platform::InstanceGuard::lockPathFor(options_.lockDir.c_str(), ::getuid());
+    p.guard = std::make_unique<platform::InstanceGuard>(lockPath);
+    if (p.guard->status() == platform::InstanceGuard::Status::AlreadyRunning) {
+        exitCode_ = 0;
+        shutDown_ = true;
+        return Start::AlreadyRunning;
+    }
+
+    if (!QApplication::instance())
+        p.ownApp = std::make_unique<forms::MainApplication>(argc, argv);
+    QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
+    QApplication::setApplicationDisplayName(QString::fromUtf8(kApplicationTitle));
+    p.hub = std::make_unique<platform::QtWindowMessages>();
+    // The device library's waits keep the user interface alive.
+    CnsVos_setPumpHook(platform::threadPumpHook, nullptr);
+    p.pump = std::make_unique<platform::ScopedThreadPump>(platform::qtEventPump());
+    p.prompt = std::make_unique<core::QtPrompt>();
+
+    const std::string dir = options_.programDir.empty() ? platform::programDir() : options_.programDir;
+    // 3-5: splash, application manager, splash painted.
+    p.face = std::make_unique<TfFace>(dir + "/" + kFacePicture);
+    p.manage = std::make_unique<core::TManage>(dir, p.prompt.get());
+    p.face->showAndPaint();
+    // 6: title; help lies in the program folder.
+    if (auto *app = qobject_cast<forms::MainApplication *>(QApplication::instance()))
+        app->setPrompt(p.prompt.get(), kApplicationTitle);
+    // 7: main window, hand-over table, database, find dialog.
+    p.main = std::make_unique<forms::TfMain>(*p.manage);
+    p.main->registerWindow(*p.hub);
+    p.prompt->setParent(p.main.get());
+    p.commData = std::make_unique<core::TdmCommData>();
+    p.db = std::make_unique<core::TdbMain>(p.manage->DatabaseDir(), p.prompt.get(), &p.manage->LangMng());
+    p.manage->SetDatabase(p.db.get());
+    p.find = std::make_unique<forms::TfFind>(*p.manage, p.main.get());
+    p.main->setFindDialog(p.find.get());
+    // 8: the second start stage.
+    p.host = std::make_unique<MainWindowHost>(*p.main);
+    p.stages = std::make_unique<Stages>(*p.manage, *p.db, *p.commData, *p.hub, *p.prompt,
+                                        StagesSetup{options_.clock, options_.workerPause});
+    p.stages->StartUp(*p.host);
+    Stages &st = *p.stages;
+    p.main->attachContent({&st.env(), &st.sms(), &st.smsView(), &st.phoneBook(), &st.phrases(), &st.phraseView()});
+    p.main->setHooks({[&st](bool connected) { st.SetConnected(connected); },
+                      [&st](int area) { st.SetActiveGroup(area); }, [&st] { st.UpdatePhoneInfo(); }});
+    if (options_.handleSignals)
+        installSignals();
+    p.main->show();
+    // 9.
+    p.face.reset();
+    return Start::Running;
+}
+
+int Program::run()
+{
+    Parts &p = *parts_;
+    if (!p.main || shutDown_)
+        return exitCode_;
+    QEventLoop loop;
+    LoopWatch watch(p.main.get(), loop, options_.quitAfterFirstPaint, [this] { requestQuit(); });
+    if (p.main->isVisible())
+        loop.exec();
+    return exitCode_;
+}
+
+void Program::requestQuit()
+{
+    Parts &p = *parts_;
+    if (!p.main || shutDown_)
+        return;
+    if (QWidget *modal = QApplication::activeModalWidget()) {
+        // A dialog first: a progress dialog cancels its batch and waits for the worker's answer.
+        // A worker that does not answer in time is stopped, and the dialog closed.
+        const int limit = int(options_.workerStopWait.count() / 20) + 1;
+        if (++p.quitRetries > limit) {
+            p.stages->StopWorker(std::chrono::steady_clock::now() + options_.workerStopWait);
+            if (auto *d = qobject_cast<forms::DialogBase *>(modal))
+                d->finish(forms::kMrCancel);
+            else if (auto *qd = qobject_cast<QDialog *>(modal))
+                qd->done(forms::kMrCancel);
+            else
+                modal->close();
+        } else if (auto *qd = qobject_cast<QDialog *>(modal)) {
+            qd->reject();
+        } else {
+            modal->close();
+        }
+        QTimer::singleShot(20, p.main.get(), [this] { requestQuit(); });
+        return;
+    }
+    p.quitRetries = 0;
+    p.main->close();
+}
+
+void Program::shutDown()
+{
+    if (shutDown_)
+        return;
+    shutDown_ = true;
+    Parts &p = *parts_;
+    if (p.stages) {
+        p.stages->ShutDown();
+        workerStopped_ = p.stages->StopWorker(std::chrono::steady_clock::now() + options_.workerStopWait);
+    }
+    if (p.db)
+        p.db->SaveAll();
+    removeSignals();
+    CnsVos_setPumpHook(nullptr, nullptr);
+}
+
+void Program::installSignals()
+{
+    Parts &p = *parts_;
+    if (p.signalsInstalled || gSignalPipe[0] >= 0)
+        return;
+    if (::pipe2(gSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        gSignalPipe[0] = gSignalPipe[1] = -1;
+        return;
+    }
+    p.signalNotifier = std::make_unique<QSocketNotifier>(gSignalPipe[0], QSocketNotifier::Read);
+    QObject::connect(p.signalNotifier.get(), &QSocketNotifier::activated, p.main.get(), [this] {
+        char buf[16];
+        while (::read(gSignalPipe[0], buf, sizeof buf) > 0) {
+        }
+        requestQuit();
+    });
+    struct sigaction sa = {};
+    sa.sa_handler = onQuitSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    for (int i = 0; i < 3; ++i)
+        ::sigaction(kQuitSignals[i], &sa, &p.previous[i]);
+    p.signalsInstalled = true;
+}
+
+void Program::removeSignals()
+{
+    Parts &p = *parts_;
+    if (!p.signalsInstalled)
+        return;
+    for (int i = 0; i < 3; ++i)
+        ::sigaction(kQuitSignals[i], &p.previous[i], nullptr);
+    p.signalNotifier.reset();
+    ::close(gSignalPipe[0]);
+    ::close(gSignalPipe[1]);
+    gSignalPipe[0] = gSignalPipe[1] = -1;
+    p.signalsInstalled = false;
+}
+
+core::TManage &Program::manage() { return *parts_->manage; }
+core::TdbMain &Program::db() { return *parts_->db; }
+core::TdmCommData &Program::commData() { return *parts_->commData; }
+Stages &Program::stages() { return *parts_->stages; }
+forms::TfMain &Program::mainWindow() { return *parts_->main; }
+
+int runProgram(int argc, char **argv, ProgramOptions options)
+{
+    Program program(std::move(options));
+    if (program.start(argc, argv) != Program::Start::Running)
+        return program.exitCode();
+    const int code = program.run();
+    program.shutDown();
+    return code;
+}
+
+} // namespace program

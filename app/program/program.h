@@ -1,0 +1,107 @@
+// The program block of Selvark: one instance per user, the splash while the parts come up, the
+// main window and the message loop, and an orderly end. main() calls runProgram(); tests run the
+// same block in-process on a program folder of their own, step by step:
+//
+//   program::ProgramOptions opt;
+//   opt.programDir = dir; opt.lockDir = dir;          // parallel tests: a lock of their own
+//   program::Program p(opt);
+//   if (p.start(argc, argv) != program::Program::Start::Running) return p.exitCode();
+//   p.run();                                          // until the main window closes
+//   p.shutDown();                                     // stages, worker, connection, tables
+//
+// Start-up order: instance guard ("ZeqSelvarkTarnovel"; a second instance ends at once, silently,
+// with code 0), splash, application manager (working folders, language), splash painted, title
+// "Selvark Tarnovel", main window, hand-over table, database, find dialog, the second start stage,
+// splash closed. The device library's waits pump the user-interface thread's events.
+//
+// SIGTERM, SIGINT and SIGHUP end the loop as closing the main window does (through a self-pipe),
+// so the shut-down stage runs and the session's table changes are saved. A quit while a modal
+// dialog is up closes that dialog first (a progress dialog cancels its batch and waits for the
+// worker's answer), then the main window.
+//
+// Shut-down: the stages' shut-down, the worker stopped within a bounded wait (a driver wait in
+// progress is cancelled), the connection closed under its lock, every open table saved.
+#pragma once
+
+#include "platform/clock.h"
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace core {
+class TdbMain;
+class TdmCommData;
+class TManage;
+} // namespace core
+namespace forms {
+class TfMain;
+}
+
+namespace program {
+
+class Stages;
+
+struct ProgramOptions {
+    std::string programDir;  // the program folder; empty: the executable's
+    std::string lockDir;     // where the instance lock lies; empty: the user's runtime folder
+    bool quitAfterFirstPaint = false; // start, paint the main window once, end (start-up timing)
+    bool handleSignals = true;        // SIGTERM, SIGINT, SIGHUP end the loop
+    platform::Clock *clock = nullptr; // the worker's clock; null: the system's
+    std::function<void(int ms)> workerPause; // the worker's short waits; empty: real ones
+    std::chrono::milliseconds workerStopWait{3000}; // how long shut-down waits for the worker
+};
+
+inline constexpr const char *kApplicationTitle = "Selvark Tarnovel";
+inline constexpr const char *kInstanceName = "ZeqSelvarkTarnovel";
+
+class Program {
+public:
+    enum class Start {
+        Running,        // the main window is up; run() next
+        AlreadyRunning, // another instance holds the lock: end with exitCode() (0), nothing shown
+    };
+
+    explicit Program(ProgramOptions options);
+    ~Program();
+    Program(const Program &) = delete;
+    Program &operator=(const Program &) = delete;
+
+    // Everything up to the message loop. Uses the QApplication that exists, or makes the
+    // program's own from argc and argv.
+    Start start(int &argc, char **argv);
+    // The message loop, until the main window closes. Answers the exit code.
+    int run();
+    // The end: stages, worker, connection, tables (also when run() was never called).
+    void shutDown();
+    // What a quit signal does: closes the modal dialogs, then the main window.
+    void requestQuit();
+
+    int exitCode() const { return exitCode_; }
+
+    // --- the parts, for tests (valid between start() and the end of the object) ---
+    core::TManage &manage();
+    core::TdbMain &db();
+    core::TdmCommData &commData();
+    Stages &stages();
+    forms::TfMain &mainWindow();
+    // True when shut-down found the worker ended within its wait.
+    bool workerStoppedInTime() const { return workerStopped_; }
+
+private:
+    struct Parts;
+    void installSignals();
+    void removeSignals();
+
+    ProgramOptions options_;
+    std::unique_ptr<Parts> parts_;
+    int exitCode_ = 0;
+    bool workerStopped_ = true;
+    bool shutDown_ = false;
+};
+
+// start, run, shut down; the exit code.
+int runProgram(int argc, char **argv, ProgramOptions options = {});
+
+} // namespace program
