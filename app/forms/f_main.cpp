@@ -32,6 +32,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QSplitter>
@@ -41,6 +42,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <system_error>
@@ -301,10 +303,9 @@ void TfMain::buildLayout()
     makeReportView(ListView_cont_);
     ListView_cont_->setDragEnabled(true);
     ListView_cont_->setDragDropMode(QAbstractItemView::DragOnly);
-    ListView_cont_->header()->setSectionsClickable(true);
-    ListView_cont_->header()->setSortIndicatorShown(true);
-    connect(ListView_cont_->header(), &QHeaderView::sectionClicked, this,
-            [this](int c) { ListView_contColumnClick(c); });
+    // Column clicks are taken from the header's mouse events: every fill of the list turns the
+    // header's own click handling off (the list does not sort itself).
+    ListView_cont_->header()->viewport()->installEventFilter(this);
     cardLay->addWidget(ListView_cont_);
     areas->addWidget(pCard);
 
@@ -658,6 +659,21 @@ void TfMain::dnbMainActiveGroupChanged()
         hooks_.SetActiveGroup(area);
     else
         manage_.ActiveGroup = uint8_t(area);
+    // The caption line and the list follow the area's selected node.
+    Panel1_->clear();
+    switch (area) {
+    case kAreaSms:
+        TreeView_smsChange();
+        break;
+    case kAreaCard:
+        TreeView_contChange();
+        break;
+    case kAreaUser:
+        TreeView_usersmsChange();
+        break;
+    default:
+        break;
+    }
     mergeAreaMenus();
 }
 
@@ -785,8 +801,7 @@ void TfMain::TreeView_contChange()
     content::TPhoneBookManage &pb = *content_.phoneBook;
     const std::optional<content::StorageCode> code = content::storageCodeOf(storage);
     if (code)
-        content::fillContactList(ListView_cont_, content::FillList(pb, *content_.env, book, *code,
-                                                                   ListView_cont_->viewport()->width()));
+        content::fillContactList(ListView_cont_, content::FillList(pb, *content_.env, book, *code, contactListWidth()));
     else
         ListView_cont_->clear();
     if (manage_.ActiveGroup == kAreaCard)
@@ -806,6 +821,9 @@ void TfMain::TreeView_contChange()
 
 void TfMain::ListView_contColumnClick(int column)
 {
+    // Another column starts ascending; the same column again turns the order round.
+    if (column != FSortColumn_)
+        FSortDir_ = 1;
     sortContactList(column);
 }
 
@@ -815,13 +833,20 @@ void TfMain::sortContactList(int column)
         return;
     FSortColumn_ = column;
     const Qt::SortOrder order = FSortDir_ >= 0 ? Qt::AscendingOrder : Qt::DescendingOrder;
-    ListView_cont_->sortItems(column, order);
+    // The rows compare by the header's sort column, so it is set first.
     ListView_cont_->header()->setSortIndicator(column, order);
+    ListView_cont_->sortItems(column, order);
     int book = 0;
     int32_t storage = 0;
     if (content_.phoneBook && GetContNodeInfo(TreeView_cont_->currentItem(), book, storage))
         content::SetSortState(*content_.phoneBook, book, storage, FSortColumn_, FSortDir_);
     FSortDir_ = -FSortDir_;
+}
+
+int TfMain::contactListWidth() const
+{
+    // A list filled while its area is hidden has no width of its own yet: the area's is used.
+    return std::max(ListView_cont_->viewport()->width(), pMain_->width() - 2 * ListView_cont_->frameWidth());
 }
 
 bool TfMain::contactDragAccepted(QObject *source) const
@@ -1049,6 +1074,23 @@ bool TfMain::eventFilter(QObject *watched, QEvent *e)
         }
         default:
             break;
+        }
+        return false;
+    }
+
+    if (ListView_cont_ && watched == ListView_cont_->header()->viewport()) {
+        QHeaderView *header = ListView_cont_->header();
+        if (e->type() == QEvent::MouseButtonPress) {
+            auto *m = static_cast<QMouseEvent *>(e);
+            pressedSection_ = m->button() == Qt::LeftButton ? header->logicalIndexAt(m->position().toPoint()) : -1;
+        } else if (e->type() == QEvent::MouseButtonRelease) {
+            auto *m = static_cast<QMouseEvent *>(e);
+            const int section = header->logicalIndexAt(m->position().toPoint());
+            // Not at the end of a resize: the cursor is then on a section edge, not where it was pressed.
+            if (m->button() == Qt::LeftButton && section >= 0 && section == pressedSection_ &&
+                header->viewport()->cursor().shape() != Qt::SplitHCursor)
+                ListView_contColumnClick(section);
+            pressedSection_ = -1;
         }
         return false;
     }

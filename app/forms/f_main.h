@@ -188,6 +188,10 @@ public:
     // The list of the application manager's active area, or null.
     QTreeWidget *areaList() const;
 
+    // A group rename started from the menu (the label edit takes the new name only then).
+    bool renaming() const { return FRenaming_; }
+    void setRenaming(bool on) { FRenaming_ = on; }
+
     // Sort state of the contact list.
     int sortColumn() const { return FSortColumn_; }
     int sortDir() const { return FSortDir_; }
@@ -214,6 +218,7 @@ private:
     bool contactDragAccepted(QObject *source) const;
     void dropOnContactTree(QTreeWidgetItem *target, QObject *source);
     void sortContactList(int column);
+    int contactListWidth() const;
 
     core::TManage &manage_;
     MainWindowHooks hooks_;
@@ -244,6 +249,7 @@ private:
     bool FRenaming_ = false;
     bool FDragFromList_ = false;
     bool shownOnce_ = false;
+    int pressedSection_ = -1;
 };
 
 } // namespace forms

@@ -47,7 +47,7 @@ TfPhraseList::TfPhraseList(const core::TLangMng &lang, content::TPhraseMng &phra
     ListView_usersms->setColumnCount(4);
     ListView_usersms->setRootIsDecorated(false);
     ListView_usersms->setColumnWidth(0, 300);
-    ListView_usersms->setColumnWidth(1, 100);
+    ListView_usersms->setColumnWidth(1, 135); // a whole record time
     ListView_usersms->setColumnWidth(2, 100);
     ListView_usersms->setColumnHidden(kIdColumn, true);
     ListView_usersms->setContextMenuPolicy(Qt::CustomContextMenu);

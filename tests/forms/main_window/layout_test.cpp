@@ -30,6 +30,14 @@ namespace {
 using forms::MainItemKind;
 using forms::tagOf;
 
+// Window shortcuts need the window to be the active one (also again after a dialog closed).
+void activate(QWidget *w)
+{
+    w->show();
+    QApplication::setActiveWindow(w);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+}
+
 QStringList names(const QList<QAction *> &actions)
 {
     QStringList out;
@@ -180,6 +188,7 @@ TEST(MainWindowAreas, AfterDraggingCardAboveMessageAreasStillMatch)
     EXPECT_EQ(shown(w).panels, QStringList{"pSms"});
 
     // The area keys go by the group's tag too.
+    activate(&w);
     QTest::keyClick(&w, Qt::Key_F6, Qt::ShiftModifier);
     EXPECT_EQ(shown(w).panels, QStringList{"pUser"});
     QTest::keyClick(&w, Qt::Key_F2, Qt::ShiftModifier);
@@ -188,6 +197,28 @@ TEST(MainWindowAreas, AfterDraggingCardAboveMessageAreasStillMatch)
     QTest::keyClick(&w, Qt::Key_F1, Qt::ShiftModifier);
     EXPECT_EQ(shown(w).panels, QStringList{"pSms"});
     EXPECT_EQ(rig.manage->ActiveGroup, 0);
+}
+
+TEST(MainWindowAreas, ToolMenuShowsTheAreasCommands)
+{
+    MainRig rig;
+    forms::TfMain &w = *rig.main;
+    w.show();
+    QMenu *tool = w.menu("m_tool");
+    const auto firstOfTool = [&] { return tool->actions().value(0); };
+    rig.showBox(1);
+    EXPECT_EQ(firstOfTool(), w.action("mSmsDownload"));
+    w.setActiveArea(1);
+    EXPECT_EQ(firstOfTool(), w.action("menu_cont_read"));
+    w.setActiveArea(2);
+    EXPECT_EQ(firstOfTool(), w.action("N16"));
+    w.setActiveArea(0);
+    EXPECT_EQ(firstOfTool(), w.action("mSmsDownload"));
+    // The tool menu's own items stay, once each.
+    int settings = 0;
+    for (QAction *a : tool->actions())
+        settings += a == w.action("m_comset");
+    EXPECT_EQ(settings, 1);
 }
 
 // ---- layout
@@ -237,8 +268,10 @@ TEST(MainWindowLayout, ScreenshotsOfTheOtherAreas)
     forms::TfMain &w = *rig.main;
     w.show();
     w.setActiveArea(1);
+    QTest::qWait(50);
     forms_test::screenshot(&w, "fMain_contacts");
     w.setActiveArea(2);
+    QTest::qWait(50);
     forms_test::screenshot(&w, "fMain_phrases");
     SUCCEED();
 }
@@ -264,8 +297,7 @@ TEST(MainWindowKeys, KeysReachTheirActions)
     MainRig rig;
     rig.addMessage(1, "Ann", "hi");
     forms::TfMain &w = *rig.main;
-    w.show();
-    QApplication::setActiveWindow(&w);
+    activate(&w);
     rig.showBox(1);
 
     QSignalSpy help(w.action("nHelp"), &QAction::triggered);
@@ -289,6 +321,8 @@ TEST(MainWindowKeys, KeysReachTheirActions)
         static_cast<forms::TfFind *>(d)->done(forms::TfFind::kResultCancel);
     });
     QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(opened, 1);
+    activate(&w);
     forms_test::whenModal("fFind", [&](QWidget *d) {
         ++opened;
         static_cast<forms::TfFind *>(d)->done(forms::TfFind::kResultCancel);
@@ -299,6 +333,7 @@ TEST(MainWindowKeys, KeysReachTheirActions)
 
     // Alt and a mnemonic open the menu; its item's mnemonic runs it.
     QSignalSpy selectAll(w.action("m_selectall"), &QAction::triggered);
+    activate(&w);
     QTest::keyClick(&w, Qt::Key_E, Qt::AltModifier);
     ASSERT_TRUE(forms_test::waitUntil([&] { return w.menu("m_Edit")->isVisible(); }, 2000));
     QTest::keyClick(w.menu("m_Edit"), Qt::Key_A);

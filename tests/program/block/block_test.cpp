@@ -16,7 +16,9 @@
 #include "platform/instance_guard.h"
 #include "program/program.h"
 #include "program/stages.h"
+#include "forms/frm_progress.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QTimer>
 #include <QTreeWidget>
@@ -214,14 +216,65 @@ TEST_F(Block, AQuitDuringABatchCancelsItFirst)
     ASSERT_TRUE(waitUntil([&] { return program->manage().Connected; }));
     sim->setReplyDelay(300); // the batch is still running when the quit comes
     bool downloaded = false;
+    bool progressUp = false;
     runUntilEnd([&] {
-        QTimer::singleShot(200, [] { ::raise(SIGTERM); });
+        QTimer::singleShot(200, [&] {
+            progressUp = QApplication::activeModalWidget() == &program->stages().progress();
+            ::raise(SIGTERM);
+        });
         program->stages().smsTransfer().Download();
         downloaded = true;
     });
+    EXPECT_TRUE(progressUp) << "the quit came while the progress dialog was up";
     EXPECT_TRUE(downloaded) << "the batch ended before the loop did";
     program->shutDown();
     EXPECT_TRUE(program->workerStoppedInTime());
+}
+
+TEST_F(Block, AQuitWithTheHandsetSilentEndsWithinItsBound)
+{
+    startHandset();
+    program::ProgramOptions o = options();
+    o.workerStopWait = std::chrono::milliseconds(500);
+    start(o);
+    ASSERT_TRUE(waitUntil([&] { return program->manage().Connected; }));
+    content::ArraySms draft{{.boxid = content::kBoxDrafts, .Tel = "+4412", .body = "before the silence"}};
+    ASSERT_GT(program->stages().sms().AddMessages(draft, -1, false), 0);
+    sim->setSilent(true); // the batch waits in the driver for an answer that never comes
+    const auto begin = std::chrono::steady_clock::now();
+    runUntilEnd([&] {
+        QTimer::singleShot(100, [] { ::raise(SIGTERM); });
+        program->stages().smsTransfer().Download();
+    });
+    program->shutDown();
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(10));
+    program.reset();
+    core::RecordingPrompt prompt;
+    core::TdbMain db(folder.root() + "/Database", &prompt);
+    const platform::Table &t = db.table(core::DbTable::Smsinfo);
+    bool found = false;
+    for (const platform::Row &r : t.rows())
+        found = found || r.cells[size_t(t.fieldIndex("body"))].s == "before the silence";
+    EXPECT_TRUE(found);
+}
+
+TEST_F(Block, QuitAfterTheFirstPaint)
+{
+    program::ProgramOptions o = options();
+    o.quitAfterFirstPaint = true;
+    start(o);
+    QTimer guard;
+    guard.setSingleShot(true);
+    bool timedOut = false;
+    QObject::connect(&guard, &QTimer::timeout, [&] {
+        timedOut = true;
+        program->mainWindow().close();
+    });
+    guard.start(20000);
+    program->run();
+    EXPECT_FALSE(timedOut);
+    program->shutDown();
+    EXPECT_TRUE(fs::exists(folder.root() + "/ini/set.ini"));
 }
 
 // Spawns the built program with the lock folder as its runtime folder; its exit status, or -1
