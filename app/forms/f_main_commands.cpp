@@ -268,7 +268,7 @@ TfMainCommands::TfMainCommands(TfMain &main, CommandServices services)
             TreeView_usersmsEdited(item, qs(names[size_t(i)]));
         });
         // A rename that ends without a change (Escape) ends the menu's rename too.
-        connect(t->itemDelegate(), &QAbstractItemDelegate::closeEditor, this, [this] { renaming_ = false; });
+        connect(t->itemDelegate(), &QAbstractItemDelegate::closeEditor, this, [this] { main_.setRenaming(false); });
     }
 
     // Pop-up rules when the menus open.
@@ -1158,7 +1158,7 @@ void TfMainCommands::nRenameClick()
     QTreeWidgetItem *node = tree ? tree->currentItem() : nullptr;
     if (!node)
         return;
-    renaming_ = true;
+    main_.setRenaming(true);
     tree->editItem(node, 0);
 }
 
@@ -1168,8 +1168,8 @@ void TfMainCommands::TreeView_usersmsEdited(QTreeWidgetItem *item, const QString
     QTreeWidget *tree = main_.TreeView_usersms();
     if (!item || !tree)
         return;
-    const bool fromMenu = renaming_;
-    renaming_ = false;
+    const bool fromMenu = main_.renaming();
+    main_.setRenaming(false);
     const QSignalBlocker quiet(tree);
     if (!fromMenu || !view) {
         item->setText(0, oldName);

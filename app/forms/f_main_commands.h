@@ -225,7 +225,6 @@ private:
     TfMain &main_;
     CommandServices s_;
     std::vector<std::string> missing_;
-    bool renaming_ = false;
 };
 
 } // namespace forms
