@@ -502,7 +502,7 @@ static bool editableInPlace(int box)
     return box == content::kBoxOutbox || box == content::kBoxDrafts || box == content::kBoxPhoneStored;
 }
 
-void TfMainCommands::openStoredInComposer(bool keepNumber, bool inPlaceAllowed, bool asNew)
+void TfMainCommands::openStoredInComposer(bool keepNumber, bool inPlace)
 {
     SmsSelection sel;
     content::TSMSManage *sms = main_.content().sms;
@@ -515,7 +515,7 @@ void TfMainCommands::openStoredInComposer(bool keepNumber, bool inPlaceAllowed, 
     req.FSms = m;
     if (!keepNumber)
         req.FSms.Tel.clear();
-    if (!asNew && inPlaceAllowed && editableInPlace(m.boxid)) {
+    if (inPlace && editableInPlace(m.boxid)) {
         req.FNewMode = 0;
     } else {
         req.FNewMode = 1;
@@ -527,7 +527,7 @@ void TfMainCommands::openStoredInComposer(bool keepNumber, bool inPlaceAllowed, 
     if (s_.composer) {
         ComposerResult r = s_.composer(req);
         // After a send that closed the dialog, what the composer sent is stored as it split it:
-        // one record per recipient and part, each cut to its columns by nobody.
+        // one record per recipient and part, never the whole text and recipient list in one row.
         if (r.modalResult == kMrOk && !r.records.empty())
             sms->SaveMessages(r.records);
     }
@@ -536,22 +536,22 @@ void TfMainCommands::openStoredInComposer(bool keepNumber, bool inPlaceAllowed, 
 
 void TfMainCommands::pSmsEditClick()
 {
-    openStoredInComposer(true, true, false);
+    openStoredInComposer(true, true);
 }
 
 void TfMainCommands::pSmsSendtoClick()
 {
-    openStoredInComposer(false, false, true);
+    openStoredInComposer(false, false);
 }
 
 void TfMainCommands::pSmsResendClick()
 {
-    openStoredInComposer(true, true, false);
+    openStoredInComposer(true, true);
 }
 
 void TfMainCommands::pSmsSendClick()
 {
-    openStoredInComposer(true, false, true);
+    openStoredInComposer(true, false);
 }
 
 void TfMainCommands::pSmsSendBackClick()

@@ -205,7 +205,8 @@ private:
     bool smsSelection(SmsSelection &out) const;
     void refillSms();
     void openComposer(const ComposerRequest &req);
-    void openStoredInComposer(bool keepNumber, bool inPlaceAllowed, bool asNew);
+    // Opens the selected stored message; inPlace: it is updated in place when its box allows.
+    void openStoredInComposer(bool keepNumber, bool inPlace);
     void updateSmsMenus();
 
     // Contacts.

@@ -9,6 +9,7 @@
 #pragma once
 
 #include "forms/f_main_commands.h"
+#include "forms/fm_edit_vcard.h"
 #include "forms/fr_print.h"
 #include "forms/main_window/main_rig.h"
 #include "forms/support/scripted_prompt.h"
@@ -50,7 +51,7 @@ struct CommandsRig : main_window_test::MainRig {
                 r << dlg.cbPrints->itemText(i);
             printRanges.push_back(r);
         };
-        s.runContactEditor = [this](forms::TfVcardEdit &ed) { return contactEditor ? contactEditor(ed) : 2; };
+        s.runContactEditor = [this](forms::TfVcardEdit &ed) { return contactEditor ? contactEditor(ed) : ed.exec(); };
         commands = std::make_unique<forms::TfMainCommands>(*main, s);
     }
     ~CommandsRig() { commands.reset(); }

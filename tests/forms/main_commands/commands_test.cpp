@@ -8,6 +8,7 @@
 #include "content/contacts_view.h"
 #include "core/lang_mng.h"
 #include "forms/fm_edit_vcard.h"
+#include "forms/support/when_modal.h"
 
 #include <QDir>
 #include <QFile>
@@ -397,6 +398,29 @@ TEST(ContactCommands, NewAndEditGoThroughTheEditorAndUpdateTheRow)
     rig.contactEditor = [](forms::TfVcardEdit &) { return forms::kMrCancel; };
     rig.trigger("menu_editcont");
     EXPECT_EQ(row->text(1), "Zoe");
+}
+
+TEST(ContactCommands, TheRealEditorChangesTheRow)
+{
+    Rig rig;
+    const int book = rig.pb->AddFileBook("/tmp/people.csv");
+    content::addBookNode(rig.main->TreeView_cont(), book, {"people", 0, {{"SIM", 1, {}, false}}, true});
+    rig.saveContact(book, StorageCode::Sim, "Ann;", "+111");
+    rig.showContacts(book, 1);
+    QTreeWidget *list = rig.main->ListView_cont();
+    rig.selectRows(list, {0});
+    forms_test::whenModal("fVcardEdit", [](QWidget *w) {
+        auto *ed = static_cast<forms::TfVcardEdit *>(w);
+        QCoreApplication::processEvents();
+        for (const forms::TfVcardEdit::Row &r : ed->rows())
+            if (r.box && r.box->text() == "+111")
+                r.box->setText("+999");
+        QTest::mouseClick(ed->btnOK, Qt::LeftButton);
+    });
+    rig.trigger("N90");
+    EXPECT_EQ(list->topLevelItem(0)->text(2), "+999");
+    EXPECT_EQ(content::GetSelectedNumbers(*rig.pb, book, StorageCode::Sim, list->topLevelItem(0)->text(0).toInt()),
+              "+999;");
 }
 
 TEST(ContactCommands, ExportAndImportThroughTheFileDialogs)
