@@ -533,6 +533,8 @@ TEST_F(SettingsTest, Screenshots)
     make();
     manage->SelectPhone = "Other";
     manage->ComType = "Cable";
+    manage->ComPort = "/dev/ttyUSB0";
+    manage->ComBaud = "57600";
     manage->KeepTime = 15;
     manage->AddSSInfo(1, "Best regards, Bob's team");
     manage->AddSSInfo(0, "+8613800138000");
