@@ -4,6 +4,7 @@
 #include "dv_vcard.h"
 
 #include <QAction>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QMenu>
@@ -72,6 +73,24 @@ const TVcardFields *firstOf(const TMobileVacrd &fields, int32_t type)
         if (f.type == type)
             return &f;
     return nullptr;
+}
+
+// The caller's font with CJK families behind it: a Chinese name missing from a Latin font is drawn
+// by an embeddable CJK font, so a PDF keeps it as text rather than outlines. The family the font
+// resolves to comes first: a generic name such as "monospace" is matched only on its own, and in a
+// list the first CJK family would take its place.
+QFont printFont(const QFont &font)
+{
+    QStringList families{QFontInfo(font).family()};
+    for (const QString &f : font.families())
+        if (!families.contains(f))
+            families << f;
+    for (const char *cjk : {"Noto Sans CJK SC", "WenQuanYi Micro Hei", "WenQuanYi Zen Hei", "AR PL UMing CN"})
+        if (!families.contains(QLatin1String(cjk)))
+            families << QString::fromLatin1(cjk);
+    QFont f = font;
+    f.setFamilies(families);
+    return f;
 }
 
 // Lays out pages top to bottom; a page always takes at least one line, so nothing loops.
@@ -249,7 +268,7 @@ std::vector<ContactMenuItem> contactMenuItems(const QList<QMenu *> &menus)
 QList<PrintPage> LayoutContacts(const TPhoneBookManage &pb, const Env &env, int book, QPainter &painter,
                                 const QFont &font, const QRect &page, int marginX, int marginY)
 {
-    Layout lay(painter, font, page, marginX, marginY);
+    Layout lay(painter, printFont(font), page, marginX, marginY);
     if (!pb.validBook(book))
         return {};
     const ContactBook &bk = pb.book(book);
@@ -289,13 +308,14 @@ QList<PrintPage> LayoutContacts(const TPhoneBookManage &pb, const Env &env, int 
     return lay.pages;
 }
 
-int32_t PrintContacts(const TPhoneBookManage &pb, Env &env, int book, QPainter &painter, const QFont &font,
+int32_t PrintContacts(const TPhoneBookManage &pb, Env &env, int book, QPainter &painter, const QFont &fontIn,
                       const QRect &page, int marginX, int marginY, bool preview, const std::function<bool()> &newPage)
 {
     if (!pb.validBook(book)) {
         env.messageBox(env.text("PbMng_ErrorArea"), 0);
         return kPbBadArg;
     }
+    const QFont font = printFont(fontIn);
     const QList<PrintPage> pages = LayoutContacts(pb, env, book, painter, font, page, marginX, marginY);
     QFont bold = font;
     bold.setBold(true);

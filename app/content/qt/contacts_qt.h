@@ -67,7 +67,7 @@ struct PrintPage {
 QList<PrintPage> LayoutContacts(const TPhoneBookManage &pb, const Env &env, int book, QPainter &painter,
                                 const QFont &font, const QRect &page, int marginX, int marginY);
 // Draws the book's print: every page, newPage called between them (false from it stops), or in
-// preview only the first. An unknown book shows "PbMng_ErrorArea" and draws nothing: kPbBadArg.
+// preview only the first. Installed CJK fonts stand behind font for glyphs it lacks. An unknown book shows "PbMng_ErrorArea" and draws nothing: kPbBadArg.
 // 0 otherwise (also when the book has nothing to print).
 int32_t PrintContacts(const TPhoneBookManage &pb, Env &env, int book, QPainter &painter, const QFont &font,
                       const QRect &page, int marginX, int marginY, bool preview,

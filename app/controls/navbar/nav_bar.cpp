@@ -10,16 +10,6 @@
 
 namespace controls {
 
-Qt::CursorShape NavBarCursorShape(int cursor)
-{
-    switch (cursor) {
-    case -1120: return Qt::DragMoveCursor;
-    case -1119: return Qt::DragCopyCursor;
-    case -1118: return Qt::PointingHandCursor;
-    default: return Qt::ArrowCursor;
-    }
-}
-
 // ---- scroll bar ------------------------------------------------------------------------------
 
 TqvNavBarScrollBar::TqvNavBarScrollBar(TqvCustomNavBar &bar) : bar_(bar), widget_(new QScrollBar(Qt::Vertical, &bar))
@@ -137,50 +127,63 @@ void TqvNavBarHintWindow::ShowHintAt(const TRect &r, const QString &text)
     update();
 }
 
+void TqvNavBarHintWindow::Release()
+{
+    bar_ = nullptr;
+    if (painting_) {
+        // Freed by a handler inside this window's own paint: go once the paint has returned.
+        hide();
+        deleteLater();
+        return;
+    }
+    delete this;
+}
+
 void TqvNavBarHintWindow::paintEvent(QPaintEvent *)
 {
     QImage img(size().expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
     img.fill(Qt::transparent);
     if (bar_) {
-        QPainter ip(&img);
-        TqvCanvas canvas(ip, bar_->PaintPalette());
-        const TRect r(0, 0, width(), height());
-        QPointer<TqvCustomNavBar> bar = bar_;
-        bool handled = false;
-        if (TqvNavBarGroup *g = bar->HotGroup()) {
-            if (bar->OnCustomDrawGroupHint)
-                bar->OnCustomDrawGroupHint(bar.data(), canvas, g, text_, r, handled);
-            if (!handled && bar && bar->HotGroup() == g)
-                bar->Painter().DrawGroupHint(canvas, r, g, text_);
-        } else if (TqvNavBarItemLink *l = bar->HotLink()) {
-            if (bar->OnCustomDrawLinkHint)
-                bar->OnCustomDrawLinkHint(bar.data(), canvas, l, text_, r, handled);
-            if (!handled && bar && bar->HotLink() == l)
-                bar->Painter().DrawLinkHint(canvas, r, l, text_);
+        painting_ = true;
+        {
+            QPainter ip(&img);
+            TqvCanvas canvas(ip, bar_->PaintPalette());
+            const TRect r(0, 0, width(), height());
+            // A handler may free the bar (and so release this window): look at bar_ again after it.
+            bool handled = false;
+            if (TqvNavBarGroup *g = bar_->HotGroup()) {
+                if (bar_->OnCustomDrawGroupHint)
+                    bar_->OnCustomDrawGroupHint(bar_.data(), canvas, g, text_, r, handled);
+                if (!handled && bar_ && bar_->HotGroup() == g)
+                    bar_->Painter().DrawGroupHint(canvas, r, g, text_);
+            } else if (TqvNavBarItemLink *l = bar_->HotLink()) {
+                if (bar_->OnCustomDrawLinkHint)
+                    bar_->OnCustomDrawLinkHint(bar_.data(), canvas, l, text_, r, handled);
+                if (!handled && bar_ && bar_->HotLink() == l)
+                    bar_->Painter().DrawLinkHint(canvas, r, l, text_);
+            }
         }
+        painting_ = false;
     }
     QPainter(this).drawImage(0, 0, img);
 }
 
-// ---- drag object -----------------------------------------------------------------------------
+// ---- timers ----------------------------------------------------------------------------------
 
-namespace {
-TqvNavBarDragObject *g_drag = nullptr; // the program's one drag
-} // namespace
-
-TqvNavBarItem *TqvNavBarDragObject::DraggedItem() const
+TqvNavBarQtTimers::TqvNavBarQtTimers(std::function<void(TqvNavBarTimer)> fired)
 {
-    if (item)
-        return item;
-    return ctrl && link ? link->Item() : nullptr;
+    scroll_.setTimerType(Qt::PreciseTimer);
+    hint_.setSingleShot(true);
+    QObject::connect(&scroll_, &QTimer::timeout, [fired] { fired(TqvNavBarTimer::Scroll); });
+    QObject::connect(&hint_, &QTimer::timeout, [fired] { fired(TqvNavBarTimer::Hint); });
 }
-
-TqvNavBarDragObject *TqvCustomNavBar::CurrentDrag() { return g_drag; }
 
 // ---- the bar ---------------------------------------------------------------------------------
 
 TqvCustomNavBar::TqvCustomNavBar(QWidget *parent)
-    : QFrame(parent), scrollBar_(*this), groups_(this, this), items_(this, this), styles_(this, this),
+    : QFrame(parent), timers_([this](TqvNavBarTimer which) { input_.TimerFired(which); }),
+      input_(*this, timers_),
+      scrollBar_(*this), groups_(this, this), items_(this, this), styles_(this, this),
       defaults_(this), hintWindow_(new TqvNavBarHintWindow(this))
 {
     setFrameShape(QFrame::NoFrame);
@@ -190,10 +193,6 @@ TqvCustomNavBar::TqvCustomNavBar(QWidget *parent)
     resize(150, 300);
     defaults_.SetAssignDefaultHandler([this](int index, TqvNavBarDefaultStyle &s) { Painter().AssignDefaultStyle(index, s); });
     defaults_.OnChange = [this](TqvNavBarDefaultStyles *, TqvNavBarChangeType) { InvalidateAll(ctRebuild); };
-    scrollTimer_.setTimerType(Qt::PreciseTimer);
-    connect(&scrollTimer_, &QTimer::timeout, this, [this] { scrollTimerTick(); });
-    hintTimer_.setSingleShot(true);
-    connect(&hintTimer_, &QTimer::timeout, this, [this] { hintTimerTick(); });
     MapToScreen = [this](QPoint p) { return mapToGlobal(p + ClientRectInWidget().topLeft()); };
     defaults_.ApplyDefaults(false);
     InvalidateAll(ctRelayout);
@@ -202,16 +201,16 @@ TqvCustomNavBar::TqvCustomNavBar(QWidget *parent)
 TqvCustomNavBar::~TqvCustomNavBar()
 {
     destroying_ = true;
-    if (g_drag == drag_.get())
-        g_drag = nullptr;
-    drag_.reset();
-    scrollTimer_.stop();
-    hintTimer_.stop();
+    input_.CancelDrag(); // no event: the bar is going
+    timers_.Stop(TqvNavBarTimer::Scroll);
+    timers_.Stop(TqvNavBarTimer::Hint);
     groups_.Clear();
     items_.Clear();
     styles_.Clear();
     painter_.reset();
-    delete hintWindow_;
+    TqvNavBarHintWindow *hint = hintWindow_;
+    hintWindow_ = nullptr;
+    hint->Release();
 }
 
 void TqvCustomNavBar::beginLoading() { loading_ = true; }
@@ -393,65 +392,19 @@ void TqvCustomNavBar::InvalidateAll(TqvNavBarChangeType kind)
     update();
 }
 
-void TqvCustomNavBar::forgetLink(TqvNavBarItemLink *link)
-{
-    if (hotLink_ == link)
-        hotLink_ = nullptr;
-    if (pressedLink_ == link)
-        pressedLink_ = nullptr;
-    if (mouseDownLink_ == link)
-        mouseDownLink_ = nullptr;
-    if (drag_) {
-        if (drag_->link == link) {
-            drag_->link = nullptr;
-            endDrag(); // the dragged link is gone: the drag ends without a drop
-        } else if (drag_->target.before == link || drag_->target.after == link) {
-            drag_->target = {};
-            dropAccepted_ = false;
-        }
-    }
-    if (hintLink_ == link) {
-        hintLink_ = nullptr;
-        HideHint();
-    }
-}
-
-void TqvCustomNavBar::forgetGroup(QObject *group)
-{
-    if (activeGroup_ == group)
-        activeGroup_ = nullptr; // the first group becomes active on the next read, silently
-    if (hotGroup_ == group)
-        hotGroup_ = nullptr;
-    if (pressedGroup_ == group)
-        pressedGroup_ = nullptr;
-    if (mouseDownGroup_ == group)
-        mouseDownGroup_ = nullptr;
-    if (drag_) {
-        if (drag_->group == group) {
-            drag_->group = nullptr;
-            endDrag();
-        } else if (drag_->target.group == group) {
-            drag_->target = {};
-            dropAccepted_ = false;
-        }
-    }
-    if (hintGroup_ == group) {
-        hintGroup_ = nullptr;
-        HideHint();
-    }
-}
-
 void TqvCustomNavBar::LinkChanged(TqvNavBarItemLink *link, bool removed)
 {
     if (!removed)
         return;
-    forgetLink(link);
+    input_.ForgetLink(link);
     InvalidateAll(ctRebuild);
 }
 
 void TqvCustomNavBar::ComponentRemoved(QObject *component)
 {
-    forgetGroup(component);
+    if (activeGroup_ == component)
+        activeGroup_ = nullptr; // the first group becomes active on the next read, silently
+    input_.ForgetComponent(component);
     for (auto &s : barStyles_)
         if (s.data() == component)
             s = nullptr;
@@ -472,10 +425,11 @@ QRect TqvCustomNavBar::ClientRectInWidget() const
 TqvNavBarPaintDragState TqvCustomNavBar::DragState() const
 {
     TqvNavBarPaintDragState s;
-    s.dragging = dragging_;
-    s.group = drag_ ? drag_->group : mouseDownGroup_;
-    s.link = drag_ ? drag_->link : mouseDownLink_;
-    s.item = drag_ ? drag_->DraggedItem() : nullptr;
+    const TqvNavBarDragObject *drag = input_.Drag();
+    s.dragging = input_.IsDragging();
+    s.group = drag ? drag->group : input_.MouseDownGroup();
+    s.link = drag ? drag->link : input_.MouseDownLink();
+    s.item = drag ? drag->DraggedItem() : nullptr;
     s.allowDropGroup = dragDropFlags_ & fAllowDropGroup;
     s.allowDropLink = dragDropFlags_ & fAllowDropLink;
     return s;
@@ -525,7 +479,7 @@ void TqvCustomNavBar::resizeEvent(QResizeEvent *e)
     InvalidateAll(ctRelayout);
 }
 
-// ---- input
+// ---- input: the Qt events go to the input logic
 
 TPoint TqvCustomNavBar::toClient(const QPointF &p) const
 {
@@ -533,156 +487,19 @@ TPoint TqvCustomNavBar::toClient(const QPointF &p) const
     return {c.x(), c.y()};
 }
 
-void TqvCustomNavBar::clearMouseDown()
-{
-    if (drag_)
-        endDrag();
-    mouseDownGroup_ = nullptr;
-    mouseDownLink_ = nullptr;
-    mouseDownShift_ = {};
-    buttonDown_ = false;
-    dragging_ = false;
-}
-
 void TqvCustomNavBar::mousePressEvent(QMouseEvent *e)
 {
-    HideHint();
-    QPointer<TqvCustomNavBar> self(this);
-    const TPoint p = toClient(e->position());
-    if (OnMouseDown) {
-        OnMouseDown(this, e->button(), e->modifiers(), p.x, p.y);
-        if (!self)
-            return;
-    }
-    if (e->button() == Qt::LeftButton) {
-        // A press the bar never saw released (a dialog took the grab) leaves nothing behind.
-        clearMouseDown();
-        buttonDown_ = true;
-        mouseDownShift_ = e->modifiers();
-        mouseDownPoint_ = p;
-        TqvNavBarViewInfo &vi = ViewInfo();
-        if (vi.TopScrollButtonRect().contains(p)) {
-            TopScrollButtonPressed();
-            return;
-        }
-        if (vi.BottomScrollButtonRect().contains(p)) {
-            BottomScrollButtonPressed();
-            return;
-        }
-        if (TqvNavBarGroupViewInfo *g = vi.GroupAtCaptionPos(p); g && g->Group()) {
-            mouseDownGroup_ = g->Group();
-            GroupPressed(mouseDownGroup_);
-            if (!self)
-                return;
-        }
-        TqvNavBarLinkViewInfo *l = ViewInfo().LinkAtSelectedPos(p);
-        if (l && l->Link() && l->Link()->Group()) {
-            mouseDownLink_ = l->Link();
-            LinkPressed(mouseDownLink_);
-        }
-        return;
-    }
-    if (e->button() == Qt::RightButton && dragging_) {
-        clearMouseDown(); // the right button cancels a drag
-        InvalidateAll(ctRedraw);
-        return;
-    }
-    if (hotGroup_ || hotLink_) {
-        hotGroup_ = nullptr;
-        hotLink_ = nullptr;
-        InvalidateAll(ctRedraw);
-    }
+    input_.MouseDown(e->button(), e->modifiers(), toClient(e->position()));
 }
 
 void TqvCustomNavBar::mouseMoveEvent(QMouseEvent *e)
 {
-    QPointer<TqvCustomNavBar> self(this);
-    const TPoint p = toClient(e->position());
-    hotPoint_ = p;
-    if (ViewInfo().TopScrollButtonState() != sHidden || ViewInfo().BottomScrollButtonState() != sHidden)
-        InvalidateScrollButtons();
-    // A drag needs the left button held; a press the bar lost track of starts nothing.
-    if (buttonDown_ && !(e->buttons() & Qt::LeftButton))
-        clearMouseDown();
-    if (drag_) {
-        drag_->ctrl = e->modifiers() & Qt::ControlModifier;
-        dragOver(p);
-        return;
-    }
-    const bool canDrag = buttonDown_ && (((dragDropFlags_ & fAllowDragGroup) && mouseDownGroup_) ||
-                                         ((dragDropFlags_ & fAllowDragLink) && mouseDownLink_ &&
-                                          mouseDownLink_->Item() && mouseDownLink_->Item()->Enabled()));
-    if (canDrag && (std::abs(p.x - mouseDownPoint_.x) > 3 || std::abs(p.y - mouseDownPoint_.y) > 3)) {
-        mouseDownShift_ = {};
-        startDrag();
-        if (self && drag_) {
-            drag_->ctrl = e->modifiers() & Qt::ControlModifier;
-            dragOver(p);
-        }
-        return;
-    }
-    if (OnMouseMove) {
-        OnMouseMove(this, e->modifiers(), p.x, p.y);
-        if (!self)
-            return;
-    }
-    if (!buttonDown_) {
-        TqvNavBarLinkViewInfo *l = ViewInfo().LinkAtPos(p);
-        TqvNavBarItemLink *link = l ? l->Link() : nullptr;
-        if (link != hotLink_)
-            HotLinkChanged(link);
-        if (!self)
-            return;
-        TqvNavBarGroupViewInfo *g = ViewInfo().GroupAtCaptionPos(p);
-        TqvNavBarGroup *group = g ? g->Group() : nullptr;
-        if (group != hotGroup_)
-            HotGroupChanged(group);
-        if (!self)
-            return;
-    }
-    updateCursor();
+    input_.MouseMove(e->buttons(), e->modifiers(), toClient(e->position()));
 }
 
 void TqvCustomNavBar::mouseReleaseEvent(QMouseEvent *e)
 {
-    QPointer<TqvCustomNavBar> self(this);
-    const TPoint p = toClient(e->position());
-    if (e->button() != Qt::LeftButton) {
-        if (!drag_ && OnMouseUp)
-            OnMouseUp(this, e->button(), e->modifiers(), p.x, p.y);
-        return;
-    }
-    hotPoint_ = p;
-    if (drag_) {
-        drag_->ctrl = e->modifiers() & Qt::ControlModifier;
-        drop(p);
-        return;
-    }
-    if (OnMouseUp) {
-        OnMouseUp(this, e->button(), e->modifiers(), p.x, p.y);
-        if (!self)
-            return;
-    }
-    TqvNavBarViewInfo &vi = ViewInfo();
-    TqvNavBarGroup *group = mouseDownGroup_;
-    TqvNavBarItemLink *link = mouseDownLink_;
-    if (vi.TopScrollButtonRect().contains(p) || topHeld_) {
-        TopScrollButtonReleased();
-    } else if (vi.BottomScrollButtonRect().contains(p) || bottomHeld_) {
-        BottomScrollButtonReleased();
-    } else {
-        topHeld_ = bottomHeld_ = false;
-        scrollTimer_.stop();
-        clearMouseDown();
-        if (group)
-            GroupClicked(group);
-        else if (link)
-            LinkClicked(link);
-        if (!self)
-            return;
-    }
-    clearMouseDown();
-    updateCursor();
+    input_.MouseUp(e->button(), e->modifiers(), toClient(e->position()));
 }
 
 void TqvCustomNavBar::wheelEvent(QWheelEvent *e)
@@ -693,224 +510,14 @@ void TqvCustomNavBar::wheelEvent(QWheelEvent *e)
 
 void TqvCustomNavBar::keyPressEvent(QKeyEvent *e)
 {
-    HideHint();
-    if (e->key() == Qt::Key_Escape && drag_) {
-        clearMouseDown();
-        return;
-    }
-    if (e->key() == Qt::Key_Control && drag_) {
-        drag_->ctrl = true;
-        dragOver(hotPoint_);
-        return;
-    }
-    QFrame::keyPressEvent(e);
+    if (!input_.KeyDown(e->key()))
+        QFrame::keyPressEvent(e);
 }
 
 void TqvCustomNavBar::keyReleaseEvent(QKeyEvent *e)
 {
-    if (e->key() == Qt::Key_Control && drag_) {
-        drag_->ctrl = false;
-        dragOver(hotPoint_);
-        return;
-    }
-    QFrame::keyReleaseEvent(e);
-}
-
-// ---- drag and drop
-
-void TqvCustomNavBar::startDrag()
-{
-    QPointer<TqvCustomNavBar> self(this);
-    if (g_drag && g_drag->bar && g_drag->bar != this)
-        g_drag->bar->clearMouseDown(); // one drag in the program
-    if (OnStartDrag) {
-        OnStartDrag(this);
-        // The handler may have freed the bar or what was pressed (removals clear the mouse-down ones).
-        if (!self || (!mouseDownGroup_ && !mouseDownLink_))
-            return;
-    }
-    drag_ = std::make_unique<TqvNavBarDragObject>();
-    drag_->bar = this;
-    drag_->group = mouseDownGroup_;
-    drag_->link = mouseDownLink_;
-    g_drag = drag_.get();
-    dragging_ = true;
-    dropAccepted_ = false;
-    HotLinkChanged(nullptr);
-    if (self)
-        HotGroupChanged(nullptr);
-}
-
-void TqvCustomNavBar::endDrag()
-{
-    const bool had = drag_ != nullptr;
-    if (g_drag == drag_.get())
-        g_drag = nullptr;
-    drag_.reset();
-    dragging_ = false;
-    dropAccepted_ = false;
-    mouseDownGroup_ = nullptr;
-    mouseDownLink_ = nullptr;
-    mouseDownShift_ = {};
-    buttonDown_ = false;
-    scrollTimer_.stop();
-    topHeld_ = bottomHeld_ = false;
-    if (!had)
-        return;
-    updateCursor();
-    InvalidateAll(ctRedraw);
-    if (!destroying_ && OnEndDrag)
-        OnEndDrag(this);
-}
-
-void TqvCustomNavBar::UpdateTarget()
-{
-    if (!drag_)
-        return;
-    TqvNavBarDragObject &d = *drag_;
-    const bool inside = hotPoint_.x >= 0 && hotPoint_.y >= 0 && hotPoint_.x < ClientWidth() && hotPoint_.y < ClientHeight();
-    if (!inside) {
-        d.target = {}; // drags never leave their bar
-        return;
-    }
-    if (d.group) {
-        TqvNavBarGroupViewInfo *g = ViewInfo().GroupAtCaptionPos(hotPoint_);
-        if (!g)
-            g = ViewInfo().GroupAtItemsPos(hotPoint_);
-        d.target = {};
-        d.target.group = g ? g->Group() : nullptr;
-        return;
-    }
-    if (!d.link && !d.DraggedItem())
-        return;
-    d.target = ViewInfo().GetDropTarget(hotPoint_);
-}
-
-void TqvCustomNavBar::dragOver(TPoint p)
-{
-    QPointer<TqvCustomNavBar> self(this);
-    bool accept = false;
-    hotPoint_ = p;
-    topHeld_ = bottomHeld_ = false;
-    pressedGroup_ = nullptr;
-    pressedLink_ = nullptr;
-    InvalidateAll(ctRedraw);
-    InvalidateScrollButtons();
-    UpdateTarget();
-    if (!drag_)
-        return;
-    if (TqvNavBarItem *item = drag_->DraggedItem(); item && (dragDropFlags_ & fAllowDropLink))
-        ItemDraggedOver(item, accept);
-    else if (drag_->link && (dragDropFlags_ & fAllowDropLink))
-        LinkDraggedOver(drag_->link, accept);
-    else if (drag_->group && (dragDropFlags_ & fAllowDropGroup))
-        GroupDraggedOver(drag_->group, accept);
-    if (!self || !drag_)
-        return;
-    if (OnDragOver) {
-        OnDragOver(this, this, p.x, p.y, accept);
-        if (!self || !drag_)
-            return;
-    }
-    dropAccepted_ = accept;
-    if (accept)
-        setCursor(NavBarCursorShape(drag_->DraggedItem() ? dragCopyCursor_ : dragCursor_));
-    else
-        setCursor(Qt::ForbiddenCursor);
-}
-
-void TqvCustomNavBar::drop(TPoint p)
-{
-    QPointer<TqvCustomNavBar> self(this);
-    // A drop happens only where the latest drag over accepted.
-    const bool accepted = dropAccepted_;
-    pressedGroup_ = nullptr;
-    pressedLink_ = nullptr;
-    hotPoint_ = p;
-    if (accepted && drag_) {
-        UpdateTarget();
-        if (TqvNavBarLinkViewInfo *l = ViewInfo().LinkAtPos(p))
-            hotLink_ = l->Link();
-        if (TqvNavBarGroupViewInfo *g = ViewInfo().GroupAtCaptionPos(p))
-            hotGroup_ = g->Group();
-        if (TqvNavBarItem *item = drag_->DraggedItem(); item && (dragDropFlags_ & fAllowDropLink))
-            ItemDropped(item);
-        else if (drag_ && drag_->link && (dragDropFlags_ & fAllowDropLink))
-            LinkDropped(drag_->link);
-        else if (drag_ && drag_->group && (dragDropFlags_ & fAllowDropGroup))
-            GroupDropped(drag_->group);
-    }
-    if (self)
-        endDrag();
-}
-
-void TqvCustomNavBar::GroupDraggedOver(TqvNavBarGroup *group, bool &accept)
-{
-    accept = drag_ && drag_->target.group && drag_->target.group != group;
-    InvalidateAll(ctRedraw);
-}
-
-void TqvCustomNavBar::GroupDropped(TqvNavBarGroup *group)
-{
-    if (drag_ && drag_->target.group)
-        group->SetIndex(drag_->target.group->Index());
-}
-
-void TqvCustomNavBar::LinkDraggedOver(TqvNavBarItemLink *link, bool &accept)
-{
-    accept = true;
-    TqvNavBarViewInfo &vi = ViewInfo();
-    if (!vi.TopScrollButtonRect().contains(hotPoint_) && !vi.BottomScrollButtonRect().contains(hotPoint_)) {
-        if (TqvNavBarGroupViewInfo *g = vi.GroupAtCaptionPos(hotPoint_); g && g->Group()) {
-            QPointer<TqvCustomNavBar> self(this);
-            Painter().ActivateGroup(g->Group());
-            if (!self)
-                return;
-            accept = false;
-        } else {
-            accept = drag_ && drag_->target.group &&
-                     (!link || (link != drag_->target.before && link != drag_->target.after));
-        }
-        InvalidateAll(ctRedraw);
-    } else {
-        // Holding a dragged link over a scroll button scrolls.
-        if (!scrollTimer_.isActive())
-            scrollTimer_.start(scrollInterval_);
-    }
-}
-
-void TqvCustomNavBar::ItemDraggedOver(TqvNavBarItem *, bool &accept) { LinkDraggedOver(nullptr, accept); }
-
-void TqvCustomNavBar::LinkDropped(TqvNavBarItemLink *link)
-{
-    if (!drag_ || drag_->target.index == -1 || !drag_->target.group)
-        return;
-    int index = drag_->target.index;
-    TqvNavBarGroup *target = drag_->target.group;
-    TqvNavBarGroup *source = link->Group();
-    TqvNavBarItemLink *moved = link;
-    if (target == source) {
-        if (index > link->Index())
-            --index;
-    } else {
-        source->SetSelectedLinkIndex(-1);
-        moved = target->CreateLink(link->Item());
-        drag_->link = nullptr; // freed next; the drop itself goes on
-        source->RemoveLink(source->IndexOfLink(link));
-    }
-    if (moved && drag_)
-        target->MoveLink(moved, index);
-    InvalidateAll(ctRedraw);
-}
-
-void TqvCustomNavBar::ItemDropped(TqvNavBarItem *item)
-{
-    if (!drag_ || !drag_->target.group)
-        return;
-    TqvNavBarGroup *target = drag_->target.group;
-    const int index = drag_->target.index;
-    if (TqvNavBarItemLink *l = target->CreateLink(item))
-        target->MoveLink(l, index);
+    if (!input_.KeyUp(e->key()))
+        QFrame::keyReleaseEvent(e);
 }
 
 void TqvCustomNavBar::enterEvent(QEnterEvent *e)
@@ -924,12 +531,9 @@ void TqvCustomNavBar::enterEvent(QEnterEvent *e)
 void TqvCustomNavBar::leaveEvent(QEvent *e)
 {
     QFrame::leaveEvent(e);
-    HideHint();
-    hotPoint_ = {-1, -1};
-    hotGroup_ = pressedGroup_ = nullptr;
-    hotLink_ = pressedLink_ = nullptr;
     QPointer<TqvCustomNavBar> self(this);
-    if (OnMouseLeave)
+    input_.MouseLeave();
+    if (self && OnMouseLeave)
         OnMouseLeave(this);
     if (self)
         InvalidateAll(ctRedraw);
@@ -962,15 +566,14 @@ bool TqvCustomNavBar::event(QEvent *e)
 {
     switch (e->type()) {
     case QEvent::UngrabMouse:
-    case QEvent::WindowDeactivate:
+    case QEvent::WindowDeactivate: {
         // The release went elsewhere: forget the press, stop scrolling.
-        HideHint();
-        clearMouseDown();
-        scrollTimer_.stop();
-        topHeld_ = bottomHeld_ = false;
-        pressedGroup_ = nullptr;
-        pressedLink_ = nullptr;
+        QPointer<TqvCustomNavBar> self(this);
+        input_.PressLost();
+        if (!self)
+            return true;
         break;
+    }
     case QEvent::Polish:
         // Lay the group controls out before the window shows them: a child shown without a size
         // of its own is resized to its size hint, which would overwrite its recorded height.
@@ -985,236 +588,61 @@ bool TqvCustomNavBar::event(QEvent *e)
     return QFrame::event(e);
 }
 
-void TqvCustomNavBar::updateCursor()
+// ---- the input logic's host
+
+TqvNavBarGroup *TqvCustomNavBar::GroupCaptionAt(TPoint p)
 {
-    int c = 0;
-    if (dragging_)
-        c = (QGuiApplication::queryKeyboardModifiers() & Qt::ControlModifier) ? dragCopyCursor_ : dragCursor_;
-    else if (hotGroup_)
-        c = hotTrackedGroupCursor_;
-    else if (hotLink_ && hotLink_->Item() && hotLink_->Item()->Enabled())
-        c = hotTrackedLinkCursor_;
-    if (c == 0)
+    TqvNavBarGroupViewInfo *g = ViewInfo().GroupAtCaptionPos(p);
+    return g ? g->Group() : nullptr;
+}
+
+TqvNavBarGroup *TqvCustomNavBar::GroupItemsAt(TPoint p)
+{
+    TqvNavBarGroupViewInfo *g = ViewInfo().GroupAtItemsPos(p);
+    return g ? g->Group() : nullptr;
+}
+
+TqvNavBarItemLink *TqvCustomNavBar::LinkAt(TPoint p)
+{
+    TqvNavBarLinkViewInfo *l = ViewInfo().LinkAtPos(p);
+    return l ? l->Link() : nullptr;
+}
+
+TqvNavBarItemLink *TqvCustomNavBar::SelectableLinkAt(TPoint p)
+{
+    TqvNavBarLinkViewInfo *l = ViewInfo().LinkAtSelectedPos(p);
+    return l ? l->Link() : nullptr;
+}
+
+TqvNavBarHintInfo TqvCustomNavBar::HintAt(TPoint p)
+{
+    const QPoint screen = MapToScreen(p.toQPoint());
+    return ViewInfo().CalculateHintRect(p, {screen.x(), screen.y()});
+}
+
+bool TqvCustomNavBar::InClientArea(TPoint p)
+{
+    return p.x >= 0 && p.y >= 0 && p.x < ClientWidth() && p.y < ClientHeight();
+}
+
+void TqvCustomNavBar::ShowCursorShape(Qt::CursorShape shape)
+{
+    if (shape == Qt::ArrowCursor)
         unsetCursor();
     else
-        setCursor(NavBarCursorShape(c));
+        setCursor(shape);
 }
 
-// ---- operations
-
-void TqvCustomNavBar::HotGroupChanged(TqvNavBarGroup *group)
+void TqvCustomNavBar::ShowHintWindow(const TqvNavBarHintInfo &hint)
 {
-    HideHint();
-    if (hotGroup_)
-        InvalidateAll(ctRelayout);
-    hotGroup_ = group;
-    StartGroupHintTimer();
-    if (group)
-        InvalidateAll(ctRelayout);
-    if (OnGroupHotTrack)
-        OnGroupHotTrack(this, group);
+    if (hintWindow_)
+        hintWindow_->ShowHintAt(hint.rect, hint.text);
 }
 
-void TqvCustomNavBar::HotLinkChanged(TqvNavBarItemLink *link)
+void TqvCustomNavBar::HideHintWindow()
 {
-    HideHint();
-    if (hotLink_)
-        InvalidateAll(ctRelayout);
-    hotLink_ = link;
-    StartLinkHintTimer();
-    if (link)
-        InvalidateAll(ctRelayout);
-    if (OnLinkHotTrack)
-        OnLinkHotTrack(this, link);
-}
-
-void TqvCustomNavBar::GroupPressed(TqvNavBarGroup *group)
-{
-    QPointer<TqvCustomNavBar> self(this);
-    pressedGroup_ = group;
-    if (OnGroupPress)
-        OnGroupPress(this, group);
-    if (self)
-        InvalidateAll(ctRelayout);
-}
-
-void TqvCustomNavBar::LinkPressed(TqvNavBarItemLink *link)
-{
-    QPointer<TqvCustomNavBar> self(this);
-    if (link->Group() && link->Group()->SelectedLinkIndex() > -1)
-        InvalidateAll(ctRelayout);
-    if (link->Item() && link->Item()->Enabled()) {
-        pressedLink_ = link;
-        if (OnLinkPress)
-            OnLinkPress(this, link);
-        if (!self)
-            return;
-        if (!eachGroupHasSelectedLink_)
-            for (int i = 0; i < groups_.Count(); ++i)
-                groups_.Items(i)->SetSelectedLinkIndex(-1);
-    }
-    InvalidateAll(ctRelayout);
-}
-
-void TqvCustomNavBar::GroupClicked(TqvNavBarGroup *group)
-{
-    QPointer<TqvCustomNavBar> self(this);
-    QPointer<TqvNavBarGroup> g(group);
-    if (group->OnClick)
-        group->OnClick(group);
-    else if (OnGroupClick)
-        OnGroupClick(this, group);
-    if (!self)
-        return;
-    if (g) {
-        if (!Painter().IsGroupActive(g))
-            Painter().ActivateGroup(g);
-        else
-            Painter().DeactivateGroup(g);
-    }
-    if (!self)
-        return;
-    pressedGroup_ = nullptr;
-    InvalidateAll(ctRelayout);
-}
-
-void TqvCustomNavBar::LinkClicked(TqvNavBarItemLink *link)
-{
-    TqvNavBarItem *item = link->Item();
-    if (!item || !item->Enabled())
-        return;
-    QPointer<TqvCustomNavBar> self(this);
-    QPointer<TqvNavBarGroup> group(link->Group());
-    const int pressedIndex = pressedLink_ == link ? link->Index() : (pressedLink_ ? pressedLink_->Index() : -1);
-    // Handlers may free the link; only the group and index survive the call.
-    if (item->OnClick)
-        item->OnClick(item);
-    else if (QAction *a = item->Action())
-        a->trigger();
-    else if (OnLinkClick)
-        OnLinkClick(this, link);
-    if (!self)
-        return;
-    if (pressedIndex >= 0 && allowSelectLinks_ && group && pressedLink_)
-        group->SetSelectedLinkIndex(pressedIndex);
-    pressedLink_ = nullptr;
-    InvalidateAll(ctRelayout);
-}
-
-void TqvCustomNavBar::TopScrollButtonPressed()
-{
-    if (ViewInfo().TopScrollButtonState() & sHidden)
-        return;
-    bottomHeld_ = false;
-    topHeld_ = true;
-    scrollTimer_.start(scrollInterval_);
-    if (TqvNavBarGroup *g = ActiveGroup())
-        g->SetTopVisibleLinkIndex(g->TopVisibleLinkIndex() - 1);
-    InvalidateScrollButtons();
-}
-
-void TqvCustomNavBar::BottomScrollButtonPressed()
-{
-    if (ViewInfo().BottomScrollButtonState() & sHidden)
-        return;
-    topHeld_ = false;
-    bottomHeld_ = true;
-    scrollTimer_.start(scrollInterval_);
-    if (TqvNavBarGroup *g = ActiveGroup())
-        g->SetTopVisibleLinkIndex(g->TopVisibleLinkIndex() + 1);
-    InvalidateScrollButtons();
-}
-
-void TqvCustomNavBar::TopScrollButtonReleased()
-{
-    topHeld_ = false;
-    scrollTimer_.stop();
-    InvalidateScrollButtons();
-}
-
-void TqvCustomNavBar::BottomScrollButtonReleased()
-{
-    bottomHeld_ = false;
-    scrollTimer_.stop();
-    InvalidateScrollButtons();
-}
-
-void TqvCustomNavBar::scrollTimerTick()
-{
-    // Scrolling needs a held button or a drag; a hot point alone scrolls nothing.
-    if (!(topHeld_ || bottomHeld_ || dragging_)) {
-        scrollTimer_.stop();
-        return;
-    }
-    TqvNavBarViewInfo &vi = ViewInfo();
-    const bool inTop = vi.TopScrollButtonRect().contains(hotPoint_);
-    const bool inBottom = vi.BottomScrollButtonRect().contains(hotPoint_);
-    topHeld_ = inTop;
-    bottomHeld_ = inBottom;
-    if (!inTop && !inBottom) {
-        scrollTimer_.stop();
-        return;
-    }
-    TqvNavBarGroup *g = ActiveGroup();
-    if (!g)
-        return;
-    if (inTop && !(vi.TopScrollButtonState() & sDisabled))
-        g->SetTopVisibleLinkIndex(g->TopVisibleLinkIndex() - 1);
-    else if (inBottom && !(vi.BottomScrollButtonState() & sDisabled))
-        g->SetTopVisibleLinkIndex(g->TopVisibleLinkIndex() + 1);
-}
-
-void TqvCustomNavBar::startHintTimer()
-{
-    const int pause = hintPauseOverride_ >= 0 ? hintPauseOverride_ : ViewInfo().HintPause();
-    hintTimer_.start(pause);
-}
-
-void TqvCustomNavBar::StartGroupHintTimer()
-{
-    if (dragging_ || !showGroupsHint_ || !hotGroup_)
-        return;
-    startHintTimer();
-}
-
-void TqvCustomNavBar::StartLinkHintTimer()
-{
-    if (dragging_ || !showLinksHint_ || !hotLink_)
-        return;
-    startHintTimer();
-}
-
-void TqvCustomNavBar::hintTimerTick()
-{
-    hintTimer_.stop();
-    if (hotPoint_.x < 0)
-        return;
-    const QPoint screen = MapToScreen(hotPoint_.toQPoint());
-    TqvNavBarHintInfo info = ViewInfo().CalculateHintRect(hotPoint_, {screen.x(), screen.y()});
-    if (info.text.isEmpty())
-        return;
-    hintGroup_ = info.group;
-    hintLink_ = info.link;
-    hintWindow_->ShowHintAt(info.rect, info.text);
-    hintShowing_ = true;
-    // The bar's hint is the long part of the subject's hint (the whole text when it has none).
-    QString full = info.text;
-    if (info.link && info.link->Item())
-        full = info.link->Item()->Hint();
-    else if (info.group)
-        full = info.group->Hint();
-    const int sep = int(full.indexOf(QLatin1Char('|')));
-    hint_ = sep < 0 ? full : full.mid(sep + 1);
-}
-
-void TqvCustomNavBar::HideHint()
-{
-    hintTimer_.stop();
     if (hintWindow_ && hintWindow_->isVisible())
         hintWindow_->hide();
-    hintShowing_ = false;
-    hintGroup_ = nullptr;
-    hintLink_ = nullptr;
 }
 
 void TqvCustomNavBar::VScroll(int code, int trackPos)

@@ -6,14 +6,15 @@
 // Its vertical scroll bar (TqvNavBarScrollBar) keeps its own numbers and drives a child QScrollBar
 // at the right edge, which narrows the client area while shown.
 //
-// Timers: the scroll timer and the hint timer are QTimers; tests shorten their intervals
-// (SetScrollInterval, SetHintPauseOverride) instead of waiting out real time.
+// Input: the bar forwards its Qt events to its input logic (TqvNavBarInput, nav_bar_input.h), which
+// holds the mouse, hint and drag state; the bar owns the two QTimers behind the logic's timer seam.
 //
 // Call-outs (events) may delete what they were handed or the bar itself: the bar re-checks itself
-// with a QPointer after each one and forgets every reference to a removed group or link, including
-// the mouse-down ones and the hint's subject.
+// after each one and forgets every reference to a removed group or link, including the mouse-down
+// ones, the drag's and the hint's subject.
 #pragma once
 
+#include "controls/navbar/nav_bar_input.h"
 #include "controls/navbar/nav_bar_painter.h"
 #include "controls/navbar/nav_bar_views.h"
 
@@ -77,49 +78,44 @@ public:
     static QRect Clamp(const QRect &r, const QRect &screen);
     QString Text() const { return text_; }
 
+    // The bar goes: the window goes with it, at once or, while it paints (a custom-draw handler
+    // freed the bar), at the end of its paint.
+    void Release();
+
 protected:
     void paintEvent(QPaintEvent *e) override;
 
 private:
     QPointer<TqvCustomNavBar> bar_;
     QString text_;
+    bool painting_ = false;
 };
 
-enum TqvNavBarDragDropFlag : int {
-    fAllowDragLink = 1, fAllowDropLink = 2, fAllowDragGroup = 4, fAllowDropGroup = 8,
-};
-inline constexpr int kNavBarAllDragDropFlags = 15;
+// The bar's two timers behind the input logic's seam.
+class TqvNavBarQtTimers final : public TqvNavBarTimers {
+public:
+    explicit TqvNavBarQtTimers(std::function<void(TqvNavBarTimer)> fired);
+    void Start(TqvNavBarTimer which, int ms) override { timer(which).start(ms); }
+    void Stop(TqvNavBarTimer which) override { timer(which).stop(); }
+    bool IsActive(TqvNavBarTimer which) const override
+    {
+        return (which == TqvNavBarTimer::Scroll ? scroll_ : hint_).isActive();
+    }
+    QTimer &timer(TqvNavBarTimer which) { return which == TqvNavBarTimer::Scroll ? scroll_ : hint_; }
 
-// Resource cursors: -1120 drag, -1119 drag copy, -1118 links; 0 the default cursor.
-Qt::CursorShape NavBarCursorShape(int cursor);
-
-// The drag under way: what is dragged and where it would land. One at a time in the program.
-struct TqvNavBarDragObject {
-    TqvCustomNavBar *bar = nullptr;
-    TqvNavBarGroup *group = nullptr;
-    TqvNavBarItemLink *link = nullptr;
-    TqvNavBarItem *item = nullptr; // an item dragged as such; the bar never sets it
-    TqvNavBarDropTarget target;
-    bool ctrl = false; // Ctrl held, from the latest mouse or key event
-    // The item a drop would link: the dragged item, else the dragged link's item while Ctrl is held.
-    TqvNavBarItem *DraggedItem() const;
+private:
+    QTimer scroll_, hint_;
 };
 
-using TqvNavBarGroupEvent = std::function<void(QObject *sender, TqvNavBarGroup *group)>;
-using TqvNavBarLinkEvent = std::function<void(QObject *sender, TqvNavBarItemLink *link)>;
-// Mouse events in client coordinates (those of HotPoint).
-using TqvNavBarMouseEvent =
-    std::function<void(QObject *sender, Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y)>;
-using TqvNavBarMouseMoveEvent = std::function<void(QObject *sender, Qt::KeyboardModifiers shift, int x, int y)>;
-// Drags never leave their bar, so the source is always the bar itself; accept may be changed.
-using TqvNavBarDragOverEvent = std::function<void(QObject *sender, QObject *source, int x, int y, bool &accept)>;
-// Hint painting; setting handled skips the painter's own drawing.
 using TqvNavBarCustomDrawGroupHintEvent = std::function<void(QObject *sender, TqvCanvas &canvas, TqvNavBarGroup *group,
                                                              const QString &hint, const TRect &r, bool &handled)>;
 using TqvNavBarCustomDrawLinkHintEvent = std::function<void(QObject *sender, TqvCanvas &canvas, TqvNavBarItemLink *link,
                                                             const QString &hint, const TRect &r, bool &handled)>;
 
-class TqvCustomNavBar : public QFrame, public TqvNavBarSink, public TqvNavBarPainterHost {
+class TqvCustomNavBar : public QFrame,
+                        public TqvNavBarSink,
+                        public TqvNavBarPainterHost,
+                        public TqvNavBarInputHost {
     Q_OBJECT
 public:
     explicit TqvCustomNavBar(QWidget *parent = nullptr);
@@ -141,104 +137,76 @@ public:
     // ---- properties
     int ActiveGroupIndex() const;
     void SetActiveGroupIndex(int index);
-    bool AllowSelectLinks() const { return allowSelectLinks_; }
+    bool AllowSelectLinks() const override { return allowSelectLinks_; }
     void SetAllowSelectLinks(bool v);
-    bool EachGroupHasSelectedLink() const { return eachGroupHasSelectedLink_; }
+    bool EachGroupHasSelectedLink() const override { return eachGroupHasSelectedLink_; }
     void SetEachGroupHasSelectedLink(bool v);
-    int DragCopyCursor() const { return dragCopyCursor_; }
+    int DragCopyCursor() const override { return dragCopyCursor_; }
     void SetDragCopyCursor(int v) { dragCopyCursor_ = v; }
-    int DragCursor() const { return dragCursor_; }
+    int DragCursor() const override { return dragCursor_; }
     void SetDragCursor(int v) { dragCursor_ = v; }
-    int DragDropFlags() const { return dragDropFlags_; }
+    int DragDropFlags() const override { return dragDropFlags_; }
     void SetDragDropFlags(int v) { dragDropFlags_ = v & kNavBarAllDragDropFlags; }
-    int HotTrackedGroupCursor() const { return hotTrackedGroupCursor_; }
+    int HotTrackedGroupCursor() const override { return hotTrackedGroupCursor_; }
     void SetHotTrackedGroupCursor(int v) { hotTrackedGroupCursor_ = v; }
-    int HotTrackedLinkCursor() const { return hotTrackedLinkCursor_; }
+    int HotTrackedLinkCursor() const override { return hotTrackedLinkCursor_; }
     void SetHotTrackedLinkCursor(int v) { hotTrackedLinkCursor_ = v; }
     void SetLargeImages(TqvImageList *list);
     void SetSmallImages(TqvImageList *list);
     void SetShowGroupCaptions(bool v);
-    bool ShowGroupsHint() const { return showGroupsHint_; }
+    bool ShowGroupsHint() const override { return showGroupsHint_; }
     void SetShowGroupsHint(bool v) { showGroupsHint_ = v; }
-    bool ShowLinksHint() const { return showLinksHint_; }
+    bool ShowLinksHint() const override { return showLinksHint_; }
     void SetShowLinksHint(bool v) { showLinksHint_ = v; }
     void SetSpaceBetweenGroups(int v);
     void SetBarStyle(TqvNavBarBarStyle which, TqvNavBarStyleItem *item);
     int View() const { return view_; }
     void SetView(int v);
     // The bar's hint: the part of the last shown hint's text after its first "|".
-    QString Hint() const { return hint_; }
+    QString Hint() const { return input_.Hint(); }
 
     // ---- state
     void SetActiveGroup(TqvNavBarGroup *group) override;
     TqvNavBarPainter &Painter();
     TqvNavBarViewInfo &ViewInfo() { return Painter().ViewInfo(); }
-    bool IsDestroying() const { return destroying_; }
-    TqvNavBarGroup *MouseDownGroup() const { return mouseDownGroup_; }
-    TqvNavBarItemLink *MouseDownLink() const { return mouseDownLink_; }
-    bool IsDragging() const { return dragging_; }
-    bool IsHintShowing() const { return hintShowing_; }
+    bool IsDestroying() const override { return destroying_; }
+    TqvNavBarGroup *MouseDownGroup() const { return input_.MouseDownGroup(); }
+    TqvNavBarItemLink *MouseDownLink() const { return input_.MouseDownLink(); }
+    bool IsDragging() const { return input_.IsDragging(); }
+    bool IsHintShowing() const { return input_.IsHintShowing(); }
     TqvNavBarHintWindow &HintWindow() { return *hintWindow_; }
     TqvNavBarScrollBar &ScrollBarWrapper() { return scrollBar_; }
-    QTimer &ScrollTimer() { return scrollTimer_; }
-    QTimer &HintTimer() { return hintTimer_; }
-    void SetScrollInterval(int ms) { scrollInterval_ = ms; }
+    QTimer &ScrollTimer() { return timers_.timer(TqvNavBarTimer::Scroll); }
+    QTimer &HintTimer() { return timers_.timer(TqvNavBarTimer::Hint); }
+    void SetScrollInterval(int ms) { input_.SetScrollInterval(ms); }
     // A hint pause in place of the view's (tests); -1 uses the view's.
-    void SetHintPauseOverride(int ms) { hintPauseOverride_ = ms; }
+    void SetHintPauseOverride(int ms) { input_.SetHintPauseOverride(ms); }
     // Where the client origin is on the screen (the hint's screen point); tests may fix it.
     std::function<QPoint(QPoint)> MapToScreen;
     // The Qt cursor the bar shows now.
     Qt::CursorShape CurrentCursorShape() const { return cursor().shape(); }
+    // The input logic the bar's events go to.
+    TqvNavBarInput &Input() override { return input_; }
 
-    // ---- virtual operations
+    // ---- virtual operations (the input operations are TqvNavBarInputHost's)
     virtual void ActiveGroupChanged();
-    virtual void HotGroupChanged(TqvNavBarGroup *group);
-    virtual void GroupPressed(TqvNavBarGroup *group);
-    virtual void GroupClicked(TqvNavBarGroup *group);
-    virtual void HotLinkChanged(TqvNavBarItemLink *link);
-    virtual void LinkPressed(TqvNavBarItemLink *link);
-    virtual void LinkClicked(TqvNavBarItemLink *link);
-    virtual void BottomScrollButtonPressed();
-    virtual void BottomScrollButtonReleased();
-    virtual void TopScrollButtonPressed();
-    virtual void TopScrollButtonReleased();
-    virtual void StartGroupHintTimer();
-    virtual void StartLinkHintTimer();
-    virtual void HideHint();
     // The thumb and line requests of the scroll bar; thumb tracking is ignored while a group hosts
     // a control.
     void VScroll(int code, int trackPos = 0);
-    void InvalidateScrollButtons();
+    void InvalidateScrollButtons() override;
 
     // ---- drag and drop
     // The drag under way (the program's one slot), or nullptr.
-    static TqvNavBarDragObject *CurrentDrag();
+    static TqvNavBarDragObject *CurrentDrag() { return TqvNavBarInput::CurrentDrag(); }
     // Re-evaluates the target from the hot point.
-    void UpdateTarget();
-    virtual void GroupDraggedOver(TqvNavBarGroup *group, bool &accept);
-    virtual void GroupDropped(TqvNavBarGroup *group);
-    virtual void LinkDraggedOver(TqvNavBarItemLink *link, bool &accept);
-    virtual void LinkDropped(TqvNavBarItemLink *link);
-    virtual void ItemDraggedOver(TqvNavBarItem *item, bool &accept);
-    virtual void ItemDropped(TqvNavBarItem *item);
+    void UpdateTarget() { input_.UpdateTarget(); }
     // True when the latest drag over accepted (a release then drops).
-    bool DropAccepted() const { return dropAccepted_; }
+    bool DropAccepted() const { return input_.DropAccepted(); }
 
-    // ---- events
-    // Every drag end, dropped or not.
-    TNotifyEvent OnEndDrag;
-    // A drag begins (before the drag object exists).
-    TNotifyEvent OnStartDrag;
-    // Last in every drag over, after the bar's own verdict.
-    TqvNavBarDragOverEvent OnDragOver;
-    // Raised for every press; a move only when no drag starts or runs; a release only outside a drag.
-    TqvNavBarMouseEvent OnMouseDown, OnMouseUp;
-    TqvNavBarMouseMoveEvent OnMouseMove;
+    // ---- events (the input events are TqvNavBarInputHost's)
     TqvNavBarCustomDrawGroupHintEvent OnCustomDrawGroupHint;
     TqvNavBarCustomDrawLinkHintEvent OnCustomDrawLinkHint;
     TNotifyEvent OnActiveGroupChanged;
-    TqvNavBarGroupEvent OnGroupClick, OnGroupHotTrack, OnGroupPress;
-    TqvNavBarLinkEvent OnLinkClick, OnLinkHotTrack, OnLinkPress;
     TNotifyEvent OnMouseEnter, OnMouseLeave;
     TqvNavBarViewInfoEvents ViewInfoEvents;
     TqvNavBarPainterEvents PaintEvents;
@@ -253,13 +221,13 @@ public:
     // ---- TqvNavBarViewInfoSource
     const TqvNavBarGroups &Groups() const override { return groups_; }
     TqvNavBarGroup *ActiveGroup() const override;
-    TqvNavBarGroup *HotGroup() const override { return hotGroup_; }
-    TqvNavBarGroup *PressedGroup() const override { return pressedGroup_; }
-    TqvNavBarItemLink *HotLink() const override { return hotLink_; }
-    TqvNavBarItemLink *PressedLink() const override { return pressedLink_; }
-    TPoint HotPoint() const override { return hotPoint_; }
-    bool TopScrollButtonHeld() const override { return topHeld_; }
-    bool BottomScrollButtonHeld() const override { return bottomHeld_; }
+    TqvNavBarGroup *HotGroup() const override { return input_.HotGroup(); }
+    TqvNavBarGroup *PressedGroup() const override { return input_.PressedGroup(); }
+    TqvNavBarItemLink *HotLink() const override { return input_.HotLink(); }
+    TqvNavBarItemLink *PressedLink() const override { return input_.PressedLink(); }
+    TPoint HotPoint() const override { return input_.HotPoint(); }
+    bool TopScrollButtonHeld() const override { return input_.TopScrollButtonHeld(); }
+    bool BottomScrollButtonHeld() const override { return input_.BottomScrollButtonHeld(); }
     bool ShowGroupCaptions() const override { return showGroupCaptions_; }
     int SpaceBetweenGroups() const override { return spaceBetweenGroups_; }
     int ClientWidth() const override;
@@ -279,6 +247,27 @@ public:
     const TqvNavBarPainterEvents &PainterEvents() const override { return PaintEvents; }
     TqvNavBarPaintDragState DragState() const override;
     void InvalidateRect(const TRect &r, bool erase) override;
+
+    // ---- TqvNavBarInputHost
+    QObject *EventSender() override { return this; }
+    TqvNavBarGroup *GroupCaptionAt(TPoint p) override;
+    TqvNavBarGroup *GroupItemsAt(TPoint p) override;
+    TqvNavBarItemLink *LinkAt(TPoint p) override;
+    TqvNavBarItemLink *SelectableLinkAt(TPoint p) override;
+    TRect TopScrollButtonRect() override { return ViewInfo().TopScrollButtonRect(); }
+    TRect BottomScrollButtonRect() override { return ViewInfo().BottomScrollButtonRect(); }
+    TqvNavBarObjectStates TopScrollButtonState() override { return ViewInfo().TopScrollButtonState(); }
+    TqvNavBarObjectStates BottomScrollButtonState() override { return ViewInfo().BottomScrollButtonState(); }
+    TqvNavBarDropTarget DropTargetAt(TPoint p) override { return ViewInfo().GetDropTarget(p); }
+    TqvNavBarHintInfo HintAt(TPoint p) override;
+    int HintPause() override { return ViewInfo().HintPause(); }
+    bool InClientArea(TPoint p) override;
+    void ShowCursorShape(Qt::CursorShape shape) override;
+    void ShowHintWindow(const TqvNavBarHintInfo &hint) override;
+    void HideHintWindow() override;
+    bool IsGroupExpanded(TqvNavBarGroup *group) override { return Painter().IsGroupActive(group); }
+    void ExpandGroup(TqvNavBarGroup *group) override { Painter().ActivateGroup(group); }
+    void CollapseGroup(TqvNavBarGroup *group) override { Painter().DeactivateGroup(group); }
 
     // The client rectangle (inside the frame, without the scroll bar) in widget coordinates.
     QRect ClientRectInWidget() const;
@@ -300,20 +289,12 @@ protected:
 
 private:
     TPoint toClient(const QPointF &p) const;
-    void scrollTimerTick();
-    void hintTimerTick();
-    void startHintTimer();
-    void clearMouseDown();
-    void updateCursor();
     void placeScrollBar();
-    void forgetGroup(QObject *group);
-    void forgetLink(TqvNavBarItemLink *link);
-    void startDrag();
-    void dragOver(TPoint p);
-    void drop(TPoint p);
-    void endDrag();
     void watchImageList(TqvImageList *&slot, TqvImageList *list, std::array<QMetaObject::Connection, 2> &links);
 
+    // First, so that they outlive the content, whose removal they hear of.
+    TqvNavBarQtTimers timers_;
+    TqvNavBarInput input_;
     bool destroying_ = false;
     bool loading_ = false;
     int storedActiveGroupIndex_ = -1;
@@ -326,11 +307,6 @@ private:
     QtTextMeasurer measurer_;
     std::unique_ptr<TqvNavBarPainter> painter_;
     TqvNavBarHintWindow *hintWindow_;
-    QTimer scrollTimer_, hintTimer_;
-    int scrollInterval_ = 300;
-    int hintPauseOverride_ = -1;
-    bool hintShowing_ = false;
-    QString hint_;
 
     TqvNavBarGroup *activeGroup_ = nullptr;
     bool allowSelectLinks_ = false;
@@ -344,21 +320,6 @@ private:
     int spaceBetweenGroups_ = 0;
     std::array<QPointer<TqvNavBarStyleItem>, 7> barStyles_{};
     int view_ = 0;
-
-    TPoint mouseDownPoint_{-1, -1};
-    Qt::KeyboardModifiers mouseDownShift_{};
-    bool buttonDown_ = false; // a press the bar saw and has not seen released
-    TqvNavBarGroup *mouseDownGroup_ = nullptr;
-    TqvNavBarItemLink *mouseDownLink_ = nullptr;
-    TPoint hotPoint_{-1, -1};
-    TqvNavBarGroup *hotGroup_ = nullptr, *pressedGroup_ = nullptr;
-    TqvNavBarItemLink *hotLink_ = nullptr, *pressedLink_ = nullptr;
-    bool topHeld_ = false, bottomHeld_ = false;
-    bool dragging_ = false;
-    bool dropAccepted_ = false;
-    std::unique_ptr<TqvNavBarDragObject> drag_;
-    TqvNavBarGroup *hintGroup_ = nullptr;
-    TqvNavBarItemLink *hintLink_ = nullptr;
 };
 
 // The bar with its properties and events published; adds no operation.

@@ -80,6 +80,41 @@ TEST_F(ContactBooks, FileBookGivesSmallestUnusedPosition)
     EXPECT_FALSE(pb.book(0).changed);
 }
 
+// Positions a file may hold (0, negative, repeated, far past the row count) and the other
+// storages' positions leave the smallest free SIM position where it is.
+TEST_F(ContactBooks, SmallestUnusedPositionIgnoresOddStoredPositions)
+{
+    struct Case {
+        std::vector<std::pair<int32_t, int32_t>> rows; // storage code, position
+        int32_t expected;
+    };
+    const std::vector<Case> cases{
+        {{}, 1},
+        {{{1, 0}, {1, -5}, {1, 2}, {1, 2}, {1, 1}, {1, 100000}, {2, 3}}, 3},
+        {{{2, 1}, {4, 1}, {8, 1}}, 1},
+        {{{1, 1}, {1, 2}, {1, 3}}, 4},
+        {{{1, 3}, {1, 2}, {1, 1}, {1, 5}}, 4},
+        {{{1, 2147483647}, {1, 1}}, 2},
+    };
+    for (const Case &c : cases) {
+        int b = pb.AddFileBook("/tmp/odd.csv");
+        platform::Table &t = pb.book(b).table;
+        int id = 0;
+        for (auto [storage, position] : c.rows) {
+            t.append();
+            t.setInt("Id", ++id);
+            t.setInt("Stor", 1);
+            t.setInt("Pos", storage);
+            t.setInt("PbId", position);
+            t.setText("Value", TPhoneBookManage::BuildContact(person("X;", "1")));
+            t.post();
+        }
+        int32_t pos = -1;
+        ASSERT_EQ(pb.SaveContact(b, StorageCode::Sim, pos, person("New;", "2")), 0);
+        EXPECT_EQ(pos, c.expected) << "case with " << c.rows.size() << " rows";
+    }
+}
+
 // Clearing a storage of a file book takes its rows only, and its positions start again from 1.
 TEST_F(ContactBooks, ClearStorageTakesOnlyThatStorage)
 {

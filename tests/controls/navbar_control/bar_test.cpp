@@ -510,12 +510,14 @@ TEST(NavBarControl, ScrollButtons)
     EXPECT_TRUE(bar.BottomScrollButtonHeld());
     EXPECT_TRUE(bar.ScrollTimer().isActive());
     EXPECT_EQ(bar.ScrollTimer().interval(), 300);
-    bar.ScrollTimer().setInterval(5); // each tick one more, without waiting out 300 ms
-    QTRY_VERIFY(f.group(0)->TopVisibleLinkIndex() >= 3);
+    // Each tick one more; the ticks are stepped by hand instead of waiting out 300 ms.
+    bar.Input().TimerFired(TqvNavBarTimer::Scroll);
+    bar.Input().TimerFired(TqvNavBarTimer::Scroll);
+    EXPECT_EQ(f.group(0)->TopVisibleLinkIndex(), 3);
     f.release(f.w(Fixture::mid(bar.ViewInfo().BottomScrollButtonRect())));
     EXPECT_FALSE(bar.ScrollTimer().isActive());
     const int stopped = f.group(0)->TopVisibleLinkIndex();
-    QTest::qWait(30);
+    bar.Input().TimerFired(TqvNavBarTimer::Scroll); // a tick already queued at the release
     EXPECT_EQ(f.group(0)->TopVisibleLinkIndex(), stopped);
     EXPECT_FALSE(bar.BottomScrollButtonHeld());
 }
@@ -524,7 +526,6 @@ TEST(NavBarControl, DragEndedOverScrollButtonLeavesNothingScrolling)
 {
     Fixture f(2, 12, vkBase, {150, 200});
     TqvNavBar &bar = *f.bar;
-    bar.SetScrollInterval(5);
     const QPoint from = f.link(0, 0);
     f.press(from);
     f.move(from + QPoint(0, 10), Qt::LeftButton);
@@ -536,7 +537,7 @@ TEST(NavBarControl, DragEndedOverScrollButtonLeavesNothingScrolling)
     EXPECT_FALSE(bar.ScrollTimer().isActive());
     const int top = f.group(0)->TopVisibleLinkIndex();
     f.move(over);
-    QTest::qWait(30);
+    bar.Input().TimerFired(TqvNavBarTimer::Scroll); // a tick stepped by hand
     EXPECT_EQ(f.group(0)->TopVisibleLinkIndex(), top) << "hovering scrolls nothing";
 }
 
@@ -553,8 +554,8 @@ TEST(NavBarControl, HintShowsAfterPauseAndHidesOnKeysAndButtons)
     f.move(p);
     ASSERT_TRUE(bar.HintTimer().isActive());
     EXPECT_EQ(bar.HintTimer().interval(), bar.ViewInfo().HintPause());
-    bar.HintTimer().setInterval(1);
-    QTRY_VERIFY(bar.IsHintShowing());
+    bar.Input().TimerFired(TqvNavBarTimer::Hint);
+    EXPECT_TRUE(bar.IsHintShowing());
     EXPECT_TRUE(bar.HintWindow().isVisible());
     EXPECT_EQ(bar.HintWindow().Text(), "Phone book");
     EXPECT_EQ(bar.Hint(), "Opens the phone book");
@@ -573,8 +574,9 @@ TEST(NavBarControl, HintShowsAfterPauseAndHidesOnKeysAndButtons)
     bar.HintWindow().ShowHintAt(info.rect, "x");
     f.move(f.caption(0));
     f.move(p);
-    bar.HintTimer().setInterval(1);
-    QTRY_VERIFY(bar.IsHintShowing());
+    ASSERT_TRUE(bar.HintTimer().isActive());
+    bar.Input().TimerFired(TqvNavBarTimer::Hint);
+    EXPECT_TRUE(bar.IsHintShowing());
     f.press(p, Qt::RightButton);
     EXPECT_FALSE(bar.IsHintShowing());
 }
@@ -749,12 +751,12 @@ TEST(NavBarEvents, MouseEventsOutsideADragAndDragEventsWithin)
     bar.OnMouseUp = [&](QObject *, Qt::MouseButton b, Qt::KeyboardModifiers, int, int) {
         log << (b == Qt::LeftButton ? "up" : "up-other");
     };
-    bar.OnStartDrag = [&](QObject *s) {
+    bar.OnStartDrag = [&](QObject *s, std::unique_ptr<TqvNavBarDragObject> &) {
         EXPECT_EQ(s, &bar);
         EXPECT_EQ(TqvCustomNavBar::CurrentDrag(), nullptr) << "raised before the drag object exists";
         log << "start";
     };
-    bar.OnDragOver = [&](QObject *s, QObject *source, int, int, bool &) {
+    bar.OnDragOver = [&](QObject *s, QObject *source, int, int, TqvDragState, bool &) {
         EXPECT_EQ(s, &bar);
         EXPECT_EQ(source, &bar);
         log << "over";
@@ -788,7 +790,7 @@ TEST(NavBarEvents, DragOverHandlerHasTheLastWord)
     TqvNavBarGroup *g = f.group(0);
     TqvNavBarItem *first = itemAt(g, 0);
     bool barVerdict = false;
-    f.bar->OnDragOver = [&](QObject *, QObject *, int, int, bool &accept) {
+    f.bar->OnDragOver = [&](QObject *, QObject *, int, int, TqvDragState, bool &accept) {
         barVerdict = accept;
         accept = false;
     };
@@ -808,7 +810,7 @@ TEST(NavBarEvents, StartDragHandlerThatRemovesThePressedLinkCancelsTheDrag)
 {
     Fixture f(1, 3);
     TqvNavBarGroup *g = f.group(0);
-    f.bar->OnStartDrag = [&](QObject *) { g->RemoveLink(0); };
+    f.bar->OnStartDrag = [&](QObject *, std::unique_ptr<TqvNavBarDragObject> &) { g->RemoveLink(0); };
     f.press(f.link(0, 0));
     const QPoint from = f.link(0, 0);
     f.move(from + QPoint(0, 6), Qt::LeftButton);
@@ -868,8 +870,10 @@ TEST(NavBarEvents, CustomDrawnHintsSkipTheDefaultDrawingWhenHandled)
         bar.HideHint();
         f.move(f.link(0, 0)); // away from the subject, onto no caption
         f.move(p);
-        bar.HintTimer().setInterval(1);
-        return QTest::qWaitFor([&] { return bar.IsHintShowing(); });
+        if (!bar.HintTimer().isActive())
+            return false;
+        bar.Input().TimerFired(TqvNavBarTimer::Hint);
+        return bar.IsHintShowing();
     };
 
     ASSERT_TRUE(showAt(f.caption(1)));
@@ -977,8 +981,9 @@ TEST(NavBarControl, HintHidesWhenFocusOrActivationChanges)
         bar.HideHint();
         f.move(f.link(0, 0)); // away from the subject, onto no caption
         f.move(f.caption(1));
-        bar.HintTimer().setInterval(1);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return bar.IsHintShowing(); }));
+        ASSERT_TRUE(bar.HintTimer().isActive());
+        bar.Input().TimerFired(TqvNavBarTimer::Hint);
+        ASSERT_TRUE(bar.IsHintShowing());
         if (t == QEvent::FocusOut) {
             QFocusEvent e(t, Qt::ActiveWindowFocusReason);
             QApplication::sendEvent(&bar, &e);
@@ -1033,8 +1038,8 @@ TEST(NavBarEvents, HandlersMayFreeTheBar)
         case Down: f.bar->OnMouseDown = freeOnButton; break;
         case Move: f.bar->OnMouseMove = [&](QObject *, Qt::KeyboardModifiers, int, int) { freeBar(); }; break;
         case Up: f.bar->OnMouseUp = freeOnButton; break;
-        case Start: f.bar->OnStartDrag = [&](QObject *) { freeBar(); }; break;
-        case Over: f.bar->OnDragOver = [&](QObject *, QObject *, int, int, bool &) { freeBar(); }; break;
+        case Start: f.bar->OnStartDrag = [&](QObject *, std::unique_ptr<TqvNavBarDragObject> &) { freeBar(); }; break;
+        case Over: f.bar->OnDragOver = [&](QObject *, QObject *, int, int, TqvDragState, bool &) { freeBar(); }; break;
         }
         const QPoint from = f.link(0, 0);
         if (bar)
@@ -1045,5 +1050,34 @@ TEST(NavBarEvents, HandlersMayFreeTheBar)
             f.move(from + QPoint(0, which == Move ? 2 : 6), Qt::LeftButton);
         EXPECT_TRUE(bar.isNull());
         EXPECT_EQ(TqvCustomNavBar::CurrentDrag(), nullptr);
+    }
+}
+
+TEST(NavBarEvents, HintDrawHandlerMayFreeTheBar)
+{
+    for (bool group : {true, false}) {
+        SCOPED_TRACE(group);
+        Fixture f(2, 2);
+        QPointer<TqvNavBar> bar(f.bar);
+        bar->MapToScreen = [](QPoint p) { return p + QPoint(300, 200); };
+        bar->SetShowGroupsHint(true);
+        bar->SetShowLinksHint(true);
+        f.group(1)->SetHint("Phone book");
+        f.group(0)->Links(1)->Item()->SetHint("Outbox");
+        bar->OnCustomDrawGroupHint = [&](QObject *, TqvCanvas &, TqvNavBarGroup *, const QString &, const TRect &,
+                                         bool &) { delete bar.data(); };
+        bar->OnCustomDrawLinkHint = [&](QObject *, TqvCanvas &, TqvNavBarItemLink *, const QString &,
+                                        const TRect &, bool &) { delete bar.data(); };
+        f.move(group ? f.caption(1) : f.link(0, 1));
+        ASSERT_TRUE(bar->HintTimer().isActive());
+        bar->Input().TimerFired(TqvNavBarTimer::Hint);
+        ASSERT_TRUE(bar->IsHintShowing());
+        QPointer<TqvNavBarHintWindow> window(&bar->HintWindow());
+        (void)window->grab(); // paints, and the handler frees the bar inside the paint
+        EXPECT_TRUE(bar.isNull());
+        ASSERT_FALSE(window.isNull()) << "the window outlives its own paint";
+        EXPECT_FALSE(window->isVisible());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(window.isNull()) << "and goes right after it";
     }
 }
