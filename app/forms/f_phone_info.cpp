@@ -134,8 +134,13 @@ void TfPhoneInfo::btnRefreshClick()
     btnRefresh->setEnabled(false);
     QPointer<TfPhoneInfo> self(this);
     core::TCommMng &comm = comm_; // the window may go during a wait; the lock is released anyway
-    // The lock's own answer decides: no open connection, nothing to read.
-    if (comm.Lock() == 0) {
+    // The lock's own answer decides: no open connection, nothing to read, and the labels stay
+    // empty rather than showing a handset that is gone.
+    const bool open = comm.Lock() == 0;
+    for (QLabel *l : {lbMan, lbModel, lbHardVer, lbFirmVer, lbImei, lbBattery, lbNet, lbSignal})
+        l->clear();
+    repaint();
+    if (open) {
         try {
             refreshLocked();
         } catch (...) {
@@ -154,9 +159,6 @@ void TfPhoneInfo::btnRefreshClick()
 
 void TfPhoneInfo::refreshLocked()
 {
-    for (QLabel *l : {lbMan, lbModel, lbHardVer, lbFirmVer, lbImei, lbBattery, lbNet, lbSignal})
-        l->clear();
-    repaint();
     const uint64_t serial = comm_.currentSerial();
     QPointer<TfPhoneInfo> self(this);
     Buf b1, b2;

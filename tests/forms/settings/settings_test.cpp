@@ -14,6 +14,7 @@
 
 #include <QTest>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -472,8 +473,10 @@ TEST_F(SettingsTest, ConnectionTestSelectsThePairThatAnswered)
     EXPECT_EQ(d.Button7Click(), 1);
     EXPECT_EQ(current(d.Combo_com), rig.link);
     EXPECT_EQ(current(d.Combo_baud), "19200") << "the first baud in the list";
-    // Every port and baud entry was offered, not only the selected ones.
-    EXPECT_GE(rig.sim->commands().size(), 1u);
+    // Every port and baud entry was offered, not only the selected ones: four bauds of the
+    // missing port, then the first baud of the link (one 100 ms pause before each attempt).
+    EXPECT_EQ(std::count(rig.pauses.begin(), rig.pauses.end(), 100), 5);
+    EXPECT_FALSE(rig.sim->commands().empty()) << "the handset was asked";
     EXPECT_EQ(rig.messages.count(core::WM_COMM_DONE), 1);
 }
 
@@ -533,6 +536,8 @@ TEST_F(SettingsTest, Screenshots)
     make();
     manage->SelectPhone = "Other";
     manage->ComType = "Cable";
+    manage->ComPort = "/dev/ttyUSB0";
+    manage->ComBaud = "57600";
     manage->KeepTime = 15;
     manage->AddSSInfo(1, "Best regards, Bob's team");
     manage->AddSSInfo(0, "+8613800138000");
