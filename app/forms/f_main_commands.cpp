@@ -1,6 +1,3 @@
-// Uses a Qt keyword as a name: before any Qt header.
-#include "content/sms_transfer.h"
-
 #include "forms/f_main_commands.h"
 
 #include "content/contact_fields.h"
@@ -12,6 +9,7 @@
 #include "content/qt/contacts_qt.h"
 #include "content/qt/phrase_view.h"
 #include "content/qt/sms_view.h"
+#include "content/sms_transfer.h"
 #include "core/app_manage.h"
 #include "core/comm/comm_mng.h"
 #include "core/lang_mng.h"
