@@ -69,8 +69,17 @@ struct CommandsRig : main_window_test::MainRig {
         ASSERT_NE(m, nullptr) << menu;
         emit m->aboutToShow();
     }
-    bool enabled(const char *name) { return main->action(name)->isEnabled(); }
-    bool visible(const char *name) { return main->action(name)->isVisible(); }
+    // The item of that name: an action, or a sub-menu's own action.
+    QAction *item(const char *name)
+    {
+        QAction *a = main->action(name);
+        if (!a && main->menu(name))
+            a = main->menu(name)->menuAction();
+        EXPECT_NE(a, nullptr) << name;
+        return a;
+    }
+    bool enabled(const char *name) { return item(name) && item(name)->isEnabled(); }
+    bool visible(const char *name) { return item(name) && item(name)->isVisible(); }
 
     void selectRows(QTreeWidget *list, std::initializer_list<int> rows)
     {

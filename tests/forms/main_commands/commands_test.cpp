@@ -41,6 +41,7 @@ struct Rig : CommandsRig {
     {
         main->setActiveArea(forms::kAreaSms);
         showBox(box);
+        main->TreeView_smsChange(); // also when the box was chosen already
         selectRows(main->ListView_sms(), rows);
     }
     int rowsListed() { return main->ListView_sms()->topLevelItemCount(); }
@@ -297,6 +298,37 @@ TEST(MessageCommands, UndeleteAllAndSelectAll)
     rig.trigger("menu_allundel_sms");
     EXPECT_EQ(rig.rowsListed(), 0);
     EXPECT_EQ(rig.sms->Messages(content::kBoxSent).size(), 3u);
+}
+
+TEST(MessageCommands, ListPopupStatesOverBoxConnectionAndRows)
+{
+    Rig rig;
+    for (int box : {1, 2, 4, 5, 8, 9})
+        rig.addMessage(box, "+1", "in box " + std::to_string(box));
+    struct Case {
+        int box;
+        bool connected;
+        bool rows;
+    };
+    for (const Case c : {Case{1, true, true}, Case{1, false, true}, Case{2, true, true}, Case{4, false, true},
+                         Case{5, true, true}, Case{8, true, true}, Case{8, false, true}, Case{9, true, true},
+                         Case{3, true, false}}) {
+        SCOPED_TRACE(::testing::Message() << "box " << c.box << " connected " << c.connected);
+        rig.manage->Connected = c.connected;
+        rig.pick(c.box, {});
+        ASSERT_EQ(rig.rowsListed() > 0, c.rows);
+        rig.opening("menu_list_sms");
+        EXPECT_EQ(rig.visible("pSmsEdit"), c.box == 2 || c.box == 4 || c.box == 9);
+        EXPECT_EQ(rig.visible("pSmsResend"), c.box == 9);
+        EXPECT_EQ(rig.enabled("pSmsResend"), c.box == 9 && c.connected);
+        EXPECT_EQ(rig.visible("pSmsSend"), c.box == 2 || c.box == 4);
+        EXPECT_EQ(rig.visible("pSmsSendBack"), c.box == 8);
+        EXPECT_EQ(rig.enabled("pSmsSendBack"), c.box == 8 && c.connected);
+        EXPECT_EQ(rig.visible("pSmsUndel"), c.box == 5);
+        EXPECT_EQ(rig.enabled("pSmsDel"), c.rows);
+        EXPECT_FALSE(rig.visible("pSmsSendto"));
+        EXPECT_FALSE(rig.visible("pSmsWrite"));
+    }
 }
 
 // ---- Contacts ----
