@@ -588,7 +588,11 @@ void TfMainCommands::pSmsDelClick()
         records.push_back(messageRef(row->text(content::subItemColumn(content::kIdSubItem)).toInt(), box));
         delete row;
     }
-    sms->DeleteMessages(records);
+    // A handset that refused (or a batch that was cancelled) keeps its messages: list them again.
+    if (sms->DeleteMessages(records) < 0) {
+        refillSms();
+        return;
+    }
     main_.refreshSmsCaption();
     updateSmsMenus();
 }
@@ -636,7 +640,10 @@ void TfMainCommands::menu_clear_smsClick()
     content::ArraySms records;
     for (int i = 0; i < list->topLevelItemCount(); ++i)
         records.push_back(messageRef(list->topLevelItem(i)->text(content::subItemColumn(content::kIdSubItem)).toInt(), box));
-    sms->DeleteMessages(records);
+    if (sms->DeleteMessages(records) < 0) {
+        refillSms();
+        return;
+    }
     list->clear();
     main_.refreshSmsCaption();
     updateSmsMenus();

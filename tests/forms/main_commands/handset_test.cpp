@@ -25,6 +25,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -35,19 +36,20 @@ namespace {
 using program_test::ProgramFolder;
 using program_test::waitUntil;
 
-// Answers the next message box the program shows (QtPrompt's QMessageBox) with button and keeps
-// its text.
+// Answers the next `count` message boxes the program shows (QtPrompt's QMessageBox) with button
+// and keeps their texts.
 class BoxAnswer {
 public:
-    explicit BoxAnswer(QMessageBox::StandardButton button) : button_(button)
+    explicit BoxAnswer(QMessageBox::StandardButton button, int count = 1) : button_(button), left_(count)
     {
         timer_.setInterval(10);
         QObject::connect(&timer_, &QTimer::timeout, [this] {
             auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            if (!box || done_)
+            if (!box || left_ == 0 || box == last_)
                 return;
-            done_ = true;
-            text_ = box->text();
+            last_ = box;
+            --left_;
+            texts_ << box->text();
             if (QAbstractButton *b = box->button(button_))
                 b->click();
             else
@@ -55,14 +57,16 @@ public:
         });
         timer_.start();
     }
-    bool answered() const { return done_; }
-    QString text() const { return text_; }
+    bool answered() const { return left_ == 0; }
+    QString text() const { return texts_.value(0); }
+    QStringList texts() const { return texts_; }
 
 private:
     QMessageBox::StandardButton button_;
+    int left_;
     QTimer timer_;
-    bool done_ = false;
-    QString text_;
+    QPointer<QMessageBox> last_;
+    QStringList texts_;
 };
 
 class HandsetCommands : public ::testing::Test {
@@ -261,6 +265,25 @@ TEST_F(HandsetCommands, ADeleteOnTheHandsetAsksAndRemoves)
     }
     EXPECT_EQ(sms().Messages(content::kBoxPhoneReceived).size(), 2u);
     EXPECT_EQ(sim->smsStorage("SM")->messages.size() + sim->smsStorage("ME")->messages.size(), onHandset - 1);
+}
+
+TEST_F(HandsetCommands, AMessageTheHandsetDoesNotHoldStaysListedAfterAFailedDelete)
+{
+    download();
+    // A row of the handset's box whose place on the handset is not known.
+    const int32_t id = w().ListView_sms()->topLevelItem(0)->text(content::subItemColumn(content::kIdSubItem)).toInt();
+    ASSERT_TRUE(sms().SetPlace(id, content::kBoxPhoneReceived, 999));
+    chooseBox(content::kBoxPhoneReceived);
+    const int before = listed();
+    QTreeWidget *list = w().ListView_sms();
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        list->topLevelItem(i)->setSelected(list->topLevelItem(i)->text(content::subItemColumn(content::kIdSubItem)).toInt() == id);
+    BoxAnswer ok(QMessageBox::Ok, 2);
+    trigger("pSmsDel");
+    ASSERT_TRUE(ok.answered());
+    EXPECT_EQ(ok.texts().value(1).toStdString(), t("SmsMng_DelNoSlot"));
+    EXPECT_EQ(listed(), before);
+    EXPECT_EQ(w().Panel1()->text(), "  " + boxNode(content::kBoxPhoneReceived)->text(0) + "(" + QString::number(before) + ")");
 }
 
 TEST_F(HandsetCommands, ReadWriteAndExportTheSimPhoneBook)
