@@ -1,10 +1,10 @@
-// The main window's commands: every menu item, pop-up item, tool button and form key of TfMain
-// bound by object name to a thin step between the user and a manager (message store, phone book,
-// phrases), plus the pop-up rules applied when a menu opens.
+// The main window's commands: every menu item, pop-up item and tool button of TfMain bound by
+// object name to a thin step between the user and a manager (message store, phone book, phrases),
+// plus the pop-up rules applied when a menu opens. The form keys and the area items are the
+// window's own; its keys trigger these items.
 //
-//   forms::CommandServices s{.manage = &manage, .prompt = &prompt, .comm = &comm,
-//                            .smsTransfer = &transfer, .composer = runComposer, ...};
-//   forms::TfMainCommands commands(mainWindow, s);  // after attachContent(); lives as long
+//   forms::CommandServices s = forms::programServices(mainWindow, parts);  // the real dialogs
+//   forms::TfMainCommands commands(mainWindow, s);  // after attachContent(); dropped before both
 //
 // The managers come from the window's content (TfMain::content()); dialogs the commands open that
 // other parts of the program build (composer, settings, phone information, about box, phrase
@@ -16,7 +16,9 @@
 //    message (id and handset position -1), so a received or handset message is never rewritten;
 //  - after a send from an edited message the composer's split records are stored, never the
 //    unsplit text and recipient list in one row;
-//  - with DelQuestion on, clearing a box and deleting for good (boxes 5 and above) ask first;
+//  - with DelQuestion on, clearing a box and deleting for good (boxes 5 and above) ask first; a
+//    delete the handset side refused or cancelled lists the box again, so kept rows stay shown;
+//  - the edit menu's copy item, enabled with the pop-up's copy, copies;
 //  - a failed contact export is reported by the manager with the file's path; exporting a file
 //    book needs no connection;
 //  - send-to-contacts takes the selected rows only, in every storage; reading with no node
