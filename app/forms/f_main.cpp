@@ -357,10 +357,22 @@ void TfMain::buildLayout()
         status_.push_back(label);
     }
 
-    connect(TreeView_sms_, &QTreeWidget::currentItemChanged, this, [this] { TreeView_smsChange(); });
+    // A tree of a hidden area gets a current node of its own accord (Qt sets one when the tree
+    // first takes or loses the focus): it must not write its caption over the shown area's.
+    // Switching to the area runs its handler anyway.
+    connect(TreeView_sms_, &QTreeWidget::currentItemChanged, this, [this] {
+        if (activeArea() == kAreaSms)
+            TreeView_smsChange();
+    });
     connect(ListView_sms_, &QTreeWidget::itemSelectionChanged, this, [this] { ListView_smsClick(); });
-    connect(TreeView_cont_, &QTreeWidget::currentItemChanged, this, [this] { TreeView_contChange(); });
-    connect(TreeView_usersms_, &QTreeWidget::currentItemChanged, this, [this] { TreeView_usersmsChange(); });
+    connect(TreeView_cont_, &QTreeWidget::currentItemChanged, this, [this] {
+        if (activeArea() == kAreaCard)
+            TreeView_contChange();
+    });
+    connect(TreeView_usersms_, &QTreeWidget::currentItemChanged, this, [this] {
+        if (activeArea() == kAreaUser)
+            TreeView_usersmsChange();
+    });
 
     dnbMainActiveGroupChanged();
 }

@@ -161,6 +161,9 @@ Program::~Program()
     p.db.reset();
     p.commData.reset();
     p.manage.reset();
+    // The application may outlive the block (a caller's own): it must not report through a freed box.
+    if (auto *app = qobject_cast<forms::MainApplication *>(QApplication::instance()))
+        app->setPrompt(nullptr, kApplicationTitle);
     p.prompt.reset();
     p.pump.reset();
     p.hub.reset();

@@ -217,6 +217,8 @@ TEST_F(Block, AQuitDuringABatchCancelsItFirst)
     sim->setReplyDelay(300); // the batch is still running when the quit comes
     bool downloaded = false;
     bool progressUp = false;
+    bool cancelled = false;
+    size_t phoneRows = 99;
     runUntilEnd([&] {
         QTimer::singleShot(200, [&] {
             progressUp = QApplication::activeModalWidget() == &program->stages().progress();
@@ -224,9 +226,13 @@ TEST_F(Block, AQuitDuringABatchCancelsItFirst)
         });
         program->stages().smsTransfer().Download();
         downloaded = true;
+        cancelled = program->stages().progress().cancelled();
+        phoneRows = program->stages().sms().FillList(content::kBoxPhoneReceived).rows.size();
     });
     EXPECT_TRUE(progressUp) << "the quit came while the progress dialog was up";
     EXPECT_TRUE(downloaded) << "the batch ended before the loop did";
+    EXPECT_TRUE(cancelled) << "the batch was cancelled, not run to its end";
+    EXPECT_EQ(phoneRows, 0u) << "a cancelled download leaves the handset boxes empty";
     program->shutDown();
     EXPECT_TRUE(program->workerStoppedInTime());
 }

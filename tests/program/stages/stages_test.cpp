@@ -14,7 +14,10 @@
 #include "forms_app.h"
 #include "platform/ini_file.h"
 #include "platform/qt/qt_window_messages.h"
+#include "platform/pump.h"
 #include "program/stages.h"
+
+#include "dv_vos.h"
 
 #include <QMenu>
 #include <QToolBar>
@@ -102,17 +105,25 @@ protected:
         forms_test::app();
         if (!handsetsim::HandsetSim::irdaSupported())
             GTEST_SKIP() << "the simulated handset was built without the IrDA stand-in";
+        // As the program does: the device library's waits run the thread's pump, so a stop
+        // cancels the worker's wait in progress (an infrared search with no handset in range).
+        CnsVos_setPumpHook(platform::threadPumpHook, nullptr);
     }
     void TearDown() override
     {
-        if (stages)
-            stages->StopWorker(std::chrono::steady_clock::now() + std::chrono::seconds(5));
+        if (stages) {
+            const auto begin = std::chrono::steady_clock::now();
+            EXPECT_TRUE(stages->StopWorker(begin + std::chrono::seconds(5)));
+            EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(2))
+                << "the worker's wait was not cancelled";
+        }
         stages.reset();
         host.reset();
         db.reset();
         manage.reset();
         if (sim)
             sim->stop();
+        CnsVos_setPumpHook(nullptr, nullptr);
     }
 
     void startHandset() { sim = std::make_unique<handsetsim::HandsetSim>(program_test::handsetInRange(folder)); sim->start(); }
@@ -221,6 +232,8 @@ TEST_F(Stages, TheStoredIdleTimeIsInEffectFromTheStart)
     host->battery = -1;
     ASSERT_TRUE(waitUntil([&] { return host->battery != -1 || !manage->Connected; }, std::chrono::seconds(10)));
     EXPECT_TRUE(manage->Connected) << "nine idle minutes are not ten";
+    // Applying the same value again hands nothing over: a hand-over would restart the idle count.
+    stages->SetKeepTime(10);
 
     clock.advance(60000 + 1);
     EXPECT_TRUE(waitUntil([&] { return !manage->Connected; }, std::chrono::seconds(10)));
