@@ -132,6 +132,11 @@ TfEditSms::TfEditSms(Services services, QWidget *parent) : DialogBase(parent), s
     root->addWidget(StatusBar);
     root->setContentsMargins(8, 8, 8, 0);
     resize(520, 380);
+    // Tab walks the form as it is laid out: the fields, the memo, the switches, then the buttons.
+    QWidget *chain[] = {edit_address, Combo_sign, Combo_SCA, Memo, cbSplit, cbSendClose,
+                        btnInsert,    btnSend,    btnSave,   btnCancel};
+    for (size_t i = 1; i < std::size(chain); ++i)
+        setTabOrder(chain[i - 1], chain[i]);
 
     // FormCreate.
     core::setFormFont(m.LangMng(), this);

@@ -10,6 +10,7 @@
 #include "forms/support/when_modal.h"
 #include "forms/fm_phrase.h"
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -82,6 +83,31 @@ TEST_F(Composer, TypingUpdatesBothCounters)
     EXPECT_TRUE(f.btnSend->isEnabled());
     EXPECT_EQ(rig.manage->CAddressee, "+4930111");
     screenshot(&f, "fEditSms");
+}
+
+TEST_F(Composer, TabFollowsTheLayout)
+{
+    forms::TfEditSms &f = open();
+    f.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
+    typeText(f.edit_address->lineEdit(), "+4930111"); // so that Send takes the focus too
+    f.edit_address->setFocus();
+    const QStringList want = {"edit_address", "Combo_sign", "Combo_SCA", "Memo",    "cbSplit",  "cbSendClose",
+                              "btnInsert",    "btnSend",    "btnSave",   "btnCancel", "edit_address"};
+    QStringList got;
+    // The named widget that holds the focus (an editable combo's line edit belongs to its combo).
+    auto focused = [&want] {
+        QWidget *w = QApplication::focusWidget();
+        while (w && !want.contains(w->objectName()))
+            w = w->parentWidget();
+        return w ? w->objectName() : QString();
+    };
+    got << focused();
+    for (int i = 1; i < want.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        got << focused();
+    }
+    EXPECT_EQ(got.join(" ").toStdString(), want.join(" ").toStdString());
 }
 
 TEST_F(Composer, SplitToggleShowsOneLinePerRecord)
