@@ -57,7 +57,7 @@ void Rig::startHandset(const std::string &name, bool irda)
 void Rig::startHandset(handsetsim::Scenario sc)
 {
     sim = std::make_unique<handsetsim::HandsetSim>(std::move(sc));
-    sim->start();
+    tty = sim->start();
 }
 
 void Rig::startProgram(bool waitConnected)

@@ -66,6 +66,7 @@ protected:
     platform::FakeClock clock{1000000};
     std::unique_ptr<forms_test::ScriptedPrompt> prompt = std::make_unique<forms_test::ScriptedPrompt>();
     std::unique_ptr<handsetsim::HandsetSim> sim;
+    std::string tty; // the handset's pty slave
     std::unique_ptr<program::Program> program;
 };
 
