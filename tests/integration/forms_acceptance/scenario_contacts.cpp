@@ -2,7 +2,8 @@
 // new contact with a name outside ASCII (this one over a pty with the Cable type); the SIM's
 // contacts copied into the phone's memory by the copy and paste keys and written: the handset's
 // phone memory holds them. (A drag needs the platform's drag loop, which the offscreen platform
-// does not run; the drop handler is covered by the main window's tests.)
+// does not run; the copy a drop makes, with its Yes/No/Cancel question, is covered by the phone
+// book's copy tests.)
 
 #include "acceptance_rig.h"
 
