@@ -51,6 +51,26 @@ std::optional<int64_t> readNumber(std::string_view s)
     return n;
 }
 
+// A name as the file shows it: in the five-part form a name built here has. A name read from the
+// handset may come with fewer parts (";Ann"); importing builds it again with five (";Ann;;;"), so
+// without this an exported book imported and exported again would not give the same file.
+std::string fileName(std::string_view n)
+{
+    if (n.empty())
+        return {};
+    size_t separators = 0;
+    for (size_t i = 0; i < n.size(); ++i) {
+        if (n[i] == '\\')
+            ++i; // an escaped character, ";" included
+        else if (n[i] == ';')
+            ++separators;
+    }
+    std::string out(n);
+    for (; separators < 4; ++separators)
+        out += ';';
+    return out;
+}
+
 int32_t clampLimit(int64_t n) { return static_cast<int32_t>(std::clamp<int64_t>(n, 0, kMaxLimit)); }
 
 // The text inside the last "(...)" of a cell; nothing when it has none.
@@ -219,7 +239,7 @@ TCsvFile TPhoneBookManage::BuildCsv(int b) const
             std::string name, number, group;
             for (const TVcardFields &f : fieldsOf(r)) {
                 if (f.type == kFieldName)
-                    name = f.value;
+                    name = fileName(f.value);
                 else if (f.type == kFieldTel)
                     number = f.value;
                 else if (f.type == kFieldGroup)
@@ -255,7 +275,8 @@ TCsvFile TPhoneBookManage::BuildCsv(int b) const
                     if (taken[i] || fields[i].type != p.type || TCsvFile::Trim(fields[i].value).empty())
                         continue;
                     taken[i] = true;
-                    cell = paren(fields[i].flags) + fields[i].value;
+                    cell = paren(fields[i].flags) +
+                           (p.type == kFieldName ? fileName(fields[i].value) : fields[i].value);
                     break;
                 }
                 cells.push_back(std::move(cell));

@@ -865,6 +865,7 @@ void TfMainCommands::contactsCopyOrCut(bool cut)
     for (QTreeWidgetItem *row : rows)
         ids.push_back(row->text(0).toInt());
     pb->SetClipboard(book, storage, cut ? 1 : 0, ids);
+    updatePaste();
     const content::ContactClipboard &clip = pb->clipboard();
     // A cut that is still pending keeps the clipboard: then nothing was cut now.
     if (!cut || clip.mode != 1 || clip.book != book || clip.storage != storage || clip.ids != ids)
@@ -891,7 +892,18 @@ void TfMainCommands::nPasteClick()
     if (!pb || !s_.manage || !isContactArea(s_.manage->ActiveGroup) || !contactNode(book, storage))
         return;
     pb->Paste(book, storage);
+    updatePaste();
     refillContacts();
+}
+
+// Paste is there while the clipboard holds contacts: after a copy or a cut, until a cut is pasted.
+void TfMainCommands::updatePaste()
+{
+    content::TPhoneBookManage *pb = main_.content().phoneBook;
+    const bool any = pb && !pb->clipboard().ids.empty();
+    for (const char *n : {"nPaste", "m_pase"})
+        if (QAction *a = action(n))
+            a->setEnabled(any);
 }
 
 void TfMainCommands::menu_selectallcontClick()

@@ -167,6 +167,7 @@ public:
     void nCopyClick();
     void nCutClick();
     void nPasteClick();
+    void updatePaste();
     void menu_selectallcontClick();
     void menu_sendsmstocontClick();
     void menu_sendsmstogroupClick();

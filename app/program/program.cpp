@@ -126,6 +126,7 @@ struct Program::Parts {
     std::unique_ptr<forms::MainApplication> ownApp;
     std::unique_ptr<platform::QtWindowMessages> hub;
     std::unique_ptr<core::QtPrompt> prompt;
+    core::Prompt *ask = nullptr; // the prompt every part uses: the options' or the program's own
     std::unique_ptr<TfFace> face;
     std::unique_ptr<core::TManage> manage;
     std::unique_ptr<forms::TfMain> main;
@@ -194,27 +195,28 @@ Program::Start Program::start(int &argc, char **argv)
     CnsVos_setPumpHook(platform::threadPumpHook, nullptr);
     p.pump = std::make_unique<platform::ScopedThreadPump>(platform::qtEventPump());
     p.prompt = std::make_unique<core::QtPrompt>();
+    p.ask = options_.prompt ? options_.prompt : p.prompt.get();
 
     const std::string dir = options_.programDir.empty() ? platform::programDir() : options_.programDir;
     // 3-5: splash, application manager, splash painted.
     p.face = std::make_unique<TfFace>(dir + "/" + kFacePicture);
-    p.manage = std::make_unique<core::TManage>(dir, p.prompt.get());
+    p.manage = std::make_unique<core::TManage>(dir, p.ask);
     p.face->showAndPaint();
     // 6: title; help lies in the program folder.
     if (auto *app = qobject_cast<forms::MainApplication *>(QApplication::instance()))
-        app->setPrompt(p.prompt.get(), kApplicationTitle);
+        app->setPrompt(p.ask, kApplicationTitle);
     // 7: main window, hand-over table, database, find dialog.
     p.main = std::make_unique<forms::TfMain>(*p.manage);
     p.main->registerWindow(*p.hub);
     p.prompt->setParent(p.main.get());
     p.commData = std::make_unique<core::TdmCommData>();
-    p.db = std::make_unique<core::TdbMain>(p.manage->DatabaseDir(), p.prompt.get(), &p.manage->LangMng());
+    p.db = std::make_unique<core::TdbMain>(p.manage->DatabaseDir(), p.ask, &p.manage->LangMng());
     p.manage->SetDatabase(p.db.get());
     p.find = std::make_unique<forms::TfFind>(*p.manage, p.main.get());
     p.main->setFindDialog(p.find.get());
     // 8: the second start stage.
     p.host = std::make_unique<MainWindowHost>(*p.main);
-    p.stages = std::make_unique<Stages>(*p.manage, *p.db, *p.commData, *p.hub, *p.prompt,
+    p.stages = std::make_unique<Stages>(*p.manage, *p.db, *p.commData, *p.hub, *p.ask,
                                         StagesSetup{options_.clock, options_.workerPause});
     p.stages->StartUp(*p.host);
     Stages &st = *p.stages;
@@ -223,9 +225,9 @@ Program::Start Program::start(int &argc, char **argv)
                       [&st](int area) { st.SetActiveGroup(area); }, [&st] { st.UpdatePhoneInfo(); }});
     // The commands of the window's menus, tool bars and pop-ups.
     p.commands = std::make_unique<forms::TfMainCommands>(
-        *p.main, forms::programServices(*p.main, {*p.manage, *p.prompt, st.env(), st.sms(), st.smsTransfer(),
+        *p.main, forms::programServices(*p.main, {*p.manage, *p.ask, st.env(), st.sms(), st.smsTransfer(),
                                                   st.phrases(), st.phoneBook(), st.commMng(), [&p, &st] {
-                                                      forms::TfSet::Setup setup{*p.manage, *p.prompt,
+                                                      forms::TfSet::Setup setup{*p.manage, *p.ask,
                                                                                 p.db->catalogue(), &st.commMng(),
                                                                                 &st.worker(), p.hub.get(), "/sys",
                                                                                 {}, {}};

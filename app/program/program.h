@@ -31,6 +31,7 @@
 #include <string>
 
 namespace core {
+class Prompt;
 class TdbMain;
 class TdmCommData;
 class TManage;
@@ -51,6 +52,7 @@ struct ProgramOptions {
     platform::Clock *clock = nullptr; // the worker's clock; null: the system's
     std::function<void(int ms)> workerPause; // the worker's short waits; empty: real ones
     std::chrono::milliseconds workerStopWait{3000}; // how long shut-down waits for the worker
+    core::Prompt *prompt = nullptr;   // message boxes and standard dialogs; null: the program's own
 };
 
 inline constexpr const char *kApplicationTitle = "Selvark Tarnovel";
