@@ -134,7 +134,7 @@ void TSmsTransfer::noStatus()
         s.first = -1;
         s.last = -1;
         s.caps = 0;
-        s.slots.clear();
+        s.table.clear();
     }
 }
 
@@ -226,9 +226,9 @@ int TSmsTransfer::Download()
         g.first = st[s]->First < 0 ? 1 : st[s]->First;
         g.last = st[s]->Last < 0 ? 500 : st[s]->Last;
         const int64_t n = std::clamp<int64_t>(int64_t(g.last) - g.first + 1, 0, kMaxSlots);
-        g.slots.reserve(static_cast<size_t>(n));
+        g.table.reserve(static_cast<size_t>(n));
         for (int64_t k = 0; k < n; ++k)
-            g.slots.push_back(SmsSlot{-1, static_cast<int32_t>(g.first + k), s + 1, kSlotFreeRead});
+            g.table.push_back(SmsSlot{-1, static_cast<int32_t>(g.first + k), s + 1, kSlotFreeRead});
     }
     known_ = true;
 
@@ -243,16 +243,16 @@ int TSmsTransfer::Download()
             ++unreadable_; // another driver's kind: there is no box for it
             continue;
         }
-        SlotTable &slots = stor(s).slots;
+        SlotTable &table = stor(s).table;
         SmsSlot *slot = nullptr;
-        for (SmsSlot &e : slots)
+        for (SmsSlot &e : table)
             if (e.position == row.index) {
                 slot = &e;
                 break;
             }
         if (!slot) { // listed outside first..last: the table grows to hold it
-            slots.push_back(SmsSlot{-1, row.index, s, kSlotFreeRead});
-            slot = &slots.back();
+            table.push_back(SmsSlot{-1, row.index, s, kSlotFreeRead});
+            slot = &table.back();
         } else if (slot->state >= kSlotReserved) {
             continue; // the same position listed twice: the first one stands
         }
@@ -274,7 +274,7 @@ int TSmsTransfer::Download()
         if (st[s]->Kind != 0)
             unreadable_ += static_cast<int>(
                 std::clamp<int64_t>(int64_t(st[s]->Used) - read[s], 0, kMaxSlots)); // the handset's count, bounded
-        for (SmsSlot &e : storages_[s].slots)
+        for (SmsSlot &e : storages_[s].table)
             if (e.state == kSlotReserved && e.id == -1)
                 e.state = kSlotFreeRead; // reserveForAdd takes them again by position
     }
@@ -290,7 +290,7 @@ int TSmsTransfer::Download()
         sms_.AddMessages(phone[s], s + 1, false);
         for (const Ssms &m : phone[s])
             if (m.id > 0)
-                MarkSlotUsed(storages_[s].slots, m.Tid, m.id);
+                MarkSlotUsed(storages_[s].table, m.Tid, m.id);
     }
     downloading_ = false;
     if (unreadable_ > 0) {
@@ -368,11 +368,11 @@ int TSmsTransfer::ReserveSlot(int32_t &wanted, int32_t id, int preference)
     }
     int r = kSmsFailed;
     if (preference == 1 || preference == 2) {
-        r = FindFreeSlot(stor(preference).slots, wanted, id);
+        r = FindFreeSlot(stor(preference).table, wanted, id);
     } else {
-        r = FindFreeSlot(stor(1).slots, wanted, id);
+        r = FindFreeSlot(stor(1).table, wanted, id);
         if (r < 0)
-            r = FindFreeSlot(stor(2).slots, wanted, id);
+            r = FindFreeSlot(stor(2).table, wanted, id);
     }
     if (r < 0)
         env_.messageBox(env_.text("SmsMng_MessCode2"), core::kMbOk);
@@ -386,7 +386,7 @@ int TSmsTransfer::ReleaseSlot(int32_t id, bool free)
         return kSmsNoState;
     }
     for (int s : {2, 1})
-        for (SmsSlot &e : stor(s).slots)
+        for (SmsSlot &e : stor(s).table)
             if (e.id == id) {
                 if (free) {
                     e.state = kSlotFree;
@@ -401,7 +401,7 @@ int TSmsTransfer::ReleaseSlot(int32_t id, bool free)
 
 SmsSlot *TSmsTransfer::slotAt(int32_t s, int32_t position)
 {
-    for (SmsSlot &e : stor(s).slots)
+    for (SmsSlot &e : stor(s).table)
         if (e.position == position)
             return &e;
     return nullptr;
@@ -421,7 +421,7 @@ void TSmsTransfer::settleWrite(int32_t s, int32_t reservedPos, int32_t reported,
         freeSlot(s, reservedPos, id);
     SmsSlot *e = slotAt(s, reported);
     if (!e) {
-        stor(s).slots.push_back(SmsSlot{id, reported, s, kSlotOccupied});
+        stor(s).table.push_back(SmsSlot{id, reported, s, kSlotOccupied});
         return;
     }
     e->id = id;
@@ -482,7 +482,7 @@ SmsPhoneSide::Step TSmsTransfer::reserveForAdd(const Ssms &m, int32_t newId, int
 {
     if (downloading_) {
         int32_t wanted = m.Tid;
-        return FindFreeSlot(stor(storage).slots, wanted, newId) < 0 ? Step::Stop : Step::Go;
+        return FindFreeSlot(stor(storage).table, wanted, newId) < 0 ? Step::Stop : Step::Go;
     }
     if (!toHandset)
         return Step::Go;
@@ -542,7 +542,7 @@ SmsPhoneSide::Step TSmsTransfer::saved(const Ssms &m, bool changed)
     int s = 0;
     SmsSlot *old = nullptr;
     for (int k : {2, 1})
-        for (SmsSlot &e : stor(k).slots)
+        for (SmsSlot &e : stor(k).table)
             if (!old && e.id == m.id) {
                 old = &e;
                 s = k;
@@ -568,7 +568,7 @@ SmsPhoneSide::Step TSmsTransfer::saved(const Ssms &m, bool changed)
     }
     const int32_t oldPos = old->position;
     int32_t wanted = -1;
-    if (FindFreeSlot(stor(s).slots, wanted, m.id) < 0) {
+    if (FindFreeSlot(stor(s).table, wanted, m.id) < 0) {
         env_.messageBox(env_.text("SmsMng_MessCode2"), core::kMbOk);
         return Step::Skip; // the message stays as it is, on the handset and in its row
     }
@@ -594,7 +594,7 @@ SmsPhoneSide::Step TSmsTransfer::deleted(const Ssms &m)
 {
     int s = 0;
     for (int k : {2, 1})
-        for (SmsSlot &e : stor(k).slots)
+        for (SmsSlot &e : stor(k).table)
             if (!s && e.id == m.id) {
                 s = k;
                 e.state = kSlotFree;

@@ -104,7 +104,7 @@ public:
 
     // State, for callers and tests.
     bool statusKnown() const { return known_; }
-    const SlotTable &slots(int storage) const { return stor(storage).slots; }
+    const SlotTable &slotTable(int storage) const { return stor(storage).table; }
     int32_t firstIndex(int storage) const { return stor(storage).first; }
     int32_t lastIndex(int storage) const { return stor(storage).last; }
     int32_t capability(int storage) const { return stor(storage).caps; }
@@ -127,7 +127,7 @@ private:
         int32_t first = 0;
         int32_t last = 0;
         int32_t caps = 0;
-        SlotTable slots;
+        SlotTable table;
     };
     // What a queued job is for.
     enum class Role { NewWrite, Overwrite, RewriteDelete, RewriteWrite, Delete };

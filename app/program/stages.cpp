@@ -1,4 +1,3 @@
-// First: it uses a name that Qt's headers define as a keyword.
 #include "content/sms_transfer.h"
 
 #include "program/stages.h"

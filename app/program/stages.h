@@ -47,7 +47,6 @@ namespace forms {
 class TFrmProgress;
 }
 namespace content {
-// Its header uses a Qt keyword as a name: include it before any Qt header.
 class TSmsTransfer;
 }
 

@@ -3,7 +3,6 @@
 // and waiting on the user-interface thread without waiting out a time-out.
 #pragma once
 
-// First: its header uses a name that Qt's headers define as a keyword.
 #include "content/sms_transfer.h"
 
 #include "core/catalogue/catalogue_fixture.h"

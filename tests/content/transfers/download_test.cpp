@@ -31,10 +31,10 @@ TEST_F(TransferTest, ReceivedSimMessageInBoxesOneAndEightOutgoingOnlyInNine)
     EXPECT_EQ(box(9)[0].time, "--");
     EXPECT_TRUE(box(3).empty());
 
-    EXPECT_EQ(phone->slots(1).size(), 20u);
-    EXPECT_EQ(phone->slots(1)[2], (content::SmsSlot{box(8)[0].id, 3, 1, content::kSlotOccupied}));
-    EXPECT_EQ(phone->slots(2)[6], (content::SmsSlot{box(9)[0].id, 7, 2, content::kSlotOccupied}));
-    EXPECT_EQ(phone->slots(2)[5], (content::SmsSlot{-1, 6, 2, content::kSlotFreeRead}));
+    EXPECT_EQ(phone->slotTable(1).size(), 20u);
+    EXPECT_EQ(phone->slotTable(1)[2], (content::SmsSlot{box(8)[0].id, 3, 1, content::kSlotOccupied}));
+    EXPECT_EQ(phone->slotTable(2)[6], (content::SmsSlot{box(9)[0].id, 7, 2, content::kSlotOccupied}));
+    EXPECT_EQ(phone->slotTable(2)[5], (content::SmsSlot{-1, 6, 2, content::kSlotFreeRead}));
     EXPECT_EQ(phone->capability(1), MS_CAPS_SMS);
     EXPECT_TRUE(shown().empty());
 }
@@ -50,7 +50,7 @@ TEST_F(TransferTest, DownloadingTwiceKeepsBoxOneAndRebuildsBoxEight)
     EXPECT_EQ(bodies(1), (std::vector<std::string>{"a", "b", "d"}));
     EXPECT_EQ(bodies(8), (std::vector<std::string>{"a", "d"}));
     EXPECT_EQ(box(8).at(1).Tid, 4);
-    EXPECT_EQ(phone->slots(1)[1].state, content::kSlotFreeRead) << "the slot of the message gone is free";
+    EXPECT_EQ(phone->slotTable(1)[1].state, content::kSlotFreeRead) << "the slot of the message gone is free";
 }
 
 TEST_F(TransferTest, StatusMinusOneGivesFiveHundredSlots)
@@ -58,10 +58,10 @@ TEST_F(TransferTest, StatusMinusOneGivesFiveHundredSlots)
     handset.store.storage(1).reportRange = std::pair(-1, -1);
     handset.store.storage(2).reportRange = std::pair(-1, 40);
     download();
-    ASSERT_EQ(phone->slots(1).size(), 500u);
-    EXPECT_EQ(phone->slots(1).front().position, 1);
-    EXPECT_EQ(phone->slots(1).back().position, 500);
-    EXPECT_EQ(phone->slots(2).size(), 40u);
+    ASSERT_EQ(phone->slotTable(1).size(), 500u);
+    EXPECT_EQ(phone->slotTable(1).front().position, 1);
+    EXPECT_EQ(phone->slotTable(1).back().position, 500);
+    EXPECT_EQ(phone->slotTable(2).size(), 40u);
 }
 
 TEST_F(TransferTest, AbsurdRangesAndListedIndexesOutsideTheRange)
@@ -71,9 +71,9 @@ TEST_F(TransferTest, AbsurdRangesAndListedIndexesOutsideTheRange)
     handset.store.storage(2).reportUsed = std::numeric_limits<int32_t>::min(); // nothing to count from
     handset.store.put(2, 9, received("+9", "beyond")); // listed outside 1..5: the table grows
     download();
-    EXPECT_LE(phone->slots(1).size(), 10000u);
-    ASSERT_EQ(phone->slots(2).size(), 6u);
-    EXPECT_EQ(phone->slots(2).back(), (content::SmsSlot{box(8).at(0).id, 9, 2, content::kSlotOccupied}));
+    EXPECT_LE(phone->slotTable(1).size(), 10000u);
+    ASSERT_EQ(phone->slotTable(2).size(), 6u);
+    EXPECT_EQ(phone->slotTable(2).back(), (content::SmsSlot{box(8).at(0).id, 9, 2, content::kSlotOccupied}));
     EXPECT_TRUE(shown().empty()) << "a download never prompts per message";
 }
 
@@ -83,8 +83,8 @@ TEST_F(TransferTest, RefusedOrFailedStorageGetsNoSlots)
     handset.store.put(1, 1, received("+1", "a"));
     download();
     EXPECT_EQ(bodies(8), std::vector<std::string>{"a"});
-    EXPECT_EQ(phone->slots(1).size(), 20u);
-    EXPECT_TRUE(phone->slots(2).empty());
+    EXPECT_EQ(phone->slotTable(1).size(), 20u);
+    EXPECT_TRUE(phone->slotTable(2).empty());
     EXPECT_TRUE(phone->statusKnown());
 }
 
@@ -101,7 +101,7 @@ TEST_F(TransferTest, UnreadableMessagesAreCountedAndShownOnce)
     EXPECT_EQ(shown(), std::vector<std::string>{"<SmsMng_Unreadable> (2)"});
     EXPECT_EQ(bodies(8), std::vector<std::string>{"fine"});
     EXPECT_TRUE(box(10).empty());
-    EXPECT_EQ(phone->slots(2)[0].state, content::kSlotFreeRead);
+    EXPECT_EQ(phone->slotTable(2)[0].state, content::kSlotFreeRead);
 }
 
 TEST_F(TransferTest, NothingRunsWhileNotConnected)
@@ -130,7 +130,7 @@ TEST_F(TransferTest, DisconnectDuringTheDownloadLeavesNoPhoneRows)
     EXPECT_TRUE(box(1).empty());
     EXPECT_FALSE(phone->statusKnown());
     EXPECT_EQ(phone->firstIndex(1), -1);
-    EXPECT_TRUE(phone->slots(1).empty());
+    EXPECT_TRUE(phone->slotTable(1).empty());
 }
 
 // A cancel at each step of the download, and a link fault at each item: no phone-side rows and
@@ -156,8 +156,8 @@ TEST_F(TransferTest, CancelAtEachStepAndLinkFaultAtEachItemStoreNothing)
         EXPECT_TRUE(cancelled);
         EXPECT_EQ(phoneRows(), 0);
         EXPECT_FALSE(phone->statusKnown());
-        EXPECT_TRUE(phone->slots(1).empty());
-        EXPECT_TRUE(phone->slots(2).empty());
+        EXPECT_TRUE(phone->slotTable(1).empty());
+        EXPECT_TRUE(phone->slotTable(2).empty());
     }
     handset.store.onRequest = nullptr;
     for (int item = 1; item <= 3; ++item) {
@@ -168,8 +168,8 @@ TEST_F(TransferTest, CancelAtEachStepAndLinkFaultAtEachItemStoreNothing)
         ASSERT_EQ(phone->Download(), 0);
         EXPECT_EQ(phoneRows(), 0);
         EXPECT_FALSE(phone->statusKnown());
-        EXPECT_TRUE(phone->slots(1).empty());
-        EXPECT_TRUE(phone->slots(2).empty());
+        EXPECT_TRUE(phone->slotTable(1).empty());
+        EXPECT_TRUE(phone->slotTable(2).empty());
     }
     handset.store.linkDownAt = 0;
     handset.store.linkDown = false;

@@ -129,7 +129,7 @@ TEST_F(TransferTest, ReserveAndReleaseStepByStep)
          "1:4:T 2:2:50"},
         {[&] { return phone->ReleaseSlot(50, true); }, 2, "1:1:-1 2:1:-1 3:0:-1", "1:4:T 2:0:-1"},
     };
-    EXPECT_EQ(slotText(phone->slots(2)), "1:4:" + std::to_string(there) + " 2:1:-1");
+    EXPECT_EQ(slotText(phone->slotTable(2)), "1:4:" + std::to_string(there) + " 2:1:-1");
     auto withId = [&](std::string s) {
         if (const size_t at = s.find('T'); at != std::string::npos)
             s.replace(at, 1, std::to_string(there));
@@ -137,8 +137,8 @@ TEST_F(TransferTest, ReserveAndReleaseStepByStep)
     };
     for (size_t i = 0; i < steps.size(); ++i) {
         EXPECT_EQ(steps[i].op(), steps[i].answer) << "step " << i;
-        EXPECT_EQ(slotText(phone->slots(1)), steps[i].one) << "step " << i;
-        EXPECT_EQ(slotText(phone->slots(2)), withId(steps[i].two)) << "step " << i;
+        EXPECT_EQ(slotText(phone->slotTable(1)), steps[i].one) << "step " << i;
+        EXPECT_EQ(slotText(phone->slotTable(2)), withId(steps[i].two)) << "step " << i;
     }
     EXPECT_EQ(shown(), std::vector<std::string>{"<SmsMng_MessCode2>"});
 

@@ -126,8 +126,8 @@ TEST_F(SimTransfer, DownloadUnderTheDefaultScenario)
     EXPECT_EQ(nine[0].Tid, 3);
     EXPECT_EQ(nine[0].body, "On my way");
     EXPECT_EQ(nine[0].time, "--");
-    EXPECT_EQ(phone->slots(1).size(), 20u);
-    EXPECT_EQ(phone->slots(2).size(), 100u);
+    EXPECT_EQ(phone->slotTable(1).size(), 20u);
+    EXPECT_EQ(phone->slotTable(2).size(), 100u);
     EXPECT_TRUE(store.env.prompt.texts().empty());
 }
 
@@ -140,8 +140,8 @@ TEST_F(SimTransfer, DownloadUnderTheQuirkyScenario)
     EXPECT_EQ(box(8)[0].Tid, 2);
     EXPECT_EQ(box(9)[0].Tid, 5);
     EXPECT_EQ(box(1).size(), 1u);
-    EXPECT_EQ(phone->slots(1).size(), 10u);
-    EXPECT_EQ(phone->slots(2).size(), 50u);
+    EXPECT_EQ(phone->slotTable(1).size(), 10u);
+    EXPECT_EQ(phone->slotTable(2).size(), 50u);
     EXPECT_TRUE(store.env.prompt.texts().empty());
 }
 
@@ -181,7 +181,7 @@ TEST_F(SimTransfer, NewMessageEditAndDeleteFollowTheHandsetsIndex)
     const int32_t at = store.get(id).Tid;
     EXPECT_EQ(at, 4);
     EXPECT_EQ(textAt(at), "second");
-    for (const content::SmsSlot &e : phone->slots(1))
+    for (const content::SmsSlot &e : phone->slotTable(1))
         if (e.position == 4 || e.position == 5) {
             EXPECT_EQ(e.id, e.position == 4 ? id : -1) << "slot " << e.position;
         }

@@ -27,7 +27,7 @@ protected:
     }
     const content::SmsSlot &slot(int s, int32_t pos)
     {
-        for (const content::SmsSlot &e : phone->slots(s))
+        for (const content::SmsSlot &e : phone->slotTable(s))
             if (e.position == pos)
                 return e;
         static content::SmsSlot none{-9, -9, -9, 99};
@@ -266,7 +266,7 @@ TEST_F(WriteTest, CancelOrLinkFaultPartWayThroughThreeWrites)
                 }
             }
             int reserved = 0;
-            for (const content::SmsSlot &e : phone->slots(1))
+            for (const content::SmsSlot &e : phone->slotTable(1))
                 reserved += e.state == content::kSlotReserved;
             EXPECT_EQ(reserved, 0);
             // Clean up the drafts for the next round.

@@ -19,8 +19,6 @@
 
 #include <fstream>
 
-// The message store's handset side names a member "slots", Qt's keyword; no Q_OBJECT here.
-#undef slots
 #include "content/sms_transfer.h"
 #include "content/transfers/fake_handset.h"
 #include "content/transfers/transfer_fixture.h"
@@ -188,15 +186,15 @@ TEST(MainWindowMessagesList, ClickOnHandsetMessageKeepsItsSlotAndSendsNothing)
     w.show();
     rig.showBox(8);
     ASSERT_EQ(w.ListView_sms()->topLevelItemCount(), 1);
-    const std::string slots = transfer_test::slotText(phone.slots(1));
-    ASSERT_NE(slots.find("3:4:"), std::string::npos) << slots;
+    const std::string before = transfer_test::slotText(phone.slotTable(1));
+    ASSERT_NE(before.find("3:4:"), std::string::npos) << before;
     handset.store.log.clear();
 
     w.ListView_sms()->setCurrentItem(w.ListView_sms()->topLevelItem(0));
     const int id = w.ListView_sms()->topLevelItem(0)->text(content::subItemColumn(content::kIdSubItem)).toInt();
     EXPECT_EQ(rig.message(id).states, 1);
     EXPECT_EQ(rig.message(id).Tid, 3);
-    EXPECT_EQ(transfer_test::slotText(phone.slots(1)), slots);
+    EXPECT_EQ(transfer_test::slotText(phone.slotTable(1)), before);
     EXPECT_TRUE(handset.store.log.empty()) << handset.store.log.front();
     EXPECT_EQ(handset.runner->batchesRun(), 1); // the download only
 }
