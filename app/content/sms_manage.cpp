@@ -450,6 +450,38 @@ SmsList TSMSManage::FillList(int box)
     return out;
 }
 
+ArraySms TSMSManage::Messages(int box) const
+{
+    ArraySms out;
+    if (!table_)
+        return out;
+    const Table &t = *table_;
+    const int fId = t.fieldIndex("id"), fBox = t.fieldIndex("boxid"), fTid = t.fieldIndex("Tid"),
+              fStates = t.fieldIndex("states"), fTel = t.fieldIndex("Tel"), fTime = t.fieldIndex("time"),
+              fBody = t.fieldIndex("body"), fVTime = t.fieldIndex("V_time"), fSca = t.fieldIndex("Sca");
+    for (const platform::Row &row : t.rows()) {
+        const platform::RowView r(t, row);
+        const int32_t b = r.intAt(fBox);
+        const bool wanted = box == kAllMessages ? true
+                            : box == kBoxLocal  ? b < kBoxRecycle
+                            : box == kBoxPhone  ? b > kBoxPhone
+                                                : b == box;
+        if (!wanted)
+            continue;
+        out.push_back(Ssms{.id = r.intAt(fId),
+                           .boxid = b,
+                           .Tid = r.intAt(fTid),
+                           .states = uint8_t(r.intAt(fStates)),
+                           .Tel = std::string(r.textAt(fTel)),
+                           .time = std::string(r.textAt(fTime)),
+                           .body = std::string(r.textAt(fBody)),
+                           .V_time = std::string(r.textAt(fVTime)),
+                           .Sca = std::string(r.textAt(fSca))});
+    }
+    std::stable_sort(out.begin(), out.end(), [](const Ssms &a, const Ssms &b) { return a.id < b.id; });
+    return out;
+}
+
 SmsMenuState TSMSManage::UpdateMenus(int box, int items)
 {
     if (box != -1)

@@ -228,6 +228,11 @@ public:
     SmsList FillList(int box);
     int listedBox() const { return listedBox_; }
 
+    // The messages of a box as a print lists them: 0 boxes 0-4, 7 every box above 7, kAllMessages
+    // every message, any other that box; ordered by id. Reads the rows without moving the cursor
+    // or touching the filter, so a list or a walk in progress stays as it was.
+    ArraySms Messages(int box) const;
+
     // The menus for box (-1: the box set last) with `items` messages listed.
     SmsMenuState UpdateMenus(int box, int items);
     int menuBox() const { return menuBox_; }

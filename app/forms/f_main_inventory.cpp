@@ -47,6 +47,7 @@ constexpr MainItem kItems[] = {
     {K::Action, "mSmsNew", "mSms", 3, nullptr, 0, "new"},
     {K::Action, "mSmsEdit", "mSms", 4, nullptr, 0, "edit"},
     {K::Action, "mSmsSendback", "mSms", 5, nullptr, 0, "reply"},
+    {K::Action, "menu_sms_send", "mSms", 6, nullptr, 0, "send"},
 
     {K::Menu, "mCont", "Menu_Main", 4, nullptr, 0, nullptr},
     {K::Action, "menu_cont_read", "mCont", 0, nullptr, 1, "download"},

@@ -8,6 +8,8 @@
 #include "forms/common/dialog_base.h"
 #include "forms/f_find.h"
 #include "forms/f_main.h"
+#include "forms/f_main_commands.h"
+#include "forms/f_set.h"
 #include "forms/main_application.h"
 #include "platform/instance_guard.h"
 #include "platform/paths.h"
@@ -140,6 +142,7 @@ struct Program::Parts {
     std::unique_ptr<forms::TfFind> find;
     std::unique_ptr<MainWindowHost> host;
     std::unique_ptr<Stages> stages;
+    std::unique_ptr<forms::TfMainCommands> commands;
     std::unique_ptr<platform::ScopedThreadPump> pump;
     std::unique_ptr<QSocketNotifier> signalNotifier;
     struct sigaction previous[3] = {};
@@ -157,6 +160,7 @@ Program::~Program()
     // The views point at the window's controls, and the window at the managers.
     if (p.main)
         p.main->attachContent({});
+    p.commands.reset();
     p.stages.reset();
     p.host.reset();
     p.find.reset();
@@ -222,6 +226,18 @@ Program::Start Program::start(int &argc, char **argv)
     p.main->attachContent({&st.env(), &st.sms(), &st.smsView(), &st.phoneBook(), &st.phrases(), &st.phraseView()});
     p.main->setHooks({[&st](bool connected) { st.SetConnected(connected); },
                       [&st](int area) { st.SetActiveGroup(area); }, [&st] { st.UpdatePhoneInfo(); }});
+    // The commands of the window's menus, tool bars and pop-ups.
+    p.commands = std::make_unique<forms::TfMainCommands>(
+        *p.main, forms::programServices(*p.main, {*p.manage, *p.prompt, st.env(), st.sms(), st.smsTransfer(),
+                                                  st.phrases(), st.phoneBook(), st.commMng(), [&p, &st] {
+                                                      forms::TfSet::Setup setup{*p.manage, *p.prompt,
+                                                                                p.db->catalogue(), &st.commMng(),
+                                                                                &st.worker(), p.hub.get(), "/sys",
+                                                                                {}, {}};
+                                                      setup.setKeepTime = [&st](int32_t m) { st.SetKeepTime(m); };
+                                                      forms::TfSet set(setup, p.main.get());
+                                                      set.exec();
+                                                  }}));
     if (options_.handleSignals)
         installSignals();
     p.main->show();

@@ -9,7 +9,12 @@
 #include <QPointer>
 #include <QWidget>
 
+class QPrinter;
+
 namespace core {
+
+// Sets up printer as spec says (printer or PDF file, copies, pages, paper, orientation, margins).
+void applyPrintSpec(const PrintSpec &spec, QPrinter &printer);
 
 class QtPrompt : public Prompt {
 public:

@@ -70,6 +70,11 @@ void fromPrinter(const QPrinter &printer, PrintSpec &spec)
 
 } // namespace
 
+void applyPrintSpec(const PrintSpec &spec, QPrinter &printer)
+{
+    toPrinter(spec, printer);
+}
+
 std::optional<std::string> QtPrompt::inputBox(const std::string &caption, const std::string &label,
                                               const std::string &value)
 {

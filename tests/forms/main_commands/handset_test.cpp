@@ -1,0 +1,336 @@
+// The main window's commands in the whole program against the simulated handset in infrared range:
+// download into boxes 1, 8 and 9, composer presets on stored messages and an untouched original,
+// a delete on the handset that asks first, reading and writing the SIM phone book, and the name
+// an export proposes.
+
+#include "program_fixture.h"
+
+#include "content/phonebook_manage.h"
+#include "content/qt/contacts_qt.h"
+#include "content/qt/sms_view.h"
+#include "content/sms_manage.h"
+#include "core/app_manage.h"
+#include "core/lang_mng.h"
+#include "forms/f_main.h"
+#include "forms/fm_edit_sms.h"
+#include "forms_app.h"
+#include "program/program.h"
+#include "program/stages.h"
+#include "when_modal.h"
+
+#include "controls/history/sw_combo_box.h"
+
+#include <QAction>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPointer>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+
+namespace {
+
+using program_test::ProgramFolder;
+using program_test::waitUntil;
+
+// Answers the next `count` message boxes the program shows (QtPrompt's QMessageBox) with button
+// and keeps their texts.
+class BoxAnswer {
+public:
+    explicit BoxAnswer(QMessageBox::StandardButton button, int count = 1) : button_(button), left_(count)
+    {
+        timer_.setInterval(10);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box || left_ == 0 || box == last_)
+                return;
+            last_ = box;
+            --left_;
+            texts_ << box->text();
+            if (QAbstractButton *b = box->button(button_))
+                b->click();
+            else
+                box->reject();
+        });
+        timer_.start();
+    }
+    bool answered() const { return left_ == 0; }
+    QString text() const { return texts_.value(0); }
+    QStringList texts() const { return texts_; }
+
+private:
+    QMessageBox::StandardButton button_;
+    int left_;
+    QTimer timer_;
+    QPointer<QMessageBox> last_;
+    QStringList texts_;
+};
+
+class HandsetCommands : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        forms_test::app();
+        if (!handsetsim::HandsetSim::irdaSupported())
+            GTEST_SKIP() << "the simulated handset was built without the IrDA stand-in";
+        handsetsim::Scenario sc = program_test::handsetInRange(folder);
+        sc.phonebooks[0].entries[1] = {1, "+4411111", 145, "Ann"};
+        sc.phonebooks[0].entries[2] = {2, "+4422222", 145, "Bob"};
+        sim = std::make_unique<handsetsim::HandsetSim>(sc);
+        sim->start();
+        program::ProgramOptions o;
+        o.programDir = folder.root();
+        o.lockDir = folder.root();
+        o.clock = &clock;
+        o.workerPause = [](int) {};
+        program = std::make_unique<program::Program>(std::move(o));
+        int argc = 1;
+        char name[] = "Selvark";
+        char *argv[] = {name, nullptr};
+        ASSERT_EQ(program->start(argc, argv), program::Program::Start::Running);
+        ASSERT_TRUE(waitUntil([&] { return program->manage().Connected; }));
+    }
+    void TearDown() override
+    {
+        if (program) {
+            program->shutDown();
+            program.reset();
+        }
+        if (sim)
+            sim->stop();
+    }
+
+    forms::TfMain &w() { return program->mainWindow(); }
+    void trigger(const char *name)
+    {
+        QAction *a = w().action(name);
+        ASSERT_NE(a, nullptr) << name;
+        ASSERT_TRUE(a->isEnabled()) << name;
+        a->trigger();
+    }
+    // What a right-click does: the pop-up's opening rules, then its item.
+    void fromPopup(const char *menu, const char *item)
+    {
+        QMenu *m = w().menu(menu);
+        ASSERT_NE(m, nullptr) << menu;
+        emit m->aboutToShow();
+        trigger(item);
+    }
+    QTreeWidgetItem *boxNode(int box)
+    {
+        for (QTreeWidgetItemIterator it(w().TreeView_sms()); *it; ++it)
+            if ((*it)->data(0, content::kBoxIdRole).toInt() == box)
+                return *it;
+        return nullptr;
+    }
+    void chooseBox(int box, std::initializer_list<int> rows = {})
+    {
+        w().setActiveArea(forms::kAreaSms);
+        QTreeWidgetItem *n = boxNode(box);
+        ASSERT_NE(n, nullptr);
+        w().TreeView_sms()->setCurrentItem(n);
+        QTreeWidget *list = w().ListView_sms();
+        list->clearSelection();
+        for (int r : rows) {
+            ASSERT_LT(r, list->topLevelItemCount());
+            list->topLevelItem(r)->setSelected(true);
+        }
+    }
+    int listed() { return w().ListView_sms()->topLevelItemCount(); }
+    content::TSMSManage &sms() { return program->stages().sms(); }
+    std::string t(const char *key) { return program->manage().LangMng().translate(key); }
+    void download()
+    {
+        chooseBox(content::kBoxReceived);
+        trigger("mSmsDownload");
+        ASSERT_EQ(listed(), 3);
+    }
+    QTreeWidgetItem *handsetSimNode()
+    {
+        for (QTreeWidgetItemIterator it(w().TreeView_cont()); *it; ++it) {
+            int book = -1;
+            int32_t storage = -1;
+            if (w().GetContNodeInfo(*it, book, storage) && book == 0 && storage == 1)
+                return *it;
+        }
+        return nullptr;
+    }
+    QStringList contactNames()
+    {
+        QStringList out;
+        QTreeWidget *list = w().ListView_cont();
+        for (int i = 0; i < list->topLevelItemCount(); ++i)
+            if (!list->topLevelItem(i)->text(1).isEmpty())
+                out << list->topLevelItem(i)->text(1);
+        return out;
+    }
+
+    ProgramFolder folder;
+    platform::FakeClock clock{1000000};
+    std::unique_ptr<handsetsim::HandsetSim> sim;
+    std::unique_ptr<program::Program> program;
+};
+
+TEST_F(HandsetCommands, DownloadFillsTheBoxesAndTheCaption)
+{
+    download();
+    EXPECT_EQ(w().Panel1()->text(), "  " + boxNode(content::kBoxReceived)->text(0) + "(3)");
+    chooseBox(content::kBoxPhoneReceived);
+    EXPECT_EQ(listed(), 3);
+    chooseBox(content::kBoxPhoneStored);
+    EXPECT_EQ(listed(), 1);
+}
+
+TEST_F(HandsetCommands, StoredMessagesOpenAsNewAndTheOriginalStaysAsItWas)
+{
+    download();
+    chooseBox(content::kBoxReceived, {0});
+    const int32_t id = w().ListView_sms()->topLevelItem(0)->text(content::subItemColumn(content::kIdSubItem)).toInt();
+    content::Ssms before;
+    before.id = id;
+    ASSERT_EQ(sms().GetMessage(before), 0);
+    const auto smBefore = sim->smsStorage("SM")->messages;
+
+    // Forward, then save the copy as a draft: the received message is left alone.
+    bool shown = false;
+    forms_test::whenModal("fEditSms", [&](QWidget *dlg) {
+        auto *ed = static_cast<forms::TfEditSms *>(dlg);
+        shown = true;
+        EXPECT_EQ(ed->record().id, -1);
+        EXPECT_TRUE(ed->edit_address->currentText().isEmpty());
+        EXPECT_EQ(ed->Memo->toPlainText().toStdString(), before.body);
+        ed->edit_address->setEditText("+4977");
+        ed->Memo->setPlainText("forwarded text");
+        ed->btnSaveClick();
+        ed->reject();
+    });
+    trigger("mSmsSendto");
+    ASSERT_TRUE(shown);
+    content::Ssms after;
+    after.id = id;
+    ASSERT_EQ(sms().GetMessage(after), 0);
+    EXPECT_EQ(after, before);
+    bool saved = false;
+    for (const content::Ssms &m : sms().Messages(content::kBoxDrafts))
+        saved = saved || (m.body == "forwarded text" && m.Tel == "+4977");
+    EXPECT_TRUE(saved);
+
+    // Edit on a handset's received message: a new message too, and the handset keeps its own.
+    chooseBox(content::kBoxPhoneReceived, {0});
+    shown = false;
+    forms_test::whenModal("fEditSms", [&](QWidget *dlg) {
+        auto *ed = static_cast<forms::TfEditSms *>(dlg);
+        shown = true;
+        EXPECT_EQ(ed->record().id, -1);
+        EXPECT_FALSE(ed->edit_address->currentText().isEmpty());
+        ed->reject();
+    });
+    trigger("mSmsEdit");
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(sim->smsStorage("SM")->messages.size(), smBefore.size());
+
+    // Reply on a received message takes the sender; on a sent one it does nothing.
+    chooseBox(content::kBoxReceived, {0});
+    shown = false;
+    forms_test::whenModal("fEditSms", [&](QWidget *dlg) {
+        auto *ed = static_cast<forms::TfEditSms *>(dlg);
+        shown = true;
+        EXPECT_EQ(ed->edit_address->currentText(), w().ListView_sms()->topLevelItem(0)->text(1));
+        ed->reject();
+    });
+    trigger("mSmsSendback");
+    EXPECT_TRUE(shown);
+}
+
+TEST_F(HandsetCommands, ADeleteOnTheHandsetAsksAndRemoves)
+{
+    download();
+    const size_t onHandset = sim->smsStorage("SM")->messages.size() + sim->smsStorage("ME")->messages.size();
+    chooseBox(content::kBoxPhoneReceived, {0});
+    {
+        BoxAnswer cancel(QMessageBox::Cancel);
+        trigger("pSmsDel");
+        ASSERT_TRUE(cancel.answered());
+        EXPECT_EQ(cancel.text().toStdString(), t("fMain_DelQuestion"));
+    }
+    EXPECT_EQ(sms().Messages(content::kBoxPhoneReceived).size(), 3u);
+    chooseBox(content::kBoxPhoneReceived, {0});
+    {
+        BoxAnswer ok(QMessageBox::Ok);
+        trigger("pSmsDel");
+        ASSERT_TRUE(ok.answered());
+    }
+    EXPECT_EQ(sms().Messages(content::kBoxPhoneReceived).size(), 2u);
+    EXPECT_EQ(sim->smsStorage("SM")->messages.size() + sim->smsStorage("ME")->messages.size(), onHandset - 1);
+}
+
+TEST_F(HandsetCommands, AMessageTheHandsetDoesNotHoldStaysListedAfterAFailedDelete)
+{
+    download();
+    // A row of the handset's box whose place on the handset is not known.
+    const int32_t id = w().ListView_sms()->topLevelItem(0)->text(content::subItemColumn(content::kIdSubItem)).toInt();
+    ASSERT_TRUE(sms().SetPlace(id, content::kBoxPhoneReceived, 999));
+    chooseBox(content::kBoxPhoneReceived);
+    const int before = listed();
+    QTreeWidget *list = w().ListView_sms();
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        list->topLevelItem(i)->setSelected(list->topLevelItem(i)->text(content::subItemColumn(content::kIdSubItem)).toInt() == id);
+    BoxAnswer ok(QMessageBox::Ok, 2);
+    trigger("pSmsDel");
+    ASSERT_TRUE(ok.answered());
+    EXPECT_EQ(ok.texts().value(1).toStdString(), t("SmsMng_DelNoSlot"));
+    EXPECT_EQ(listed(), before);
+    EXPECT_EQ(w().Panel1()->text(), "  " + boxNode(content::kBoxPhoneReceived)->text(0) + "(" + QString::number(before) + ")");
+}
+
+TEST_F(HandsetCommands, ReadWriteAndExportTheSimPhoneBook)
+{
+    w().setActiveArea(forms::kAreaCard);
+    // No node: every storage is read.
+    w().TreeView_cont()->setCurrentItem(nullptr);
+    fromPopup("menu_conttree", "menu_readcont");
+    content::TPhoneBookManage &pb = program->stages().phoneBook();
+    EXPECT_EQ(pb.GetCountText(0, content::StorageCode::Sim), "2");
+
+    QTreeWidgetItem *simNode = handsetSimNode();
+    ASSERT_NE(simNode, nullptr);
+    w().TreeView_cont()->setCurrentItem(simNode);
+    EXPECT_EQ(contactNames(), (QStringList{"Ann", "Bob"}));
+
+    // A change, written after the question.
+    int32_t pos = 1;
+    ASSERT_EQ(pb.SaveContact(0, content::StorageCode::Sim, pos,
+                             {{content::kFieldName, -1, "Annie;"}, {content::kFieldTel, 0, "+4411111"}}),
+              0);
+    {
+        BoxAnswer cancel(QMessageBox::Cancel);
+        fromPopup("menu_conttree", "menu_flash");
+        ASSERT_TRUE(cancel.answered());
+        EXPECT_EQ(cancel.text().toStdString(), t("fMain_Updata"));
+    }
+    EXPECT_EQ(sim->phonebook("SM")->entries.at(1).text, "Ann");
+    {
+        BoxAnswer ok(QMessageBox::Ok);
+        fromPopup("menu_conttree", "menu_flash");
+        ASSERT_TRUE(ok.answered());
+    }
+    EXPECT_EQ(sim->phonebook("SM")->entries.at(1).text, "Annie");
+    EXPECT_FALSE(pb.HasChanges(0, 1));
+
+    // The export proposes maker "_" model.
+    QString proposed;
+    forms_test::whenModal("SaveDialog", [&](QWidget *dlg) {
+        auto *fd = static_cast<QFileDialog *>(dlg);
+        if (QLineEdit *name = fd->findChild<QLineEdit *>("fileNameEdit"))
+            proposed = name->text();
+        fd->reject();
+    });
+    trigger("button_savetofile");
+    const core::TManage &m = program->manage();
+    EXPECT_EQ(proposed.toStdString(), m.PhoneMan + "_" + m.PhoneModel + ".csv");
+}
+
+} // namespace
