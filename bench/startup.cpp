@@ -51,12 +51,13 @@ std::string chineseBody()
     return s;
 }
 
-// Message i of the made folder: every local box, a twentieth in the recycle box.
+// Message i of the made folder: inbox, outbox, sent items and drafts in turn, so box 0 (which
+// leaves the recycle boxes out) lists every one.
 content::Ssms messageOf(int i)
 {
     static const std::string chinese = chineseBody();
     content::Ssms m;
-    m.boxid = i % 20 == 0 ? content::kBoxRecycle : 1 + i % 4;
+    m.boxid = 1 + i % 4;
     m.states = uint8_t(i % 3);
     m.Tel = "+86138" + std::to_string(10000000 + i);
     m.time = "2026-03-04 05:06:07";
