@@ -43,6 +43,7 @@ check "the simulated handset was started" 'grep -q "simulated handset in infrare
 check "the time to the first paint is printed" 'grep -Eq "^first paint: [0-9]+ ms$" <<<"$out"'
 check "settings written on a fresh folder" '[ -f "$work/real/ini/set.ini" ] || [ -f "$work/real/INI/set.ini" ]'
 check "the simulated handset is stopped" '[ "$(live_sims)" -eq 0 ]'
+check "no text missing from the language file" '! grep -q "Language keys not found" <<<"$out"'
 
 # The probe: connect, status bar, Download, the list.
 fresh "$work/probe" "$probe"
@@ -52,4 +53,5 @@ check "the probe succeeds" '[ $rc -eq 0 ]'
 check "maker and model in the status bar" 'grep -q "^probe: status bar: .*SIMULATED.*HS-1000" <<<"$out"'
 check "the demo messages are listed" 'grep -q "^probe: handset box lists 5 messages" <<<"$out"'
 check "the simulated handset is stopped" '[ "$(live_sims)" -eq 0 ]'
+check "no text missing from the language file" '! grep -q "Language keys not found" <<<"$out"'
 exit $fail
