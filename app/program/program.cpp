@@ -31,6 +31,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <utility>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -84,8 +85,10 @@ private:
 // first paint when asked to.
 class LoopWatch final : public QObject {
 public:
-    LoopWatch(QWidget *main, QEventLoop &loop, bool quitAfterFirstPaint, std::function<void()> quit)
-        : main_(main), loop_(loop), afterPaint_(quitAfterFirstPaint), quit_(std::move(quit))
+    LoopWatch(QWidget *main, QEventLoop &loop, bool quitAfterFirstPaint, std::function<void()> painted,
+              std::function<void()> quit)
+        : main_(main), loop_(loop), afterPaint_(quitAfterFirstPaint), painted_(std::move(painted)),
+          quit_(std::move(quit))
     {
         main->installEventFilter(this);
     }
@@ -104,9 +107,13 @@ protected:
                     if (!main_ || !main_->isVisible())
                         loop_.quit();
                 });
-            else if (e->type() == QEvent::Paint && afterPaint_) {
-                afterPaint_ = false;
-                QTimer::singleShot(0, this, [this] { quit_(); });
+            else if (e->type() == QEvent::Paint) {
+                if (painted_)
+                    std::exchange(painted_, nullptr)();
+                if (afterPaint_) {
+                    afterPaint_ = false;
+                    QTimer::singleShot(0, this, [this] { quit_(); });
+                }
             }
         }
         return false;
@@ -116,6 +123,7 @@ private:
     QPointer<QWidget> main_;
     QEventLoop &loop_;
     bool afterPaint_;
+    std::function<void()> painted_;
     std::function<void()> quit_;
 };
 
@@ -249,7 +257,7 @@ int Program::run()
     if (!p.main || shutDown_)
         return exitCode_;
     QEventLoop loop;
-    LoopWatch watch(p.main.get(), loop, options_.quitAfterFirstPaint, [this] { requestQuit(); });
+    LoopWatch watch(p.main.get(), loop, options_.quitAfterFirstPaint, options_.firstPaint, [this] { requestQuit(); });
     if (p.main->isVisible())
         loop.exec();
     return exitCode_;

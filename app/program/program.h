@@ -48,6 +48,7 @@ struct ProgramOptions {
     std::string programDir;  // the program folder; empty: the executable's
     std::string lockDir;     // where the instance lock lies; empty: the user's runtime folder
     bool quitAfterFirstPaint = false; // start, paint the main window once, end (start-up timing)
+    std::function<void()> firstPaint; // called once at the main window's first paint, if set
     bool handleSignals = true;        // SIGTERM, SIGINT, SIGHUP end the loop
     platform::Clock *clock = nullptr; // the worker's clock; null: the system's
     std::function<void(int ms)> workerPause; // the worker's short waits; empty: real ones

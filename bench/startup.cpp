@@ -1,0 +1,223 @@
+// The start of Selvark on a program folder with 100,000 messages across the local boxes (made
+// through the message store, a third of them Chinese), and the first choice of box 0 that lists
+// them all. A program, not a test: run it by hand in a Release build without sanitizers,
+//
+//   build-rel/bench/startup [messages] [runs]
+//
+// 1. Start: the built Selvark is started offscreen with --quit-after-paint, with no handset in
+//    range, `runs` times after one warm-up start; it prints the time from process start to the
+//    main window's first paint. Median and spread of those, and of the whole run to its exit.
+// 2. Box 0: the program block in-process on the same folder; choosing box 0 (every local message
+//    listed) after a small box, timed until the list is filled and the events are processed.
+// Target for both: under 1 s.
+
+// First: its header uses a name that Qt's headers define as a keyword.
+#include "content/sms_transfer.h"
+
+#include "bench_timing.h"
+#include "content/fake_env.h"
+#include "content/qt/sms_view.h"
+#include "content/sms_manage.h"
+#include "core/db_schema.h"
+#include "forms/f_main.h"
+#include "program/program.h"
+
+#include <QApplication>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+using bench::Clock;
+using bench::median;
+using bench::msSince;
+
+namespace {
+
+std::string chineseBody()
+{
+    std::string s;
+    for (int i = 0; i < 35; ++i)
+        s += "短信";
+    return s;
+}
+
+// Message i of the made folder: inbox, outbox, sent items and drafts in turn, so box 0 (which
+// leaves the recycle boxes out) lists every one.
+content::Ssms messageOf(int i)
+{
+    static const std::string chinese = chineseBody();
+    content::Ssms m;
+    m.boxid = 1 + i % 4;
+    m.states = uint8_t(i % 3);
+    m.Tel = "+86138" + std::to_string(10000000 + i);
+    m.time = "2026-03-04 05:06:07";
+    m.body = i % 3 == 0 ? chinese
+                        : "Message number " + std::to_string(i) +
+                              ": see you at the station at eight, bring the tickets please.";
+    m.Sca = "+8613800000000";
+    return m;
+}
+
+// A program folder: the built program, libraries, driver, plug-in, texts and splash, and the
+// messages table.
+bool makeFolder(const fs::path &dir, int messages)
+{
+    const fs::path dist = SELVARK_DIST_DIR;
+    std::error_code ec;
+    for (const auto &e : fs::directory_iterator(dist, ec)) {
+        const std::string name = e.path().filename().string();
+        if (name == "Selvark" || name == "Face.jpg" || name.find(".so") != std::string::npos)
+            fs::copy(e.path(), dir / name, fs::copy_options::copy_symlinks, ec);
+        else if (name == "Plug-in" || name == "Language")
+            fs::copy(e.path(), dir / name, fs::copy_options::recursive, ec);
+        if (ec) {
+            std::fprintf(stderr, "cannot copy %s: %s\n", e.path().c_str(), ec.message().c_str());
+            return false;
+        }
+    }
+    fs::create_directories(dir / "Database");
+    platform::Table table = core::makeDbTable(core::DbTable::Smsinfo);
+    content::FakeEnv env;
+    content::TSMSManage store(env, &table);
+    content::ArraySms list;
+    list.reserve(size_t(messages));
+    for (int i = 1; i <= messages; ++i)
+        list.push_back(messageOf(i));
+    store.AddMessages(list, 0, false);
+    const std::string path = (dir / "Database" / core::dbTableDef(core::DbTable::Smsinfo).fileName).string();
+    if (!table.save(path)) {
+        std::fprintf(stderr, "cannot save %s\n", path.c_str());
+        return false;
+    }
+    return true;
+}
+
+// One start of the program with its quit option: the printed time to the first paint, and the
+// whole run in ms; negative when it failed.
+bool startOnce(const fs::path &dir, double &paintMs, double &wholeMs)
+{
+    const std::string cmd = "'" + (dir / "Selvark").string() + "' --quit-after-paint";
+    const auto t0 = Clock::now();
+    FILE *out = popen(cmd.c_str(), "r");
+    if (!out)
+        return false;
+    char line[256];
+    paintMs = -1;
+    while (std::fgets(line, sizeof line, out))
+        std::sscanf(line, "first paint: %lf ms", &paintMs);
+    const int status = pclose(out);
+    wholeMs = msSince(t0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 && paintMs >= 0;
+}
+
+void report(const char *what, std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    std::printf("%-34s median %7.1f ms   min %7.1f   max %7.1f   (%zu runs)\n", what, median(v), v.front(),
+                v.back(), v.size());
+}
+
+QTreeWidgetItem *boxNode(QTreeWidget *tree, int box)
+{
+    for (QTreeWidgetItemIterator it(tree); *it; ++it)
+        if ((*it)->data(0, content::kBoxIdRole).toInt() == box)
+            return *it;
+    return nullptr;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const int messages = argc > 1 ? std::max(1, std::atoi(argv[1])) : 100000;
+    const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 7;
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+
+    char tmpl[] = "/tmp/sv_startup_bench_XXXXXX";
+    if (!mkdtemp(tmpl))
+        return 1;
+    const fs::path work = tmpl;
+    const fs::path dir = work / "program", runtime = work / "runtime", irda = work / "irda";
+    fs::create_directories(dir);
+    fs::create_directories(runtime);
+    fs::create_directories(irda);
+    fs::permissions(runtime, fs::perms::owner_all);
+    // Apart from a Selvark the user runs, and no handset in range.
+    ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    ::setenv("SELVARK_IRDA_DIR", irda.c_str(), 1);
+
+    const auto m0 = Clock::now();
+    if (!makeFolder(dir, messages))
+        return 1;
+    std::printf("program folder with %d messages made in %.0f ms (%s, %ju bytes of messages)\n", messages,
+                msSince(m0), dir.c_str(),
+                uintmax_t(fs::file_size(dir / "Database" / core::dbTableDef(core::DbTable::Smsinfo).fileName)));
+
+    int failed = 0;
+    std::vector<double> paint, whole;
+    for (int r = 0; r <= runs; ++r) {
+        double p = 0, w = 0;
+        if (!startOnce(dir, p, w)) {
+            std::fprintf(stderr, "start %d failed\n", r);
+            ++failed;
+            continue;
+        }
+        if (r > 0) { // the first start makes the settings and warms the file cache
+            paint.push_back(p);
+            whole.push_back(w);
+        }
+    }
+    if (paint.empty())
+        return 1;
+    report("start to first paint", paint);
+    report("start to exit (incl. shut-down)", whole);
+
+    // Box 0 in-process, on the same folder.
+    {
+        int qargc = 1;
+        char name[] = "startup";
+        char *qargv[] = {name, nullptr};
+        QApplication app(qargc, qargv);
+        program::ProgramOptions o;
+        o.programDir = dir.string();
+        o.lockDir = runtime.string();
+        o.handleSignals = false;
+        program::Program p(o);
+        if (p.start(qargc, qargv) != program::Program::Start::Running)
+            return 1;
+        forms::TfMain &main = p.mainWindow();
+        QTreeWidget *tree = main.TreeView_sms();
+        QTreeWidgetItem *all = boxNode(tree, content::kBoxLocal), *small = boxNode(tree, content::kBoxDrafts);
+        if (!all || !small)
+            return 1;
+        QApplication::processEvents();
+        std::vector<double> box0;
+        int listed = 0;
+        for (int r = 0; r < runs; ++r) {
+            tree->setCurrentItem(small);
+            main.TreeView_smsChange();
+            QApplication::processEvents();
+            const auto t0 = Clock::now();
+            tree->setCurrentItem(all);
+            main.TreeView_smsChange();
+            QApplication::processEvents();
+            box0.push_back(msSince(t0));
+            listed = main.ListView_sms()->topLevelItemCount();
+        }
+        std::printf("box 0 lists %d rows\n", listed);
+        report("choosing box 0", box0);
+        p.shutDown();
+    }
+    fs::remove_all(work);
+    return failed ? 1 : 0;
+}
