@@ -250,6 +250,10 @@ private:
     bool FDragFromList_ = false;
     bool shownOnce_ = false;
     int pressedSection_ = -1;
+    // The key press the form last acted on, and its receiver.
+    const QEvent *keyActedOn_ = nullptr;
+    int keyActedKey_ = 0;
+    QPointer<QWidget> keyActedFor_;
 };
 
 } // namespace forms

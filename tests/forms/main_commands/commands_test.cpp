@@ -10,7 +10,10 @@
 #include "forms/fm_edit_vcard.h"
 #include "forms/support/when_modal.h"
 
+#include <QClipboard>
 #include <QDir>
+#include <QGuiApplication>
+#include <QPlainTextEdit>
 #include <QFile>
 #include <QLineEdit>
 #include <QRegularExpression>
@@ -300,6 +303,28 @@ TEST(MessageCommands, UndeleteAllAndSelectAll)
     EXPECT_EQ(rig.sms->Messages(content::kBoxSent).size(), 3u);
 }
 
+// The form's keys act and still reach the control with the focus: the read-only preview selects
+// and copies its own text.
+TEST(MessageCommands, FormKeysActAndReachThePreview)
+{
+    Rig rig;
+    rig.addMessage(content::kBoxReceived, "+1", "first text");
+    rig.addMessage(content::kBoxReceived, "+2", "second text");
+    rig.pick(content::kBoxReceived, {0});
+    QPlainTextEdit *memo = rig.main->Memo_smstext();
+    const QString shown = memo->toPlainText();
+    ASSERT_FALSE(shown.isEmpty());
+    rig.main->activateWindow();
+    memo->setFocus();
+    QTest::keyClick(memo, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(rig.main->ListView_sms()->selectedItems().size(), 2);
+    EXPECT_EQ(memo->textCursor().selectedText(), shown);
+    EXPECT_EQ(memo->toPlainText(), shown);
+    QGuiApplication::clipboard()->clear();
+    QTest::keyClick(memo, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), shown);
+}
+
 TEST(MessageCommands, ListPopupStatesOverBoxConnectionAndRows)
 {
     Rig rig;
@@ -396,6 +421,31 @@ TEST(ContactCommands, CopySkipsEmptyRowsCutAndPasteMove)
     EXPECT_EQ(rig.pb->GetCountText(book, StorageCode::Sim), "1");
     ASSERT_GE(list->topLevelItemCount(), 1);
     EXPECT_EQ(list->topLevelItem(0)->text(1), "Cid");
+}
+
+// Ctrl+C, X and V act once per key, in the lists and where the key goes on to a control that
+// ignores it and hands it to each parent in turn.
+TEST(ContactCommands, KeysCopyAndPasteOnce)
+{
+    Rig rig;
+    const int book = rig.pb->AddFileBook("/tmp/people.csv");
+    content::addBookNode(rig.main->TreeView_cont(), book,
+                         {"people", 0, {{"SIM", 1, {}, false}, {"Phone", 2, {}, false}}, true});
+    rig.saveContact(book, StorageCode::Sim, "Ann;", "1");
+    rig.showContacts(book, 1);
+    QTreeWidget *list = rig.main->ListView_cont();
+    rig.selectRows(list, {0});
+    rig.main->activateWindow();
+    list->setFocus();
+    QGuiApplication::clipboard()->clear();
+    QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(rig.pb->clipboard().ids.size(), 1u);
+    EXPECT_TRUE(QGuiApplication::clipboard()->text().isEmpty()) << "the list's own copy stays out of it";
+
+    rig.showContacts(book, 2);
+    QWidget *bar = rig.main->statusBar();
+    QTest::keyClick(bar, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(rig.pb->GetCountText(book, StorageCode::Phone), "1");
 }
 
 TEST(ContactCommands, NewAndEditGoThroughTheEditorAndUpdateTheRow)
