@@ -712,6 +712,17 @@ TEST(PhraseCommands, RenameKeeps64BytesAndEscapeOrAStrayEditKeepsTheName)
     tree->currentItem()->setText(0, "Stray");
     EXPECT_EQ(tree->currentItem()->text(0).toStdString(), kept);
     EXPECT_FALSE(rig.phrases->GroupExists("Stray"));
+
+    // 70 one-byte characters: the first 64 are kept.
+    rig.trigger("nRename");
+    QTest::qWait(0);
+    editor = tree->findChild<QLineEdit *>();
+    ASSERT_NE(editor, nullptr);
+    static_cast<QLineEdit *>(editor)->setText(QString(70, QChar('c')));
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTest::qWait(0);
+    EXPECT_TRUE(rig.phrases->GroupExists(std::string(64, 'c')));
+    EXPECT_FALSE(rig.phrases->GroupExists(kept));
 }
 
 TEST(PhraseCommands, EditShowsZeroUsesAndTheTimeCutAndPasteMove)
