@@ -133,7 +133,10 @@ const std::vector<const char *> &TfMainCommands::idleItems()
 {
     static const std::vector<const char *> names = {
         "button_disconn", "button_unlinksms", "menu_sendall", "pSmsWrite", "m_laguset", "N93",
-        "m_picture",      "m_ring",           "m_group",      "m_vcard",   "menu_option"};
+        "m_picture",      "m_ring",           "m_group",      "m_vcard",   "menu_option",
+        // The edit menu's delete and clear: their enabled state follows the phrase list, but no
+        // command is theirs.
+        "m_del", "menu_user_clear"};
     return names;
 }
 
