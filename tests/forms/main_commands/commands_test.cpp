@@ -527,6 +527,13 @@ TEST(ContactCommands, ExportAndImportThroughTheFileDialogs)
         << rig.ask.calls()[0].caption;
     ASSERT_TRUE(std::filesystem::exists(file));
 
+    // A maker or model the handset gives with a separator in it stays in the proposed folder.
+    rig.manage->PhoneModel = "../K7/x";
+    rig.ask.answerSave(std::nullopt);
+    rig.trigger("button_savetofile");
+    EXPECT_EQ(QString::fromStdString(rig.ask.calls().back().caption), QDir::homePath() + "/Vendra_.._K7_x.csv");
+    rig.manage->PhoneModel = "K7";
+
     // A failed export is reported, naming the file.
     const std::string bad = rig.dir.path("no/such/folder/x.csv");
     rig.ask.answerSave(bad);
