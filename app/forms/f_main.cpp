@@ -33,6 +33,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QScreen>
@@ -41,6 +42,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QUuid>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -75,9 +77,30 @@ void makeReportView(QTreeWidget *list)
     list->setContextMenuPolicy(Qt::CustomContextMenu);
 }
 
-QTreeWidget *makeTree(const char *name, QWidget *parent)
+// The contact list and tree: every drag they start names its origin in a format of our own, so a
+// drop can tell our rows and nodes from anything another program or window offers. The origin
+// travels with the data because a drag's source widget is known only inside the platform's drag
+// loop.
+class ContactDragView final : public QTreeWidget {
+public:
+    ContactDragView(QWidget *parent, QByteArray origin) : QTreeWidget(parent), origin_(std::move(origin)) {}
+
+protected:
+    QMimeData *mimeData(const QList<QTreeWidgetItem *> &items) const override
+    {
+        QMimeData *data = QTreeWidget::mimeData(items);
+        if (data)
+            data->setData(QString::fromLatin1(kContactDragFormat), origin_ + ' ' + objectName().toLatin1());
+        return data;
+    }
+
+private:
+    QByteArray origin_;
+};
+
+QTreeWidget *makeTree(const char *name, QWidget *parent, const QByteArray &dragOrigin = {})
 {
-    auto *tree = new QTreeWidget(parent);
+    QTreeWidget *tree = dragOrigin.isEmpty() ? new QTreeWidget(parent) : new ContactDragView(parent, dragOrigin);
     tree->setObjectName(name);
     tree->setHeaderHidden(true);
     tree->setColumnCount(1);
@@ -112,6 +135,9 @@ TfMain::TfMain(core::TManage &manage, QWidget *parent) : QMainWindow(parent), ma
 {
     setObjectName("fMain");
     resize(800, 600);
+    // Names this window in the drags of its contact views (see kContactDragFormat).
+    dragOrigin_ = QByteArray::number(QCoreApplication::applicationPid()) + ':' +
+                  QUuid::createUuid().toByteArray(QUuid::WithoutBraces);
     buildLayout();
     buildMenus();
     core::setFormFont(manage_.LangMng(), this);
@@ -189,7 +215,7 @@ void TfMain::buildLayout()
         if (tag == kAreaSms)
             lay->addWidget(TreeView_sms_ = makeTree("TreeView_sms", control));
         else if (tag == kAreaCard)
-            lay->addWidget(TreeView_cont_ = makeTree("TreeView_cont", control));
+            lay->addWidget(TreeView_cont_ = makeTree("TreeView_cont", control, dragOrigin_));
         else if (tag == kAreaUser)
             lay->addWidget(TreeView_usersms_ = makeTree("TreeView_usersms", control));
     }
@@ -299,7 +325,7 @@ void TfMain::buildLayout()
     pCard->setProperty(kTag, kAreaCard);
     auto *cardLay = new QVBoxLayout(pCard);
     cardLay->setContentsMargins(0, 0, 0, 0);
-    ListView_cont_ = new QTreeWidget(pCard);
+    ListView_cont_ = new ContactDragView(pCard, dragOrigin_);
     ListView_cont_->setObjectName("ListView_cont");
     makeReportView(ListView_cont_);
     ListView_cont_->setDragEnabled(true);
@@ -862,15 +888,36 @@ int TfMain::contactListWidth() const
     return std::max(ListView_cont_->viewport()->width(), pMain_->width() - 2 * ListView_cont_->frameWidth());
 }
 
-bool TfMain::contactDragAccepted(QObject *source) const
+TfMain::ContactDragOrigin TfMain::contactDragOrigin(const QDropEvent *e) const
 {
-    // Only rows of the contact list and nodes of the contact tree can be copied by a drop.
-    return source && (source == ListView_cont_ || source == TreeView_cont_);
+    // Only rows of the contact list and nodes of the contact tree of this window can be copied by
+    // a drop; anything else (another program, another window, a plain text) is refused.
+    const QMimeData *data = e ? e->mimeData() : nullptr;
+    const QString format = QString::fromLatin1(kContactDragFormat);
+    if (!data || !data->hasFormat(format) || dragOrigin_.isEmpty())
+        return ContactDragOrigin::None;
+    const QByteArray mark = data->data(format);
+    if (mark.size() > 256 || !mark.startsWith(dragOrigin_ + ' '))
+        return ContactDragOrigin::None;
+    const QByteArray name = mark.mid(dragOrigin_.size() + 1);
+    ContactDragOrigin origin = ContactDragOrigin::None;
+    QObject *widget = nullptr;
+    if (name == ListView_cont_->objectName().toLatin1()) {
+        origin = ContactDragOrigin::List;
+        widget = ListView_cont_;
+    } else if (name == TreeView_cont_->objectName().toLatin1()) {
+        origin = ContactDragOrigin::Tree;
+        widget = TreeView_cont_;
+    }
+    // Inside a real drag loop the platform names the source widget as well: both must agree.
+    if (e->source() && e->source() != widget)
+        return ContactDragOrigin::None;
+    return origin;
 }
 
-void TfMain::dropOnContactTree(QTreeWidgetItem *target, QObject *source)
+void TfMain::dropOnContactTree(QTreeWidgetItem *target, ContactDragOrigin origin)
 {
-    if (!target || !content_.phoneBook || !contactDragAccepted(source))
+    if (!target || !content_.phoneBook || origin == ContactDragOrigin::None)
         return;
     int srcBook = 0, tgtBook = 0;
     int32_t srcStorage = 0, tgtStorage = 0;
@@ -880,7 +927,7 @@ void TfMain::dropOnContactTree(QTreeWidgetItem *target, QObject *source)
     if (tgtStorage == 8)
         return;
     std::vector<int32_t> ids;
-    if (source == ListView_cont_) {
+    if (origin == ContactDragOrigin::List) {
         for (int i = 0; i < ListView_cont_->topLevelItemCount(); ++i) {
             QTreeWidgetItem *row = ListView_cont_->topLevelItem(i);
             bool ok = false;
@@ -1064,25 +1111,28 @@ bool TfMain::eventFilter(QObject *watched, QEvent *e)
         case QEvent::DragEnter:
         case QEvent::DragMove: {
             auto *d = static_cast<QDropEvent *>(e);
-            FDragFromList_ = d->source() == ListView_cont_;
-            if (contactDragAccepted(d->source()))
-                d->acceptProposedAction();
-            else
+            const ContactDragOrigin origin = contactDragOrigin(d);
+            FDragFromList_ = origin == ContactDragOrigin::List;
+            if (origin != ContactDragOrigin::None) {
+                // The tree never moves its own nodes: the copy is the manager's.
+                d->setDropAction(Qt::CopyAction);
+                d->accept();
+            } else {
                 d->ignore();
+            }
             return true;
         }
         case QEvent::Drop: {
             auto *d = static_cast<QDropEvent *>(e);
-            QObject *source = d->source();
+            const ContactDragOrigin origin = contactDragOrigin(d);
             QTreeWidgetItem *target = TreeView_cont_->itemAt(d->position().toPoint());
-            if (!contactDragAccepted(source)) {
+            if (origin == ContactDragOrigin::None) {
                 d->ignore();
                 return true;
             }
-            // The tree never moves its own nodes: the copy is the manager's.
             d->setDropAction(Qt::CopyAction);
             d->accept();
-            dropOnContactTree(target, source);
+            dropOnContactTree(target, origin);
             return true;
         }
         default:

@@ -34,6 +34,7 @@
 #include <vector>
 
 class QAction;
+class QDropEvent;
 class QFrame;
 class QLabel;
 class QPlainTextEdit;
@@ -82,6 +83,11 @@ inline constexpr int kAreaCard = 1;
 inline constexpr int kAreaUser = 2;
 inline constexpr int kAreaLogo = 3;
 inline constexpr int kAreaRing = 4;
+
+// The format the contact list and tree add to every drag they start: "<origin> <widget name>", the
+// origin being a token of the window (process id and a random part), the name "ListView_cont" or
+// "TreeView_cont". The contact tree takes a drop only when it carries its own window's origin.
+inline constexpr char kContactDragFormat[] = "application/x-selvark-contact-drag";
 
 // Width of the navigation bar.
 inline constexpr int kNavBarWidth = 139;
@@ -215,8 +221,11 @@ private:
     void emptyTempFolder();
     void findAgain();
     void findFromDialog(bool onlyOnOk);
-    bool contactDragAccepted(QObject *source) const;
-    void dropOnContactTree(QTreeWidgetItem *target, QObject *source);
+    // Where a drag over the contact tree comes from: one of our contact views of this window, or
+    // nowhere we take a drop from.
+    enum class ContactDragOrigin { None, List, Tree };
+    ContactDragOrigin contactDragOrigin(const QDropEvent *e) const;
+    void dropOnContactTree(QTreeWidgetItem *target, ContactDragOrigin origin);
     void sortContactList(int column);
     int contactListWidth() const;
 
@@ -248,6 +257,7 @@ private:
     int FSortDir_ = 1;
     bool FRenaming_ = false;
     bool FDragFromList_ = false;
+    QByteArray dragOrigin_; // this window's token in kContactDragFormat
     bool shownOnce_ = false;
     int pressedSection_ = -1;
     // The key press the form last acted on, and its receiver.

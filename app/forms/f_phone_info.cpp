@@ -132,28 +132,35 @@ void TfPhoneInfo::btnRefreshClick()
     refreshing_ = true;
     closeRequested_ = false;
     btnRefresh->setEnabled(false);
+    // Several seconds of waits: the window stays usable, so a busy (not a wait) cursor.
+    setCursor(Qt::BusyCursor);
     QPointer<TfPhoneInfo> self(this);
-    core::TCommMng &comm = comm_; // the window may go during a wait; the lock is released anyway
+    // The window may go during a wait; the lock is released anyway. However the refresh ends (an
+    // exception included), the window is left ready for the next one.
+    core::TCommMng &comm = comm_;
+    const auto end = [&comm, self] {
+        comm.Unlock();
+        if (!self)
+            return false;
+        self->refreshing_ = false;
+        self->btnRefresh->setEnabled(true);
+        self->unsetCursor();
+        return true;
+    };
     // The lock's own answer decides: no open connection, nothing to read, and the labels stay
     // empty rather than showing a handset that is gone.
     const bool open = comm.Lock() == 0;
-    for (QLabel *l : {lbMan, lbModel, lbHardVer, lbFirmVer, lbImei, lbBattery, lbNet, lbSignal})
-        l->clear();
-    repaint();
-    if (open) {
-        try {
+    try {
+        for (QLabel *l : {lbMan, lbModel, lbHardVer, lbFirmVer, lbImei, lbBattery, lbNet, lbSignal})
+            l->clear();
+        repaint();
+        if (open)
             refreshLocked();
-        } catch (...) {
-            comm.Unlock();
-            throw;
-        }
+    } catch (...) {
+        end();
+        throw;
     }
-    comm.Unlock();
-    if (!self)
-        return;
-    refreshing_ = false;
-    btnRefresh->setEnabled(true);
-    if (closeRequested_)
+    if (end() && closeRequested_)
         finish(kMrCancel);
 }
 

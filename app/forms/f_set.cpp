@@ -200,14 +200,15 @@ void TfSet::buildUi()
     }
     auto *groupSign = named<QGroupBox>(TabSms, "GroupSign");
     ListView_sign = valueList(groupSign, "ListView_sign");
+    // Made in the order they are laid out, which is the order Tab walks them.
     btnAdd = named<QPushButton>(groupSign, "btnAdd");
-    BtnDel = named<QPushButton>(groupSign, "BtnDel");
     Btnedit = named<QPushButton>(groupSign, "Btnedit");
+    BtnDel = named<QPushButton>(groupSign, "BtnDel");
     auto *groupSca = named<QGroupBox>(TabSms, "GroupSca");
     ListView_sca = valueList(groupSca, "ListView_sca");
     BtnNew = named<QPushButton>(groupSca, "BtnNew");
-    BtnDelete = named<QPushButton>(groupSca, "BtnDelete");
     BtnClear = named<QPushButton>(groupSca, "BtnClear");
+    BtnDelete = named<QPushButton>(groupSca, "BtnDelete");
     auto listGroup = [](QGroupBox *group, QListWidget *list, std::initializer_list<QPushButton *> buttons) {
         auto *column = new QVBoxLayout;
         for (QPushButton *b : buttons)

@@ -4,6 +4,7 @@
 
 #include "main_rig.h"
 
+#include "core/lang_mng.h"
 #include "forms/support/when_modal.h"
 #include "platform/qt/qt_window_messages.h"
 
@@ -13,6 +14,7 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -247,6 +249,38 @@ TEST(MainWindowContacts, ColumnClicksSortUpThenDownAndTheNodeRestoresIt)
     EXPECT_EQ(pos, sorted);
 }
 
+// The node of a storage in the contact tree (book 0).
+QTreeWidgetItem *storageNode(QTreeWidget *tree, int storage)
+{
+    for (QTreeWidgetItemIterator it(tree); *it; ++it)
+        if ((*it)->parent() && (*it)->data(0, content::kStorageRole).toInt() == storage)
+            return *it;
+    return nullptr;
+}
+
+// Sends a drag over the tree and the drop at the centre of a node, as the platform's drag loop
+// does (no source widget: the offscreen platform runs no loop). Answers whether the drop was taken.
+bool dropOn(QTreeWidget *tree, QTreeWidgetItem *node, const QMimeData &mime, bool *entered = nullptr)
+{
+    const QPointF at = tree->visualItemRect(node).center();
+    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(tree->viewport(), &enter);
+    QDragMoveEvent move(at.toPoint(), Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(tree->viewport(), &move);
+    if (entered)
+        *entered = enter.isAccepted() && move.isAccepted();
+    QDropEvent drop(at, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(tree->viewport(), &drop);
+    EXPECT_TRUE(!drop.isAccepted() || drop.dropAction() == Qt::CopyAction) << "the tree only copies";
+    return drop.isAccepted();
+}
+
+// The mime data a view's own drag carries for its selected items.
+std::unique_ptr<QMimeData> dragOf(QTreeWidget *view)
+{
+    return std::unique_ptr<QMimeData>(view->model()->mimeData(view->selectionModel()->selectedIndexes()));
+}
+
 TEST(MainWindowContacts, DropFromElsewhereIsRefusedAndCopiesNothing)
 {
     MainRig rig;
@@ -255,26 +289,99 @@ TEST(MainWindowContacts, DropFromElsewhereIsRefusedAndCopiesNothing)
     w.show();
     w.setActiveArea(1);
     QTreeWidget *tree = w.TreeView_cont();
-    QTreeWidgetItem *sim = nullptr;
-    for (QTreeWidgetItemIterator it(tree); *it; ++it)
-        if ((*it)->parent() && (*it)->data(0, content::kStorageRole).toInt() == 1)
-            sim = *it;
+    QTreeWidgetItem *sim = storageNode(tree, 1);
     ASSERT_NE(sim, nullptr);
     QTreeWidgetItem *root = tree->topLevelItem(0);
     tree->setCurrentItem(sim);
+    w.ListView_cont()->selectAll();
     const size_t rowsBefore = rig.pb->book(0).table.rows().size();
 
-    // A drag from another program (or another list): no source widget of ours.
-    QMimeData mime;
-    mime.setText("Ann");
-    const QPointF at = tree->visualItemRect(root).center();
-    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &mime, Qt::LeftButton, {});
-    QCoreApplication::sendEvent(tree->viewport(), &enter);
-    EXPECT_FALSE(enter.isAccepted());
-    QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, {});
-    QCoreApplication::sendEvent(tree->viewport(), &drop);
-    EXPECT_FALSE(drop.isAccepted());
+    // A plain text from another program; our own format naming another window (or a forged one);
+    // a well-formed mark of this window naming a widget that is not a contact view.
+    const std::unique_ptr<QMimeData> own = dragOf(w.ListView_cont());
+    ASSERT_TRUE(own && own->hasFormat(forms::kContactDragFormat));
+    const QByteArray mark = own->data(forms::kContactDragFormat);
+    const QByteArray origin = mark.left(mark.indexOf(' '));
+    const struct {
+        const char *what;
+        QByteArray format;
+        QByteArray data;
+    } cases[] = {
+        {"text", "text/plain", "Ann"},
+        {"other window", forms::kContactDragFormat, "1:00000000-0000-0000-0000-000000000000 ListView_cont"},
+        {"no name", forms::kContactDragFormat, origin},
+        {"other widget", forms::kContactDragFormat, origin + " ListView_sms"},
+        {"longer name", forms::kContactDragFormat, origin + " ListView_cont2"},
+        {"empty", forms::kContactDragFormat, ""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        QMimeData mime;
+        mime.setData(QString::fromLatin1(c.format), c.data);
+        bool entered = true;
+        EXPECT_FALSE(dropOn(tree, root, mime, &entered));
+        EXPECT_FALSE(entered);
+    }
+    EXPECT_TRUE(rig.prompt.shown().empty());
     EXPECT_EQ(rig.pb->book(0).table.rows().size(), rowsBefore);
+}
+
+TEST(MainWindowContacts, DragFromTheListOrTheTreeAsksAndCopies)
+{
+    MainRig rig;
+    simEntries(rig, {"Ann", "Bob", "Cid"});
+    rig.manage->PbCap2 = true; // a handset with a phone memory of ten places, as a read leaves it
+    content::HandsetStorage &me = rig.pb->handset().storages[1];
+    me.first = 1;
+    me.last = 10;
+    for (int32_t p = 1; p <= 10; ++p)
+        me.idMng.push_back({.seq = p, .pos = p, .stor = content::DriverStorage::Memory});
+    content::fillHandsetNode(rig.main->TreeView_cont(), content::BuildHandsetNode(*rig.env));
+    forms::TfMain &w = *rig.main;
+    w.show();
+    w.setActiveArea(1);
+    QTreeWidget *tree = w.TreeView_cont();
+    QTreeWidget *list = w.ListView_cont();
+    QTreeWidgetItem *sim = storageNode(tree, 1);
+    QTreeWidgetItem *phone = storageNode(tree, 2);
+    ASSERT_TRUE(sim && phone);
+    tree->setCurrentItem(sim);
+    ASSERT_EQ(list->topLevelItemCount(), 3);
+    list->topLevelItem(0)->setSelected(true);
+    list->topLevelItem(2)->setSelected(true);
+    const std::unique_ptr<QMimeData> rows = dragOf(list);
+    ASSERT_TRUE(rows);
+    const size_t before = rig.pb->book(0).table.rows().size();
+    const std::string question = rig.manage->LangMng().translate("PbMng_CopyError20") + "\r" +
+                                 rig.manage->LangMng().translate("PbMng_CopyError21");
+
+    // Cancel: the question is asked, nothing is copied.
+    rig.prompt.answerNext(core::kIdCancel);
+    bool entered = false;
+    EXPECT_TRUE(dropOn(tree, phone, *rows, &entered));
+    EXPECT_TRUE(entered);
+    ASSERT_EQ(rig.prompt.texts(), std::vector<std::string>{question});
+    EXPECT_EQ(rig.pb->book(0).table.rows().size(), before);
+    EXPECT_FALSE(rig.pb->HasChanges(0, 2));
+
+    // Yes: the two selected rows join the phone memory.
+    rig.prompt.clear();
+    rig.prompt.answerNext(core::kIdYes);
+    QSignalSpy copied(&w, &forms::TfMain::contactsCopied);
+    EXPECT_TRUE(dropOn(tree, phone, *rows));
+    EXPECT_EQ(rig.prompt.texts(), std::vector<std::string>{question});
+    EXPECT_EQ(rig.pb->book(0).table.rows().size(), before + 2);
+    EXPECT_TRUE(rig.pb->HasChanges(0, 2));
+    EXPECT_EQ(copied.count(), 1);
+
+    // A storage node dragged: the whole storage, once more on Yes.
+    tree->setCurrentItem(sim);
+    const std::unique_ptr<QMimeData> node = dragOf(tree);
+    ASSERT_TRUE(node);
+    rig.prompt.clear();
+    rig.prompt.answerNext(core::kIdYes);
+    EXPECT_TRUE(dropOn(tree, phone, *node));
+    EXPECT_EQ(rig.pb->book(0).table.rows().size(), before + 5);
 }
 
 // ---- closing

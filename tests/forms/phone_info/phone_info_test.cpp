@@ -14,6 +14,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <stdexcept>
 #include <thread>
 
 namespace forms_test {
@@ -246,6 +247,29 @@ TEST_F(PhoneInfoTest, AConnectionClosedDuringARefreshEndsIt)
     EXPECT_EQ(rig.sim->commands(), (std::vector<std::string>{"AT+CGMI", "AT+CGMR"}));
     EXPECT_TRUE(dlg->btnRefresh->isEnabled());
     EXPECT_TRUE(lockIsFree());
+}
+
+// The refresh shows a busy cursor; one that ends in an exception (here from the wait) still
+// leaves the window ready: the lock released, the button enabled, the usual cursor, and the next
+// refresh runs.
+TEST_F(PhoneInfoTest, ARefreshEndingInAnExceptionLeavesTheWindowReady)
+{
+    connect();
+    duringWait = [&](size_t n) {
+        EXPECT_EQ(dlg->cursor().shape(), Qt::BusyCursor);
+        if (n == 2)
+            throw std::runtime_error("the wait broke");
+    };
+    EXPECT_THROW(dlg->btnRefreshClick(), std::runtime_error);
+    EXPECT_FALSE(dlg->refreshing());
+    EXPECT_TRUE(dlg->btnRefresh->isEnabled());
+    EXPECT_EQ(dlg->cursor().shape(), Qt::ArrowCursor);
+    EXPECT_TRUE(lockIsFree());
+
+    duringWait = [&](size_t) { EXPECT_EQ(dlg->cursor().shape(), Qt::BusyCursor); };
+    dlg->btnRefreshClick();
+    EXPECT_EQ(labels(), kExpected);
+    EXPECT_EQ(dlg->cursor().shape(), Qt::ArrowCursor);
 }
 
 // Closing during a refresh stops it after the current query and then closes the window.

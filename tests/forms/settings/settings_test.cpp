@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 namespace forms_test {
@@ -136,6 +137,67 @@ TEST_F(SettingsTest, IsTranslatedWithItsHiddenParts)
     EXPECT_TRUE(d.CbTitle->isHidden() && d.CbTitle->isChecked());
     EXPECT_EQ(d.edit_disconntime->minimum(), 5);
     EXPECT_EQ(d.edit_disconntime->maximum(), 480);
+}
+
+// Each shown page can be worked from the keyboard: every button and box to tick has a mnemonic,
+// no two on a page share one (nor with a label's, which goes to its box), and Tab walks the page
+// in the order it is laid out.
+TEST_F(SettingsTest, KeyboardReachesEveryControl)
+{
+    make();
+    TfSet &d = open();
+    auto mnemonic = [](const QString &text) {
+        for (int i = 0; i + 1 < text.size(); ++i)
+            if (text[i] == '&') {
+                if (text[i + 1] != '&')
+                    return text[i + 1].toLower();
+                ++i;
+            }
+        return QChar();
+    };
+    const struct {
+        QWidget *page;
+        std::vector<std::string> tabOrder;
+    } pages[] = {
+        {d.TabConnect,
+         {"Combo_phone", "Combo_connect", "Combo_com", "Combo_baud", "Button7", "Radio_keep", "Radio_disconn",
+          "edit_disconntime", "btnApply"}},
+        {d.TabSms,
+         {"Check_sms", "check_clearsms", "check_delsms", "cbSendClose", "ListView_sign", "btnAdd", "Btnedit", "BtnDel",
+          "ListView_sca", "BtnNew", "BtnClear", "BtnDelete"}},
+    };
+    for (const auto &p : pages) {
+        SCOPED_TRACE(p.page->objectName().toStdString());
+        d.PageControl1->setCurrentWidget(p.page);
+        std::map<QChar, std::string> used;
+        auto take = [&](QWidget *w, const QString &text, bool needed) {
+            const QChar m = mnemonic(text);
+            EXPECT_TRUE(!needed || !m.isNull()) << w->objectName().toStdString() << " has no mnemonic";
+            if (m.isNull())
+                return;
+            const auto [at, fresh] = used.emplace(m, w->objectName().toStdString());
+            EXPECT_TRUE(fresh) << "'" << QString(m).toStdString() << "' of " << w->objectName().toStdString()
+                               << " is taken by " << at->second;
+        };
+        for (QAbstractButton *b : p.page->findChildren<QAbstractButton *>())
+            if (b->isVisibleTo(&d))
+                take(b, b->text(), true);
+        for (QLabel *l : p.page->findChildren<QLabel *>())
+            if (l->isVisibleTo(&d) && l->buddy())
+                take(l, l->text(), false);
+
+        std::vector<std::string> chain;
+        QWidget *first = p.page->findChild<QWidget *>(QString::fromStdString(p.tabOrder.front()));
+        ASSERT_NE(first, nullptr);
+        QWidget *w = first;
+        do {
+            if (p.page->isAncestorOf(w) && w->isVisibleTo(&d) && (w->focusPolicy() & Qt::TabFocus) &&
+                !w->objectName().isEmpty() && !w->objectName().startsWith("qt_"))
+                chain.push_back(w->objectName().toStdString());
+            w = w->nextInFocusChain();
+        } while (w != first);
+        EXPECT_EQ(chain, p.tabOrder);
+    }
 }
 
 #ifdef SV_HAVE_REAL_PLUGINS

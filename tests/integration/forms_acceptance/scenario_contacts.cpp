@@ -1,9 +1,9 @@
 // Scenarios 4 and 5: a SIM contact edited in the contact editor and written to the handset, and a
 // new contact with a name outside ASCII (this one over a pty with the Cable type); the SIM's
 // contacts copied into the phone's memory by the copy and paste keys and written: the handset's
-// phone memory holds them. (A drag needs the platform's drag loop, which the offscreen platform
-// does not run; the copy a drop makes, with its Yes/No/Cancel question, is covered by the phone
-// book's copy tests.)
+// phone memory holds them; the same by dragging SIM rows, then the whole SIM node, onto the phone
+// memory's node, answering the Yes/No/Cancel question. (The offscreen platform runs no drag loop:
+// the drag's events are sent as the loop sends them, carrying the data the views' own drag makes.)
 
 #include "acceptance_rig.h"
 
@@ -14,12 +14,17 @@
 #include "program/stages.h"
 #include "when_modal.h"
 
+#include <QDragEnterEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
 
+#include <memory>
 #include <set>
 
 namespace {
@@ -145,6 +150,87 @@ TEST_F(Scenario, S05_CopySimToPhoneMemoryByCopyAndPasteKeys)
     const auto have = entriesOf(*me);
     EXPECT_TRUE(have.count({"Ann", "+4411111"})) << me->entries.size();
     EXPECT_TRUE(have.count({"Bob", "+4422222"})) << me->entries.size();
+}
+
+// The data a view's own drag carries for its selected items.
+std::unique_ptr<QMimeData> dragOf(QTreeWidget *view)
+{
+    return std::unique_ptr<QMimeData>(view->model()->mimeData(view->selectionModel()->selectedIndexes()));
+}
+
+// The drag entering the tree, moving over a node and dropped there, as the platform's loop sends
+// them. Answers whether every step was taken.
+bool dropOn(QTreeWidget *tree, QTreeWidgetItem *node, const QMimeData &mime)
+{
+    const QPoint at = tree->visualItemRect(node).center();
+    QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(tree->viewport(), &enter);
+    QDragMoveEvent move(at, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(tree->viewport(), &move);
+    QDropEvent drop(QPointF(at), Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(tree->viewport(), &drop);
+    return enter.isAccepted() && move.isAccepted() && drop.isAccepted() && drop.dropAction() == Qt::CopyAction;
+}
+
+TEST_F(Scenario, S05b_CopySimToPhoneMemoryByDrag)
+{
+    startHandset();
+    startProgram();
+    w().setActiveArea(forms::kAreaCard);
+    w().TreeView_cont()->setCurrentItem(nullptr);
+    fromPopup("menu_conttree", "menu_readcont");
+
+    QTreeWidget *list = w().ListView_cont();
+    QTreeWidget *tree = w().TreeView_cont();
+    QTreeWidgetItem *phoneNode = chooseHandsetStorage(2);
+    ASSERT_NE(phoneNode, nullptr);
+    EXPECT_TRUE(contactNames().isEmpty());
+    QTreeWidgetItem *simNode = chooseHandsetStorage(1);
+    ASSERT_NE(simNode, nullptr);
+    ASSERT_EQ(contactNames(), (QStringList{"Ann", "Bob"}));
+    list->selectAll();
+    const std::unique_ptr<QMimeData> rows = dragOf(list);
+    ASSERT_TRUE(rows);
+    const std::string question = (t("PbMng_CopyError20") + "\r" + t("PbMng_CopyError21")).toStdString();
+
+    // Cancel: asked, nothing copied.
+    prompt->answerBox(core::kIdCancel);
+    EXPECT_TRUE(dropOn(tree, phoneNode, *rows));
+    ASSERT_EQ(prompt->calls().size(), 1u);
+    EXPECT_EQ(prompt->calls()[0].text, question);
+    chooseHandsetStorage(2);
+    EXPECT_TRUE(contactNames().isEmpty());
+
+    // Yes: both rows join the phone memory; written, the handset's phone memory holds them.
+    chooseHandsetStorage(1);
+    list->selectAll();
+    prompt->answerBox(core::kIdYes);
+    EXPECT_TRUE(dropOn(tree, phoneNode, *rows));
+    ASSERT_EQ(prompt->calls().size(), 2u);
+    EXPECT_EQ(prompt->calls()[1].text, question);
+    chooseHandsetStorage(2);
+    EXPECT_EQ(contactNames(), (QStringList{"Ann", "Bob"}));
+    prompt->answerBox(core::kIdOk);
+    fromPopup("menu_conttree", "menu_flash");
+    auto me = sim->phonebook("ME");
+    ASSERT_TRUE(me);
+    EXPECT_EQ(entriesOf(*me), (std::set<std::pair<std::string, std::string>>{{"Ann", "+4411111"}, {"Bob", "+4422222"}}));
+
+    // The SIM's node dragged: the whole storage; No empties the target first, so the phone
+    // memory ends with the SIM's two contacts, not four.
+    chooseHandsetStorage(1);
+    const std::unique_ptr<QMimeData> node = dragOf(tree);
+    ASSERT_TRUE(node);
+    prompt->answerBox(core::kIdNo);
+    EXPECT_TRUE(dropOn(tree, phoneNode, *node));
+    chooseHandsetStorage(2);
+    EXPECT_EQ(contactNames(), (QStringList{"Ann", "Bob"}));
+    prompt->answerBox(core::kIdOk);
+    fromPopup("menu_conttree", "menu_flash");
+    me = sim->phonebook("ME");
+    ASSERT_TRUE(me);
+    EXPECT_EQ(me->entries.size(), 2u);
+    EXPECT_EQ(entriesOf(*me), (std::set<std::pair<std::string, std::string>>{{"Ann", "+4411111"}, {"Bob", "+4422222"}}));
 }
 
 } // namespace

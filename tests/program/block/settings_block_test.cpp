@@ -1,0 +1,118 @@
+// The settings dialog opened from the running program's menu: its idle minutes reach the
+// program's worker through the program's own keep-time step, and only a change is handed over
+// (a hand-over restarts the worker's idle count, so an unchanged value must not).
+
+#include "program_fixture.h"
+
+#include "core/app_manage.h"
+#include "core/comm/comm_thread.h"
+#include "core/prompt.h"
+#include "forms/f_main.h"
+#include "forms/f_set.h"
+#include "forms_app.h"
+#include "program/program.h"
+#include "program/stages.h"
+#include "when_modal.h"
+
+#include <QAction>
+#include <QTest>
+
+namespace {
+
+using program_test::ProgramFolder;
+using program_test::waitUntil;
+
+class ProgramSettings : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        forms_test::app();
+        if (!handsetsim::HandsetSim::irdaSupported())
+            GTEST_SKIP() << "the simulated handset was built without the IrDA stand-in";
+    }
+    void TearDown() override
+    {
+        program.reset();
+        if (sim)
+            sim->stop();
+    }
+    void start()
+    {
+        program::ProgramOptions o;
+        o.programDir = folder.root();
+        o.lockDir = folder.root();
+        o.clock = &clock;
+        o.workerPause = [](int) {};
+        o.handleSignals = false;
+        o.prompt = &prompt;
+        program = std::make_unique<program::Program>(std::move(o));
+        int argc = 1;
+        char name[] = "Selvark";
+        char *argv[] = {name, nullptr};
+        ASSERT_EQ(program->start(argc, argv), program::Program::Start::Running);
+    }
+    // The menu's settings item; act runs inside the dialog, which is then closed with OK.
+    void settingsWithOk(const std::function<void(forms::TfSet &)> &act)
+    {
+        QAction *item = program->mainWindow().action("m_comset");
+        ASSERT_NE(item, nullptr);
+        bool shown = false;
+        forms_test::whenModal("fSet", [&](QWidget *w) {
+            shown = true;
+            auto &dlg = *static_cast<forms::TfSet *>(w);
+            act(dlg);
+            QTest::mouseClick(dlg.btnOk, Qt::LeftButton);
+        });
+        item->trigger();
+        EXPECT_TRUE(shown);
+    }
+    int64_t workerTimeout() { return program->stages().worker().IdleTimeout(); }
+
+    ProgramFolder folder;
+    core::RecordingPrompt prompt;
+    platform::FakeClock clock{1000000};
+    std::unique_ptr<handsetsim::HandsetSim> sim;
+    std::unique_ptr<program::Program> program;
+};
+
+TEST_F(ProgramSettings, AppliedMinutesReachTheWorker)
+{
+    folder.settings("KeepTime=10\n");
+    start();
+    ASSERT_EQ(workerTimeout(), 600000);
+    settingsWithOk([](forms::TfSet &d) {
+        EXPECT_TRUE(d.Radio_disconn->isChecked());
+        EXPECT_EQ(d.edit_disconntime->value(), 10);
+        d.edit_disconntime->setValue(15);
+    });
+    EXPECT_EQ(program->manage().KeepTime, 15);
+    EXPECT_EQ(workerTimeout(), 900000);
+    EXPECT_NE(folder.readFile("ini/set.ini").find("KeepTime=15"), std::string::npos);
+
+    settingsWithOk([](forms::TfSet &d) { d.Radio_keep->click(); });
+    EXPECT_EQ(program->manage().KeepTime, 0);
+    EXPECT_EQ(workerTimeout(), 0);
+}
+
+// After a start with 10, OK with 10 again must leave the idle count running: the handset is
+// dropped ten minutes after the start, not ten minutes after the dialog.
+TEST_F(ProgramSettings, TheSameMinutesAgainHandNothingOver)
+{
+    folder.settings("KeepTime=10\n");
+    sim = std::make_unique<handsetsim::HandsetSim>(program_test::handsetInRange(folder));
+    sim->start();
+    start();
+    core::TManage &manage = program->manage();
+    ASSERT_TRUE(waitUntil([&] { return manage.Connected; }));
+    clock.advance(9 * 60000);
+    settingsWithOk([](forms::TfSet &d) { EXPECT_EQ(d.edit_disconntime->value(), 10); });
+    EXPECT_EQ(manage.KeepTime, 10);
+    EXPECT_EQ(workerTimeout(), 600000);
+    EXPECT_TRUE(manage.Connected);
+
+    clock.advance(60000 + 1);
+    EXPECT_TRUE(waitUntil([&] { return !manage.Connected; }, std::chrono::seconds(10)))
+        << "the idle count was restarted by the dialog";
+}
+
+} // namespace
