@@ -19,6 +19,7 @@
 #include "forms/f_main_inventory.h"
 #include "platform/qt/qt_window_messages.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -1167,15 +1168,26 @@ bool TfMain::eventFilter(QObject *watched, QEvent *e)
     if (e->type() == QEvent::KeyPress) {
         if (k->isAutoRepeat())
             return false;
+        // A key its receiver ignores is offered to each parent in turn, through this filter again:
+        // the form acts on it once, for the receiver.
+        // (QTest and the platform reuse one address for successive events: compare the key too.)
+        if (e == keyActedOn_ && k->key() == keyActedKey_ && keyActedFor_ && w != keyActedFor_ &&
+            w->isAncestorOf(keyActedFor_))
+            return false;
+        keyActedOn_ = e;
+        keyActedKey_ = k->key();
+        keyActedFor_ = w;
         if (mods == Qt::ControlModifier && k->key() == Qt::Key_F) {
             findFromDialog(true);
             return true;
         }
+        // The form acts, then the key goes on to its receiver (the read-only preview still selects
+        // and copies its own text); in the main window's lists the command is the key's whole meaning.
+        const bool intoList = qobject_cast<QAbstractItemView *>(w) || qobject_cast<QAbstractItemView *>(w->parentWidget());
         if (mods == Qt::ControlModifier && k->key() == Qt::Key_A) {
             if (QTreeWidget *list = areaList()) {
                 list->selectAll();
-                list->setFocus();
-                return true;
+                return intoList;
             }
             return false;
         }
@@ -1187,7 +1199,7 @@ bool TfMain::eventFilter(QObject *watched, QEvent *e)
             if (name) {
                 if (QAction *a = action(name))
                     a->trigger();
-                return true;
+                return intoList;
             }
         }
         return false;

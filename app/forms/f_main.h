@@ -260,6 +260,10 @@ private:
     QByteArray dragOrigin_; // this window's token in kContactDragFormat
     bool shownOnce_ = false;
     int pressedSection_ = -1;
+    // The key press the form last acted on, and its receiver.
+    const QEvent *keyActedOn_ = nullptr;
+    int keyActedKey_ = 0;
+    QPointer<QWidget> keyActedFor_;
 };
 
 } // namespace forms

@@ -133,7 +133,10 @@ const std::vector<const char *> &TfMainCommands::idleItems()
 {
     static const std::vector<const char *> names = {
         "button_disconn", "button_unlinksms", "menu_sendall", "pSmsWrite", "m_laguset", "N93",
-        "m_picture",      "m_ring",           "m_group",      "m_vcard",   "menu_option"};
+        "m_picture",      "m_ring",           "m_group",      "m_vcard",   "menu_option",
+        // The edit menu's delete and clear: their enabled state follows the phrase list, but no
+        // command is theirs.
+        "m_del", "menu_user_clear"};
     return names;
 }
 
@@ -1004,6 +1007,11 @@ void TfMainCommands::button_savetofileClick()
             node = node->parent();
         proposed = node ? utf8(node->text(0)) : std::string();
     }
+    // The maker and model come from the handset: a separator or control character in them would
+    // point the proposal into another folder.
+    for (char &c : proposed)
+        if (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            c = '_';
     const std::optional<std::string> file =
         s_.prompt->saveFile({"", utf8(QDir::homePath()) + "/" + proposed + ".csv", "CSV (*.csv)", "csv"});
     if (!file)

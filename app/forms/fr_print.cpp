@@ -14,6 +14,7 @@
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QPrinter>
+#include <QRegularExpression>
 #include <QTextLayout>
 #include <QTextOption>
 
@@ -62,7 +63,13 @@ QList<QStringList> layoutTextPages(const QStringList &lines, const QFont &font, 
         page.append(text);
         y += lineHeight;
     };
-    for (const QString &line : lines) {
+    // A message text keeps its own line breaks (CR LF, LF or CR): each starts a printed line, as
+    // in the preview, instead of being drawn into one.
+    static const QRegularExpression lineBreak(QStringLiteral("\\r\\n|\\r|\\n"));
+    QStringList split;
+    for (const QString &given : lines)
+        split += given.split(lineBreak);
+    for (const QString &line : split) {
         if (line.isEmpty()) {
             put(QString());
             continue;

@@ -317,6 +317,20 @@ TEST_F(Printing, A300CharacterLineIsLaidOutWithinTheWidth)
     EXPECT_EQ(joined.trimmed(), line.trimmed());
 }
 
+// A message text of several lines prints them as lines, as the preview shows them: a line break
+// is never drawn into one line.
+TEST_F(Printing, LineBreaksInATextStartNewLines)
+{
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    const QFont font("DejaVu Sans", 10);
+    const QList<QStringList> pages = forms::layoutTextPages({"first\nsecond\r\nthird\rfourth", "\n", "end"}, font,
+                                                            &printer, QSize(printer.width(), printer.height()));
+    ASSERT_EQ(pages.size(), 1);
+    EXPECT_EQ(pages[0], (QStringList{"first", "second", "third", "fourth", "", "", "end"}));
+}
+
 TEST_F(Printing, ChosenFontIsShownAndPrinted)
 {
     add(content::kBoxReceived, "+1", "in a serif font");
