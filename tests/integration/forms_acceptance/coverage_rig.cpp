@@ -7,6 +7,10 @@
 #include "forms/f_main.h"
 #include "forms/fm_about.h"
 #include "forms/fm_add_edit.h"
+#include "forms/fm_edit_vcard.h"
+#include "forms/frm_progress.h"
+#include "core/prompt.h"
+#include "content/phonebook_manage.h"
 #include "forms/fm_phone_list.h"
 #include "forms/fm_phrase.h"
 #include "forms/fr_viewprint.h"
@@ -110,6 +114,7 @@ void Walk::visitForm(QWidget *w, const std::string &state)
 
 void Walk::visitModal(QWidget *w, const std::string &state)
 {
+
     if (!isQtOwn(w))
         visitForm(w, state);
     else
@@ -132,6 +137,10 @@ void Walk::triggerAndVisit(const char *name, const std::string &state)
     QObject::connect(&poll, &QTimer::timeout, [&] {
         QWidget *m = QApplication::activeModalWidget();
         if (!m || !m->isVisible() || seen.count(m))
+            return;
+        // A dialog that reads the handset as it opens is looked at once it has read (its reading
+        // pumps this loop, so the check comes round again).
+        if (auto *refresh = m->findChild<QWidget *>("btnRefresh"); refresh && !refresh->isEnabled())
             return;
         seen.insert(m);
         visitModal(m, at);
@@ -254,6 +263,19 @@ void Walk::nestedDialogs()
         forms::TfAbout d(lang);
         show(&d);
     }
+    {
+        // The contact editor for each handset storage, as the add command sets it up.
+        core::RecordingPrompt prompt;
+        for (auto code : {content::StorageCode::Sim, content::StorageCode::Phone, content::StorageCode::Contacts}) {
+            forms::TfVcardEdit d(lang, prompt, st.phoneBook().GetGroupNames(0));
+            d.templ = st.phoneBook().GetStorageFields(0, code);
+            d.storageCode = static_cast<int32_t>(code);
+            if (d.BuildRows() == 0)
+                show(&d);
+        }
+    }
+    // The progress dialog of a batch, as it comes up.
+    show(&st.progress());
 }
 
 void Walk::run()
