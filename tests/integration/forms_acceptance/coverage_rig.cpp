@@ -314,7 +314,9 @@ void Walk::run()
         if (win.GetContNodeInfo(*it, book, storage) && book == 0 && storage > 0) {
             win.TreeView_cont()->setCurrentItem(*it);
             win.TreeView_contChange();
-            triggerAndVisit("menu_cont_read", "connected");
+            if (QMenu *m = win.menu("menu_conttree"))
+                emit m->aboutToShow();
+            triggerAndVisit("menu_readcont", "connected");
         }
     }
     walkWindow("connected");
