@@ -26,6 +26,7 @@
 #include <QStatusBar>
 #include <QTabBar>
 #include <QToolBar>
+#include <QToolButton>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
@@ -150,7 +151,16 @@ void checkTexts(const QWidget *form, const std::string &at, std::vector<std::str
             // Tool bar buttons and the parts of other controls show a picture.
             if (b->text().isEmpty() && b->icon().isNull() && !qobject_cast<const QTabBar *>(b->parentWidget()))
                 faults.push_back(at + ": button " + path(b, form) + " is empty");
-            if (dialog && b->inherits("QPushButton") && !b->text().isEmpty()) {
+            // Push buttons and the dialogs' text tool buttons (not check boxes, tabs or a field's
+            // own parts).
+            const bool pressable = b->inherits("QPushButton") ||
+                                   (qobject_cast<const QToolButton *>(b) &&
+                                     static_cast<const QToolButton *>(b)->toolButtonStyle() != Qt::ToolButtonIconOnly &&
+                                    !qobject_cast<const QToolBar *>(b->parentWidget()) &&
+                                    !qobject_cast<const QTabBar *>(b->parentWidget()) &&
+                                    !b->parentWidget()->inherits("QAbstractSpinBox") && b->text().size() > 1 &&
+                                    b->text() != QStringLiteral("..."));
+            if (dialog && pressable && !b->text().isEmpty()) {
                 const QChar m = mnemonic(b->text());
                 if (m.isNull())
                     faults.push_back(at + ": button " + path(b, form) + " \"" + b->text().toStdString() +
@@ -161,6 +171,19 @@ void checkTexts(const QWidget *form, const std::string &at, std::vector<std::str
                 else
                     buttonKeys[m] = b->text();
             }
+        } else if (w->inherits("TkwSpeedButton") && dialog) {
+            // The house button: its caption is a property, its mnemonic a window shortcut.
+            const QString caption = w->property("caption").toString();
+            if (caption.isEmpty() || caption == QStringLiteral("..."))
+                continue;
+            const QChar m = mnemonic(caption);
+            if (m.isNull())
+                faults.push_back(at + ": button " + path(w, form) + " \"" + caption.toStdString() + "\" has no mnemonic");
+            else if (buttonKeys.count(m))
+                faults.push_back(at + ": button " + path(w, form) + " \"" + caption.toStdString() +
+                                 "\" shares its mnemonic with \"" + buttonKeys[m].toStdString() + "\"");
+            else
+                buttonKeys[m] = caption;
         } else if (!connected) {
             continue;
         } else if (const auto *l = qobject_cast<const QLabel *>(w)) {
