@@ -444,7 +444,9 @@ bool TPhoneBookManage::CanAddEntry(int b, StorageCode storage) const
         return false;
     if (b != kHandsetBook)
         return true;
-    return handsetStorage(storage).last != -1;
+    // The handset's root node is no storage: nothing is added there.
+    const int i = handsetIndex(storage);
+    return i >= 0 && handset_.storages[static_cast<size_t>(i)].last != -1;
 }
 
 bool TPhoneBookManage::FitToStorage(int b, StorageCode storage, TMobileVacrd &fields) const

@@ -396,7 +396,7 @@ TEST_F(FormTranslate, FullyTranslatedCheckListsEveryMissedKey)
     auto *cancel = new QPushButton(&form);
     cancel->setObjectName("btnCancel");
     lang_qt_test::expectFullyTranslated(&form, "fVcardEdit");
-    EXPECT_EQ(ok->text(), "OK");
+    EXPECT_EQ(ok->text(), "&OK");
 
     auto *extra = new QLabel(&form);
     extra->setObjectName("lblNoSuchKey");
