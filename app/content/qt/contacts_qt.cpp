@@ -201,8 +201,11 @@ void fillContactList(QTreeWidget *list, const ContactList &model)
         captions << q(c.caption);
     list->setColumnCount(int(captions.size()));
     list->setHeaderLabels(captions);
+    // A column never narrower than its caption: the widths are the handset's, the captions ours.
+    const QFontMetrics fm(list->header()->font());
     for (int i = 0; i < int(model.columns.size()); ++i)
-        list->setColumnWidth(i, model.columns[size_t(i)].width);
+        list->setColumnWidth(i, std::max(model.columns[size_t(i)].width,
+                                         fm.horizontalAdvance(captions[i]) + 4 * fm.averageCharWidth()));
     QList<QTreeWidgetItem *> items;
     items.reserve(qsizetype(model.rows.size()));
     for (const ContactListRow &r : model.rows) {
