@@ -108,6 +108,8 @@ CommandServices programServices(TfMain &main, const ProgramParts &parts)
         ComposerResult r;
         r.modalResult = dlg.exec();
         r.records = dlg.lastList();
+        if (r.modalResult == kMrOk)
+            r.edit = dlg.saveRecords();
         return r;
     };
     s.phraseEditor = [window, parts](const PhraseEdit &in) -> std::optional<PhraseEdit> {
@@ -527,10 +529,11 @@ void TfMainCommands::openStoredInComposer(bool keepNumber, bool inPlace)
     }
     if (s_.composer) {
         ComposerResult r = s_.composer(req);
-        // After a send that closed the dialog, what the composer sent is stored as it split it:
-        // one record per recipient and part, never the whole text and recipient list in one row.
-        if (r.modalResult == kMrOk && !r.records.empty())
-            sms->SaveMessages(r.records);
+        // The send already stored its records in Sent under new ids. A message edited in place
+        // also keeps the edit, split as the composer's save splits it: the first part in its own
+        // row, further parts and recipients added to its box (and to the handset for box 9).
+        if (req.FNewMode == 0 && r.modalResult == kMrOk && !r.edit.empty())
+            sms->SaveMessages(r.edit);
     }
     refillSms();
 }

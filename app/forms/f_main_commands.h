@@ -14,8 +14,9 @@
 // Sound behaviour kept here where the first design fell short:
 //  - forward, and edit or resend of a message outside boxes 2, 4 and 9, open the composer on a new
 //    message (id and handset position -1), so a received or handset message is never rewritten;
-//  - after a send from an edited message the composer's split records are stored, never the
-//    unsplit text and recipient list in one row;
+//  - after a send from a message edited in place (boxes 2, 4, 9) the edited row gets the edit as
+//    the composer's save stores it (split records, the first in the original row), never the
+//    unsplit text and recipient list in one row; the Sent rows stay as the send stored them;
 //  - with DelQuestion on, clearing a box and deleting for good (boxes 5 and above) ask first; a
 //    delete the handset side refused or cancelled lists the box again, so kept rows stay shown;
 //  - the edit menu's copy item, enabled with the pop-up's copy, copies;
@@ -69,11 +70,13 @@ struct ComposerRequest {
     int FNewMode = 1;
     content::Ssms FSms;
 };
-// What it answers: its modal result (1: sent and closed) and the records it sent or saved last,
-// split as they were stored.
+// What it answers: its modal result (1: sent and closed), the records it sent or saved last,
+// split as they were stored, and after a send that closed it what its save would store for the
+// message it was opened on (first record with that message's id and box).
 struct ComposerResult {
     int modalResult = kMrCancel;
     content::ArraySms records;
+    content::ArraySms edit;
 };
 
 // The phrase editor's fields.

@@ -399,6 +399,15 @@ void TfEditSms::btnSendClick()
         finish(kMrOk);
 }
 
+content::ArraySms TfEditSms::saveRecords() const
+{
+    content::Ssms m = FSms;
+    m.Tel = utf8(edit_address->currentText());
+    if (!FSplitShown)
+        m.body = content::TrimText(utf8(memoText()));
+    return content::SplitSms(m, splitSettings()).records;
+}
+
 void TfEditSms::btnSaveClick()
 {
     edit_address->AddHistory();

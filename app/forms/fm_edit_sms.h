@@ -80,6 +80,10 @@ public:
     content::SplitSettings splitSettings() const;
     // The records of the last send or save.
     const content::ArraySms &lastList() const { return FSmsList; }
+    // What a save would store now for the message being edited (also after a send, whose records
+    // went to Sent under new ids): the split of the recipient text as typed and the text, the first
+    // record keeping the message's id and box. Empty when the text leaves a part no room.
+    content::ArraySms saveRecords() const;
     bool modified() const { return FModified; }
     bool splitShown() const { return FSplitShown; }
     const content::Ssms &record() const { return FSms; }

@@ -193,33 +193,66 @@ TEST(MessageCommands, ComposerPresetsFollowTheBoxAndTheCommand)
     EXPECT_TRUE(rig.composed.empty());
 }
 
-TEST(MessageCommands, ASendFromAnEditStoresTheSplitRecords)
+// The composer as the program's answers it after a send that closed it: the sent records were
+// added to Sent under new ids (the send does that), and `edit` holds what its save would store.
+TEST(MessageCommands, ASendFromAnEditKeepsTheEditInTheOriginalAndLeavesSentAlone)
 {
     Rig rig;
-    const int draft = rig.addMessage(content::kBoxDrafts, "+1;+2", "long text");
-    // The composer sent two records (one per recipient) and closed with 1.
+    const int draft = rig.addMessage(content::kBoxDrafts, "+1;+2", "old text");
+    std::vector<int> sentIds;
+    std::string typed = "new text";
     rig.composerAnswer = [&](const forms::ComposerRequest &r) {
         forms::ComposerResult out;
         out.modalResult = forms::kMrOk;
         for (const char *tel : {"+1", "+2"}) {
             content::Ssms m = r.FSms;
             m.Tel = tel;
-            m.boxid = content::kBoxSent;
-            m.states = 3;
-            m.id = -1;
+            m.body = typed;
             out.records.push_back(m);
         }
-        out.records[0].id = r.FSms.id; // the first record carries the edited message's id
+        for (content::Ssms &m : out.records) {
+            m.boxid = content::kBoxSent;
+            m.states = 3;
+        }
+        rig.sms->AddMessages(out.records, -1, false);
+        for (const content::Ssms &m : out.records)
+            sentIds.push_back(m.id);
+        // The save's split: one record per recipient, the first in the edited row.
+        for (const char *tel : {"+1", "+2"}) {
+            content::Ssms m = r.FSms;
+            m.Tel = tel;
+            m.body = typed;
+            m.id = out.edit.empty() ? r.FSms.id : -1;
+            out.edit.push_back(m);
+        }
         return out;
     };
     rig.pick(content::kBoxDrafts, {0});
     rig.trigger("pSmsEdit");
+    ASSERT_EQ(rig.composed.size(), 1u);
+    EXPECT_EQ(rig.composed[0].FNewMode, 0);
     EXPECT_EQ(rig.message(draft).Tel, "+1");
-    EXPECT_EQ(rig.message(draft).boxid, content::kBoxSent);
-    int inSent = 0;
-    for (const content::Ssms &m : rig.sms->Messages(content::kBoxSent))
-        inSent += m.Tel == "+1" || m.Tel == "+2";
-    EXPECT_EQ(inSent, 2);
+    EXPECT_EQ(rig.message(draft).body, "new text");
+    EXPECT_EQ(rig.boxOf(draft), content::kBoxDrafts);
+    EXPECT_EQ(rig.sms->Messages(content::kBoxDrafts).size(), 2u);
+    ASSERT_EQ(sentIds.size(), 2u);
+    for (int id : sentIds) {
+        EXPECT_NE(id, draft);
+        EXPECT_EQ(rig.boxOf(id), content::kBoxSent);
+        EXPECT_EQ(rig.message(id).states, 3);
+    }
+    EXPECT_EQ(rig.sms->Messages(content::kBoxSent).size(), 2u);
+
+    // A send of a received message opens a new one: nothing is stored beyond what the send did.
+    const int received = rig.addMessage(content::kBoxReceived, "+9", "hi");
+    typed = "answer";
+    rig.pick(content::kBoxReceived, {0});
+    rig.trigger("pSmsSend");
+    ASSERT_EQ(rig.composed.size(), 2u);
+    EXPECT_EQ(rig.composed[1].FNewMode, 1);
+    EXPECT_EQ(rig.message(received).body, "hi");
+    EXPECT_EQ(rig.sms->Messages(content::kBoxDrafts).size(), 2u);
+    EXPECT_EQ(rig.sms->Messages(content::kBoxSent).size(), 4u);
 }
 
 TEST(MessageCommands, DeleteMovesToTheRecycleBoxUndeleteRestoresDeleteThereAsks)

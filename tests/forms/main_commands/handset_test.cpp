@@ -1,7 +1,8 @@
 // The main window's commands in the whole program against the simulated handset in infrared range:
 // download into boxes 1, 8 and 9, composer presets on stored messages and an untouched original,
-// a delete on the handset that asks first, reading and writing the SIM phone book, and the name
-// an export proposes.
+// a send from an edited draft or handset message that keeps the edit in place, a delete on the
+// handset that asks first, reading and writing the SIM phone book, and the name an export
+// proposes.
 
 #include "program_fixture.h"
 
@@ -9,6 +10,7 @@
 #include "content/qt/contacts_qt.h"
 #include "content/qt/sms_view.h"
 #include "content/sms_manage.h"
+#include "content/sms_split.h"
 #include "core/app_manage.h"
 #include "core/lang_mng.h"
 #include "forms/f_main.h"
@@ -30,6 +32,8 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
+
+#include <algorithm>
 
 namespace {
 
@@ -243,6 +247,137 @@ TEST_F(HandsetCommands, StoredMessagesOpenAsNewAndTheOriginalStaysAsItWas)
     });
     trigger("mSmsSendback");
     EXPECT_TRUE(shown);
+}
+
+// Edit a draft in the real composer and send it: the send stores its parts in Sent under new ids,
+// and the draft keeps the edit as the composer's save splits it (first part in its own row).
+TEST_F(HandsetCommands, ASendFromAnEditedDraftKeepsTheEditInTheDraft)
+{
+    program->manage().SendClose = true;
+    program->manage().Signature = false;
+    program->manage().HaveTitle = true;
+    content::ArraySms add{content::Ssms{.boxid = content::kBoxDrafts, .Tid = -1, .Tel = "+4977", .body = "old text"}};
+    sms().AddMessages(add, -1, false);
+    ASSERT_GT(add[0].id, 0);
+    const int32_t draft = add[0].id;
+    auto draftRows = [&] { return sms().Messages(content::kBoxDrafts); };
+    auto sentRows = [&] { return sms().Messages(content::kBoxSent); };
+    auto editAndSend = [&](const QString &text) {
+        chooseBox(content::kBoxSent);
+        chooseBox(content::kBoxDrafts, {0});
+        bool shown = false;
+        forms_test::whenModal("fEditSms", [&](QWidget *dlg) {
+            auto *ed = static_cast<forms::TfEditSms *>(dlg);
+            shown = true;
+            EXPECT_EQ(ed->record().id, draft);
+            ed->Memo->setPlainText(text);
+            ed->btnSendClick();
+            if (ed->isVisible())
+                ed->reject(); // the send failed: fail below rather than hang
+        });
+        trigger("mSmsEdit");
+        EXPECT_TRUE(shown);
+    };
+
+    editAndSend("new text");
+    ASSERT_EQ(sim->submitted().size(), 1u);
+    std::vector<content::Ssms> drafts = draftRows();
+    ASSERT_EQ(drafts.size(), 1u);
+    EXPECT_EQ(drafts[0].id, draft);
+    EXPECT_EQ(drafts[0].body, "new text");
+    EXPECT_EQ(drafts[0].Tel, "+4977");
+    std::vector<content::Ssms> sent = sentRows();
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_NE(sent[0].id, draft);
+    EXPECT_EQ(sent[0].body, "new text");
+    EXPECT_EQ(sent[0].Tel, "+4977");
+    EXPECT_EQ(sent[0].states, 3);
+
+    // A text of two parts: the draft row holds part 1, part 2 is added to the drafts; Sent gains
+    // both parts as sent and keeps the first send as it was.
+    const std::string longText = std::string(150, 'a') + std::string(100, 'b');
+    editAndSend(QString::fromStdString(longText));
+    EXPECT_EQ(sim->submitted().size(), 3u);
+    drafts = draftRows();
+    ASSERT_EQ(drafts.size(), 2u);
+    std::sort(drafts.begin(), drafts.end(), [&](const content::Ssms &a, const content::Ssms &b) {
+        return (a.id == draft) > (b.id == draft);
+    });
+    EXPECT_EQ(drafts[0].id, draft);
+    EXPECT_EQ(drafts[0].body.rfind("<1>", 0), 0u) << drafts[0].body;
+    EXPECT_EQ(drafts[1].body.rfind("<2>", 0), 0u) << drafts[1].body;
+    EXPECT_EQ(content::StripTags(drafts[0].body).text + content::StripTags(drafts[1].body).text, longText);
+    for (const content::Ssms &d : drafts) {
+        EXPECT_EQ(d.Tel, "+4977");
+        EXPECT_LE(d.body.size(), 160u);
+    }
+    sent = sentRows();
+    ASSERT_EQ(sent.size(), 3u);
+    int parts = 0;
+    for (const content::Ssms &m : sent) {
+        EXPECT_NE(m.id, draft);
+        EXPECT_EQ(m.states, 3);
+        parts += m.body.rfind("<1>", 0) == 0 || m.body.rfind("<2>", 0) == 0;
+    }
+    EXPECT_EQ(parts, 2);
+}
+
+// The handset's texts in both storages, decoded.
+static std::vector<std::string> handsetTexts(handsetsim::HandsetSim &sim)
+{
+    std::vector<std::string> out;
+    for (const char *name : {"SM", "ME"}) {
+        const auto storage = sim.smsStorage(name);
+        if (!storage)
+            continue;
+        for (const auto &[index, m] : storage->messages) {
+            std::vector<uint8_t> bytes;
+            handsetsim::Tpdu t;
+            if (handsetsim::fromHex(m.pdu, bytes) && !bytes.empty() && bytes[0] + 1u < bytes.size() &&
+                handsetsim::decodeTpdu(bytes.data() + bytes[0] + 1, bytes.size() - bytes[0] - 1, t))
+                out.push_back(t.text);
+        }
+    }
+    return out;
+}
+
+// A message the handset stores (box 9), edited and sent: the handset's copy and its row take the
+// edit as the composer's save would write them; Sent holds what went.
+TEST_F(HandsetCommands, ASendFromAnEditedHandsetMessageRewritesTheHandsetCopy)
+{
+    program->manage().SendClose = true;
+    program->manage().Signature = false;
+    download();
+    chooseBox(content::kBoxPhoneStored, {0});
+    const int32_t id = w().ListView_sms()->topLevelItem(0)->text(content::subItemColumn(content::kIdSubItem)).toInt();
+    content::Ssms before;
+    before.id = id;
+    ASSERT_EQ(sms().GetMessage(before), 0);
+    bool shown = false;
+    forms_test::whenModal("fEditSms", [&](QWidget *dlg) {
+        auto *ed = static_cast<forms::TfEditSms *>(dlg);
+        shown = true;
+        EXPECT_EQ(ed->record().id, id);
+        ed->Memo->setPlainText("edited on the handset");
+        ed->btnSendClick();
+        if (ed->isVisible())
+            ed->reject();
+    });
+    trigger("mSmsEdit");
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(sim->submitted().size(), 1u);
+    content::Ssms after;
+    after.id = id;
+    ASSERT_EQ(sms().GetMessage(after), 0);
+    EXPECT_EQ(after.boxid, content::kBoxPhoneStored);
+    EXPECT_EQ(after.body, "edited on the handset");
+    const std::vector<std::string> texts = handsetTexts(*sim);
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), "edited on the handset"), 1);
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), before.body), 0) << before.body;
+    const std::vector<content::Ssms> sent = sms().Messages(content::kBoxSent);
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_NE(sent[0].id, id);
+    EXPECT_EQ(sent[0].body, "edited on the handset");
 }
 
 TEST_F(HandsetCommands, ADeleteOnTheHandsetAsksAndRemoves)
