@@ -287,7 +287,8 @@ public:
     // Reads the storages of the mask (0: all; bits 1 SIM, 2 phone memory, 4 contacts; groups are
     // read whenever the handset has them) into book 0. Only a read that ended normally replaces a
     // storage's rows and records: a cancel (the cancelled flag), a link fault or a failed status
-    // leave the earlier ones. A disconnect during a batch is applied after it.
+    // leave the earlier ones. A disconnect during a batch is applied after it. Without a connection
+    // it does nothing.
     void ReadFromPhone(int32_t mask = 0);
     // Reads one storage's status and entries in one batch and stores them; true when it did.
     bool ReadStorage(StorageCode storage);

@@ -203,6 +203,11 @@ void TPhoneBookManage::StoreRows(StorageCode storage, int32_t last, int32_t firs
 
 void TPhoneBookManage::ReadFromPhone(int32_t mask)
 {
+    // As the message download: without a handset there is nothing to read, and asking the worker
+    // would hold a progress dialog up through its connection attempts only to report a fault. What
+    // was read before, a pending cut and the changed flag all stay as they are.
+    if (!env_.state().Connected)
+        return;
     handset_.cancelled = false;
     if (clipboard_.book == kHandsetBook)
         clipboard_.mode = 0; // a pending cut of the old contents is forgotten

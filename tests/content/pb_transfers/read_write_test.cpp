@@ -228,6 +228,26 @@ TEST_F(ReadWriteTest, ACancelledReadOfOneStorageStillReadsTheOthers)
     EXPECT_EQ(names(0, StorageCode::Groups), "1=Family 2=Work");
 }
 
+TEST_F(ReadWriteTest, WithoutAConnectionAReadAsksNothingAndKeepsWhatWasRead)
+{
+    read();
+    ASSERT_EQ(save(0, StorageCode::Sim, 3, "Bobby", "333"), 0);
+    ASSERT_TRUE(pb.SetClipboard(0, content::toInt(StorageCode::Sim), 1, {1}));
+    const size_t clipped = pb.clipboard().ids.size();
+    handset.pbStore.putText(1, 2, vc("New", "222"));
+    env.app.Connected = false;
+    pb.ReadFromPhone(0);
+    pb.ReadFromPhone(1);
+    EXPECT_TRUE(handset.pbStore.log.empty());
+    EXPECT_TRUE(handset.groupsStore.log.empty());
+    EXPECT_TRUE(env.prompt.texts().empty());
+    EXPECT_EQ(names(0, StorageCode::Sim), "1=Ann 3=Bobby");
+    EXPECT_EQ(names(0, StorageCode::Contacts), "1=Carl");
+    EXPECT_TRUE(pb.HasChanges(0, content::toInt(StorageCode::Sim)));
+    EXPECT_EQ(pb.clipboard().mode, 1);
+    EXPECT_EQ(pb.clipboard().ids.size(), clipped);
+}
+
 TEST_F(ReadWriteTest, ADisconnectDuringAReadIsAppliedAfterTheBatch)
 {
     read();

@@ -45,7 +45,7 @@ const std::set<std::string> kNotTriggered = {
     "menu_user_clear", "menu_clear_sms", "m_ContClear", "npClear", "nGrpDel", "menu_user_delgroup",
     "m_Forward", "m_Backward", "mSmsDownload", "menu_load_sms", "menu_sendall", "pSmsSend", "menu_sms_send",
     "pSmsWriteSim", "pSmsWritePhone", "menu_flash", "N88", "m_picture_send", "m_ring_send", "nRename",
-    "menu_readcont", "menu_cont_read", "pSmsUndel", "menu_allundel_sms", "pSmsSa", "m_pase", "nPaste", "npPaste",
+    "pSmsUndel", "menu_allundel_sms", "pSmsSa", "m_pase", "nPaste", "npPaste",
 };
 
 // The commands whose dialog differs by the box or storage chosen.
