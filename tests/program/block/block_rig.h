@@ -1,0 +1,64 @@
+// What the program-block tests share: the program started in-process on a program folder of the
+// test's own, with a fake clock and no worker pauses, and the simulated handset in infrared range.
+#pragma once
+
+#include "program_fixture.h"
+
+#include "forms_app.h"
+#include "platform/clock.h"
+#include "program/program.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <utility>
+
+namespace program_test {
+
+class RunningProgram : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        forms_test::app();
+        if (!handsetsim::HandsetSim::irdaSupported())
+            GTEST_SKIP() << "the simulated handset was built without the IrDA stand-in";
+    }
+    void TearDown() override
+    {
+        program.reset();
+        if (sim)
+            sim->stop();
+    }
+
+    // The options every start uses; a fixture adds its own.
+    virtual program::ProgramOptions options()
+    {
+        program::ProgramOptions o;
+        o.programDir = folder.root();
+        o.lockDir = folder.root();
+        o.clock = &clock;
+        o.workerPause = [](int) {};
+        return o;
+    }
+    void start(program::ProgramOptions o)
+    {
+        program = std::make_unique<program::Program>(std::move(o));
+        int argc = 1;
+        char name[] = "Selvark";
+        char *argv[] = {name, nullptr};
+        ASSERT_EQ(program->start(argc, argv), program::Program::Start::Running);
+    }
+    void start() { start(options()); }
+    void startHandset()
+    {
+        sim = std::make_unique<handsetsim::HandsetSim>(handsetInRange(folder));
+        sim->start();
+    }
+
+    ProgramFolder folder;
+    platform::FakeClock clock{1000000};
+    std::unique_ptr<handsetsim::HandsetSim> sim;
+    std::unique_ptr<program::Program> program;
+};
+
+} // namespace program_test
