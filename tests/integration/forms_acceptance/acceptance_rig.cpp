@@ -139,6 +139,13 @@ QStringList Rig::listColumn(int column)
     return out;
 }
 
+void Rig::readHandsetBook()
+{
+    w().setActiveArea(forms::kAreaCard);
+    w().TreeView_cont()->setCurrentItem(nullptr);
+    fromPopup("menu_conttree", "menu_readcont");
+}
+
 QTreeWidgetItem *Rig::chooseHandsetStorage(int storage)
 {
     w().setActiveArea(forms::kAreaCard);
