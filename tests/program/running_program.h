@@ -1,5 +1,6 @@
-// What the program-block tests share: the program started in-process on a program folder of the
-// test's own, with a fake clock and no worker pauses, and the simulated handset in infrared range.
+// The program started in-process on a program folder of the test's own, with a fake clock and no
+// worker pauses, and the simulated handset in infrared range: the fixture the tests of the whole
+// program derive from.
 #pragma once
 
 #include "program_fixture.h"
@@ -49,11 +50,12 @@ protected:
         ASSERT_EQ(program->start(argc, argv), program::Program::Start::Running);
     }
     void start() { start(options()); }
-    void startHandset()
+    void startHandset(handsetsim::Scenario sc)
     {
-        sim = std::make_unique<handsetsim::HandsetSim>(handsetInRange(folder));
+        sim = std::make_unique<handsetsim::HandsetSim>(std::move(sc));
         sim->start();
     }
+    void startHandset() { startHandset(handsetInRange(folder)); }
 
     ProgramFolder folder;
     platform::FakeClock clock{1000000};

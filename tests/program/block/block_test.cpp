@@ -3,7 +3,7 @@
 // parameters message with the link gone, a folder without Plug-in, the quit signals, the
 // working directory's Temp, and a second start of the built program while this one runs.
 
-#include "block_rig.h"
+#include "running_program.h"
 
 #include "content/sms_manage.h"
 #include "content/qt/sms_view.h"

@@ -2,7 +2,7 @@
 // program's worker through the program's own keep-time step, and only a change is handed over
 // (a hand-over restarts the worker's idle count, so an unchanged value must not).
 
-#include "block_rig.h"
+#include "running_program.h"
 
 #include "core/app_manage.h"
 #include "core/comm/comm_thread.h"
