@@ -5,9 +5,13 @@
 
 #include "program_fixture.h"
 
+#include "forms/f_main.h"
 #include "forms_app.h"
 #include "platform/clock.h"
 #include "program/program.h"
+
+#include <QStringList>
+#include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
@@ -15,6 +19,17 @@
 #include <utility>
 
 namespace program_test {
+
+// The names the main window's contact list shows, top to bottom (rows without a name left out).
+inline QStringList contactNames(forms::TfMain &w)
+{
+    QStringList out;
+    QTreeWidget *list = w.ListView_cont();
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        if (!list->topLevelItem(i)->text(1).isEmpty())
+            out << list->topLevelItem(i)->text(1);
+    return out;
+}
 
 class RunningProgram : public ::testing::Test {
 protected:

@@ -148,15 +148,7 @@ protected:
         }
         return nullptr;
     }
-    QStringList contactNames()
-    {
-        QStringList out;
-        QTreeWidget *list = w().ListView_cont();
-        for (int i = 0; i < list->topLevelItemCount(); ++i)
-            if (!list->topLevelItem(i)->text(1).isEmpty())
-                out << list->topLevelItem(i)->text(1);
-        return out;
-    }
+    QStringList contactNames() { return program_test::contactNames(w()); }
 };
 
 TEST_F(HandsetCommands, DownloadFillsTheBoxesAndTheCaption)
