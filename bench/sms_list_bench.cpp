@@ -4,6 +4,7 @@
 // it. Prints the median of several runs. A program, not a test: run it by hand in a Release build,
 // e.g. `build-rel/bench/sms_list_bench [messages]`.
 
+#include "bench_text.h"
 #include "bench_timing.h"
 #include "content/fake_env.h"
 #include "content/qt/sms_view.h"
@@ -22,19 +23,12 @@
 #include <string>
 #include <vector>
 
+using bench::chineseBody;
 using bench::Clock;
 using bench::median;
 using bench::msSince;
 
 namespace {
-
-std::string chineseBody()
-{
-    std::string s;
-    for (int i = 0; i < 35; ++i)
-        s += "短信";
-    return s;
-}
 
 // The fields of message i of the made table.
 int boxOf(int i) { return i % 20 == 0 ? 5 : 1 + i % 4; }

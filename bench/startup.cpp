@@ -14,6 +14,7 @@
 // First: its header uses a name that Qt's headers define as a keyword.
 #include "content/sms_transfer.h"
 
+#include "bench_text.h"
 #include "bench_timing.h"
 #include "content/fake_env.h"
 #include "content/qt/sms_view.h"
@@ -37,19 +38,12 @@
 #include <vector>
 
 namespace fs = std::filesystem;
+using bench::chineseBody;
 using bench::Clock;
 using bench::median;
 using bench::msSince;
 
 namespace {
-
-std::string chineseBody()
-{
-    std::string s;
-    for (int i = 0; i < 35; ++i)
-        s += "短信";
-    return s;
-}
 
 // Message i of the made folder: inbox, outbox, sent items and drafts in turn, so box 0 (which
 // leaves the recycle boxes out) lists every one.

@@ -124,6 +124,18 @@ QTreeWidgetItem *selectedRow(const QTreeWidget *list)
     return nullptr;
 }
 
+// A page of the main panel's areas: named, tagged with its area, laid out in one margin-free
+// column; answers the column.
+QVBoxLayout *areaPage(QWidget *parent, const char *name, int tag)
+{
+    auto *page = new QWidget(parent);
+    page->setObjectName(name);
+    page->setProperty(kTag, tag);
+    auto *lay = new QVBoxLayout(page);
+    lay->setContentsMargins(0, 0, 0, 0);
+    return lay;
+}
+
 } // namespace
 
 int tagOf(const QObject *object)
@@ -283,11 +295,8 @@ void TfMain::buildLayout()
     col->addWidget(pMain_, 1);
 
     // Messages: the list above a movable splitter, the preview below.
-    auto *pSms = new QWidget(pMain_);
-    pSms->setObjectName("pSms");
-    pSms->setProperty(kTag, kAreaSms);
-    auto *smsLay = new QVBoxLayout(pSms);
-    smsLay->setContentsMargins(0, 0, 0, 0);
+    QVBoxLayout *smsLay = areaPage(pMain_, "pSms", kAreaSms);
+    QWidget *pSms = smsLay->parentWidget();
     smsSplitter_ = new QSplitter(Qt::Vertical, pSms);
     smsSplitter_->setObjectName("Splitter1");
     smsSplitter_->setChildrenCollapsible(false);
@@ -320,11 +329,8 @@ void TfMain::buildLayout()
     smsLay->addWidget(smsSplitter_);
     areas->addWidget(pSms);
 
-    auto *pCard = new QWidget(pMain_);
-    pCard->setObjectName("pCard");
-    pCard->setProperty(kTag, kAreaCard);
-    auto *cardLay = new QVBoxLayout(pCard);
-    cardLay->setContentsMargins(0, 0, 0, 0);
+    QVBoxLayout *cardLay = areaPage(pMain_, "pCard", kAreaCard);
+    QWidget *pCard = cardLay->parentWidget();
     ListView_cont_ = new ContactDragView(pCard, dragOrigin_);
     ListView_cont_->setObjectName("ListView_cont");
     makeReportView(ListView_cont_);
@@ -336,11 +342,8 @@ void TfMain::buildLayout()
     cardLay->addWidget(ListView_cont_);
     areas->addWidget(pCard);
 
-    auto *pUser = new QWidget(pMain_);
-    pUser->setObjectName("pUser");
-    pUser->setProperty(kTag, kAreaUser);
-    auto *userLay = new QVBoxLayout(pUser);
-    userLay->setContentsMargins(0, 0, 0, 0);
+    QVBoxLayout *userLay = areaPage(pMain_, "pUser", kAreaUser);
+    QWidget *pUser = userLay->parentWidget();
     ListView_usersms_ = new QTreeWidget(pUser);
     ListView_usersms_->setObjectName("ListView_usersms");
     makeReportView(ListView_usersms_);

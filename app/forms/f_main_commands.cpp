@@ -80,6 +80,17 @@ QString subItem(const QTreeWidgetItem *row, int k)
     return row->text(k + 1);
 }
 
+// The row an edit acts on: the current row when it is selected, else the first selected one;
+// null when no row is selected.
+QTreeWidgetItem *chosenRow(QTreeWidget *list)
+{
+    QTreeWidgetItem *row = list->currentItem();
+    if (row && row->isSelected())
+        return row;
+    const QList<QTreeWidgetItem *> sel = list->selectedItems();
+    return sel.isEmpty() ? nullptr : sel.first();
+}
+
 } // namespace
 
 struct TfMainCommands::SmsSelection {
@@ -786,11 +797,7 @@ void TfMainCommands::menu_editcontClick()
     int32_t storage = 0;
     if (!pb || !list || !s_.manage || !s_.prompt || !contactNode(book, storage))
         return;
-    QTreeWidgetItem *row = list->currentItem();
-    if (!row || !row->isSelected()) {
-        const QList<QTreeWidgetItem *> sel = list->selectedItems();
-        row = sel.isEmpty() ? nullptr : sel.first();
-    }
+    QTreeWidgetItem *row = chosenRow(list);
     if (!row)
         return;
     const auto code = static_cast<content::StorageCode>(storage);
@@ -1102,11 +1109,7 @@ void TfMainCommands::nEditClick()
     QTreeWidget *list = main_.ListView_usersms();
     if (!view || !list || !s_.phraseEditor || !phraseGroupNode())
         return;
-    QTreeWidgetItem *row = list->currentItem();
-    if (!row || !row->isSelected()) {
-        const QList<QTreeWidgetItem *> sel = list->selectedItems();
-        row = sel.isEmpty() ? nullptr : sel.first();
-    }
+    QTreeWidgetItem *row = chosenRow(list);
     if (!row)
         return;
     const std::string group = phraseGroup();

@@ -230,10 +230,10 @@ void Tfr_print::btnSetupClick()
     }
 }
 
-bool Tfr_print::readyPrinter(QPrinter &printer)
+bool Tfr_print::beginPrinting(QPrinter &printer, QPainter &painter)
 {
     core::applyPrintSpec(printSpec, printer);
-    if (!printer.isValid()) {
+    if (!printer.isValid() || !painter.begin(&printer)) {
         cannotPrint();
         return false;
     }
@@ -286,13 +286,9 @@ void Tfr_print::printMessages()
         return;
     }
     QPrinter printer(QPrinter::HighResolution);
-    if (!readyPrinter(printer))
-        return;
     QPainter painter;
-    if (!painter.begin(&printer)) {
-        cannotPrint();
+    if (!beginPrinting(printer, painter))
         return;
-    }
     painter.setFont(printFont_);
     const QRect page = pageRect(printer);
     const QList<QStringList> pages = layoutTextPages(lines, printFont_, &printer, page.size());
@@ -317,13 +313,9 @@ void Tfr_print::printContacts()
     if (!pb_->validBook(book))
         return;
     QPrinter printer(QPrinter::HighResolution);
-    if (!readyPrinter(printer))
-        return;
     QPainter painter;
-    if (!painter.begin(&printer)) {
-        cannotPrint();
+    if (!beginPrinting(printer, painter))
         return;
-    }
     content::PrintContacts(*pb_, env_, book, painter, printFont_, pageRect(printer), kContactMarginX,
                            kContactMarginY, false, [&] { return printer.newPage(); });
     painter.end();

@@ -24,6 +24,7 @@
 #include <QStringList>
 
 class QPaintDevice;
+class QPainter;
 class QPrinter;
 
 namespace core {
@@ -81,8 +82,9 @@ protected:
     void postShow() override;
 
 private:
-    // Applies printSpec to printer; false (and "fr_print_MessCode1" shown) when it cannot print.
-    bool readyPrinter(QPrinter &printer);
+    // Applies printSpec to printer and begins painter on it; false (and "fr_print_MessCode1" shown)
+    // when it cannot print.
+    bool beginPrinting(QPrinter &printer, QPainter &painter);
     void cannotPrint();
     void printMessages();
     void printContacts();

@@ -5,6 +5,7 @@
 #include "content/batch_runner.h"
 #include "content/fake_env.h"
 #include "content/phonebook_manage.h"
+#include "content/simulated_link.h"
 #include "core/comm/comm_fixture.h"
 #include "core/comm/comm_thread.h"
 
@@ -22,36 +23,21 @@ namespace {
 
 using content::StorageCode;
 
-class SimPhoneBook : public ::testing::Test {
+class SimPhoneBook : public ::testing::Test, protected content_test::SimulatedLink {
 protected:
     void TearDown() override
     {
-        runner.reset();
-        if (worker)
-            worker->stop(std::chrono::seconds(10));
         clt.reset();
-        worker.reset();
-        comm.reset();
-        if (sim)
-            sim->stop();
+        close();
     }
     void start(const std::string &scenario, std::function<void()> pump = {})
     {
         fixctl_reset();
-        sim = handsetsim::HandsetSim::fromFile(std::string(SV_SCENARIO_DIR) + "/" + scenario);
-        const std::string link = dir.root() + "/handset";
-        sim->start(link);
-        dir.addRealPair();
-        ASSERT_TRUE(core::ScanPlugins(tables.refs(), dir.root(), recorder));
-        comm = std::make_unique<core::TCommMng>(messages, mainWindow,
-                                                core::CommMngSetup{dir.root(), tables.snapshot(), [](int) {}});
-        comm->SetParams(comm_test::selected(""), "Cable", link, "115200");
-        worker = std::make_unique<core::TCommThread>(*comm, commData, messages, mainWindow);
-        clt = std::make_unique<core::TCardClt>(*worker);
         content::WorkerBatchRunner::Setup setup;
         setup.stepped = !pump;
         setup.pump = std::move(pump);
-        runner = std::make_unique<content::WorkerBatchRunner>(*worker, commData, messages, setup);
+        ASSERT_NO_FATAL_FAILURE(open(scenario, setup));
+        clt = std::make_unique<core::TCardClt>(*worker);
         env.app.Connected = true;
         env.app.PbCap2 = true;
         pb.AttachTransfers(*runner, clt.get(), nullptr, nullptr);
@@ -109,17 +95,7 @@ protected:
         return pb.SaveContact(0, s, pos, {{content::kFieldName, -1, name}, {content::kFieldTel, 0, tel}});
     }
 
-    catalogue_test::ProgramDir dir;
-    catalogue_test::Tables tables;
-    catalogue_test::Recorder recorder;
-    platform::RecordingWindowMessages messages;
-    platform::WindowId mainWindow = messages.openWindow();
-    std::unique_ptr<handsetsim::HandsetSim> sim;
-    std::unique_ptr<core::TCommMng> comm;
-    core::TdmCommData commData;
-    std::unique_ptr<core::TCommThread> worker;
     std::unique_ptr<core::TCardClt> clt;
-    std::unique_ptr<content::WorkerBatchRunner> runner;
     content::FakeEnv env;
     content::TPhoneBookManage pb{env};
 };

@@ -2,6 +2,7 @@
 // handset over a pseudo-terminal; the handset's own contents are checked afterwards.
 
 #include "content/batch_runner.h"
+#include "content/simulated_link.h"
 #include "content/sms/sms_store.h"
 #include "content/sms_transfer.h"
 #include "core/comm/comm_fixture.h"
@@ -20,42 +21,22 @@ namespace {
 using content::ArraySms;
 using content::Ssms;
 
-std::string scenarioPath(const std::string &name)
-{
-    return std::string(SV_SCENARIO_DIR) + "/" + name;
-}
-
-class SimTransfer : public ::testing::Test {
+class SimTransfer : public ::testing::Test, protected content_test::SimulatedLink {
 protected:
     void TearDown() override
     {
         phone.reset();
-        runner.reset();
         smsClt.reset();
-        if (worker)
-            worker->stop(std::chrono::seconds(10));
-        worker.reset();
-        comm.reset();
-        if (sim)
-            sim->stop();
+        close();
     }
 
     void start(const std::string &scenario, bool threaded = false)
     {
         fixctl_reset();
-        sim = handsetsim::HandsetSim::fromFile(scenarioPath(scenario));
-        link = dir.root() + "/handset";
-        sim->start(link);
-        dir.addRealPair();
-        ASSERT_TRUE(core::ScanPlugins(tables.refs(), dir.root(), recorder));
-        comm = std::make_unique<core::TCommMng>(messages, mainWindow,
-                                                core::CommMngSetup{dir.root(), tables.snapshot(), [](int) {}});
-        comm->SetParams(comm_test::selected(""), "Cable", link, "115200");
-        worker = std::make_unique<core::TCommThread>(*comm, commData, messages, mainWindow);
-        smsClt = std::make_unique<core::TSmsClt>(*worker);
         content::WorkerBatchRunner::Setup setup;
         setup.stepped = !threaded;
-        runner = std::make_unique<content::WorkerBatchRunner>(*worker, commData, messages, setup);
+        ASSERT_NO_FATAL_FAILURE(open(scenario, setup));
+        smsClt = std::make_unique<core::TSmsClt>(*worker);
         store.env.app.Connected = true;
         phone = std::make_unique<content::TSmsTransfer>(*store.sms, store.env, *runner, *smsClt);
         ASSERT_EQ(comm->Connect(), 0);
@@ -92,18 +73,7 @@ protected:
         return t.text;
     }
 
-    catalogue_test::ProgramDir dir;
-    catalogue_test::Tables tables;
-    catalogue_test::Recorder recorder;
-    platform::RecordingWindowMessages messages;
-    platform::WindowId mainWindow = messages.openWindow();
-    std::unique_ptr<handsetsim::HandsetSim> sim;
-    std::string link;
-    std::unique_ptr<core::TCommMng> comm;
-    core::TdmCommData commData;
-    std::unique_ptr<core::TCommThread> worker;
     std::unique_ptr<core::TSmsClt> smsClt;
-    std::unique_ptr<content::WorkerBatchRunner> runner;
     content_test::SmsStore store;
     std::unique_ptr<content::TSmsTransfer> phone;
 };

@@ -7,6 +7,7 @@
 #include "content/env.h"
 #include "content/phrase_mng.h"
 #include "content/phonebook_manage.h"
+#include "content/simulated_link.h"
 #include "content/sms_manage.h"
 #include "content/sms_transfer.h"
 #include "core/app_manage.h"
@@ -47,7 +48,7 @@ inline void typeText(QWidget *w, const QString &text)
     }
 }
 
-struct ComposerRig {
+struct ComposerRig : content_test::SimulatedLink {
     ComposerRig()
     {
         app();
@@ -65,33 +66,18 @@ struct ComposerRig {
     {
         form.reset();
         phone.reset();
-        runner.reset();
         smsClt.reset();
-        if (worker)
-            worker->stop(std::chrono::seconds(10));
-        worker.reset();
-        comm.reset();
-        if (sim)
-            sim->stop();
+        close();
         manage->SetDatabase(nullptr);
     }
 
     // The handset side over the simulated handset (default scenario), connected.
     void connectHandset()
     {
-        sim = handsetsim::HandsetSim::fromFile(std::string(SV_SCENARIO_DIR) + "/default.json");
-        link = dir.root() + "/handset";
-        sim->start(link);
-        dir.addRealPair();
-        ASSERT_TRUE(core::ScanPlugins(tables.refs(), dir.root(), recorder));
-        comm = std::make_unique<core::TCommMng>(messages, mainWindow,
-                                                core::CommMngSetup{dir.root(), tables.snapshot(), [](int) {}});
-        comm->SetParams(comm_test::selected(""), "Cable", link, "115200");
-        worker = std::make_unique<core::TCommThread>(*comm, commData, messages, mainWindow);
-        smsClt = std::make_unique<core::TSmsClt>(*worker);
         content::WorkerBatchRunner::Setup setup;
         setup.stepped = true;
-        runner = std::make_unique<content::WorkerBatchRunner>(*worker, commData, messages, setup);
+        ASSERT_NO_FATAL_FAILURE(open("default.json", setup));
+        smsClt = std::make_unique<core::TSmsClt>(*worker);
         manage->Connected = true;
         phone = std::make_unique<content::TSmsTransfer>(*sms, *env, *runner, *smsClt);
         ASSERT_EQ(comm->Connect(), 0);
@@ -125,7 +111,6 @@ struct ComposerRig {
         return out;
     }
 
-    catalogue_test::ProgramDir dir;
     core::RecordingPrompt prompt;
     std::unique_ptr<core::TManage> manage;
     std::unique_ptr<core::TdbMain> db;
@@ -137,17 +122,7 @@ struct ComposerRig {
     std::vector<content::ArraySms> sent; // what the composer handed over, per send
     int sendAnswer = 0;                  // the answer without a handset side
 
-    catalogue_test::Tables tables;
-    catalogue_test::Recorder recorder;
-    platform::RecordingWindowMessages messages;
-    platform::WindowId mainWindow = messages.openWindow();
-    std::unique_ptr<handsetsim::HandsetSim> sim;
-    std::string link;
-    std::unique_ptr<core::TCommMng> comm;
-    core::TdmCommData commData;
-    std::unique_ptr<core::TCommThread> worker;
     std::unique_ptr<core::TSmsClt> smsClt;
-    std::unique_ptr<content::WorkerBatchRunner> runner;
     std::unique_ptr<content::TSmsTransfer> phone;
 };
 

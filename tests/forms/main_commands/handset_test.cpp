@@ -4,7 +4,7 @@
 // handset that asks first, reading and writing the SIM phone book, and the name an export
 // proposes.
 
-#include "program_fixture.h"
+#include "running_program.h"
 
 #include "content/phonebook_manage.h"
 #include "content/qt/contacts_qt.h"
@@ -37,7 +37,6 @@
 
 namespace {
 
-using program_test::ProgramFolder;
 using program_test::waitUntil;
 
 // Answers the next `count` message boxes the program shows (QtPrompt's QMessageBox) with button
@@ -73,38 +72,25 @@ private:
     QStringList texts_;
 };
 
-class HandsetCommands : public ::testing::Test {
+class HandsetCommands : public program_test::RunningProgram {
 protected:
     void SetUp() override
     {
-        forms_test::app();
-        if (!handsetsim::HandsetSim::irdaSupported())
-            GTEST_SKIP() << "the simulated handset was built without the IrDA stand-in";
+        RunningProgram::SetUp();
+        if (IsSkipped())
+            return;
         handsetsim::Scenario sc = program_test::handsetInRange(folder);
         sc.phonebooks[0].entries[1] = {1, "+4411111", 145, "Ann"};
         sc.phonebooks[0].entries[2] = {2, "+4422222", 145, "Bob"};
-        sim = std::make_unique<handsetsim::HandsetSim>(sc);
-        sim->start();
-        program::ProgramOptions o;
-        o.programDir = folder.root();
-        o.lockDir = folder.root();
-        o.clock = &clock;
-        o.workerPause = [](int) {};
-        program = std::make_unique<program::Program>(std::move(o));
-        int argc = 1;
-        char name[] = "Selvark";
-        char *argv[] = {name, nullptr};
-        ASSERT_EQ(program->start(argc, argv), program::Program::Start::Running);
+        startHandset(std::move(sc));
+        start();
         ASSERT_TRUE(waitUntil([&] { return program->manage().Connected; }));
     }
     void TearDown() override
     {
-        if (program) {
+        if (program)
             program->shutDown();
-            program.reset();
-        }
-        if (sim)
-            sim->stop();
+        RunningProgram::TearDown();
     }
 
     forms::TfMain &w() { return program->mainWindow(); }
@@ -162,20 +148,7 @@ protected:
         }
         return nullptr;
     }
-    QStringList contactNames()
-    {
-        QStringList out;
-        QTreeWidget *list = w().ListView_cont();
-        for (int i = 0; i < list->topLevelItemCount(); ++i)
-            if (!list->topLevelItem(i)->text(1).isEmpty())
-                out << list->topLevelItem(i)->text(1);
-        return out;
-    }
-
-    ProgramFolder folder;
-    platform::FakeClock clock{1000000};
-    std::unique_ptr<handsetsim::HandsetSim> sim;
-    std::unique_ptr<program::Program> program;
+    QStringList contactNames() { return program_test::contactNames(w()); }
 };
 
 TEST_F(HandsetCommands, DownloadFillsTheBoxesAndTheCaption)

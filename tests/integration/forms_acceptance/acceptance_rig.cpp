@@ -1,5 +1,7 @@
 #include "acceptance_rig.h"
 
+#include "running_program.h"
+
 #include "content/qt/sms_view.h"
 #include "content/sms_manage.h"
 #include "core/app_manage.h"
@@ -139,6 +141,13 @@ QStringList Rig::listColumn(int column)
     return out;
 }
 
+void Rig::readHandsetBook()
+{
+    w().setActiveArea(forms::kAreaCard);
+    w().TreeView_cont()->setCurrentItem(nullptr);
+    fromPopup("menu_conttree", "menu_readcont");
+}
+
 QTreeWidgetItem *Rig::chooseHandsetStorage(int storage)
 {
     w().setActiveArea(forms::kAreaCard);
@@ -154,15 +163,7 @@ QTreeWidgetItem *Rig::chooseHandsetStorage(int storage)
     return nullptr;
 }
 
-QStringList Rig::contactNames()
-{
-    QStringList out;
-    QTreeWidget *list = w().ListView_cont();
-    for (int i = 0; i < list->topLevelItemCount(); ++i)
-        if (!list->topLevelItem(i)->text(1).isEmpty())
-            out << list->topLevelItem(i)->text(1);
-    return out;
-}
+QStringList Rig::contactNames() { return program_test::contactNames(w()); }
 
 QString Rig::t(const char *key) { return QString::fromStdString(program->manage().LangMng().translate(key)); }
 

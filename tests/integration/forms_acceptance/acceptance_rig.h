@@ -54,6 +54,8 @@ protected:
     int listed();
     // Texts of one column of the message list.
     QStringList listColumn(int column);
+    // Contact area shown, no node chosen, the handset's phone books read from its pop-up.
+    void readHandsetBook();
     // Contact area: the node of the handset's book and storage (1 SIM, 2 phone), chosen.
     QTreeWidgetItem *chooseHandsetStorage(int storage);
     QStringList contactNames();

@@ -64,9 +64,7 @@ TEST_F(Scenario, S04_EditASimContactAndAddOneOverTheCable)
     startProgram();
     EXPECT_EQ(panel(0), t("fMain_Connected") + ": Cable");
 
-    w().setActiveArea(forms::kAreaCard);
-    w().TreeView_cont()->setCurrentItem(nullptr);
-    fromPopup("menu_conttree", "menu_readcont");
+    ASSERT_NO_FATAL_FAILURE(readHandsetBook());
     chooseHandsetStorage(1);
     ASSERT_EQ(contactNames(), (QStringList{"Ann", "Bob"}));
 
@@ -125,9 +123,7 @@ TEST_F(Scenario, S05_CopySimToPhoneMemoryByCopyAndPasteKeys)
 {
     startHandset();
     startProgram();
-    w().setActiveArea(forms::kAreaCard);
-    w().TreeView_cont()->setCurrentItem(nullptr);
-    fromPopup("menu_conttree", "menu_readcont");
+    ASSERT_NO_FATAL_FAILURE(readHandsetBook());
 
     // The copy and paste keys: both SIM contacts copied, pasted on the phone memory's node.
     chooseHandsetStorage(1);
@@ -176,9 +172,7 @@ TEST_F(Scenario, S05b_CopySimToPhoneMemoryByDrag)
 {
     startHandset();
     startProgram();
-    w().setActiveArea(forms::kAreaCard);
-    w().TreeView_cont()->setCurrentItem(nullptr);
-    fromPopup("menu_conttree", "menu_readcont");
+    ASSERT_NO_FATAL_FAILURE(readHandsetBook());
 
     QTreeWidget *list = w().ListView_cont();
     QTreeWidget *tree = w().TreeView_cont();

@@ -32,9 +32,7 @@ TEST_F(Scenario, S06_ExportTheHandsetBookAndImportIt)
 {
     startHandset();
     startProgram();
-    w().setActiveArea(forms::kAreaCard);
-    w().TreeView_cont()->setCurrentItem(nullptr);
-    fromPopup("menu_conttree", "menu_readcont");
+    ASSERT_NO_FATAL_FAILURE(readHandsetBook());
     chooseHandsetStorage(1);
     const QStringList handsetNames = contactNames();
     ASSERT_EQ(handsetNames, (QStringList{"Ann", "Bob"}));

@@ -5,36 +5,14 @@
 
 #include "forms/f_main.h"
 #include "forms/main_application.h"
+#include "forms/support/main_application_rig.h"
 #include "program/program.h"
 
 #include <QTimer>
-#include <QWidget>
-
-#include <stdexcept>
 
 namespace {
 
-forms::MainApplication &app()
-{
-    static int argc = 1;
-    static char name[] = "program_application_tests";
-    static char *argv[] = {name, nullptr};
-    static forms::MainApplication *a = [] {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        return new forms::MainApplication(argc, argv);
-    }();
-    return *a;
-}
-
-class Thrower : public QWidget {
-protected:
-    bool event(QEvent *e) override
-    {
-        if (e->type() == QEvent::User)
-            throw std::runtime_error("after the end");
-        return QWidget::event(e);
-    }
-};
+forms::MainApplication &app() { return forms_test::mainApplication("program_application_tests"); }
 
 TEST(ProgramApplication, AnEscapeAfterTheBlockEndedIsReportedWithoutItsBox)
 {
@@ -54,7 +32,7 @@ TEST(ProgramApplication, AnEscapeAfterTheBlockEndedIsReportedWithoutItsBox)
         p.shutDown();
     }
     const int before = a.caughtCount();
-    Thrower w;
+    forms_test::Thrower w("after the end");
     QCoreApplication::postEvent(&w, new QEvent(QEvent::User));
     QCoreApplication::processEvents();
     EXPECT_EQ(a.caughtCount(), before + 1);

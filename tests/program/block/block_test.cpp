@@ -3,7 +3,7 @@
 // parameters message with the link gone, a folder without Plug-in, the quit signals, the
 // working directory's Temp, and a second start of the built program while this one runs.
 
-#include "program_fixture.h"
+#include "running_program.h"
 
 #include "content/sms_manage.h"
 #include "content/qt/sms_view.h"
@@ -32,48 +32,11 @@ extern char **environ;
 
 namespace {
 
-using program_test::ProgramFolder;
 using program_test::waitUntil;
 namespace fs = std::filesystem;
 
-class Block : public ::testing::Test {
+class Block : public program_test::RunningProgram {
 protected:
-    void SetUp() override
-    {
-        forms_test::app();
-        if (!handsetsim::HandsetSim::irdaSupported())
-            GTEST_SKIP() << "the simulated handset was built without the IrDA stand-in";
-    }
-    void TearDown() override
-    {
-        program.reset();
-        if (sim)
-            sim->stop();
-    }
-
-    program::ProgramOptions options()
-    {
-        program::ProgramOptions o;
-        o.programDir = folder.root();
-        o.lockDir = folder.root();
-        o.clock = &clock;
-        o.workerPause = [](int) {};
-        return o;
-    }
-    void start(program::ProgramOptions o)
-    {
-        program = std::make_unique<program::Program>(std::move(o));
-        int argc = 1;
-        char name[] = "Selvark";
-        char *argv[] = {name, nullptr};
-        ASSERT_EQ(program->start(argc, argv), program::Program::Start::Running);
-    }
-    void start() { start(options()); }
-    void startHandset()
-    {
-        sim = std::make_unique<handsetsim::HandsetSim>(program_test::handsetInRange(folder));
-        sim->start();
-    }
     // Runs the loop until the program ends; the action runs once the loop is running.
     void runUntilEnd(std::function<void()> action)
     {
@@ -103,11 +66,6 @@ protected:
         ADD_FAILURE() << "no node of box " << box;
     }
     int listed() { return program->mainWindow().ListView_sms()->topLevelItemCount(); }
-
-    ProgramFolder folder;
-    platform::FakeClock clock{1000000};
-    std::unique_ptr<handsetsim::HandsetSim> sim;
-    std::unique_ptr<program::Program> program;
 };
 
 TEST_F(Block, StatusTextsFollowTheHandset)

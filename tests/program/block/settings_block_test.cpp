@@ -2,7 +2,7 @@
 // program's worker through the program's own keep-time step, and only a change is handed over
 // (a hand-over restarts the worker's idle count, so an unchanged value must not).
 
-#include "program_fixture.h"
+#include "running_program.h"
 
 #include "core/app_manage.h"
 #include "core/comm/comm_thread.h"
@@ -19,37 +19,16 @@
 
 namespace {
 
-using program_test::ProgramFolder;
 using program_test::waitUntil;
 
-class ProgramSettings : public ::testing::Test {
+class ProgramSettings : public program_test::RunningProgram {
 protected:
-    void SetUp() override
+    program::ProgramOptions options() override
     {
-        forms_test::app();
-        if (!handsetsim::HandsetSim::irdaSupported())
-            GTEST_SKIP() << "the simulated handset was built without the IrDA stand-in";
-    }
-    void TearDown() override
-    {
-        program.reset();
-        if (sim)
-            sim->stop();
-    }
-    void start()
-    {
-        program::ProgramOptions o;
-        o.programDir = folder.root();
-        o.lockDir = folder.root();
-        o.clock = &clock;
-        o.workerPause = [](int) {};
+        program::ProgramOptions o = RunningProgram::options();
         o.handleSignals = false;
         o.prompt = &prompt;
-        program = std::make_unique<program::Program>(std::move(o));
-        int argc = 1;
-        char name[] = "Selvark";
-        char *argv[] = {name, nullptr};
-        ASSERT_EQ(program->start(argc, argv), program::Program::Start::Running);
+        return o;
     }
     // The menu's settings item; act runs inside the dialog, which is then closed with OK.
     void settingsWithOk(const std::function<void(forms::TfSet &)> &act)
@@ -68,11 +47,7 @@ protected:
     }
     int64_t workerTimeout() { return program->stages().worker().IdleTimeout(); }
 
-    ProgramFolder folder;
     core::RecordingPrompt prompt;
-    platform::FakeClock clock{1000000};
-    std::unique_ptr<handsetsim::HandsetSim> sim;
-    std::unique_ptr<program::Program> program;
 };
 
 TEST_F(ProgramSettings, AppliedMinutesReachTheWorker)
@@ -99,8 +74,7 @@ TEST_F(ProgramSettings, AppliedMinutesReachTheWorker)
 TEST_F(ProgramSettings, TheSameMinutesAgainHandNothingOver)
 {
     folder.settings("KeepTime=10\n");
-    sim = std::make_unique<handsetsim::HandsetSim>(program_test::handsetInRange(folder));
-    sim->start();
+    startHandset();
     start();
     core::TManage &manage = program->manage();
     ASSERT_TRUE(waitUntil([&] { return manage.Connected; }));

@@ -3,44 +3,22 @@
 
 #include "core/prompt.h"
 #include "forms/main_application.h"
+#include "forms/support/main_application_rig.h"
 
 #include <QTimer>
-#include <QWidget>
 
 #include <gtest/gtest.h>
 
-#include <stdexcept>
-
 namespace {
 
-forms::MainApplication &app()
-{
-    static int argc = 1;
-    static char name[] = "forms_main_application_tests";
-    static char *argv[] = {name, nullptr};
-    static forms::MainApplication *a = [] {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        return new forms::MainApplication(argc, argv);
-    }();
-    return *a;
-}
-
-class Thrower : public QWidget {
-protected:
-    bool event(QEvent *e) override
-    {
-        if (e->type() == QEvent::User)
-            throw std::runtime_error("The table is locked");
-        return QWidget::event(e);
-    }
-};
+forms::MainApplication &app() { return forms_test::mainApplication("forms_main_application_tests"); }
 
 TEST(MainApplication, EscapedExceptionIsShownAndTheProgramGoesOn)
 {
     forms::MainApplication &a = app();
     core::RecordingPrompt prompt;
     a.setPrompt(&prompt, "Selvark Tarnovel");
-    Thrower w;
+    forms_test::Thrower w("The table is locked");
     QCoreApplication::postEvent(&w, new QEvent(QEvent::User));
     bool after = false;
     QTimer::singleShot(0, [&] { after = true; });
