@@ -11,6 +11,7 @@
 #include "content/qt/sms_view.h"
 #include "platform/window_messages.h"
 
+#include <QIcon>
 #include <QList>
 
 class QMenu;
@@ -42,6 +43,8 @@ public:
     virtual ContactControls contactControls() = 0;
     // The tool menu's merge, shared by the three areas (may be null).
     virtual core::MenuMerge *toolMenuMerge() = 0;
+    // The pictures of the trees' nodes and the message list's rows, by image index (none: no pictures).
+    virtual QList<QIcon> images() const { return {}; }
 
     // The trees' change handlers of the window, for the node each tree has selected.
     virtual void messageTreeChanged() = 0;

@@ -73,6 +73,7 @@ public:
         return c;
     }
     core::MenuMerge *toolMenuMerge() override { return &main_.toolMenuMerge(); }
+    QList<QIcon> images() const override { return main_.images(); }
     void messageTreeChanged() override { main_.TreeView_smsChange(); }
     void contactTreeChanged() override { main_.TreeView_contChange(); }
     void phraseTreeChanged() override { main_.TreeView_usersmsChange(); }

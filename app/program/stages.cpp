@@ -122,6 +122,11 @@ void Stages::StartUp(MainHost &main)
         *env_, db_.isOpen(core::DbTable::Smsinfo) ? &db_.table(core::DbTable::Smsinfo) : nullptr);
     smsTransfer_ = std::make_unique<content::TSmsTransfer>(*sms_, *env_, *progress_, *smsClt_);
     smsView_ = std::make_unique<content::SmsView>(*sms_, main.smsControls(), main.toolMenuMerge());
+    const QList<QIcon> pictures = main.images();
+    if (!pictures.isEmpty()) {
+        smsView_->setImages(pictures);
+        smsView_->buildTree(); // the view built its tree before it had the pictures
+    }
 
     pb_ = std::make_unique<content::TPhoneBookManage>(*env_);
     pb_->Init([this](int32_t) { return std::make_unique<WorkerCardClient>(*worker_); },
@@ -133,6 +138,7 @@ void Stages::StartUp(MainHost &main)
 
     phrases_ = std::make_unique<content::TPhraseMng>(db_, *env_);
     phraseView_ = std::make_unique<content::PhraseView>(*phrases_, main.phraseControls(), main.toolMenuMerge());
+    phraseView_->setImages(pictures);
 }
 
 void Stages::ShutDown()

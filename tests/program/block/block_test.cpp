@@ -128,6 +128,20 @@ TEST_F(Block, AStartWithoutPlugInMakesItAndRunsUnconnected)
     EXPECT_EQ(panel(0), text("fMain_DisConnected"));
 }
 
+TEST_F(Block, TreesAndListsCarryTheirPictures)
+{
+    start();
+    forms::TfMain &w = program->mainWindow();
+    QTreeWidget *boxes = w.TreeView_sms();
+    ASSERT_GT(boxes->topLevelItemCount(), 0);
+    for (int i = 0; i < boxes->topLevelItemCount(); ++i) {
+        QTreeWidgetItem *top = boxes->topLevelItem(i);
+        EXPECT_FALSE(top->icon(0).isNull()) << top->text(0).toStdString();
+        for (int k = 0; k < top->childCount(); ++k)
+            EXPECT_FALSE(top->child(k)->icon(0).isNull()) << top->child(k)->text(0).toStdString();
+    }
+}
+
 TEST_F(Block, AQuitSignalEndsTheLoopAndTheSessionsMessagesAreSaved)
 {
     for (int sig : {SIGTERM, SIGHUP}) {
