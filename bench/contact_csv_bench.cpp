@@ -8,6 +8,7 @@
 #include "content/fake_env.h"
 #include "content/phonebook_manage.h"
 
+#include "bench_contacts.h"
 #include "bench_timing.h"
 
 #include <unistd.h>
@@ -30,22 +31,7 @@ constexpr int kRuns = 7;
 
 TMobileVacrd typicalContact(int i)
 {
-    bool chinese = i % 3 == 0;
-    std::string n = std::to_string(i);
-    TMobileVacrd c;
-    c.push_back({kFieldName, -1, chinese ? "张;" + n + "三丰" : "Kowalski" + n + ";Jan"});
-    c.push_back({kFieldTel, 0x140, "+48600" + std::string(6 - std::min<size_t>(6, n.size()), '0') + n});
-    c.push_back({kFieldTel, 0x802, "+4822" + n});
-    if (i % 2)
-        c.push_back({kFieldTel, 0x401, "+4822" + n + "9"});
-    c.push_back({kFieldEmail, 0x40, "user" + n + "@example.com"});
-    if (i % 4 == 1)
-        c.push_back({kFieldAddr, 0x1, chinese ? ";;长安街" + n + "号;北京;;100000;中国" : ";;Prosta " + n + ";Warszawa;;00-950;Polska"});
-    if (i % 5 == 2)
-        c.push_back({kFieldNote, 0, chinese ? "备注：老同学" : "met at the fair, \"VIP\"\r\ncall after 6"});
-    c.push_back({kFieldGroup, 0, std::to_string(i % 5 + 1)});
-    SortFields(c);
-    return c;
+    return bench::typicalContact(i, "met at the fair, \"VIP\"\r\ncall after 6", 1);
 }
 
 FieldParam param(int32_t type, int32_t maxLen)
