@@ -41,23 +41,6 @@ std::string_view trim(std::string_view s)
     return s;
 }
 
-const TVcardFields *firstOf(const TMobileVacrd &fields, int32_t type)
-{
-    for (const TVcardFields &f : fields)
-        if (f.type == type)
-            return &f;
-    return nullptr;
-}
-
-std::string addrText(const std::string &value)
-{
-    VcardAddr a;
-    VcardAddr_dec(&a, value.c_str());
-    char out[301];
-    int32_t n = VcardAddr_toStr(&a, out, sizeof out);
-    return n > 0 ? std::string(out, size_t(n)) : std::string();
-}
-
 std::string column(const Env &env, int code) { return env.text("PbMng_Pb_Column_" + std::to_string(code)); }
 
 } // namespace
@@ -70,6 +53,23 @@ std::string DisplayName(std::string_view nValue, size_t maxBytes)
     std::vector<char> out(maxBytes + 1);
     int32_t len = VcardName_toStr(&n, out.data(), int32_t(out.size()));
     return len > 0 ? std::string(out.data(), size_t(len)) : std::string();
+}
+
+std::string AddressText(const std::string &adrValue)
+{
+    VcardAddr a;
+    VcardAddr_dec(&a, adrValue.c_str());
+    char out[301];
+    int32_t n = VcardAddr_toStr(&a, out, sizeof out);
+    return n > 0 ? std::string(out, size_t(n)) : std::string();
+}
+
+const TVcardFields *FirstField(const TMobileVacrd &fields, int32_t type)
+{
+    for (const TVcardFields &f : fields)
+        if (f.type == type)
+            return &f;
+    return nullptr;
 }
 
 std::string GroupNameOf(const std::vector<std::string> &names, std::string_view grp)
@@ -109,9 +109,9 @@ ContactListRow UpdateEntryRow(const TPhoneBookManage &pb, int book, StorageCode 
                               const TMobileVacrd &fields, int32_t id)
 {
     ContactListRow row{pos, toInt(storage) + 2, {}, id};
-    const TVcardFields *n = firstOf(fields, kFieldName);
-    const TVcardFields *tel = firstOf(fields, kFieldTel);
-    const TVcardFields *grp = firstOf(fields, kFieldGroup);
+    const TVcardFields *n = FirstField(fields, kFieldName);
+    const TVcardFields *tel = FirstField(fields, kFieldTel);
+    const TVcardFields *grp = FirstField(fields, kFieldGroup);
     row.cells.push_back(n ? DisplayName(n->value, 80) : std::string());
     row.cells.push_back(tel ? tel->value : std::string());
     const std::vector<std::string> &groups = pb.validBook(book) ? pb.book(book).groupNames : std::vector<std::string>{};
@@ -137,7 +137,7 @@ ContactListRow UpdateContactRow(const TPhoneBookManage &pb, int book, int32_t po
             if (p.type == kFieldName)
                 text = DisplayName(v, 160);
             else if (p.type == kFieldAddr)
-                text = addrText(v);
+                text = AddressText(v);
             else if (p.type == kFieldGroup)
                 text = GroupNameOf(bk.groupNames, v);
             else
@@ -194,7 +194,7 @@ ContactList FillList(const TPhoneBookManage &pb, const Env &env, int book, Stora
         list.columns = {{column(env, 1), 60}, {column(env, 3), 200}};
         for (const BookRow &r : rows) {
             const TMobileVacrd f = TPhoneBookManage::ParseContact(r.value);
-            const TVcardFields *n = firstOf(f, kFieldName);
+            const TVcardFields *n = FirstField(f, kFieldName);
             list.rows.push_back({r.pos, toInt(storage) + 2, {n ? DisplayName(n->value, 80) : std::string()}, r.id});
         }
         break;
@@ -303,10 +303,10 @@ std::vector<PickerRow> FillNumberList(const TPhoneBookManage &pb, int book, bool
         if (r.storage == toInt(StorageCode::Groups))
             continue;
         const TMobileVacrd f = TPhoneBookManage::ParseContact(r.value);
-        const TVcardFields *n = firstOf(f, kFieldName);
+        const TVcardFields *n = FirstField(f, kFieldName);
         PickerRow row{n ? DisplayName(n->value) : std::string(), {}};
         if (r.storage != toInt(StorageCode::Contacts)) {
-            const TVcardFields *tel = firstOf(f, kFieldTel);
+            const TVcardFields *tel = FirstField(f, kFieldTel);
             row.number = tel ? tel->value : std::string();
             out.push_back(std::move(row));
             continue;
@@ -316,7 +316,7 @@ std::vector<PickerRow> FillNumberList(const TPhoneBookManage &pb, int book, bool
             if (x.type == kFieldTel && (x.flags & 256))
                 pick = &x;
         if (!pick)
-            pick = firstOf(f, kFieldTel);
+            pick = FirstField(f, kFieldTel);
         if (!pick || pick->value.empty())
             continue;
         const std::string &num = pick->value;

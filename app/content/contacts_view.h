@@ -55,6 +55,10 @@ std::string DisplayName(std::string_view nValue, size_t maxBytes = 160);
 // The name of the group a GRP value names (1-based into names); empty for "0", negatives, numbers
 // past the list and anything that is not a number.
 std::string GroupNameOf(const std::vector<std::string> &names, std::string_view grp);
+// An ADR value as one line of text (its parts joined), at most 300 bytes; empty when it has none.
+std::string AddressText(const std::string &adrValue);
+// The first field of a type in a contact; null when it has none.
+const TVcardFields *FirstField(const TMobileVacrd &fields, int32_t type);
 
 // The handset's root ("PbMng_Tree_0", storage 0) with SIM always, then phone memory, contacts and
 // groups by the application's phone-book flags; expanded.

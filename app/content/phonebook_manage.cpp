@@ -12,11 +12,7 @@ namespace content {
 
 namespace {
 
-constexpr const char *kId = "Id";
-constexpr const char *kStor = "Stor";
-constexpr const char *kPos = "Pos";
-constexpr const char *kPbId = "PbId";
-constexpr const char *kValue = "Value";
+using namespace contact_column;
 
 int handsetIndex(StorageCode s)
 {

@@ -47,6 +47,15 @@
 namespace content {
 
 inline constexpr uint32_t kContactValueChars = 2048;
+
+// Column names of a book's contact table, for the manager's own sources.
+namespace contact_column {
+inline constexpr const char *kId = "Id";
+inline constexpr const char *kStor = "Stor";
+inline constexpr const char *kPos = "Pos";
+inline constexpr const char *kPbId = "PbId";
+inline constexpr const char *kValue = "Value";
+} // namespace contact_column
 inline constexpr int32_t kPbNoStatus = -23; // DV_E_STATE
 inline constexpr int32_t kPbBadArg = -81;   // DV_E_ARG
 inline constexpr int32_t kPbFull = -100;

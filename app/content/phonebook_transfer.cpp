@@ -15,11 +15,7 @@ namespace content {
 
 namespace {
 
-constexpr const char *kId = "Id";
-constexpr const char *kStor = "Stor";
-constexpr const char *kPos = "Pos";
-constexpr const char *kPbId = "PbId";
-constexpr const char *kValue = "Value";
+using namespace contact_column;
 constexpr size_t kMaxRowText = 2048;
 
 bool isFault(int32_t r) { return r < 0 && NetUtil_isFaultErr(r) != 0; }

@@ -1,7 +1,6 @@
 #include "content/qt/contacts_qt.h"
 
 #include "content/qt/sms_view.h"
-#include "dv_vcard.h"
 
 #include <QAction>
 #include <QFontInfo>
@@ -42,15 +41,6 @@ QTreeWidgetItem *makeNode(int book, const ContactTreeNode &n)
     return item;
 }
 
-std::string addrText(const std::string &value)
-{
-    VcardAddr a;
-    VcardAddr_dec(&a, value.c_str());
-    char out[301];
-    int32_t n = VcardAddr_toStr(&a, out, sizeof out);
-    return n > 0 ? std::string(out, size_t(n)) : std::string();
-}
-
 struct BookEntry {
     int32_t storage;
     TMobileVacrd fields;
@@ -65,14 +55,6 @@ std::vector<BookEntry> entriesOf(const ContactBook &bk, StorageCode s)
         if (r.cells[fPos].i == toInt(s))
             out.push_back({r.cells[fPos].i, TPhoneBookManage::ParseContact(r.cells[fVal].s)});
     return out;
-}
-
-const TVcardFields *firstOf(const TMobileVacrd &fields, int32_t type)
-{
-    for (const TVcardFields &f : fields)
-        if (f.type == type)
-            return &f;
-    return nullptr;
 }
 
 // The caller's font with CJK families behind it: a Chinese name missing from a Latin font is drawn
@@ -281,8 +263,8 @@ QList<PrintPage> LayoutContacts(const TPhoneBookManage &pb, const Env &env, int 
             continue;
         lay.startPage(s == StorageCode::Sim ? "SIM" : "Phone", {"Name", "Tel No.", "Group Name"});
         for (const BookEntry &e : entries) {
-            const TVcardFields *n = firstOf(e.fields, kFieldName), *tel = firstOf(e.fields, kFieldTel),
-                               *grp = firstOf(e.fields, kFieldGroup);
+            const TVcardFields *n = FirstField(e.fields, kFieldName), *tel = FirstField(e.fields, kFieldTel),
+                               *grp = FirstField(e.fields, kFieldGroup);
             lay.tableLine({n ? q(DisplayName(n->value)) : QString(), tel ? q(tel->value) : QString(),
                            grp ? q(GroupNameOf(bk.groupNames, grp->value)) : QString()});
         }
@@ -291,7 +273,7 @@ QList<PrintPage> LayoutContacts(const TPhoneBookManage &pb, const Env &env, int 
     if (!contacts.empty()) {
         lay.startPage(q(env.text("PbMng_Tree_4")), {});
         for (const BookEntry &e : contacts) {
-            const TVcardFields *n = firstOf(e.fields, kFieldName);
+            const TVcardFields *n = FirstField(e.fields, kFieldName);
             QStringList lines{n ? q(DisplayName(n->value)) : QString()};
             for (const TVcardFields &f : e.fields) {
                 if (&f == n)
@@ -300,7 +282,7 @@ QList<PrintPage> LayoutContacts(const TPhoneBookManage &pb, const Env &env, int 
                 if (caption.empty())
                     caption = env.text("PbMng_Pb_Column_" + std::to_string(f.type));
                 std::string value = f.type == kFieldName    ? DisplayName(f.value)
-                                    : f.type == kFieldAddr  ? addrText(f.value)
+                                    : f.type == kFieldAddr  ? AddressText(f.value)
                                     : f.type == kFieldGroup ? GroupNameOf(bk.groupNames, f.value)
                                                             : f.value;
                 lines << q(caption + ": " + value);

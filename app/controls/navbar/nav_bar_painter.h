@@ -203,6 +203,10 @@ public:
     // this drawing refer to, so the drawing stops (Paint then draws again from a new layout).
     bool IsStale() const { return rebuild_ || (viewInfo_ && viewInfo_->IsRebuildPending()); }
 
+    // Base values every default style assignment starts from (the views' style helpers use them too).
+    static void resetStyle(TqvNavBarDefaultStyle &style, TColor color, uint8_t alpha = 255);
+    static void setStyleFont(TqvNavBarDefaultStyle &style, TColor color, bool bold = false, bool underline = false);
+
 protected:
     explicit TqvNavBarPainter(TqvNavBarPainterHost &bar);
     void Initialize();
@@ -216,9 +220,6 @@ protected:
             handler(*canvas_, arg, handled);
         return handled;
     }
-    // Base values every default style assignment starts from.
-    static void resetStyle(TqvNavBarDefaultStyle &style, TColor color, uint8_t alpha = 255);
-    static void setStyleFont(TqvNavBarDefaultStyle &style, TColor color, bool bold = false, bool underline = false);
     TqvNavBarDefaultStyle *defaultStyle(int index) const;
 
     TqvNavBarPainterHost &bar_;

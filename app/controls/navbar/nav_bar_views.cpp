@@ -5,31 +5,10 @@ namespace controls {
 namespace {
 
 // The default-style changes shared by several views.
-void officeBack(TqvNavBarDefaultStyle &s, TColor c)
-{
-    s.Image().clear();
-    s.SetBackColor(c);
-    s.SetBackColor2(c);
-    s.SetAlphaBlending(255);
-    s.SetAlphaBlending2(255);
-}
-
-void viewFont(TqvNavBarDefaultStyle &s, TColor color, bool bold = false, bool underline = false)
-{
-    TqvStyleFont &f = s.Font();
-    f.setColor(color);
-    f.setSize(8);
-    f.setBold(bold);
-    f.setItalic(false);
-    f.setUnderline(underline);
-    f.setStrikeOut(false);
-    f.setName(QStringLiteral("MS Sans Serif"));
-}
-
 void header(TqvNavBarDefaultStyle &s, TColor back, TColor font, bool bold, TqvBarStyleHAlignment h)
 {
-    officeBack(s, back);
-    viewFont(s, font, bold);
+    TqvNavBarPainter::resetStyle(s, back);
+    TqvNavBarPainter::setStyleFont(s, font, bold);
     s.SetHAlignment(h);
     s.SetVAlignment(vaCenter);
 }
@@ -37,7 +16,7 @@ void header(TqvNavBarDefaultStyle &s, TColor back, TColor font, bool bold, TqvBa
 void item(TqvNavBarDefaultStyle &s, TColor font)
 {
     s.Image().clear();
-    viewFont(s, font);
+    TqvNavBarPainter::setStyleFont(s, font);
     s.SetHAlignment(haCenter);
     s.SetVAlignment(vaCenter);
 }
@@ -70,8 +49,8 @@ void TqvNavBarBasePainter::DrawLinkSelection(TqvNavBarLinkViewInfo &link)
 
 // ---- Office views and XP2 --------------------------------------------------------------------
 
-void TqvNavBarOffice1Painter::AssignDefaultBackgroundStyle(TqvNavBarDefaultStyle &s) { officeBack(s, clBtnFace); }
-void TqvNavBarOffice1Painter::AssignDefaultGroupBackgroundStyle(TqvNavBarDefaultStyle &s) { officeBack(s, clBtnFace); }
+void TqvNavBarOffice1Painter::AssignDefaultBackgroundStyle(TqvNavBarDefaultStyle &s) { TqvNavBarPainter::resetStyle(s, clBtnFace); }
+void TqvNavBarOffice1Painter::AssignDefaultGroupBackgroundStyle(TqvNavBarDefaultStyle &s) { TqvNavBarPainter::resetStyle(s, clBtnFace); }
 void TqvNavBarOffice1Painter::AssignDefaultGroupHeaderStyle(TqvNavBarDefaultStyle &s)
 {
     header(s, clBtnFace, clBtnText, false, haCenter);
@@ -93,8 +72,8 @@ void TqvNavBarXP2Painter::DrawGroupBackground(TqvNavBarGroupViewInfo &group)
 
 // ---- VSToolBox -------------------------------------------------------------------------------
 
-void TqvNavBarVSToolBoxPainter::AssignDefaultBackgroundStyle(TqvNavBarDefaultStyle &s) { officeBack(s, clBtnFace); }
-void TqvNavBarVSToolBoxPainter::AssignDefaultGroupBackgroundStyle(TqvNavBarDefaultStyle &s) { officeBack(s, clBtnFace); }
+void TqvNavBarVSToolBoxPainter::AssignDefaultBackgroundStyle(TqvNavBarDefaultStyle &s) { TqvNavBarPainter::resetStyle(s, clBtnFace); }
+void TqvNavBarVSToolBoxPainter::AssignDefaultGroupBackgroundStyle(TqvNavBarDefaultStyle &s) { TqvNavBarPainter::resetStyle(s, clBtnFace); }
 void TqvNavBarVSToolBoxPainter::AssignDefaultGroupHeaderStyle(TqvNavBarDefaultStyle &s)
 {
     header(s, clBtnFace, clBtnText, false, haLeft);
@@ -137,10 +116,10 @@ void TqvNavBarVSToolBoxPainter::DrawLinkHint(TqvCanvas &canvas, const TRect &r, 
 
 // ---- XP1 -------------------------------------------------------------------------------------
 
-void TqvNavBarXP1Painter::AssignDefaultBackgroundStyle(TqvNavBarDefaultStyle &s) { officeBack(s, clAppWorkSpace); }
+void TqvNavBarXP1Painter::AssignDefaultBackgroundStyle(TqvNavBarDefaultStyle &s) { TqvNavBarPainter::resetStyle(s, clAppWorkSpace); }
 void TqvNavBarXP1Painter::AssignDefaultGroupBackgroundStyle(TqvNavBarDefaultStyle &s)
 {
-    officeBack(s, clInactiveCaption);
+    TqvNavBarPainter::resetStyle(s, clInactiveCaption);
 }
 void TqvNavBarXP1Painter::AssignDefaultGroupHeaderStyle(TqvNavBarDefaultStyle &s)
 {
@@ -161,10 +140,10 @@ void TqvNavBarXP1Painter::DrawGroupCaptionButton(TqvNavBarGroupViewInfo &group)
 
 // ---- the explorer-bar family -----------------------------------------------------------------
 
-void TqvNavBarExplorerBarPainter::AssignDefaultBackgroundStyle(TqvNavBarDefaultStyle &s) { officeBack(s, clWindow); }
+void TqvNavBarExplorerBarPainter::AssignDefaultBackgroundStyle(TqvNavBarDefaultStyle &s) { TqvNavBarPainter::resetStyle(s, clWindow); }
 void TqvNavBarExplorerBarPainter::AssignDefaultGroupBackgroundStyle(TqvNavBarDefaultStyle &s)
 {
-    officeBack(s, clWindow);
+    TqvNavBarPainter::resetStyle(s, clWindow);
 }
 void TqvNavBarExplorerBarPainter::AssignDefaultGroupHeaderStyle(TqvNavBarDefaultStyle &s)
 {
@@ -221,11 +200,11 @@ void TqvNavBarUltraFlatExplorerBarPainter::DrawLinkSelection(TqvNavBarLinkViewIn
 
 void TqvNavBarAdvExplorerBarPainter::AssignDefaultBackgroundStyle(TqvNavBarDefaultStyle &s)
 {
-    officeBack(s, clHighlight);
+    TqvNavBarPainter::resetStyle(s, clHighlight);
 }
 void TqvNavBarAdvExplorerBarPainter::AssignDefaultGroupBackgroundStyle(TqvNavBarDefaultStyle &s)
 {
-    officeBack(s, clNone);
+    TqvNavBarPainter::resetStyle(s, clNone);
 }
 void TqvNavBarAdvExplorerBarPainter::AssignDefaultGroupHeaderStyle(TqvNavBarDefaultStyle &s)
 {

@@ -427,16 +427,7 @@ int32_t TCommThread::writeList(const TCommCommand &cmd, TDataArray &jobs)
         markUntried(cmd.code, jobs, 0, DV_E_NOTCONN);
         return DV_E_NOTCONN;
     }
-    const int32_t count = static_cast<int32_t>(std::min<size_t>(jobs.size(), kMaxProgressCount));
-    progress(kStageBegin, count ? beginValue(count, kindBase(cmd.itfId, jobs.front().Stor) + 0x200) : 0);
-    int32_t result = 0;
-    for (size_t i = 0; i < jobs.size(); ++i) {
-        TCommData &job = jobs[i];
-        if (cancelled()) {
-            markUntried(cmd.code, jobs, i, DV_E_CANCELLED);
-            return DV_E_CANCELLED;
-        }
-        progress(kStageStep, 0);
+    return runJobs(cmd, jobs, 0x200, [&](TCommData &job) -> std::optional<int32_t> {
         int32_t r;
         if (job.Kind == kJobWritePb || job.Kind == kJobWriteSms) {
             r = stor->setStor(stor, job.Stor);
@@ -460,18 +451,10 @@ int32_t TCommThread::writeList(const TCommCommand &cmd, TDataArray &jobs)
             if (r >= 0)
                 r = stor->del(stor, 0, job.Index);
         } else {
-            continue;
+            return std::nullopt;
         }
-        job.Result = r;
-        result = r;
-        if (isLinkFault(r)) {
-            markUntried(cmd.code, jobs, i + 1, r);
-            break;
-        }
-        std::this_thread::yield();
-    }
-    progress(kStageEnd, 0);
-    return result;
+        return r;
+    });
 }
 
 int32_t TCommThread::sendList(const TCommCommand &cmd, TDataArray &jobs)
@@ -487,8 +470,23 @@ int32_t TCommThread::sendList(const TCommCommand &cmd, TDataArray &jobs)
         return DV_E_UNSUPPORTED;
     }
     auto *sms = static_cast<SmsItf *>(itf);
+    return runJobs(cmd, jobs, 0x400, [&](TCommData &job) -> std::optional<int32_t> {
+        if (job.Data.size() < sizeof(SmsSendRec))
+            return DV_E_ARG;
+        SmsSendRec rec;
+        std::memcpy(&rec, job.Data.data(), sizeof rec);
+        rec.number[sizeof rec.number - 1] = '\0';
+        rec.text[sizeof rec.text - 1] = '\0';
+        rec.sca[sizeof rec.sca - 1] = '\0';
+        return sms->send(sms, &rec);
+    });
+}
+
+int32_t TCommThread::runJobs(const TCommCommand &cmd, TDataArray &jobs, int32_t kindOffset,
+                             const std::function<std::optional<int32_t>(TCommData &)> &one)
+{
     const int32_t count = static_cast<int32_t>(std::min<size_t>(jobs.size(), kMaxProgressCount));
-    progress(kStageBegin, count ? beginValue(count, kindBase(cmd.itfId, jobs.front().Stor) + 0x400) : 0);
+    progress(kStageBegin, count ? beginValue(count, kindBase(cmd.itfId, jobs.front().Stor) + kindOffset) : 0);
     int32_t result = 0;
     for (size_t i = 0; i < jobs.size(); ++i) {
         TCommData &job = jobs[i];
@@ -497,21 +495,13 @@ int32_t TCommThread::sendList(const TCommCommand &cmd, TDataArray &jobs)
             return DV_E_CANCELLED;
         }
         progress(kStageStep, 0);
-        int32_t r;
-        if (job.Data.size() < sizeof(SmsSendRec)) {
-            r = DV_E_ARG;
-        } else {
-            SmsSendRec rec;
-            std::memcpy(&rec, job.Data.data(), sizeof rec);
-            rec.number[sizeof rec.number - 1] = '\0';
-            rec.text[sizeof rec.text - 1] = '\0';
-            rec.sca[sizeof rec.sca - 1] = '\0';
-            r = sms->send(sms, &rec);
-        }
-        job.Result = r;
-        result = r;
-        if (isLinkFault(r)) { // each further send would wait out its time-out on a dead line
-            markUntried(cmd.code, jobs, i + 1, r);
+        const std::optional<int32_t> r = one(job);
+        if (!r)
+            continue;
+        job.Result = *r;
+        result = *r;
+        if (isLinkFault(*r)) { // each further job would wait out its time-out on a dead line
+            markUntried(cmd.code, jobs, i + 1, *r);
             break;
         }
         std::this_thread::yield();

@@ -36,6 +36,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 namespace core {
@@ -98,6 +99,11 @@ private:
     int32_t writeList(const TCommCommand &cmd, TDataArray &jobs);
     int32_t sendList(const TCommCommand &cmd, TDataArray &jobs);
     int32_t storageStatus(const TCommCommand &cmd, StorageStatus &st, StorageStatusEx *ex);
+    // The loop a write or send list shares: progress (kind base + kindOffset), a cancel check
+    // before each job, the job's result kept, and the rest marked untried after a link fault.
+    // one answers a job's result, or nothing for a job it skips (no result kept).
+    int32_t runJobs(const TCommCommand &cmd, TDataArray &jobs, int32_t kindOffset,
+                    const std::function<std::optional<int32_t>(TCommData &)> &one);
 
     bool cancelled() const;
     void progress(int32_t stage, intptr_t value);
