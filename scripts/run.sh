@@ -41,7 +41,8 @@ done
 sim_bin=$top/build/tools/handset-sim/handset-sim
 if ((build && !dry_run)); then
   scripts/deps.sh
-  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSELVARK_TESTS=OFF >/dev/null
+  # Only the program folder and the simulated handset: tests and timings are built when asked.
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSELVARK_TESTS=OFF -DSELVARK_BENCH=OFF >/dev/null
   cmake --build build
 fi
 

@@ -226,7 +226,7 @@ Program::Start Program::start(int &argc, char **argv)
     // 8: the second start stage.
     p.host = std::make_unique<MainWindowHost>(*p.main);
     p.stages = std::make_unique<Stages>(*p.manage, *p.db, *p.commData, *p.hub, *p.ask,
-                                        StagesSetup{options_.clock, options_.workerPause});
+                                        StagesSetup{options_.clock, options_.workerPause, options_.workerIdleSleep});
     p.stages->StartUp(*p.host);
     Stages &st = *p.stages;
     p.main->attachContent({&st.env(), &st.sms(), &st.smsView(), &st.phoneBook(), &st.phrases(), &st.phraseView()});

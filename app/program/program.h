@@ -52,6 +52,7 @@ struct ProgramOptions {
     bool handleSignals = true;        // SIGTERM, SIGINT, SIGHUP end the loop
     platform::Clock *clock = nullptr; // the worker's clock; null: the system's
     std::function<void(int ms)> workerPause; // the worker's short waits; empty: real ones
+    std::function<int32_t(int32_t ms)> workerIdleSleep; // the worker's sleep between idle steps; empty: as asked
     std::chrono::milliseconds workerStopWait{3000}; // how long shut-down waits for the worker
     core::Prompt *prompt = nullptr;   // message boxes and standard dialogs; null: the program's own
 };

@@ -107,6 +107,7 @@ void Stages::StartUp(MainHost &main)
     core::CommThreadSetup ws;
     ws.clock = setup_.clock;
     ws.pause = setup_.workerPause;
+    ws.idleSleep = setup_.workerIdleSleep;
     worker_ = std::make_unique<core::TCommThread>(*comm_, commData_, hub_, window, ws);
     worker_->SetIdleTimeout(int64_t(manage_.KeepTime) * kMinuteMs);
     progress_ = std::make_unique<forms::TFrmProgress>(*worker_, commData_, hub_, manage_.LangMng(), prompt_,

@@ -60,6 +60,7 @@ inline constexpr int32_t kAutoConnectMs = 1000;
 struct StagesSetup {
     platform::Clock *clock = nullptr;          // the worker's and the managers' clock; null: the system's
     std::function<void(int ms)> workerPause;   // the worker's short waits; empty: real ones
+    std::function<int32_t(int32_t ms)> workerIdleSleep; // the worker's sleep between idle steps; empty: as asked
 };
 
 class Stages {

@@ -297,7 +297,7 @@ TEST_F(WorkerEndToEnd, StopEndsTheThreadWhileASendWaitsOnASilentHandset)
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     const auto asked = std::chrono::steady_clock::now();
     EXPECT_TRUE(worker->stop(std::chrono::seconds(5)));
-    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(1)) << "the wait was cancelled";
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(4)) << "the wait was cancelled";
     EXPECT_EQ((*jobs)[0].Result, DV_E_CANCELLED) << "the send was waiting and is not shown as sent";
 }
 

@@ -10,6 +10,7 @@
 #include "platform/clock.h"
 #include "program/program.h"
 
+#include <algorithm>
 #include <QStringList>
 #include <QTreeWidget>
 
@@ -54,6 +55,7 @@ protected:
         o.lockDir = folder.root();
         o.clock = &clock;
         o.workerPause = [](int) {};
+        o.workerIdleSleep = [](int32_t ms) { return std::min<int32_t>(ms, 50); }; // steps 50 ms apart, not a second
         return o;
     }
     void start(program::ProgramOptions o)

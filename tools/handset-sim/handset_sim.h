@@ -338,6 +338,9 @@ enum class Direction {
 struct TranscriptEntry {
     uint64_t micros = 0; // since the simulator was constructed
     Direction dir = Direction::In;
+    // Out: the reply delay the simulator chose for these bytes (0: sent as soon as due). Tests
+    // judge a delay by this, not by reading the clock twice on a loaded machine.
+    int delayMs = 0;
     std::string bytes;
 };
 

@@ -78,6 +78,7 @@ struct HandsetSim::Impl : OutputSink {
         std::string bytes;
         size_t off = 0;
         Clock::time_point due;
+        int delayMs = 0; // the reply delay asked for, kept for the transcript
         DropMode drop = DropMode::None;
         int restoreAfterMs = -1;
         Clock::time_point drainUntil{}; // hangup: wait this long for the client to read what was sent
@@ -106,6 +107,7 @@ struct HandsetSim::Impl : OutputSink {
             return;
         Item it;
         it.bytes = std::move(bytes);
+        it.delayMs = delayMs;
         it.target = active;
         it.due = std::max(Clock::now() + std::chrono::milliseconds(delayMs), lastDue);
         lastDue = it.due;
@@ -129,8 +131,9 @@ struct HandsetSim::Impl : OutputSink {
         }
     }
 
-    void record(Direction dir, std::string bytes) {
+    void record(Direction dir, std::string bytes, int delayMs = 0) {
         TranscriptEntry e;
+        e.delayMs = delayMs;
         e.micros = static_cast<uint64_t>(
             std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - t0).count());
         e.dir = dir;
@@ -470,7 +473,7 @@ struct HandsetSim::Impl : OutputSink {
                 q.pop_front();
                 continue;
             }
-            record(Direction::Out, it.bytes.substr(it.off, static_cast<size_t>(w)));
+            record(Direction::Out, it.bytes.substr(it.off, static_cast<size_t>(w)), it.delayMs);
             it.off += static_cast<size_t>(w);
             const Clock::time_point after = Clock::now();
             lastWrite = after;

@@ -72,6 +72,7 @@ TCommThread::TCommThread(TCommMng &mng, TdmCommData &commData, platform::WindowM
                          platform::WindowId mainWindow, CommThreadSetup setup)
     : mng_(mng), commData_(commData), messages_(messages), mainWindow_(mainWindow),
       clock_(setup.clock ? *setup.clock : platform::SystemClock::instance()), pause_(std::move(setup.pause)),
+      idleSleep_(std::move(setup.idleSleep)),
       readBufferSize_(std::clamp(setup.readBufferSize, 1, TdmCommData::kMaxDataLen))
 {
     lastBatch_ = now();
@@ -182,7 +183,9 @@ void TCommThread::run()
             batchStep();
             if (stopping_.load())
                 break;
-            const int32_t sleepMs = idleStep();
+            int32_t sleepMs = idleStep();
+            if (sleepMs > 0 && idleSleep_)
+                sleepMs = idleSleep_(sleepMs);
             if (sleepMs > 0) {
                 std::unique_lock<std::mutex> lock(queueLock_);
                 wake_.wait_for(lock, std::chrono::milliseconds(sleepMs),

@@ -46,6 +46,10 @@ struct CommThreadSetup {
     // The short waits between connection attempts and after a parameter change. nullptr: a real
     // wait that ends early when stop() is called. Tests pass a recorder.
     std::function<void(int ms)> pause;
+    // The loop's sleep between idle steps: given the interval the step asked for, answers how many
+    // real milliseconds to wait (the wait still ends at once for a batch or stop). nullptr: as asked.
+    // Tests answer a few ms, and may move their fake clock by the interval, so steps follow quickly.
+    std::function<int32_t(int32_t askedMs)> idleSleep;
     // The driver's maximum read for one entry.
     int readBufferSize = 10240;
 };
@@ -122,6 +126,7 @@ private:
     const platform::WindowId mainWindow_;
     platform::Clock &clock_;
     std::function<void(int)> pause_;
+    std::function<int32_t(int32_t)> idleSleep_;
     const int readBufferSize_;
 
     // Queue lock.

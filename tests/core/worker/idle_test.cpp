@@ -179,7 +179,7 @@ TEST_F(ThreadTest, ABatchIsTakenAtOnceAndStopEndsTheThread)
     const auto done = messages.waitFor(core::WM_COMM_DONE, std::chrono::seconds(5));
     ASSERT_TRUE(done);
     EXPECT_EQ(static_cast<uint64_t>(done->l), batch);
-    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(2));
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(4));
     EXPECT_TRUE(worker->stop(std::chrono::seconds(5)));
     EXPECT_EQ(platform::Module::openCount(), 0) << "the connection is closed when the thread ends";
 }
@@ -221,7 +221,7 @@ TEST_F(ThreadTest, StopCancelsADriverWaitInProgress)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     const auto asked = std::chrono::steady_clock::now();
     EXPECT_TRUE(worker->stop(std::chrono::seconds(5)));
-    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(2));
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(4));
     EXPECT_EQ(waitAnswer.load(), DV_E_CANCELLED);
     EXPECT_EQ(platform::Module::openCount(), 0);
 }

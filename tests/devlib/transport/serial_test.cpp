@@ -144,7 +144,7 @@ TEST_F(SerialPort, BytesAlreadyInTheRingComeBackAtOnce) {
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(CnsSock_recv(sock, buf, sizeof buf), 5);
     EXPECT_EQ(std::string(buf, 5), "READY");
-    EXPECT_LT(msSince(start), 50);
+    EXPECT_LT(msSince(start), 2500) << "waited for the 5 s receive time-out";
 }
 
 TEST_F(SerialPort, AReceiveWithNothingTimesOut) {

@@ -8,6 +8,7 @@
 #include "core/lang_mng.h"
 #include "forms_app.h"
 
+#include <algorithm>
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
@@ -69,6 +70,7 @@ void Rig::startProgram(bool waitConnected)
     o.lockDir = folder.root();
     o.clock = &clock;
     o.workerPause = [](int) {};
+    o.workerIdleSleep = [](int32_t ms) { return std::min<int32_t>(ms, 50); }; // steps 50 ms apart, not a second
     o.prompt = prompt.get();
     o.handleSignals = false;
     program = std::make_unique<program::Program>(std::move(o));

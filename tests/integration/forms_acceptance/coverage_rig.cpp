@@ -17,6 +17,7 @@
 #include "forms_app.h"
 #include "program/stages.h"
 
+#include <algorithm>
 #include <QAction>
 #include <QApplication>
 #include <QFileDialog>
@@ -285,6 +286,7 @@ void Walk::run()
     o.lockDir = folder_.root();
     o.clock = &clock_;
     o.workerPause = [](int) {};
+    o.workerIdleSleep = [](int32_t ms) { return std::min<int32_t>(ms, 50); }; // steps 50 ms apart, not a second
     program_ = std::make_unique<program::Program>(std::move(o));
     int argc = 1;
     char name[] = "Selvark";
