@@ -123,6 +123,13 @@ private:
     void Combo_signChange();
     void Combo_SCAChange();
     void setModified();
+    void updateSaveButton();
+    // Whether the text may go as it is: splitting is on, or it fits one message.
+    bool fitsUnsplit(const std::string &body) const;
+    // Gives the records the ids (and handset positions) of the rows this message already has, in
+    // order; the others -1 (new rows).
+    void placeOnSavedRows(content::ArraySms &list) const;
+    static std::string sentKey(const content::ArraySms &list);
     // The records to send: blanks skipped, numbers trimmed; false after telling the user why
     // nothing can go.
     bool sendable(content::ArraySms &list);
@@ -139,6 +146,9 @@ private:
     bool FModified = false;
     bool inMemoChange_ = false;
     bool closed_ = false;
+    std::vector<int32_t> savedIds_;    // the rows holding the message, part by part
+    std::vector<int32_t> fallbackIds_; // drafts a failed handset save left behind
+    std::string lastSent_;             // what the last send that went sent (numbers, texts, centre)
     std::array<std::string, 4> counterTexts_; // StatusBar01, 02, 11, 12
 };
 
