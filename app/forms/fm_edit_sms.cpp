@@ -293,7 +293,7 @@ void TfEditSms::Combo_signChange()
     FModified = true;
     if (FSplitShown)
         return;
-    btnSave->setEnabled(true);
+    updateSaveButton();
     s_.manage.CSignture = utf8(Combo_sign->currentText());
     MemoChange();
 }
