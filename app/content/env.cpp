@@ -25,6 +25,8 @@ int ManageEnv::messageBox(const std::string &text, unsigned flags)
 
 std::string ManageEnv::localTime() const
 {
+    if (!fixedTime_.empty())
+        return fixedTime_;
     const std::time_t now = std::time(nullptr);
     std::tm tm{};
     localtime_r(&now, &tm);

@@ -69,6 +69,8 @@ public:
     int messageBox(const std::string &text, unsigned flags) override;
     const platform::Clock &clock() const override { return clock_; }
     std::string localTime() const override;
+    // A fixed local time (tests); empty: the system's.
+    void setLocalTime(std::string fixed) { fixedTime_ = std::move(fixed); }
     std::string programDir() const override;
     std::string databaseDir() const override;
     std::string tempDir() const override;
@@ -77,6 +79,7 @@ public:
 private:
     core::TManage &manage_;
     const platform::Clock &clock_;
+    std::string fixedTime_;
 };
 
 } // namespace content

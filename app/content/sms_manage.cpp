@@ -188,34 +188,44 @@ int TSMSManage::AddMessages(ArraySms &list, int storage, bool toHandset)
     bool queued = false;
     int32_t id = nextId();
 
-    // Local records are matched against the rows in one filtered pass over the table, not one
-    // pass per record: a download adds hundreds of records to a table that may hold many
-    // thousands of rows.
+    // Received records are matched against the rows in one filtered pass over the table, not
+    // one pass per record: a download adds hundreds of records to a table that may hold many
+    // thousands of rows. Only the Inbox merges: every record the user sends or saves is its own.
+    // A received message whose copy waits in a recycle box was deleted by the user and stays so.
+    struct Known {
+        int32_t id = 0;
+        bool recycled = false;
+    };
     std::vector<Ssms> records;
     records.reserve(list.size());
-    std::unordered_map<std::string, int32_t> known; // duplicate key -> id of the first such row
+    std::unordered_map<std::string, Known> known; // duplicate key -> the row that holds it
     std::unordered_set<std::string> wanted;
     for (const Ssms &rec : list) {
         records.push_back(fitted(rec));
-        if (rec.boxid < kBoxPhone)
-            wanted.insert(dupKey(records.back().boxid, records.back().Tel, records.back().body,
-                                 records.back().time));
+        if (rec.boxid == kBoxReceived)
+            wanted.insert(dupKey(kBoxReceived, records.back().Tel, records.back().body, records.back().time));
     }
     if (!wanted.empty()) {
-        const int fBox = t.fieldIndex("boxid"), fTel = t.fieldIndex("Tel"), fBody = t.fieldIndex("body"),
-                  fTime = t.fieldIndex("time"), fId = t.fieldIndex("id");
+        const int fBox = t.fieldIndex("boxid"), fOld = t.fieldIndex("OldBoxid"), fTel = t.fieldIndex("Tel"),
+                  fBody = t.fieldIndex("body"), fTime = t.fieldIndex("time"), fId = t.fieldIndex("id");
+        auto inboxCopy = [&](const platform::RowView &r) {
+            const int32_t box = r.intAt(fBox);
+            return box == kBoxReceived || (isRecycleBox(box) && fOld >= 0 && r.intAt(fOld) == kBoxReceived);
+        };
         std::string key;
         t.setFilter(platform::Filter::where([&](const platform::RowView &r) {
-            const int32_t box = r.intAt(fBox);
-            if (box >= kBoxPhone)
+            if (!inboxCopy(r))
                 return false;
-            dupKey(box, r.textAt(fTel), r.textAt(fBody), r.textAt(fTime), key);
+            dupKey(kBoxReceived, r.textAt(fTel), r.textAt(fBody), r.textAt(fTime), key);
             return wanted.count(key) > 0;
         }));
-        for (int i = 0; i < t.count(); ++i) { // in id order: the first row of a key wins
+        for (int i = 0; i < t.count(); ++i) { // in id order: the first row of a key wins, the Inbox's first
             const platform::RowView r = *t.rowAt(i);
-            dupKey(r.intAt(fBox), r.textAt(fTel), r.textAt(fBody), r.textAt(fTime), key);
-            known.emplace(key, r.intAt(fId));
+            dupKey(kBoxReceived, r.textAt(fTel), r.textAt(fBody), r.textAt(fTime), key);
+            const Known k{r.intAt(fId), r.intAt(fBox) != kBoxReceived};
+            auto [it, fresh] = known.emplace(key, k);
+            if (!fresh && it->second.recycled && !k.recycled)
+                it->second = k;
         }
     }
     if (t.filtered())
@@ -226,14 +236,22 @@ int TSMSManage::AddMessages(ArraySms &list, int storage, bool toHandset)
         const Ssms &m = records[i];
         bool duplicate = false;
         std::string key;
-        if (m.boxid < kBoxPhone) {
-            key = dupKey(m.boxid, m.Tel, m.body, m.time);
+        uint8_t states = m.states;
+        if (m.boxid == kBoxReceived) {
+            key = dupKey(kBoxReceived, m.Tel, m.body, m.time);
             auto it = known.find(key);
-            if (it != known.end() && locateId(it->second)) {
-                rec.id = it->second;
+            if (it != known.end() && locateId(it->second.id)) {
+                rec.id = it->second.id;
+                if (it->second.recycled)
+                    continue; // deleted by the user: not brought back
+                states = uint8_t(t.integer("states")); // the user's read mark stays
                 t.edit();
                 duplicate = true;
             }
+        } else if (isPhoneBox(m.boxid) && m.states == kStateFromHandset) {
+            // Phone-side rows are rebuilt by every download: the user's mark comes back.
+            if (auto it = phoneMarks_.find(dupKey(m.boxid, m.Tel, m.body, m.time)); it != phoneMarks_.end())
+                states = it->second;
         }
         if (!duplicate) {
             if (id <= 0)
@@ -246,11 +264,12 @@ int TSMSManage::AddMessages(ArraySms &list, int storage, bool toHandset)
             rec.id = id;
             last = id;
             if (!key.empty())
-                known.emplace(key, id); // a second copy in the same list is a duplicate too
+                known.emplace(key, Known{id, false}); // a second copy in the same list is a duplicate too
             id = id == std::numeric_limits<int32_t>::max() ? 0 : id + 1;
         }
         Ssms stored = m;
         stored.id = rec.id;
+        stored.states = states;
         writeRow(stored, true);
         t.post();
         if (phone_ && toHandset && (m.boxid == kBoxPhoneReceived || m.boxid == kBoxPhoneStored)) {
@@ -301,19 +320,61 @@ int TSMSManage::SaveMessages(ArraySms &list)
         writeRow(m, false); // the row keeps its handset position
         t.post();
     }
-    if (touchedPhone && !phone_->endSave())
+    const bool handsetDone = !touchedPhone || phone_->endSave();
+    if (aside.empty())
+        return handsetDone ? 0 : kSmsFailed;
+    if (!handsetDone) {
+        // The handset side ended the save: the records that have no row yet are kept as drafts.
+        ArraySms kept;
+        for (size_t i : aside) {
+            kept.push_back(list[i]);
+            kept.back().id = -1;
+            kept.back().Tid = 0;
+            kept.back().boxid = kBoxDrafts;
+        }
+        AddMessages(kept, -1, false);
+        for (size_t k = 0; k < aside.size(); ++k) {
+            list[aside[k]].id = kept[k].id;
+            list[aside[k]].boxid = kBoxDrafts;
+        }
         return kSmsFailed;
-    if (!aside.empty()) {
-        ArraySms add;
-        for (size_t i : aside)
-            add.push_back(list[i]);
-        // Set-aside phone-side records (later parts of an edited box-9 message) go to the
-        // handset like any new one; local ones are simply added.
-        AddMessages(add, -100, true);
-        for (size_t k = 0; k < aside.size(); ++k)
-            list[aside[k]].id = add[k].id;
     }
-    return 0;
+    ArraySms add;
+    for (size_t i : aside) {
+        add.push_back(list[i]);
+        add.back().id = -1; // no row has it: whatever id it carried is not its own
+    }
+    // Set-aside phone-side records (later parts of an edited box-9 message) go to the handset
+    // like any new one; local ones are simply added.
+    const int r = AddMessages(add, -100, true);
+    bool allStored = r != kSmsFailed;
+    ArraySms kept;
+    std::vector<size_t> keptAt; // index into list
+    for (size_t k = 0; k < aside.size(); ++k) {
+        Ssms probe;
+        probe.id = add[k].id;
+        if (add[k].id > 0 && GetMessage(probe) == 0) {
+            list[aside[k]].id = add[k].id;
+            continue;
+        }
+        // No slot for it on the handset (or no id left): the text is kept as a draft, never
+        // dropped, and the save is not reported as done.
+        allStored = false;
+        Ssms draft = add[k];
+        draft.id = -1;
+        draft.Tid = 0;
+        draft.boxid = kBoxDrafts;
+        kept.push_back(draft);
+        keptAt.push_back(aside[k]);
+    }
+    if (!kept.empty()) {
+        AddMessages(kept, -1, false);
+        for (size_t k = 0; k < kept.size(); ++k) {
+            list[keptAt[k]].id = kept[k].id;
+            list[keptAt[k]].boxid = kBoxDrafts;
+        }
+    }
+    return allStored ? 0 : kSmsFailed;
 }
 
 int TSMSManage::DeleteMessages(ArraySms &list)
@@ -390,6 +451,19 @@ int TSMSManage::RemovePhoneRows()
     Table &t = *table_;
     const int fBox = t.fieldIndex("boxid");
     t.setFilter(platform::Filter::where([fBox](const platform::RowView &r) { return r.intAt(fBox) > kBoxPhone; }));
+    // The rows come back with the next download; the marks the user gave them are remembered.
+    if (phoneMarks_.size() > kMaxPhoneMarks)
+        phoneMarks_.clear();
+    const int fStates = t.fieldIndex("states"), fTel = t.fieldIndex("Tel"), fBody = t.fieldIndex("body"),
+              fTime = t.fieldIndex("time");
+    for (int i = 0; i < t.count(); ++i) {
+        const platform::RowView r = *t.rowAt(i);
+        const std::string key = dupKey(r.intAt(fBox), r.textAt(fTel), r.textAt(fBody), r.textAt(fTime));
+        if (r.intAt(fStates) == kStateFromHandset)
+            phoneMarks_.erase(key);
+        else
+            phoneMarks_[key] = uint8_t(r.intAt(fStates));
+    }
     int n = 0;
     t.first();
     while (t.count() > 0 && t.remove())

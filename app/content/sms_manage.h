@@ -33,6 +33,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace content {
@@ -52,6 +53,10 @@ inline constexpr int kBoxPhone = 7;
 inline constexpr int kBoxPhoneReceived = 8;
 inline constexpr int kBoxPhoneStored = 9;
 inline constexpr int kBoxPhoneOther = 10;
+
+// The state of a message as a download reads it (unread); 1 is read.
+inline constexpr uint8_t kStateFromHandset = 2;
+inline constexpr uint8_t kStateRead = 1;
 
 // The recycle boxes: a delete there removes the row, and only their rows can be restored.
 constexpr bool isRecycleBox(int box) { return box == kBoxRecycle || box == kBoxHidden; }
@@ -194,16 +199,21 @@ public:
     // m.id in; the other fields out. 0, or kSmsFailed when no row has the id (m unchanged).
     int GetMessage(Ssms &m);
 
-    // Adds each record, in order. A record of a box below 7 whose box, Tel, body and time equal a
-    // row's updates that row instead (and takes its id). Any other gets a new row with the id one
-    // above the highest of the table, written back into the record. storage (1, 2, other: either)
+    // Adds each record, in order. A record of the Inbox (box 1) whose Tel, body and time equal an
+    // Inbox row's updates that row instead (and takes its id), keeping the row's state (the
+    // user's read mark); one whose deleted copy waits in a recycle box is not added again (it
+    // takes that row's id). Every other record gets a new row with the id one above the highest
+    // of the table, written back into the record: sent, unsent and draft records are never
+    // merged. A phone-side record as a download reads it (state 2) gets back the state the user
+    // gave its row before the phone-side rows were last removed. storage (1, 2, other: either)
     // and toHandset are for the handset side. Answers the id of the last new row, -1 when none
     // was made, kSmsFailed when the handset batch was cancelled.
     int AddMessages(ArraySms &list, int storage, bool toHandset);
 
     // Updates each record's row by id (boxid, Tel, body, states, time, Sca, V_time); records
     // without a row are added at the end (their ids written back). 0, or kSmsFailed when the
-    // handset side ended the operation.
+    // handset side ended the operation or a record without a row could not go where it was meant
+    // to (no slot on the handset): that one is kept in the drafts (its id and box written back).
     int SaveMessages(ArraySms &list);
 
     // For each record, by the box the caller lists it in: in box 5, 6 or 7 and above the row is
@@ -215,7 +225,8 @@ public:
     // Sets a row's box and handset position, without the handset side (it keeps the handset's
     // own bookkeeping in step). false when no row has the id.
     bool SetPlace(int32_t id, int32_t box, int32_t tid);
-    // Removes every row whose box is above 7, without the handset side; answers how many.
+    // Removes every row whose box is above 7, without the handset side, remembering the states
+    // the user gave them for the next download; answers how many.
     int RemovePhoneRows();
 
     // Moves a row of the recycle boxes (5, 6) back to OldBoxid. kSmsFailed, nothing changed, when
@@ -258,6 +269,9 @@ private:
     std::vector<int> ids_;
     int listedBox_ = 0;
     int menuBox_ = 0;
+    // Duplicate key of a removed phone-side row -> the state the user gave it.
+    std::unordered_map<std::string, uint8_t> phoneMarks_;
+    static constexpr size_t kMaxPhoneMarks = 100000;
 };
 
 } // namespace content

@@ -536,7 +536,9 @@ void TfMainCommands::openStoredInComposer(bool keepNumber, bool inPlace)
         req.FSms.id = -1;
         req.FSms.Tid = -1;
         req.FSms.states = 0;
-        req.FSms.boxid = content::isPhoneBox(m.boxid) ? content::kBoxPhoneStored : content::kBoxDrafts;
+        // A copy is the user's own new message: its save keeps a local draft, also when the
+        // original lies on the handset (a new handset message is made from the handset's box).
+        req.FSms.boxid = content::kBoxDrafts;
     }
     if (s_.composer) {
         ComposerResult r = s_.composer(req);

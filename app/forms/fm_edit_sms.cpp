@@ -197,6 +197,10 @@ void TfEditSms::preset(const content::Ssms &sms, bool newMode)
 {
     FSms = sms;
     FNewMode = newMode ? 1 : 0;
+    savedIds_.clear();
+    if (!newMode && sms.id > 0)
+        savedIds_.push_back(sms.id);
+    lastSent_.clear();
 }
 
 content::SplitSettings TfEditSms::splitSettings() const
@@ -237,7 +241,7 @@ void TfEditSms::FormShow()
         btnSave->setText(tr8(text("fEditSms_SaveasDraft")));
     }
     btnSend->setEnabled(!content::TrimText(utf8(edit_address->currentText())).empty());
-    btnSave->setEnabled(FModified);
+    updateSaveButton();
     Memo->setFocus();
 }
 
@@ -261,7 +265,19 @@ void TfEditSms::FormClose()
 void TfEditSms::setModified()
 {
     FModified = true;
-    btnSave->setEnabled(true);
+    updateSaveButton();
+}
+
+void TfEditSms::updateSaveButton()
+{
+    // An empty message has nothing to store.
+    const std::string body = FSplitShown ? FSms.body : content::TrimText(utf8(memoText()));
+    btnSave->setEnabled(FModified && !body.empty());
+}
+
+bool TfEditSms::fitsUnsplit(const std::string &body) const
+{
+    return s_.manage.SplitAuto || !content::IsSmsTooLong(body, splitSettings());
 }
 
 void TfEditSms::edit_addressChange()
@@ -277,7 +293,7 @@ void TfEditSms::Combo_signChange()
     FModified = true;
     if (FSplitShown)
         return;
-    btnSave->setEnabled(true);
+    updateSaveButton();
     s_.manage.CSignture = utf8(Combo_sign->currentText());
     MemoChange();
 }
@@ -294,12 +310,9 @@ void TfEditSms::MemoChange()
         return;
     inMemoChange_ = true;
     const content::SplitSettings settings = splitSettings();
-    std::string body = utf8(memoText());
-    if (!s_.manage.SplitAuto && content::IsSmsTooLong(body, settings)) {
-        body = content::CutToOneMessage(body, settings);
-        Memo->setPlainText(tr8(body));
-        Memo->moveCursor(QTextCursor::End);
-    }
+    // Without splitting a long text is kept as typed: the counters show it is more than one
+    // message, and send and save refuse it until it is shortened or splitting is on.
+    const std::string body = utf8(memoText());
     setModified();
     const content::SplitResult r = content::SplitSms(content::Ssms{.Tel = "", .time = "", .body = body, .V_time = "", .Sca = ""}, settings);
     if (r.noRoom)
@@ -308,6 +321,10 @@ void TfEditSms::MemoChange()
         panels[0]->setText(tr8(counterTexts_[0] + " " + std::to_string(r.records.size()) + " " + counterTexts_[1]));
     panels[1]->setText(
         tr8(counterTexts_[2] + " " + std::to_string(content::GetSmsLength(body)) + counterTexts_[3]));
+    if (!fitsUnsplit(body))
+        panels[2]->setText(tr8(text("fEditSms_TooLong")));
+    else if (panels[2]->text() == tr8(text("fEditSms_TooLong")))
+        panels[2]->clear();
     inMemoChange_ = false;
 }
 
@@ -386,17 +403,60 @@ void TfEditSms::btnSendClick()
     FSms.Sca = content::TrimText(utf8(Combo_SCA->currentText()));
     if (FSms.Sca.empty())
         FSms.Sca = text("Info_DefaultSCA");
-    content::SplitResult r = content::SplitSms(FSms, splitSettings());
+    if (!fitsUnsplit(FSms.body)) {
+        s_.env.messageBox(text("fEditSms_TooLongRefused"), core::kMbOk | core::kMbIconWarning);
+        return;
+    }
+    // The records carry the time they were sent; the stored message keeps its own.
+    content::Ssms out = FSms;
+    out.time = s_.env.localTime();
+    content::SplitResult r = content::SplitSms(out, splitSettings());
     if (r.noRoom) {
         s_.env.messageBox(text("fEditSms_NoRoom"), core::kMbOk | core::kMbIconWarning);
         return;
     }
     if (!sendable(r.records))
         return;
+    // The same text to the same numbers again is asked first: a second press is easy to make.
+    const std::string key = sentKey(r.records);
+    if (key == lastSent_ &&
+        s_.env.messageBox(text("fEditSms_SendAgain"), core::kMbOkCancel | core::kMbIconQuestion) == core::kIdCancel)
+        return;
     FSmsList = std::move(r.records);
     const int rc = s_.send ? s_.send(FSmsList) : content::kSmsFailed;
+    // The handset side moves what did not go to box 2; after a full success everything went.
+    int went = 0;
+    std::vector<std::string> numbers;
+    for (const content::Ssms &m : FSmsList)
+        if (rc >= 0 || m.boxid == content::kBoxSent) {
+            ++went;
+            if (std::find(numbers.begin(), numbers.end(), m.Tel) == numbers.end())
+                numbers.push_back(m.Tel);
+        }
+    if (rc >= 0 || went > 0) {
+        std::string done = text("fEditSms_Sent");
+        for (int v : {went, int(numbers.size())})
+            if (const size_t at = done.find("%d"); at != std::string::npos)
+                done.replace(at, 2, std::to_string(v));
+        panels[2]->setText(tr8(done));
+    }
+    if (rc >= 0)
+        lastSent_ = key;
     if (rc >= 0 && s_.manage.SendClose)
         finish(kMrOk);
+}
+
+std::string TfEditSms::sentKey(const content::ArraySms &list)
+{
+    std::string key;
+    for (const content::Ssms &m : list) {
+        for (const std::string *f : {&m.Tel, &m.body, &m.Sca}) {
+            key += std::to_string(f->size());
+            key += ':';
+            key += *f;
+        }
+    }
+    return key;
 }
 
 content::ArraySms TfEditSms::saveRecords() const
@@ -405,7 +465,26 @@ content::ArraySms TfEditSms::saveRecords() const
     m.Tel = utf8(edit_address->currentText());
     if (!FSplitShown)
         m.body = content::TrimText(utf8(memoText()));
-    return content::SplitSms(m, splitSettings()).records;
+    m.time = s_.env.localTime();
+    content::ArraySms list = content::SplitSms(m, splitSettings()).records;
+    placeOnSavedRows(list);
+    return list;
+}
+
+void TfEditSms::placeOnSavedRows(content::ArraySms &list) const
+{
+    for (size_t i = 0; i < list.size(); ++i) {
+        list[i].id = -1;
+        list[i].Tid = -1;
+        if (i >= savedIds_.size())
+            continue;
+        content::Ssms row;
+        row.id = savedIds_[i];
+        if (s_.sms.GetMessage(row) != 0)
+            continue;
+        list[i].id = row.id;
+        list[i].Tid = row.Tid;
+    }
 }
 
 void TfEditSms::btnSaveClick()
@@ -413,20 +492,73 @@ void TfEditSms::btnSaveClick()
     edit_address->AddHistory();
     if (!FModified)
         return;
-    FSms.Tel = utf8(edit_address->currentText());
-    if (!FSplitShown)
-        FSms.body = content::TrimText(utf8(memoText()));
-    content::SplitResult r = content::SplitSms(FSms, splitSettings());
+    const std::string body = FSplitShown ? FSms.body : content::TrimText(utf8(memoText()));
+    if (body.empty())
+        return; // nothing to store
+    if (!fitsUnsplit(body)) {
+        s_.env.messageBox(text("fEditSms_TooLongRefused"), core::kMbOk | core::kMbIconWarning);
+        return;
+    }
+    content::Ssms m = FSms;
+    m.Tel = utf8(edit_address->currentText());
+    m.body = body;
+    m.time = s_.env.localTime();
+    content::SplitResult r = content::SplitSms(m, splitSettings());
     if (r.noRoom) {
         s_.env.messageBox(text("fEditSms_NoRoom"), core::kMbOk | core::kMbIconWarning);
         return;
     }
+    FSms.Tel = m.Tel;
+    FSms.body = m.body;
+    FSms.time = m.time;
     FSmsList = std::move(r.records);
-    if (FNewMode == 1)
-        s_.sms.AddMessages(FSmsList, -1, true);
-    else
-        s_.sms.SaveMessages(FSmsList);
+    // Every save after the first rewrites the rows the message already has.
+    placeOnSavedRows(FSmsList);
+    const bool fresh = std::none_of(FSmsList.begin(), FSmsList.end(), [](const content::Ssms &x) { return x.id > 0; });
+    const int rc = fresh ? s_.sms.AddMessages(FSmsList, -1, true) : s_.sms.SaveMessages(FSmsList);
     SaveValueLists();
+
+    // The answer alone does not say where each record ended: the handset side keeps a text it
+    // could not write in the drafts. Done means every record is a row of the message's box.
+    std::vector<int32_t> inBox, elsewhere;
+    bool allKept = true;
+    for (const content::Ssms &x : FSmsList) {
+        content::Ssms row;
+        row.id = x.id;
+        if (x.id <= 0 || s_.sms.GetMessage(row) != 0) {
+            allKept = false;
+            continue;
+        }
+        (row.boxid == FSms.boxid ? inBox : elsewhere).push_back(row.id);
+    }
+    const bool done = rc >= 0 && allKept && elsewhere.empty();
+    content::ArraySms superseded;
+    const int forGood = content::isPhoneBox(FSms.boxid) ? FSms.boxid : content::kBoxRecycle;
+    if (done)
+        for (size_t i = FSmsList.size(); i < savedIds_.size(); ++i) // parts the text no longer has
+            if (std::find(inBox.begin(), inBox.end(), savedIds_[i]) == inBox.end())
+                superseded.push_back(content::Ssms{.id = savedIds_[i], .boxid = forGood});
+    if (allKept) // the drafts an earlier failed save left hold an older text now
+        for (int32_t id : fallbackIds_)
+            superseded.push_back(content::Ssms{.id = id, .boxid = content::kBoxRecycle});
+    if (!superseded.empty())
+        s_.sms.DeleteMessages(superseded);
+    if (allKept)
+        fallbackIds_ = elsewhere;
+    else
+        fallbackIds_.insert(fallbackIds_.end(), elsewhere.begin(), elsewhere.end());
+    savedIds_ = inBox;
+    if (!done) {
+        updateSaveButton(); // still unsaved: Save stays
+        return;
+    }
+    // From now on this composer edits the message it stored.
+    FNewMode = 0;
+    FSms.id = FSmsList.front().id;
+    content::Ssms first;
+    first.id = FSms.id;
+    if (s_.sms.GetMessage(first) == 0)
+        FSms.Tid = first.Tid;
     FModified = false;
     btnSave->setEnabled(false);
 }

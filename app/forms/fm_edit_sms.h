@@ -12,17 +12,25 @@
 // preset(): the record to edit (its id and Tid go on the first record the split makes; Tel is the
 // whole recipient text, body the stored text with its title and signature) and the storage mode:
 // newMode stores every record as a new message, otherwise the first one updates the row of the
-// record's id. A record whose box is neither 9 nor 2 is saved as a draft (box 4).
+// record's id. A record whose box is neither 9 nor 2 is saved as a draft (box 4). After the first
+// save that worked the composer edits the rows it stored: a later save rewrites them part by part
+// and removes parts the text no longer has. Save is done (and greys out) only when every record is
+// a row of the message's box; a text the handset side kept in the drafts instead leaves Save on,
+// and the next save replaces those drafts. Records carry the local time of the send or save.
 //
 // The dialog closes with 1 only after a send that succeeded while "close after sending" is on, and
 // with 2 on cancel. A failed or cancelled send (the handset side reports it to the user) leaves it
 // open. Every way out saves the settings file and keeps new signature and centre texts.
 //
 // Refusals, each with a message box and nothing sent or stored: not connected
-// ("SmsMng_NotConnected"); a title and signature that leave a part no room ("fEditSms_NoRoom");
-// a recipient longer than the handset's 43-byte number field ("fEditSms_NumberTooLong", naming
-// it); recipients that are all blank ("fEditSms_NoNumber"). Blank recipients between others are
-// skipped on sending; what is saved keeps the recipient text as typed.
+// ("SmsMng_NotConnected"); with splitting off, a text longer than one message
+// ("fEditSms_TooLongRefused"; the text is never cut, the status bar says it is too long); a title
+// and signature that leave a part no room ("fEditSms_NoRoom"); a recipient longer than the
+// handset's 43-byte number field ("fEditSms_NumberTooLong", naming it); recipients that are all
+// blank ("fEditSms_NoNumber"). Blank recipients between others are skipped on sending; what is
+// saved keeps the recipient text as typed. An empty text is not saved. After a send the status
+// bar says how many messages went to how many numbers ("fEditSms_Sent"); sending the same texts
+// to the same numbers again asks first ("fEditSms_SendAgain").
 #pragma once
 
 #include "content/sms_manage.h"
@@ -123,6 +131,13 @@ private:
     void Combo_signChange();
     void Combo_SCAChange();
     void setModified();
+    void updateSaveButton();
+    // Whether the text may go as it is: splitting is on, or it fits one message.
+    bool fitsUnsplit(const std::string &body) const;
+    // Gives the records the ids (and handset positions) of the rows this message already has, in
+    // order; the others -1 (new rows).
+    void placeOnSavedRows(content::ArraySms &list) const;
+    static std::string sentKey(const content::ArraySms &list);
     // The records to send: blanks skipped, numbers trimmed; false after telling the user why
     // nothing can go.
     bool sendable(content::ArraySms &list);
@@ -139,6 +154,9 @@ private:
     bool FModified = false;
     bool inMemoChange_ = false;
     bool closed_ = false;
+    std::vector<int32_t> savedIds_;    // the rows holding the message, part by part
+    std::vector<int32_t> fallbackIds_; // drafts a failed handset save left behind
+    std::string lastSent_;             // what the last send that went sent (numbers, texts, centre)
     std::array<std::string, 4> counterTexts_; // StatusBar01, 02, 11, 12
 };
 

@@ -60,24 +60,22 @@ TEST(SmsAdding, NewIdIgnoresRowOrder)
     EXPECT_EQ(s.add(content::kBoxDrafts, "+44", "x"), 8);
 }
 
-TEST(SmsAdding, SameMessageTwiceInALocalBoxLeavesOneRow)
+TEST(SmsAdding, SameReceivedMessageTwiceLeavesOneRowKeepingItsReadMark)
 {
-    for (int box : {content::kBoxReceived, content::kBoxDrafts}) {
-        SCOPED_TRACE(box);
+    {
         SmsStore s;
-        const int32_t id = s.add(box, "+4479", "see you at 8", 2);
+        const int32_t id = s.add(content::kBoxReceived, "+4479", "see you at 8", content::kStateRead);
         s.reopen();
-        ArraySms again{Ssms{.boxid = box, .states = 1, .Tel = "+4479", .time = "2026-03-04 05:06:07",
-                            .body = "see you at 8", .Sca = "+4470"}};
+        ArraySms again{Ssms{.boxid = content::kBoxReceived, .states = content::kStateFromHandset, .Tel = "+4479",
+                            .time = "2026-03-04 05:06:07", .body = "see you at 8", .Sca = "+4470"}};
         EXPECT_EQ(s.sms->AddMessages(again, -1, false), -1); // no new row
         EXPECT_EQ(again[0].id, id);
         EXPECT_EQ(s.table().totalRows(), 1);
-        // The existing row took the record's other fields.
-        EXPECT_EQ(s.get(id).states, 1);
+        EXPECT_EQ(s.get(id).states, content::kStateRead) << "read stays read";
         EXPECT_EQ(s.get(id).Sca, "+4470");
 
         // Another time or another box is another message.
-        s.add(box, "+4479", "see you at 8", 2, "2026-03-04 05:06:08");
+        s.add(content::kBoxReceived, "+4479", "see you at 8", 2, "2026-03-04 05:06:08");
         s.add(content::kBoxSent, "+4479", "see you at 8", 2);
         EXPECT_EQ(s.table().totalRows(), 3);
     }
@@ -86,18 +84,71 @@ TEST(SmsAdding, SameMessageTwiceInALocalBoxLeavesOneRow)
     {
         SmsStore s;
         ArraySms pair{Ssms{.boxid = 1, .states = 2, .Tel = "+44", .body = "twice"},
-                      Ssms{.boxid = 1, .states = 1, .Tel = "+44", .body = "twice"}};
+                      Ssms{.boxid = 1, .states = 2, .Tel = "+44", .body = "twice", .Sca = "+9"}};
         EXPECT_EQ(s.sms->AddMessages(pair, -1, false), 1);
         EXPECT_EQ(pair[1].id, 1);
         EXPECT_EQ(s.table().totalRows(), 1);
-        EXPECT_EQ(s.get(1).states, 1);
+        EXPECT_EQ(s.get(1).Sca, "+9");
     }
+}
 
-    // Phone-side copies are rebuilt from the handset and never merged.
+// What the user sends or saves is never merged: each record is a row of its own, also when a
+// list holds the same record twice ("+1;+1").
+TEST(SmsAdding, SentUnsentAndDraftRecordsAreNeverMerged)
+{
+    for (int box : {content::kBoxOutbox, content::kBoxSent, content::kBoxDrafts, content::kBoxPhoneReceived}) {
+        SCOPED_TRACE(box);
+        SmsStore s;
+        const Ssms r{.boxid = box, .Tel = "+1", .time = "2026-03-04 05:06:07", .body = "same"};
+        ArraySms twice{r, r};
+        EXPECT_EQ(s.sms->AddMessages(twice, -1, false), 2);
+        ArraySms again{r};
+        EXPECT_EQ(s.sms->AddMessages(again, -1, false), 3);
+        EXPECT_EQ(s.table().totalRows(), 3);
+    }
+}
+
+// A received message the user deleted is not brought back by the next download while its copy
+// waits in the recycle box; restored, it is one message, and a later download merges with it.
+TEST(SmsAdding, ReceivedMessageInTheRecycleBoxIsNotAddedAgain)
+{
     SmsStore s;
-    s.add(content::kBoxPhoneReceived, "+4479", "hi");
-    s.add(content::kBoxPhoneReceived, "+4479", "hi");
-    EXPECT_EQ(s.table().totalRows(), 2);
+    const int32_t id = s.add(content::kBoxReceived, "+44", "deleted");
+    ArraySms del{Ssms{.id = id, .boxid = content::kBoxReceived}};
+    ASSERT_EQ(s.sms->DeleteMessages(del), 0);
+    ArraySms download{Ssms{.boxid = content::kBoxReceived, .states = 2, .Tel = "+44",
+                           .time = "2026-03-04 05:06:07", .body = "deleted"}};
+    EXPECT_EQ(s.sms->AddMessages(download, -1, false), -1);
+    EXPECT_EQ(s.table().totalRows(), 1);
+    EXPECT_EQ(s.get(id).boxid, content::kBoxRecycle);
+
+    ASSERT_EQ(s.sms->UndeleteMessages(id), 0);
+    EXPECT_EQ(s.sms->AddMessages(download, -1, false), -1);
+    EXPECT_EQ(s.table().totalRows(), 1);
+    EXPECT_EQ(s.get(id).boxid, content::kBoxReceived);
+
+    // A deleted draft with the same texts is no Inbox copy.
+    const int32_t draft = s.add(content::kBoxDrafts, "+45", "text");
+    ArraySms delDraft{Ssms{.id = draft, .boxid = content::kBoxDrafts}};
+    ASSERT_EQ(s.sms->DeleteMessages(delDraft), 0);
+    EXPECT_GT(s.add(content::kBoxReceived, "+45", "text"), 0);
+}
+
+// Phone-side rows are rebuilt by each download: the user's mark survives their removal.
+TEST(SmsAdding, PhoneSideRowsGetTheirReadMarkBack)
+{
+    SmsStore s;
+    const int32_t read = s.add(content::kBoxPhoneReceived, "+1", "read one", content::kStateFromHandset);
+    s.add(content::kBoxPhoneReceived, "+1", "unread one", content::kStateFromHandset);
+    Ssms m = s.get(read);
+    m.states = content::kStateRead;
+    ArraySms save{m};
+    ASSERT_EQ(s.sms->SaveMessages(save), 0);
+    EXPECT_EQ(s.sms->RemovePhoneRows(), 2);
+    const int32_t a = s.add(content::kBoxPhoneReceived, "+1", "read one", content::kStateFromHandset);
+    const int32_t b = s.add(content::kBoxPhoneReceived, "+1", "unread one", content::kStateFromHandset);
+    EXPECT_EQ(s.get(a).states, content::kStateRead);
+    EXPECT_EQ(s.get(b).states, content::kStateFromHandset);
 }
 
 TEST(SmsAdding, QuotesAndNonAsciiAreStoredAsTheyAreAndFoundAsDuplicates)
@@ -105,7 +156,7 @@ TEST(SmsAdding, QuotesAndNonAsciiAreStoredAsTheyAreAndFoundAsDuplicates)
     const std::vector<Ssms> records = {
         {.boxid = 1, .Tel = "O'Brien", .time = "2026-01-01 00:00:00", .body = "it's 'quoted' ''"},
         {.boxid = 1, .Tel = "+44\"1\"", .time = "--", .body = "say \"hi\" and \\ and ' or 1=1 --"},
-        {.boxid = 4, .Tel = "Jürgen", .time = "2026-01-01 00:00:01", .body = "Grüße aus Köln, 你好 😀"},
+        {.boxid = 1, .Tel = "Jürgen", .time = "2026-01-01 00:00:01", .body = "Grüße aus Köln, 你好 😀"},
         {.boxid = 1, .Tel = "", .time = "", .body = "'"},
     };
     SmsStore s;

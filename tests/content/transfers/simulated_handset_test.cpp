@@ -204,6 +204,40 @@ TEST_F(SimTransfer, MarkingAReceivedMessageReadSendsNoCommand)
     EXPECT_EQ(store.get(m.id).states, 1);
 }
 
+
+// A second download keeps what the user did with the first: read marks in the Inbox and in the
+// handset's box, and a received message deleted to the recycle box stays deleted there (one copy
+// after restoring it, however often the handset lists it again).
+TEST_F(SimTransfer, ReadMarksAndDeletionsSurviveTheNextDownload)
+{
+    start("default.json");
+    ASSERT_EQ(phone->Download(), 0);
+    ASSERT_EQ(box(1).size(), 2u);
+    Ssms readLocal = box(1)[0], deleted = box(1)[1], readPhone = box(8)[1];
+    readLocal.states = content::kStateRead;
+    readPhone.states = content::kStateRead;
+    ArraySms marks{readLocal, readPhone};
+    ASSERT_EQ(store.sms->SaveMessages(marks), 0);
+    ArraySms del{Ssms{.id = deleted.id, .boxid = content::kBoxReceived}};
+    ASSERT_EQ(store.sms->DeleteMessages(del), 0);
+
+    ASSERT_EQ(phone->Download(), 0);
+    ASSERT_EQ(box(1).size(), 1u) << "the deleted message does not come back";
+    EXPECT_EQ(box(1)[0].id, readLocal.id);
+    EXPECT_EQ(box(1)[0].states, content::kStateRead);
+    ASSERT_EQ(box(8).size(), 2u);
+    EXPECT_EQ(box(8)[0].states, content::kStateFromHandset);
+    EXPECT_EQ(box(8)[1].body, readPhone.body);
+    EXPECT_EQ(box(8)[1].states, content::kStateRead);
+    ASSERT_EQ(box(5).size(), 1u);
+
+    ASSERT_EQ(store.sms->UndeleteMessages(deleted.id), 0);
+    ASSERT_EQ(phone->Download(), 0);
+    ASSERT_EQ(box(1).size(), 2u);
+    EXPECT_EQ(box(1)[1].id, deleted.id);
+    EXPECT_TRUE(box(5).empty());
+}
+
 } // namespace
 } // namespace transfer_test
 

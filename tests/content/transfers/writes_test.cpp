@@ -287,6 +287,23 @@ TEST_F(WriteTest, SetAsideRecordsOfASaveGoToTheHandset)
     EXPECT_EQ(handset.store.textAt(1, box(9)[0].Tid), "part 2");
 }
 
+// A later part that finds no free slot is not dropped: it waits in the drafts, and the save is
+// not reported as done.
+TEST_F(WriteTest, SetAsideRecordsWithoutASlotAreKeptAsDrafts)
+{
+    for (int32_t i = 1; i <= 6; ++i)
+        handset.store.put(1, i, stored("+1", "s" + std::to_string(i)));
+    for (int32_t i = 1; i <= 4; ++i)
+        handset.store.put(2, i, stored("+1", "m" + std::to_string(i)));
+    download();
+    ArraySms save{Ssms{.id = 999, .boxid = content::kBoxPhoneStored, .Tel = "+1", .body = "part 2"}};
+    EXPECT_EQ(store.sms->SaveMessages(save), content::kSmsFailed);
+    EXPECT_EQ(bodies(4), std::vector<std::string>{"part 2"});
+    EXPECT_EQ(save[0].boxid, content::kBoxDrafts);
+    EXPECT_EQ(store.get(save[0].id).body, "part 2");
+    EXPECT_EQ(box(9).size(), 10u);
+}
+
 TEST_F(WriteTest, TextsThatDoNotFitAreRefusedWhole)
 {
     download();

@@ -48,6 +48,9 @@ inline void typeText(QWidget *w, const QString &text)
     }
 }
 
+// The local time the rig's program reads until a test sets another.
+inline constexpr const char *kRigTime = "2026-05-06 07:08:09";
+
 struct ComposerRig : content_test::SimulatedLink {
     ComposerRig()
     {
@@ -58,6 +61,7 @@ struct ComposerRig : content_test::SimulatedLink {
         db = std::make_unique<core::TdbMain>(manage->DatabaseDir(), &prompt, &manage->LangMng());
         manage->SetDatabase(db.get());
         env = std::make_unique<content::ManageEnv>(*manage);
+        env->setLocalTime(kRigTime);
         sms = std::make_unique<content::TSMSManage>(*env, &db->table(core::DbTable::Smsinfo));
         phrases = std::make_unique<content::TPhraseMng>(*db, *env);
         book = std::make_unique<content::TPhoneBookManage>(*env);
@@ -71,11 +75,20 @@ struct ComposerRig : content_test::SimulatedLink {
         manage->SetDatabase(nullptr);
     }
 
-    // The handset side over the simulated handset (default scenario), connected.
-    void connectHandset()
+    // The handset side over the simulated handset (default scenario), connected. With
+    // cancellable, the runner's wait steps the worker on this thread, or, while cancelBatches is
+    // set, presses Cancel before the worker has taken the batch (what a user's early cancel does).
+    void connectHandset(bool cancellable = false)
     {
         content::WorkerBatchRunner::Setup setup;
-        setup.stepped = true;
+        setup.stepped = !cancellable;
+        if (cancellable)
+            setup.pump = [this] {
+                if (cancelBatches)
+                    runner->cancel();
+                else
+                    worker->batchStep();
+            };
         ASSERT_NO_FATAL_FAILURE(open("default.json", setup));
         smsClt = std::make_unique<core::TSmsClt>(*worker);
         manage->Connected = true;
@@ -121,6 +134,7 @@ struct ComposerRig : content_test::SimulatedLink {
     std::unique_ptr<forms::TfEditSms> form;
     std::vector<content::ArraySms> sent; // what the composer handed over, per send
     int sendAnswer = 0;                  // the answer without a handset side
+    bool cancelBatches = false;          // connectHandset(true): cancel every batch
 
     std::unique_ptr<core::TSmsClt> smsClt;
     std::unique_ptr<content::TSmsTransfer> phone;

@@ -90,7 +90,8 @@ TEST_F(Composer, TabFollowsTheLayout)
     forms::TfEditSms &f = open();
     f.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
-    typeText(f.edit_address->lineEdit(), "+4930111"); // so that Send takes the focus too
+    typeText(f.edit_address->lineEdit(), "+4930111"); // so that Send and Save take the focus too
+    typeText(f.Memo, "hi");
     f.edit_address->setFocus();
     const QStringList want = {"edit_address", "Combo_sign", "Combo_SCA", "Memo",    "cbSplit",  "cbSendClose",
                               "btnInsert",    "btnSend",    "btnSave",   "btnCancel", "edit_address"};
@@ -135,19 +136,31 @@ TEST_F(Composer, SplitToggleShowsOneLinePerRecord)
     EXPECT_TRUE(f.btnInsert->isEnabled());
 }
 
-TEST_F(Composer, WithoutSplittingTypingStopsAtOneMessage)
+// Without splitting nothing is cut: the status says when the text no longer fits one message,
+// by the limit its characters need.
+TEST_F(Composer, WithoutSplittingTheStatusTellsWhenTheTextIsTooLong)
 {
     forms::TfEditSms &f = open();
     QTest::mouseClick(f.cbSplit, Qt::LeftButton);
     EXPECT_FALSE(rig.manage->SplitAuto);
-    typeText(f.Memo, letters(165));
-    EXPECT_EQ(f.Memo->toPlainText(), letters(160));
-    f.Memo->clear();
-    typeText(f.Memo, letters(100) + kCjk);
-    EXPECT_EQ(f.Memo->toPlainText(), letters(100)) << "the wide character would need the 70 limit";
-    f.Memo->clear();
-    typeText(f.Memo, letters(69) + QString::fromUtf8("\xF0\x9F\x98\x80"));
-    EXPECT_EQ(f.Memo->toPlainText(), letters(69)) << "never half a surrogate pair";
+    const QString tooLong = QString::fromStdString(rig.text("fEditSms_TooLong"));
+    const struct {
+        QString text;
+        bool fits;
+    } cases[] = {
+        {letters(160), true},
+        {letters(161), false},
+        {letters(69) + kCjk, true},
+        {letters(100) + kCjk, false}, // the wide character needs the 70 limit
+        {letters(69) + QString::fromUtf8("\xF0\x9F\x98\x80"), false}, // a surrogate pair counts two
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.text.toStdString());
+        f.Memo->clear();
+        typeText(f.Memo, c.text);
+        EXPECT_EQ(f.Memo->toPlainText(), c.text);
+        EXPECT_EQ(f.panels[2]->text() == tooLong, !c.fits);
+    }
 }
 
 TEST_F(Composer, CtrlEnterWhileNotConnectedOnlyTellsSo)

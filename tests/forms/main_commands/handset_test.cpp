@@ -222,6 +222,38 @@ TEST_F(HandsetCommands, StoredMessagesOpenAsNewAndTheOriginalStaysAsItWas)
     EXPECT_TRUE(shown);
 }
 
+// Forwarding or sending again from the handset's boxes makes a local message: its save keeps a
+// draft and writes nothing to the handset.
+TEST_F(HandsetCommands, ForwardFromTheHandsetsBoxSavesALocalDraft)
+{
+    download();
+    const auto onHandset = sim->smsStorage("SM")->messages;
+    const size_t nine = sms().Messages(content::kBoxPhoneStored).size();
+    for (const char *command : {"mSmsSendto", "mSmsEdit"}) {
+        SCOPED_TRACE(command);
+        chooseBox(content::kBoxPhoneReceived, {0});
+        bool shown = false;
+        forms_test::whenModal("fEditSms", [&](QWidget *dlg) {
+            auto *ed = static_cast<forms::TfEditSms *>(dlg);
+            shown = true;
+            EXPECT_EQ(ed->record().boxid, content::kBoxDrafts);
+            ed->edit_address->setEditText("+4977");
+            ed->Memo->setPlainText(QString("copy by ") + command);
+            ed->btnSaveClick();
+            EXPECT_FALSE(ed->btnSave->isEnabled());
+            ed->reject();
+        });
+        trigger(command);
+        ASSERT_TRUE(shown);
+        bool saved = false;
+        for (const content::Ssms &m : sms().Messages(content::kBoxDrafts))
+            saved = saved || m.body == std::string("copy by ") + command;
+        EXPECT_TRUE(saved);
+    }
+    EXPECT_EQ(sms().Messages(content::kBoxPhoneStored).size(), nine);
+    EXPECT_EQ(sim->smsStorage("SM")->messages.size(), onHandset.size());
+}
+
 // Edit a draft in the real composer and send it: the send stores its parts in Sent under new ids,
 // and the draft keeps the edit as the composer's save splits it (first part in its own row).
 TEST_F(HandsetCommands, ASendFromAnEditedDraftKeepsTheEditInTheDraft)
