@@ -38,6 +38,12 @@
 namespace content {
 
 inline constexpr int kSmsFailed = -92;
+// Boxes of AddMessages when a new row cannot be made (the records before it are stored).
+inline constexpr const char *kSmsNoIdLeft =
+    "No message can be stored: a message already has the highest id (2147483647). Delete it to "
+    "store new messages.";
+inline constexpr const char *kSmsStoreFull =
+    "No message can be stored: the message store is full. Delete messages to store new ones.";
 // GetBoxId's id of "every message" (the print dialog's first entry).
 inline constexpr int kAllMessages = -1;
 
@@ -198,7 +204,9 @@ public:
     // row's updates that row instead (and takes its id). Any other gets a new row with the id one
     // above the highest of the table, written back into the record. storage (1, 2, other: either)
     // and toHandset are for the handset side. Answers the id of the last new row, -1 when none
-    // was made, kSmsFailed when the handset batch was cancelled.
+    // was made, kSmsFailed when the handset batch was cancelled. When no id is left above the
+    // highest, or the table is full, a box says so (once, until a row is made again) and the
+    // remaining records are not stored.
     int AddMessages(ArraySms &list, int storage, bool toHandset);
 
     // Updates each record's row by id (boxid, Tel, body, states, time, Sca, V_time); records
@@ -250,6 +258,7 @@ private:
     bool locateId(int32_t id);
     // One above the highest id of the table (filter ignored); 0 when no id is left.
     int32_t nextId() const;
+    void refused(const char *why);
 
     Env &env_;
     platform::Table *table_;
@@ -258,6 +267,7 @@ private:
     std::vector<int> ids_;
     int listedBox_ = 0;
     int menuBox_ = 0;
+    const char *refusal_ = nullptr; // the refusal last shown
 };
 
 } // namespace content

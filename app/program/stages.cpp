@@ -143,7 +143,9 @@ void Stages::StartUp(MainHost &main)
 
 void Stages::ShutDown()
 {
-    manage_.SaveSettings();
+    if (const platform::FileResult saved = manage_.SaveSettings(); !saved.ok)
+        prompt_.show(saved.message, manage_.LangMng().translate("Application_Hite_title"),
+                     core::kMbOk | core::kMbIconError);
     if (!worker_)
         return;
     smsTransfer_->ClearPhoneBoxes();
