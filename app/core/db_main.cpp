@@ -118,6 +118,8 @@ bool TdbMain::save(DbTable t)
     // A background write still under way would land after this one.
     saver_->waitIdle();
     collectDone();
+    if (!dirty(t))
+        return true; // its file holds it as it stands
     platform::Table &table = tables_[size_t(t)];
     tried_[size_t(t)] = table.changeCount();
     platform::TableResult r = table.save(path(t), ops_);

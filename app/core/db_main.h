@@ -81,8 +81,8 @@ public:
 
     // Opens one table as described above; true when it is open. An open table is left as it is.
     bool open(DbTable t);
-    // Saves one open table now (after any background save of it); a failure shows the box. False
-    // when it failed or the table is closed.
+    // Saves one open table now (after any background save of it) unless its file already holds
+    // it; a failure shows the box. False when it failed or the table is closed.
     bool save(DbTable t);
     // Saves each open table that differs from its file; answers how many failed.
     int SaveAll();

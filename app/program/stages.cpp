@@ -121,6 +121,9 @@ void Stages::StartUp(MainHost &main)
     sms_ = std::make_unique<content::TSMSManage>(
         *env_, db_.isOpen(core::DbTable::Smsinfo) ? &db_.table(core::DbTable::Smsinfo) : nullptr);
     smsTransfer_ = std::make_unique<content::TSmsTransfer>(*sms_, *env_, *progress_, *smsClt_);
+    // Handset boxes are read from the handset again, never kept: copies a run that was killed
+    // left on disk (the tables are saved as they change) go before anything lists them.
+    smsTransfer_->ClearPhoneBoxes();
     smsView_ = std::make_unique<content::SmsView>(*sms_, main.smsControls(), main.toolMenuMerge());
     const QList<QIcon> pictures = main.images();
     if (!pictures.isEmpty()) {
