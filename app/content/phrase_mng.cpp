@@ -1,6 +1,7 @@
 #include "content/phrase_mng.h"
 
 #include "core/db_main.h"
+#include "core/prompt.h"
 #include "core/db_schema.h"
 #include "platform/paths.h"
 #include "platform/table.h"
@@ -144,8 +145,10 @@ int32_t TPhraseMng::AddGroup(std::string_view name)
     if (!writable() || n.empty() || GroupExists(n))
         return 0;
     const int64_t id = nextGroupId();
-    if (id > INT32_MAX)
-        return 0; // a file that used up the ids
+    if (id > INT32_MAX || groups().full()) {
+        refuseNew(id > INT32_MAX);
+        return 0;
+    }
     Table &g = groups();
     g.append();
     g.setIntAt(gId_, int32_t(id));
@@ -243,8 +246,10 @@ int32_t TPhraseMng::AddPhrase(std::string_view group, std::string_view text)
     if (!writable() || gid == 0)
         return 0;
     const int64_t id = nextPhraseId();
-    if (id > INT32_MAX)
-        return 0; // a file that used up the ids
+    if (id > INT32_MAX || phrases().full()) {
+        refuseNew(id > INT32_MAX);
+        return 0;
+    }
     phrases().clearFilter();
     appendPhrase(int32_t(id), gid, text, env_.localTime(), 0);
     return int32_t(id);
@@ -297,8 +302,11 @@ bool TPhraseMng::Paste(std::string_view group)
     p.clearFilter();
     const std::string now = env_.localTime();
     int64_t next = nextPhraseId();
-    if (next + int64_t(cut_.size()) - 1 > INT32_MAX)
-        return false; // a file that used up the ids
+    if (next + int64_t(cut_.size()) - 1 > INT32_MAX ||
+        uint64_t(p.totalRows()) + cut_.size() > p.maxRows()) {
+        refuseNew(next + int64_t(cut_.size()) - 1 > INT32_MAX);
+        return false;
+    }
     // The texts of the cut phrases that still exist, found in one walk (the first row of an id).
     std::unordered_map<int32_t, std::string> texts;
     for (int32_t id : cut_)
@@ -398,6 +406,11 @@ bool TPhraseMng::ImportFromFile(const std::string &file)
                      inPhrases.intAt(pUse));
     }
     return true;
+}
+
+void TPhraseMng::refuseNew(bool noIdLeft)
+{
+    env_.messageBox(noIdLeft ? kPhraseNoIdLeft : kPhraseStoreFull, core::kMbOk | core::kMbIconError);
 }
 
 void TPhraseMng::fileError(const std::string &detail)

@@ -54,6 +54,11 @@ namespace content {
 
 // Image numbers of the phrase tree and list.
 inline constexpr int kPhraseRootImage = 1;
+// Boxes of the adds when a new group or phrase cannot be made.
+inline constexpr const char *kPhraseNoIdLeft =
+    "No phrase can be added: the highest id (2147483647) is taken. Delete it to add new ones.";
+inline constexpr const char *kPhraseStoreFull =
+    "No phrase can be added: the phrase store is full. Delete phrases to add new ones.";
 inline constexpr int kPhraseRowImage = 2;
 
 // Commands whose state the manager decides: the phrase list's paste item, and the group tree's
@@ -161,6 +166,7 @@ private:
     // Deletes every phrase matching pred and drops the deleted ids from the cut buffer.
     template <class Pred> void removePhrases(Pred pred);
     void rebuildNames();
+    void refuseNew(bool noIdLeft);
     void fileError(const std::string &detail);
 
     core::TdbMain &db_;

@@ -1,5 +1,7 @@
 #include "content/sms_manage.h"
 
+#include "core/prompt.h"
+
 #include <algorithm>
 #include <limits>
 #include <unordered_map>
@@ -133,6 +135,15 @@ int32_t TSMSManage::nextId() const
     return top == std::numeric_limits<int32_t>::max() ? 0 : top + 1;
 }
 
+void TSMSManage::refused(const char *why)
+{
+    // A download stores its records one batch at a time: one box, not one a batch.
+    if (refusal_ == why)
+        return;
+    refusal_ = why;
+    env_.messageBox(why, core::kMbOk | core::kMbIconError);
+}
+
 Ssms TSMSManage::fitted(const Ssms &m) const
 {
     Ssms out = m;
@@ -254,13 +265,16 @@ int TSMSManage::AddMessages(ArraySms &list, int storage, bool toHandset)
                 states = it->second;
         }
         if (!duplicate) {
-            if (id <= 0)
-                break; // every id is taken: nothing more can be stored
+            if (id <= 0 || t.full()) {
+                refused(id <= 0 ? kSmsNoIdLeft : kSmsStoreFull);
+                break;
+            }
             if (phone_ && (m.boxid == kBoxPhoneReceived || m.boxid == kBoxPhoneStored) &&
                 phone_->reserveForAdd(m, id, storage, toHandset) == SmsPhoneSide::Step::Stop)
                 break;
             t.append();
             t.setInt("id", id);
+            refusal_ = nullptr;
             rec.id = id;
             last = id;
             if (!key.empty())

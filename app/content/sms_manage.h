@@ -39,6 +39,12 @@
 namespace content {
 
 inline constexpr int kSmsFailed = -92;
+// Boxes of AddMessages when a new row cannot be made (the records before it are stored).
+inline constexpr const char *kSmsNoIdLeft =
+    "No message can be stored: a message already has the highest id (2147483647). Delete it to "
+    "store new messages.";
+inline constexpr const char *kSmsStoreFull =
+    "No message can be stored: the message store is full. Delete messages to store new ones.";
 // GetBoxId's id of "every message" (the print dialog's first entry).
 inline constexpr int kAllMessages = -1;
 
@@ -207,7 +213,9 @@ public:
     // merged. A phone-side record as a download reads it (state 2) gets back the state the user
     // gave its row before the phone-side rows were last removed. storage (1, 2, other: either)
     // and toHandset are for the handset side. Answers the id of the last new row, -1 when none
-    // was made, kSmsFailed when the handset batch was cancelled.
+    // was made, kSmsFailed when the handset batch was cancelled. When no id is left above the
+    // highest, or the table is full, a box says so (once, until a row is made again) and the
+    // remaining records are not stored.
     int AddMessages(ArraySms &list, int storage, bool toHandset);
 
     // Updates each record's row by id (boxid, Tel, body, states, time, Sca, V_time); records
@@ -261,6 +269,7 @@ private:
     bool locateId(int32_t id);
     // One above the highest id of the table (filter ignored); 0 when no id is left.
     int32_t nextId() const;
+    void refused(const char *why);
 
     Env &env_;
     platform::Table *table_;
@@ -272,6 +281,7 @@ private:
     // Duplicate key of a removed phone-side row -> the state the user gave it.
     std::unordered_map<std::string, uint8_t> phoneMarks_;
     static constexpr size_t kMaxPhoneMarks = 100000;
+    const char *refusal_ = nullptr; // the refusal last shown
 };
 
 } // namespace content

@@ -13,9 +13,13 @@ namespace core {
 
 namespace {
 
-// Opened at creation and saved by SaveAll, in this order.
+// Opened at creation, in this order.
 constexpr DbTable kOwnTables[] = {DbTable::BaseInfo, DbTable::PlugInfo, DbTable::ModelRef,
                                   DbTable::ConnInfo, DbTable::Smsinfo,  DbTable::SSinfo};
+// Saved in this order: the six, then the phrase tables once their manager opened them.
+constexpr DbTable kSavedTables[] = {DbTable::BaseInfo, DbTable::PlugInfo,    DbTable::ModelRef,
+                                    DbTable::ConnInfo, DbTable::Smsinfo,     DbTable::SSinfo,
+                                    DbTable::PhraseGroup, DbTable::Phrase};
 
 // Tables the catalogue scan rebuilds from the Plug-in folder.
 bool rebuiltByScan(DbTable t)
@@ -28,8 +32,11 @@ bool rebuiltByScan(DbTable t)
 
 TdbMain::TdbMain(std::string databaseDir, Prompt *prompt, const TLangMng *lang,
                  const platform::FileOps &ops)
-    : dir_(std::move(databaseDir)), prompt_(prompt), lang_(lang), ops_(ops)
+    : dir_(std::move(databaseDir)), prompt_(prompt), lang_(lang), ops_(ops),
+      saver_(std::make_unique<platform::TableSaver>())
 {
+    written_.fill(kNotWritten);
+    tried_.fill(kNotWritten);
     for (int i = 0; i < kDbTableCount; ++i)
         tables_[size_t(i)] = makeDbTable(DbTable(i));
     for (DbTable t : kOwnTables)
@@ -37,7 +44,7 @@ TdbMain::TdbMain(std::string databaseDir, Prompt *prompt, const TLangMng *lang,
     catalogue_ = Catalogue::fromTables(catalogueTables());
 }
 
-TdbMain::~TdbMain() { SaveAll(); }
+TdbMain::~TdbMain() { saveDirty(false); }
 
 std::string TdbMain::path(DbTable t) const
 {
@@ -55,10 +62,13 @@ bool TdbMain::open(DbTable t)
     if (r.status == platform::TableStatus::Ok || r.status == platform::TableStatus::Missing) {
         tables_[k] = std::move(table);
         open_[k] = true;
+        // A loaded table is its file; a missing file is written on the next save.
+        if (r.status == platform::TableStatus::Ok)
+            written_[k] = tables_[k].changeCount();
         return true;
     }
     std::fprintf(stderr, "%s\n", r.message.c_str());
-    showError(kDbCorrupted);
+    showError(std::string(kDbCorrupted));
     const bool unusable = r.status != platform::TableStatus::IoError;
     if (unusable && rebuiltByScan(t)) {
         const std::string aside = file + kDamagedSuffix;
@@ -72,25 +82,97 @@ bool TdbMain::open(DbTable t)
     return false;
 }
 
+bool TdbMain::dirty(DbTable t) const
+{
+    const size_t k = size_t(t);
+    return open_[k] && written_[k] != tables_[k].changeCount();
+}
+
+void TdbMain::noteResult(DbTable t, uint64_t changes, const platform::TableResult &r)
+{
+    const size_t k = size_t(t);
+    if (r) {
+        // A newer snapshot may have been written already; never step back.
+        if (written_[k] == kNotWritten || changes > written_[k])
+            written_[k] = changes;
+        shownError_[k].clear();
+        return;
+    }
+    std::fprintf(stderr, "%s\n", r.message.c_str());
+    if (r.message == shownError_[k])
+        return; // this table's box for this cause is up or was seen
+    shownError_[k] = r.message;
+    showError(std::string(kDbSaveFailed) + "\n" + r.message);
+}
+
+void TdbMain::collectDone()
+{
+    for (platform::TableSaver::Done &d : saver_->takeDone())
+        noteResult(DbTable(d.key), d.changes, d.result);
+}
+
 bool TdbMain::save(DbTable t)
 {
     if (!open_[size_t(t)])
         return false;
-    platform::TableResult r = tables_[size_t(t)].save(path(t), ops_);
-    if (r)
-        return true;
-    std::fprintf(stderr, "%s\n", r.message.c_str());
-    showError(kDbSaveFailed);
-    return false;
+    // A background write still under way would land after this one.
+    saver_->waitIdle();
+    collectDone();
+    if (!dirty(t))
+        return true; // its file holds it as it stands
+    platform::Table &table = tables_[size_t(t)];
+    tried_[size_t(t)] = table.changeCount();
+    platform::TableResult r = table.save(path(t), ops_);
+    noteResult(t, table.changeCount(), r);
+    return bool(r);
 }
 
-int TdbMain::SaveAll()
+int TdbMain::saveDirty(bool retryFailed)
 {
+    saver_->waitIdle();
+    collectDone();
     int failed = 0;
-    for (DbTable t : kOwnTables)
-        if (open_[size_t(t)] && !save(t))
+    for (DbTable t : kSavedTables) {
+        if (!dirty(t))
+            continue;
+        if (!retryFailed && tried_[size_t(t)] == tables_[size_t(t)].changeCount()) {
+            ++failed; // tried in this very state, and reported
+            continue;
+        }
+        if (!save(t))
             ++failed;
+    }
     return failed;
+}
+
+int TdbMain::SaveAll() { return saveDirty(true); }
+
+void TdbMain::SaveChanged()
+{
+    // A box shown from here runs a nested loop, which may call again.
+    if (reporting_)
+        return;
+    reporting_ = true;
+    collectDone();
+    for (DbTable t : kSavedTables) {
+        const size_t k = size_t(t);
+        if (!dirty(t) || saver_->busy(int(t)))
+            continue;
+        const uint64_t now = tables_[k].changeCount();
+        if (tried_[k] == now && !shownError_[k].empty())
+            continue; // failed in this state: tried again after the next change, or at exit
+        tried_[k] = now;
+        saver_->submit(int(t), path(t), tables_[k].snapshot(), ops_);
+    }
+    reporting_ = false;
+}
+
+bool TdbMain::allSaved() const
+{
+    for (DbTable t : kSavedTables)
+        if (dirty(t) || saver_->busy(int(t)))
+            return false;
+    return true;
 }
 
 CatalogueTables TdbMain::catalogueTables()
@@ -106,10 +188,10 @@ bool TdbMain::ScanPlugins(const std::string &programDir, ScanObserver &observer)
     return ran;
 }
 
-void TdbMain::showError(const char *text)
+void TdbMain::showError(const std::string &text)
 {
     if (!prompt_) {
-        std::fprintf(stderr, "%s\n", text);
+        std::fprintf(stderr, "%s\n", text.c_str());
         return;
     }
     const std::string caption = lang_ ? lang_->translate("Application_Hite_title") : std::string();

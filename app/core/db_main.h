@@ -17,9 +17,16 @@
 // The two phrase tables are declared here but opened and saved by the phrase manager, through
 // open() and save().
 //
-// SaveAll() (also run by the destructor) saves each of the six tables that is open on its own,
-// through safe replacement: a failing table shows "Failed to acess database file ." and keeps its
-// old file whole, and the tables after it are still saved. Closed tables are skipped.
+// Saving: changes reach the disk as they happen. SaveChanged(), which the program runs a few
+// times a second, takes a snapshot of each open table changed since its file was last written
+// (one copy of the rows, on this thread) and hands it to a writer thread (platform::TableSaver),
+// so the window never waits for a save. A table loaded from its file counts as written; one whose
+// file was missing is written on the first call. SaveAll() (at exit, and from the destructor)
+// waits for the writer and then saves, once, each open table that still differs from its file.
+// Every save goes through safe replacement: a failing table keeps its old file whole, the tables
+// after it are still saved, and one box says "Failed to acess database file ." followed by the
+// file and the system's reason; the same failure of the same table is not shown again until it
+// has been saved once. Closed tables are skipped.
 //
 // A closed table is an empty table of its layout that is never saved: callers that write check
 // isOpen() first.
@@ -36,6 +43,7 @@
 #include "core/db_schema.h"
 #include "platform/safe_file.h"
 #include "platform/table.h"
+#include "platform/table_saver.h"
 
 #include <array>
 #include <memory>
@@ -60,7 +68,7 @@ public:
     // must outlive the database. ops carries the system calls of saving (tests inject failures).
     TdbMain(std::string databaseDir, Prompt *prompt, const TLangMng *lang = nullptr,
             const platform::FileOps &ops = platform::FileOps::system());
-    // Saves the open tables (SaveAll).
+    // Saves what SaveAll() has not tried yet in the state it is in now.
     ~TdbMain();
     TdbMain(const TdbMain &) = delete;
     TdbMain &operator=(const TdbMain &) = delete;
@@ -73,10 +81,16 @@ public:
 
     // Opens one table as described above; true when it is open. An open table is left as it is.
     bool open(DbTable t);
-    // Saves one open table; a failure shows the box. False when it failed or the table is closed.
+    // Saves one open table now (after any background save of it) unless its file already holds
+    // it; a failure shows the box. False when it failed or the table is closed.
     bool save(DbTable t);
-    // Saves each open table of the six; answers how many failed.
+    // Saves each open table that differs from its file; answers how many failed.
     int SaveAll();
+    // Starts background saves of the open tables changed since they were written and reports the
+    // ones that finished. Cheap when nothing changed.
+    void SaveChanged();
+    // True when every open table is on disk as it stands (nothing queued, nothing changed).
+    bool allSaved() const;
 
     // The four catalogue tables, for the scan.
     CatalogueTables catalogueTables();
@@ -87,7 +101,12 @@ public:
     std::shared_ptr<const Catalogue> catalogue() const { return catalogue_; }
 
 private:
-    void showError(const char *text);
+    void showError(const std::string &text);
+    // Takes the writer's finished results and reports the failures.
+    void collectDone();
+    void noteResult(DbTable t, uint64_t changes, const platform::TableResult &r);
+    bool dirty(DbTable t) const;
+    int saveDirty(bool retryFailed);
 
     std::string dir_;
     Prompt *prompt_;
@@ -96,6 +115,14 @@ private:
     std::array<platform::Table, kDbTableCount> tables_;
     std::array<bool, kDbTableCount> open_{};
     std::shared_ptr<const Catalogue> catalogue_;
+    // Per table: the changeCount() its file holds (kNotWritten: none), the one last tried, and the
+    // failure last shown (empty after a success).
+    static constexpr uint64_t kNotWritten = ~uint64_t(0);
+    std::array<uint64_t, kDbTableCount> written_{};
+    std::array<uint64_t, kDbTableCount> tried_{};
+    std::array<std::string, kDbTableCount> shownError_;
+    bool reporting_ = false;
+    std::unique_ptr<platform::TableSaver> saver_; // last: its thread ends before the tables go
 };
 
 } // namespace core

@@ -258,7 +258,8 @@ void TfEditSms::FormClose()
     if (closed_)
         return;
     closed_ = true;
-    s_.manage.SaveSettings();
+    if (const platform::FileResult saved = s_.manage.SaveSettings(); !saved.ok)
+        s_.env.messageBox(saved.message, core::kMbOk | core::kMbIconError);
     SaveValueLists();
 }
 

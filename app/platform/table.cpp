@@ -671,6 +671,10 @@ bool Table::post()
         return false;
     uint32_t r;
     if (state_ == State::Insert) {
+        if (full()) {
+            cancel();
+            return false;
+        }
         for (size_t f = 0; f < fields_.size(); ++f) {
             if (fields_[f].type == FieldType::AutoInc) {
                 buffer_.cells[f].i = int32_t(std::min<int64_t>(nextAutoInc_, INT32_MAX));
@@ -685,6 +689,7 @@ bool Table::post()
         rows_[r] = std::move(buffer_);
     }
     const bool wasVisible = state_ == State::Edit;
+    ++changes_;
     buffer_ = Row{};
     state_ = State::Browse;
     placeInView(r, wasVisible);
@@ -704,6 +709,7 @@ bool Table::remove()
     if (inserting || recNo() < 0) // deleting an unposted new row only drops it
         return false;
     uint32_t r = view_[pos_];
+    ++changes_;
     rows_.erase(rows_.begin() + r);
     view_.erase(view_.begin() + pos_);
     for (uint32_t &v : view_)
@@ -744,6 +750,7 @@ int Table::removeWhere(const Filter &which)
     const int removed = int(rows_.size() - kept);
     if (removed == 0)
         return 0;
+    ++changes_;
     rows_.resize(kept);
 
     // The view keeps its order: the surviving rows keep theirs relative to each other.
@@ -775,6 +782,8 @@ int Table::removeWhere(const Filter &which)
 void Table::clear()
 {
     cancel();
+    if (!rows_.empty())
+        ++changes_;
     rows_.clear();
     view_.clear();
     pos_ = -1;
@@ -784,12 +793,43 @@ void Table::clear()
 // ------------------------------------------------------------------------------------------------
 // Files
 
-std::string Table::serialize() const
+// ------------------------------------------------------------------------------------------------
+// Limits
+
+uint64_t Table::maxRows() const
+{
+    return fields_.empty() ? kMaxTableRows : std::min<uint64_t>(kMaxTableRows, kMaxTableValues / fields_.size());
+}
+
+bool Table::full() const { return rows_.size() >= maxRows(); }
+
+uint64_t Table::maxFileBytes() const
+{
+    uint64_t head = kMinFile;
+    for (const FieldDef &f : fields_)
+        head += 7 + f.name.size();
+    for (const IndexDef &x : indexes_)
+        head += 6 + x.name.size();
+    uint64_t row = 0;
+    for (const FieldDef &f : fields_)
+        row += isIntType(f.type) ? 4 : 4 + (f.type == FieldType::Text ? uint64_t(f.size) * 4 : f.size);
+    return head + maxRows() * row;
+}
+
+// ------------------------------------------------------------------------------------------------
+// Files
+
+TableSnapshot Table::snapshot() const
 {
     size_t estimate = kMinFile + rows_.size() * fields_.size() * 8;
     for (const FieldDef &f : fields_)
         estimate += f.name.size() + 8;
-    std::string out;
+    for (const Row &row : rows_)
+        for (const Cell &c : row.cells)
+            estimate += c.s.size();
+    TableSnapshot snap;
+    snap.changes = changes_;
+    std::string &out = snap.bytes;
     out.reserve(estimate);
     out.append(kMagic, sizeof kMagic);
     put32(out, kTableFormatVersion);
@@ -824,16 +864,36 @@ std::string Table::serialize() const
     uint64_t total = out.size() + 4;
     for (int k = 0; k < 8; ++k)
         out[kFixedHead - 8 + k] = char(total >> (8 * k));
-    put32(out, crc32(out));
-    return out;
+    return snap;
+}
+
+namespace {
+
+void finishSnapshot(std::string &bytes) { put32(bytes, crc32(bytes)); }
+
+} // namespace
+
+std::string Table::serialize() const
+{
+    TableSnapshot snap = snapshot();
+    finishSnapshot(snap.bytes);
+    return std::move(snap.bytes);
+}
+
+TableResult Table::saveSnapshot(TableSnapshot snap, const std::string &path, const FileOps &ops)
+{
+    if (snap.bytes.size() + 4 > kMaxTableFileBytes)
+        return {TableStatus::IoError, "Cannot write " + path + ": " + std::strerror(EFBIG)};
+    finishSnapshot(snap.bytes);
+    FileResult w = writeFileSafely(path, snap.bytes, ops);
+    if (w.ok)
+        return {};
+    return {w.error == EACCES ? TableStatus::ReadOnly : TableStatus::IoError, w.message};
 }
 
 TableResult Table::save(const std::string &path, const FileOps &ops) const
 {
-    FileResult w = writeFileSafely(path, serialize(), ops);
-    if (w.ok)
-        return {};
-    return {w.error == EACCES ? TableStatus::ReadOnly : TableStatus::IoError, w.message};
+    return saveSnapshot(snapshot(), path, ops);
 }
 
 TableResult Table::load(const std::string &path)
@@ -929,7 +989,7 @@ TableResult Table::loadFromBytes(std::string_view d, const std::string &name)
 
     // Every field takes at least four bytes a row: a row count the bytes cannot hold is damage,
     // found before anything is allocated for it.
-    if (uint64_t(nRows) * nFields > kMaxTableValues)
+    if (nRows > kMaxTableRows || uint64_t(nRows) * nFields > kMaxTableValues)
         return damaged("too many rows");
     if (nRows > 0 && (nFields == 0 || uint64_t(nRows) * nFields * 4 > in.left()))
         return damaged("row count larger than the file");
@@ -981,6 +1041,7 @@ TableResult Table::loadFromBytes(std::string_view d, const std::string &name)
     activeField_ = active < 0 ? -1 : fieldIndex(indexes_[active].field);
     nextAutoInc_ = nextAuto;
     rows_ = std::move(rows);
+    ++changes_;
     valid_ = true;
     pred_ = filter_.bind(*this); // field numbers may differ in the file
     rebuildView();

@@ -79,11 +79,15 @@ struct IndexDef {
 inline constexpr uint32_t kMaxTextChars = 1u << 20;
 inline constexpr uint32_t kMaxBlobBytes = 16u << 20;
 inline constexpr uint32_t kMaxFields = 1024;
-// Biggest table file that load() reads.
-inline constexpr uint64_t kMaxTableFileBytes = 256ull << 20;
-// Most values (rows x fields) a table file may hold: bounds the memory a file can make load()
-// take, whatever its counts say (8 Mi values: 800,000 rows of 10 fields).
-inline constexpr uint64_t kMaxTableValues = 1u << 23;
+// One set of limits for saving and loading, so that every table the program can hold it can also
+// read back. A table takes at most kMaxTableRows rows and kMaxTableValues values (rows x fields;
+// bounds the memory a hostile file can make load() take, whatever its counts say): post() refuses
+// a new row past either. A file is read up to kMaxTableFileBytes, more than any table of the
+// program's layouts can reach within the row limit (maxFileBytes()); save() refuses a larger one.
+// 1,000,000 messages of 160 four-byte characters fit.
+inline constexpr uint64_t kMaxTableRows = 1u << 20;
+inline constexpr uint64_t kMaxTableValues = kMaxTableRows * 16;
+inline constexpr uint64_t kMaxTableFileBytes = 5ull << 29; // 2.5 GiB
 // The file format this build writes; it reads this and every older one.
 inline constexpr uint32_t kTableFormatVersion = 1;
 
@@ -166,6 +170,15 @@ enum class TableStatus {
     ReadOnly,      // save: the file has no write permission bit; it was not replaced
 };
 
+// A table's file bytes less the trailing checksum, taken by snapshot() on the thread that owns the
+// table. It is a copy: the table may change at once, while another thread finishes and writes it
+// (saveSnapshot()), which keeps the expensive part of a save (checksum, write, flush) off the
+// owner's thread.
+struct TableSnapshot {
+    std::string bytes;
+    uint64_t changes = 0; // the table's changeCount() when it was taken
+};
+
 struct TableResult {
     TableStatus status = TableStatus::Ok;
     std::string message; // empty when Ok; else what went wrong, naming the file
@@ -242,7 +255,9 @@ public:
     SetResult setText(std::string_view field, std::string_view value); // texts and blobs
     SetResult setIntAt(int field, int32_t value);
     SetResult setTextAt(int field, std::string_view value);
-    bool post();    // false when no buffer is open
+    // False when no buffer is open, or when a new row would pass the row or value limit (the new
+    // row is then dropped: see full()).
+    bool post();
     void cancel();
     bool remove();  // false when no row was deleted
     // Deletes every row the filter holds for, whether the current filter shows it or not, in one
@@ -252,11 +267,25 @@ public:
     // followed it, as remove() does. Answers how many rows went.
     int removeWhere(const Filter &which);
     void clear();   // deletes every row (auto-increment numbering goes on)
+    // True when no new row fits (kMaxTableRows, kMaxTableValues).
+    bool full() const;
+    // Rows this table can hold.
+    uint64_t maxRows() const;
+    // The largest file this table can make: every row at the limit, every value at its size.
+    uint64_t maxFileBytes() const;
+    // Goes up with every stored change of the rows (post, remove, clear, load): a saver compares
+    // it with the count it last wrote.
+    uint64_t changeCount() const { return changes_; }
 
     // --- files ---
     TableResult save(const std::string &path, const FileOps &ops = FileOps::system()) const;
     // The file's bytes, as save() would write them.
     std::string serialize() const;
+    // The bytes less their checksum (cheap: one copy of the rows), for saving on another thread.
+    TableSnapshot snapshot() const;
+    // Finishes a snapshot and writes it through writeFileSafely(), like save(); any thread.
+    static TableResult saveSnapshot(TableSnapshot snap, const std::string &path,
+                                    const FileOps &ops = FileOps::system());
     // Replaces the rows (and definitions) with the file's. When the table declares fields, each
     // must be in the file with the same type (MissingField otherwise); the file's own definitions
     // are taken. On any failure the table is unchanged. The filter stays; the cursor goes to
@@ -288,6 +317,7 @@ private:
     int active_ = -1;       // index number or -1
     int activeField_ = -1;  // its field number
     int64_t nextAutoInc_ = 1;
+    uint64_t changes_ = 0;
 
     std::vector<Row> rows_;        // append order
     std::vector<uint32_t> view_;   // visible rows (indexes into rows_), in walk order

@@ -39,6 +39,10 @@ namespace program {
 
 namespace {
 
+// How often changed tables are handed to the database's writer: a change is on disk well within a
+// second.
+constexpr std::chrono::milliseconds kSaveInterval{200};
+
 // The self-pipe the quit signals write to; the loop reads it.
 int gSignalPipe[2] = {-1, -1};
 constexpr int kQuitSignals[] = {SIGTERM, SIGINT, SIGHUP};
@@ -147,6 +151,7 @@ struct Program::Parts {
     std::unique_ptr<forms::TfMainCommands> commands;
     std::unique_ptr<platform::ScopedThreadPump> pump;
     std::unique_ptr<QSocketNotifier> signalNotifier;
+    std::unique_ptr<QTimer> saveTimer;
     struct sigaction previous[3] = {};
     bool signalsInstalled = false;
     int quitRetries = 0;
@@ -221,6 +226,11 @@ Program::Start Program::start(int &argc, char **argv)
     p.commData = std::make_unique<core::TdmCommData>();
     p.db = std::make_unique<core::TdbMain>(p.manage->DatabaseDir(), p.ask, &p.manage->LangMng());
     p.manage->SetDatabase(p.db.get());
+    // Changes go to disk as they happen, written on the database's own thread.
+    p.saveTimer = std::make_unique<QTimer>();
+    p.saveTimer->setInterval(kSaveInterval);
+    QObject::connect(p.saveTimer.get(), &QTimer::timeout, p.saveTimer.get(), [&p] { p.db->SaveChanged(); });
+    p.saveTimer->start();
     p.find = std::make_unique<forms::TfFind>(*p.manage, p.main.get());
     p.main->setFindDialog(p.find.get());
     // 8: the second start stage.
@@ -299,6 +309,7 @@ void Program::shutDown()
         return;
     shutDown_ = true;
     Parts &p = *parts_;
+    p.saveTimer.reset();
     if (p.stages) {
         p.stages->ShutDown();
         workerStopped_ = p.stages->StopWorker(std::chrono::steady_clock::now() + options_.workerStopWait);

@@ -122,6 +122,9 @@ void Stages::StartUp(MainHost &main)
     sms_ = std::make_unique<content::TSMSManage>(
         *env_, db_.isOpen(core::DbTable::Smsinfo) ? &db_.table(core::DbTable::Smsinfo) : nullptr);
     smsTransfer_ = std::make_unique<content::TSmsTransfer>(*sms_, *env_, *progress_, *smsClt_);
+    // Handset boxes are read from the handset again, never kept: copies a run that was killed
+    // left on disk (the tables are saved as they change) go before anything lists them.
+    smsTransfer_->ClearPhoneBoxes();
     smsView_ = std::make_unique<content::SmsView>(*sms_, main.smsControls(), main.toolMenuMerge());
     const QList<QIcon> pictures = main.images();
     if (!pictures.isEmpty()) {
@@ -144,7 +147,9 @@ void Stages::StartUp(MainHost &main)
 
 void Stages::ShutDown()
 {
-    manage_.SaveSettings();
+    if (const platform::FileResult saved = manage_.SaveSettings(); !saved.ok)
+        prompt_.show(saved.message, manage_.LangMng().translate("Application_Hite_title"),
+                     core::kMbOk | core::kMbIconError);
     if (!worker_)
         return;
     smsTransfer_->ClearPhoneBoxes();

@@ -74,7 +74,8 @@ public:
     // The second start stage, in this order: progress dialog; connection manager with automatic
     // connection every 1000 ms; catalogue scan; settings; connection settings to the manager;
     // worker (started, with the stored idle time-out); history and help file; the message, contact
-    // and phrase managers over the window's controls. Runs once.
+    // and phrase managers over the window's controls (handset-box rows a killed run left in the
+    // message table are dropped). Runs once.
     void StartUp(MainHost &main);
     // Settings saved, phone-side message copies deleted, phrase tables saved, connection mode off.
     void ShutDown();

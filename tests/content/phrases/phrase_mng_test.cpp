@@ -247,6 +247,8 @@ TEST(PhraseSave, TablesWhoseIdsAreUsedUpTakeNoMore)
     EXPECT_EQ(contents(s->FillList("A")), Strings{});
     s->Cut({});
     EXPECT_EQ(contents(s->FillList("A")), Strings{"one"});
+    EXPECT_EQ(s.env.prompt.texts(),
+              (Strings{content::kPhraseNoIdLeft, content::kPhraseNoIdLeft, content::kPhraseNoIdLeft}));
 
     Session other;
     other->AddGroup("B");

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 using content::ArraySms;
 using content::Ssms;
 using content_test::SmsStore;
@@ -243,4 +245,33 @@ TEST(SmsMessages, ClosedTableIsAnEmptyStore)
     EXPECT_EQ(sms.UndeleteMessages(1), content::kSmsFailed);
     EXPECT_TRUE(sms.FillList(0).rows.empty());
     EXPECT_EQ(sms.FillList(0).columns.size(), 4u);
+}
+
+// A message that holds the largest id: a new message is refused with one box (not one per
+// batch), the rows stay as they were, and once that message is gone new ones are stored again.
+TEST(SmsAdding, TheLargestIdIsRefusedWithABox)
+{
+    SmsStore s;
+    s.add(content::kBoxReceived, "+441", "old");
+    platform::Table &t = s.table();
+    t.append();
+    t.setInt("id", std::numeric_limits<int32_t>::max());
+    t.setInt("boxid", content::kBoxRecycle);
+    ASSERT_TRUE(t.post());
+    for (int batch = 0; batch < 3; ++batch) {
+        ArraySms draft{Ssms{.boxid = content::kBoxDrafts, .Tel = "+44", .body = "draft"}};
+        EXPECT_EQ(s.sms->AddMessages(draft, -1, false), -1);
+    }
+    EXPECT_EQ(t.totalRows(), 2);
+    EXPECT_EQ(s.env.prompt.texts(), std::vector<std::string>{content::kSmsNoIdLeft});
+    // A duplicate of a stored message needs no new id: it is still matched.
+    ArraySms same{Ssms{.boxid = content::kBoxReceived, .Tel = "+441", .time = "2026-03-04 05:06:07", .body = "old"}};
+    EXPECT_EQ(s.sms->AddMessages(same, -1, false), -1);
+    EXPECT_EQ(same[0].id, 1);
+
+    ArraySms gone{Ssms{.id = std::numeric_limits<int32_t>::max(), .boxid = content::kBoxRecycle}};
+    ASSERT_EQ(s.sms->DeleteMessages(gone), 0);
+    EXPECT_EQ(s.add(content::kBoxDrafts, "+44", "draft"), 2);
+    s.reopen();
+    EXPECT_EQ(s.get(2).body, "draft");
 }

@@ -13,11 +13,14 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
+#include <thread>
 
 namespace fs = std::filesystem;
 using core::DbTable;
@@ -68,7 +71,7 @@ std::vector<std::string> texts(const RecordingPrompt &p) { return p.texts(); }
 } // namespace
 
 // First start with an empty Database: six empty open tables, the phrase tables left to their
-// manager, six files after SaveAll; and the destructor saves too.
+// manager, six files after SaveAll; the destructor saves only a table changed since.
 TEST(TdbMain, FirstStartCreatesSixFiles)
 {
     TempTree tree;
@@ -87,9 +90,14 @@ TEST(TdbMain, FirstStartCreatesSixFiles)
         EXPECT_EQ(listFolder(tree.path("Database")),
                   (std::vector<std::string>{"BaseInfo.cds", "ConnInfo.cds", "ModelRef.cds",
                                             "PlugInfo.cds", "SSinfo.cds", "Smsinfo.cds"}));
+        EXPECT_EQ(db.SaveAll(), 0); // nothing changed: nothing written
         fs::remove(tree.path("Database/SSinfo.cds"));
+        addRow(db.table(DbTable::Smsinfo), "Smsinfo", 1);
     }
-    EXPECT_TRUE(fs::exists(tree.path("Database/SSinfo.cds"))); // saved again at destruction
+    EXPECT_FALSE(fs::exists(tree.path("Database/SSinfo.cds"))); // unchanged: not written again
+    platform::Table sms = core::makeDbTable(DbTable::Smsinfo);
+    ASSERT_TRUE(sms.load(tree.path("Database/Smsinfo.cds")));
+    EXPECT_EQ(sms.totalRows(), 1);
     EXPECT_TRUE(prompt.shown().empty());
 }
 
@@ -231,7 +239,8 @@ TEST(TdbMain, ReadOnlyFileAtExit)
         addToSix(db, 2);
     }
     ASSERT_EQ(prompt.shown().size(), 1u);
-    EXPECT_EQ(prompt.shown()[0].text, "Failed to acess database file .");
+    EXPECT_EQ(prompt.shown()[0].text,
+              "Failed to acess database file .\nCannot write " + plug + ": the file is read-only");
     EXPECT_EQ(prompt.shown()[0].flags, core::kMbOk | core::kMbIconError);
     EXPECT_EQ(readText(plug), old);
     for (DbTable t : kSix) {
@@ -242,8 +251,8 @@ TEST(TdbMain, ReadOnlyFileAtExit)
     EXPECT_EQ(listFolder(dir).size(), 6u); // no temporaries left behind
 }
 
-// A full disk while Smsinfo is written: its old file stays whole, the box says so, and SSinfo
-// (after it) is still saved. SaveAll may be called again later.
+// A full disk while Smsinfo is written: its old file stays whole, one box names the file and the
+// cause, and SSinfo (after it) is still saved. The destructor does not try the same state again.
 TEST(TdbMain, FullDiskOnOneTable)
 {
     TempTree tree;
@@ -276,13 +285,14 @@ TEST(TdbMain, FullDiskOnOneTable)
         TdbMain db(dir, &prompt, nullptr, ops);
         addToSix(db, 2);
         EXPECT_EQ(db.SaveAll(), 1);
-        EXPECT_EQ(texts(prompt), (std::vector<std::string>{"Failed to acess database file ."}));
+        EXPECT_EQ(texts(prompt), (std::vector<std::string>{"Failed to acess database file .\nCannot write " + sms +
+                                                           ": No space left on device"}));
         EXPECT_EQ(readText(sms), old);
         platform::Table ss = core::makeDbTable(DbTable::SSinfo);
         ASSERT_TRUE(ss.load(dir + "/SSinfo.cds"));
         EXPECT_EQ(ss.totalRows(), 2);
     }
-    EXPECT_EQ(prompt.shown().size(), 2u); // the destructor tried once more
+    EXPECT_EQ(prompt.shown().size(), 1u);
     EXPECT_EQ(readText(sms), old);
     EXPECT_EQ(listFolder(dir).size(), 6u);
 }
@@ -301,12 +311,10 @@ TEST(TdbMain, PhraseTablesOnRequest)
         ASSERT_TRUE(db.open(DbTable::Phrase));
         addRow(db.table(DbTable::Phrase), "Phrase", 1);
         addRow(db.table(DbTable::PhraseGroup), "PhraseGroup", 1);
-        EXPECT_EQ(db.SaveAll(), 0);
-        EXPECT_FALSE(fs::exists(dir + "/Phrase.cds")); // not by SaveAll
         EXPECT_TRUE(db.save(DbTable::Phrase));
     }
     EXPECT_TRUE(fs::exists(dir + "/Phrase.cds"));
-    EXPECT_FALSE(fs::exists(dir + "/PhraseGroup.cds"));
+    EXPECT_TRUE(fs::exists(dir + "/PhraseGroup.cds")); // open and changed: saved with the rest
     TdbMain db(dir, &prompt);
     ASSERT_TRUE(db.open(DbTable::Phrase));
     EXPECT_EQ(db.table(DbTable::Phrase).totalRows(), 1);
@@ -358,4 +366,109 @@ TEST(TdbMain, ScanPublishesTheCatalogue)
     ASSERT_TRUE(base.load(dir + "/BaseInfo.cds"));
     EXPECT_EQ(base.totalRows(), 0);
     EXPECT_TRUE(prompt.shown().empty());
+}
+
+namespace {
+
+// Runs the program's save tick until every open table is on disk (bounded, never a time-out the
+// test relies on).
+bool saveTicks(TdbMain &db)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    for (;;) {
+        db.SaveChanged();
+        if (db.allSaved())
+            return true;
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+int rowsOnDisk(const std::string &file, DbTable t)
+{
+    platform::Table back = core::makeDbTable(t);
+    return back.load(file) ? back.totalRows() : -1;
+}
+
+} // namespace
+
+// Changes reach the files while the database is in use, without SaveAll: the tables changed,
+// the phrase tables too once opened, and a missing file is written; an unchanged table loaded
+// from its file is not written again. At the end nothing is left to save.
+TEST(TdbMain, ChangesReachTheDiskWhileInUse)
+{
+    TempTree tree;
+    const std::string dir = databaseWithOneRunSaved(tree);
+    const std::string conn = dir + "/ConnInfo.cds";
+    ASSERT_EQ(::chmod(conn.c_str(), 0444), 0); // a write of it would fail and show a box
+    RecordingPrompt prompt;
+    {
+        TdbMain db(dir, &prompt);
+        EXPECT_TRUE(db.allSaved());
+        addRow(db.table(DbTable::Smsinfo), "Smsinfo", 2);
+        ASSERT_TRUE(db.open(DbTable::Phrase));
+        addRow(db.table(DbTable::Phrase), "Phrase", 1);
+        EXPECT_FALSE(db.allSaved());
+        ASSERT_TRUE(saveTicks(db));
+        EXPECT_EQ(rowsOnDisk(dir + "/Smsinfo.cds", DbTable::Smsinfo), 2);
+        EXPECT_EQ(rowsOnDisk(dir + "/Phrase.cds", DbTable::Phrase), 1);
+
+        // Changes made while a write is under way follow it.
+        addRow(db.table(DbTable::Smsinfo), "Smsinfo", 3);
+        db.SaveChanged();
+        addRow(db.table(DbTable::Smsinfo), "Smsinfo", 4);
+        ASSERT_TRUE(saveTicks(db));
+        EXPECT_EQ(rowsOnDisk(dir + "/Smsinfo.cds", DbTable::Smsinfo), 4);
+        EXPECT_EQ(db.SaveAll(), 0);
+    }
+    EXPECT_TRUE(prompt.shown().empty());
+    EXPECT_FALSE(fs::exists(dir + "/PhraseGroup.cds")); // opened by nobody
+    EXPECT_EQ(rowsOnDisk(dir + "/Smsinfo.cds", DbTable::Smsinfo), 4);
+}
+
+// A save that fails in the background shows one box naming the file and the cause, however many
+// ticks follow, keeps the old file and is tried again after the next change; at exit the same
+// failure is not shown twice, and once the cause is gone the table is saved.
+TEST(TdbMain, ABackgroundFailureShowsOneBoxAndIsTriedAgain)
+{
+    TempTree tree;
+    const std::string dir = databaseWithOneRunSaved(tree);
+    const std::string sms = dir + "/Smsinfo.cds";
+    const std::string old = readText(sms);
+    auto full = std::make_shared<std::atomic<bool>>(true);
+    platform::FileOps ops;
+    ops.write = [full](int fd, const void *buf, size_t n) -> ssize_t {
+        if (*full) {
+            errno = ENOSPC;
+            return -1;
+        }
+        return ::write(fd, buf, n);
+    };
+    const std::string box = "Failed to acess database file .\nCannot write " + sms + ": No space left on device";
+    RecordingPrompt prompt;
+    {
+        TdbMain db(dir, &prompt, nullptr, ops);
+        addRow(db.table(DbTable::Smsinfo), "Smsinfo", 2);
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (prompt.shown().empty() && std::chrono::steady_clock::now() < end) {
+            db.SaveChanged();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        for (int i = 0; i < 20; ++i)
+            db.SaveChanged();
+        EXPECT_EQ(texts(prompt), std::vector<std::string>{box});
+        EXPECT_EQ(prompt.shown()[0].flags, core::kMbOk | core::kMbIconError);
+        EXPECT_EQ(readText(sms), old);
+        EXPECT_FALSE(db.allSaved());
+        EXPECT_EQ(db.SaveAll(), 1); // tried again: the same failure, no second box
+        EXPECT_EQ(prompt.shown().size(), 1u);
+
+        *full = false;
+        addRow(db.table(DbTable::Smsinfo), "Smsinfo", 3);
+        ASSERT_TRUE(saveTicks(db));
+        EXPECT_EQ(rowsOnDisk(sms, DbTable::Smsinfo), 3);
+    }
+    EXPECT_EQ(prompt.shown().size(), 1u);
+    EXPECT_EQ(listFolder(dir).size(), 6u); // no temporaries left behind
 }

@@ -4,8 +4,10 @@
 
 #include "running_program.h"
 
+#include "content/sms_manage.h"
 #include "core/app_manage.h"
 #include "core/comm/comm_thread.h"
+#include "core/db_main.h"
 #include "core/prompt.h"
 #include "forms/f_main.h"
 #include "forms/f_set.h"
@@ -16,6 +18,8 @@
 
 #include <QAction>
 #include <QTest>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -87,6 +91,34 @@ TEST_F(ProgramSettings, TheSameMinutesAgainHandNothingOver)
     clock.advance(60000 + 1);
     EXPECT_TRUE(waitUntil([&] { return !manage.Connected; }, std::chrono::seconds(10)))
         << "the idle count was restarted by the dialog";
+}
+
+// Files that cannot be written at exit: the settings and the message table each get one box
+// naming the file and the cause, the old files stay whole, and the end of the block (the
+// database's destructor) shows nothing more.
+TEST_F(ProgramSettings, FailedSavesAtExitShowOneBoxEach)
+{
+    folder.settings("KeepTime=10\n");
+    start();
+    core::TdbMain &db = program->db();
+    content::ArraySms draft{content::Ssms{.boxid = content::kBoxDrafts, .Tel = "+44", .body = "first"}};
+    program->stages().sms().AddMessages(draft, -1, false);
+    ASSERT_TRUE(waitUntil([&] { return db.allSaved(); }));
+    const std::string ini = folder.root() + "/ini/set.ini", sms = db.path(core::DbTable::Smsinfo);
+    const std::string oldIni = folder.readFile("ini/set.ini"), oldSms = folder.readFile("Database/Smsinfo.cds");
+    ASSERT_EQ(::chmod(ini.c_str(), 0444), 0);
+    ASSERT_EQ(::chmod(sms.c_str(), 0444), 0);
+    content::ArraySms second{content::Ssms{.boxid = content::kBoxDrafts, .Tel = "+44", .body = "second"}};
+    program->stages().sms().AddMessages(second, -1, false);
+    prompt.clear();
+    program->shutDown();
+    program.reset();
+    std::vector<std::string> expected = {"Cannot write " + ini + ": the file is read-only",
+                                         "Failed to acess database file .\nCannot write " + sms +
+                                             ": the file is read-only"};
+    EXPECT_EQ(prompt.texts(), expected);
+    EXPECT_EQ(folder.readFile("ini/set.ini"), oldIni);
+    EXPECT_EQ(folder.readFile("Database/Smsinfo.cds"), oldSms);
 }
 
 } // namespace
