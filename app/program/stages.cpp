@@ -141,11 +141,29 @@ void Stages::StartUp(MainHost &main)
     phraseView_->setImages(pictures);
 }
 
+void Stages::EmptyRecycleBox()
+{
+    if (!manage_.ClearTrashOnExit || !sms_)
+        return;
+    content::ArraySms doomed = sms_->Messages(content::kBoxRecycle);
+    content::ArraySms hidden = sms_->Messages(content::kBoxHidden);
+    doomed.insert(doomed.end(), hidden.begin(), hidden.end());
+    if (doomed.empty())
+        return;
+    const core::TLangMng &lang = manage_.LangMng();
+    if (manage_.DelQuestion &&
+        manage_.ShowMessageBox(lang.translate("fMain_EmptyRecycleOnExit"), lang.translate("Application_Hite_title"),
+                               core::kMbOkCancel | core::kMbIconQuestion) == core::kIdCancel)
+        return;
+    sms_->DeleteMessages(doomed);
+}
+
 void Stages::ShutDown()
 {
     manage_.SaveSettings();
     if (!worker_)
         return;
+    EmptyRecycleBox();
     smsTransfer_->ClearPhoneBoxes();
     phrases_->Save();
     comm_->SetConnectMode(false);
