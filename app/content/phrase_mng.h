@@ -35,6 +35,8 @@
 // User-interface thread only.
 #pragma once
 
+#include "content/pictures.h"
+
 #include "content/env.h"
 #include "content/menu_state.h"
 
@@ -52,9 +54,10 @@ class Table;
 
 namespace content {
 
-// Image numbers of the phrase tree and list.
-inline constexpr int kPhraseRootImage = 1;
-inline constexpr int kPhraseRowImage = 2;
+// Image numbers of the phrase tree and list (content/pictures.h).
+inline constexpr int kPhraseRootImage = kPicPhraseRoot;
+inline constexpr int kPhraseGroupImage = kPicPhraseGroup;
+inline constexpr int kPhraseRowImage = kPicPhrase;
 
 // Commands whose state the manager decides: the phrase list's paste item, and the group tree's
 // delete and clear items, whose enabling and action the edit menu's fifth and sixth items take.

@@ -1,5 +1,7 @@
 #include "forms/f_main.h"
 
+#include "content/qt/pictures.h"
+
 #include "content/contacts_view.h"
 #include "content/env.h"
 #include "content/phonebook_manage.h"
@@ -57,7 +59,6 @@ namespace {
 
 constexpr const char *kTag = content::kTagProperty;
 constexpr int kStatusWidths[] = {150, 150, 100, 150, 200};
-constexpr int kPictureCount = 12;
 
 QString qs(const std::string &s)
 {
@@ -465,7 +466,7 @@ void TfMain::buildMenus()
             a->setObjectName(name);
             a->setProperty(kTag, item.tag);
             if (item.icon)
-                a->setIcon(QIcon(QStringLiteral(":/fmain/%1.png").arg(QLatin1String(item.icon))));
+                a->setIcon(content::commandIcon(item.icon));
             a->setCheckable(item.checkable);
             a->setChecked(item.checked);
             a->setVisible(item.visible);
@@ -560,13 +561,7 @@ content::PhraseControls TfMain::phraseControls() const
             menu("menu_userview"), toolBar("tbUser"), TreeView_usersms_};
 }
 
-QList<QIcon> TfMain::images() const
-{
-    QList<QIcon> out;
-    for (int i = 0; i < kPictureCount; ++i)
-        out << QIcon(QStringLiteral(":/fmain/image%1.png").arg(i));
-    return out;
-}
+QList<QIcon> TfMain::images() const { return content::pictureList(); }
 
 void TfMain::setHooks(MainWindowHooks hooks)
 {
@@ -790,10 +785,11 @@ void TfMain::ListView_smsClick()
     if (!ok || content_.sms->GetMessage(m) != 0)
         return;
     if (m.boxid == 1 || m.boxid == 2 || m.boxid == 8 || m.boxid == 9) {
-        row->setData(0, content::kImageRole, 1);
-        row->setData(0, content::kStateImageRole, 1);
+        const int read = content::messagePicture(m.boxid, 1);
+        row->setData(0, content::kImageRole, read);
+        row->setData(0, content::kStateImageRole, read);
         if (content_.smsView)
-            row->setIcon(0, images().value(1));
+            row->setIcon(0, content::picture(read));
         if (m.states != 1) {
             // Stored through the save path: for a handset box it changes the row only and keeps
             // the handset slot.

@@ -1,5 +1,6 @@
 #include "content/qt/contacts_qt.h"
 
+#include "content/qt/pictures.h"
 #include "content/qt/sms_view.h"
 
 #include <QAction>
@@ -36,6 +37,7 @@ QTreeWidgetItem *makeNode(int book, const ContactTreeNode &n)
     item->setData(0, kStorageRole, n.storage);
     item->setData(0, kBookRole, book);
     item->setData(0, kImageRole, n.storage);
+    item->setIcon(0, picture(storagePicture(n.storage)));
     for (const ContactTreeNode &c : n.children)
         item->addChild(makeNode(book, c));
     return item;
@@ -190,6 +192,7 @@ void fillContactList(QTreeWidget *list, const ContactList &model)
                                          fm.horizontalAdvance(captions[i]) + 4 * fm.averageCharWidth()));
     QList<QTreeWidgetItem *> items;
     items.reserve(qsizetype(model.rows.size()));
+    const QIcon contactIcon = picture(kPicContact);
     for (const ContactListRow &r : model.rows) {
         QStringList texts{QString::number(r.pos)};
         for (const std::string &c : r.cells)
@@ -197,6 +200,9 @@ void fillContactList(QTreeWidget *list, const ContactList &model)
         auto *item = new ContactItem(texts);
         item->setData(0, kRowIdRole, r.id);
         item->setData(0, kImageRole, r.image);
+        // A free position of the handset's storage shows no contact.
+        if (std::any_of(r.cells.begin(), r.cells.end(), [](const std::string &c) { return !c.empty(); }))
+            item->setIcon(0, contactIcon);
         items << item;
     }
     list->addTopLevelItems(items);
@@ -217,6 +223,8 @@ QTreeWidgetItem *updateListRow(QTreeWidget *list, QTreeWidgetItem *item, const C
         item->setText(i, QString());
     item->setData(0, kRowIdRole, row.id);
     item->setData(0, kImageRole, row.image);
+    const bool used = std::any_of(row.cells.begin(), row.cells.end(), [](const std::string &c) { return !c.empty(); });
+    item->setIcon(0, used ? picture(kPicContact) : QIcon());
     return item;
 }
 
