@@ -551,13 +551,14 @@ QToolBar *TfMain::toolBar(const QString &objectName) const
 
 content::SmsControls TfMain::smsControls() const
 {
-    return {menu("m_tool"), menu("m_Edit"),       menu("mSms"),  menu("menu_tree_sms"),
+    // No tool menu: the Tools menu keeps its tools, and the area's commands stay in its own menu.
+    return {nullptr,       menu("m_Edit"),       menu("mSms"),  menu("menu_tree_sms"),
             menu("menu_list_sms"), toolBar("ToolBar_sms"), ListView_sms_, TreeView_sms_};
 }
 
 content::PhraseControls TfMain::phraseControls() const
 {
-    return {menu("m_tool"),        menu("m_Edit"),       menu("mUser"), menu("menu_treeuser"),
+    return {nullptr,               menu("m_Edit"),       menu("mUser"), menu("menu_treeuser"),
             menu("menu_userview"), toolBar("tbUser"), TreeView_usersms_};
 }
 
@@ -728,17 +729,13 @@ void TfMain::mergeAreaMenus()
             break;
         if (GetContNodeInfo(TreeView_cont_->currentItem(), book, storage)) {
             const QList<QMenu *> menus{menu("menu_conttree"), menu("menu_contview"), menu("mCont")};
-            const content::NamedMenuState s =
-                content::UpdateMenus(*content_.phoneBook, *content_.env, book, storage,
-                                     ListView_cont_->topLevelItemCount(), int(ListView_cont_->selectedItems().size()),
-                                     content::contactMenuItems(menus));
-            content::applyMenuState(menus, s);
+            content::applyContactMenus(*content_.phoneBook, *content_.env, book, storage,
+                                       ListView_cont_->topLevelItemCount(),
+                                       int(ListView_cont_->selectedItems().size()), menus, toolBar("ToolBar_cont"));
         }
-        toolMerge_.mergePopupItems(menu("m_tool"), menu("mCont"));
         break;
     }
     case kAreaUser:
-        toolMerge_.mergePopupItems(menu("m_tool"), menu("mUser"));
         break;
     default:
         break;

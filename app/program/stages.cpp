@@ -276,9 +276,8 @@ void Stages::contactMenusForNoSelection()
         return;
     const ContactControls c = main_->contactControls();
     const int rows = c.ListView_cont ? c.ListView_cont->topLevelItemCount() : 0;
-    content::applyMenuState(c.menus,
-                            content::UpdateMenus(*pb_, *env_, pb_->currentBook(), content::toInt(pb_->currentStorage()),
-                                                 rows, 0, content::contactMenuItems(c.menus)));
+    content::applyContactMenus(*pb_, *env_, pb_->currentBook(), content::toInt(pb_->currentStorage()), rows, 0,
+                               c.menus, c.toolBar);
 }
 
 void Stages::rebuildContactTree()

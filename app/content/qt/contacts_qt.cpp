@@ -1,5 +1,6 @@
 #include "content/qt/contacts_qt.h"
 
+#include "content/qt/apply_menu.h"
 #include "content/qt/pictures.h"
 #include "content/qt/sms_view.h"
 
@@ -256,6 +257,22 @@ std::vector<ContactMenuItem> contactMenuItems(const QList<QMenu *> &menus)
     for (QMenu *m : menus)
         walk(m);
     return out;
+}
+
+void applyContactMenus(TPhoneBookManage &pb, const Env &env, int book, int32_t storage, int listRows,
+                       int selectedRows, const QList<QMenu *> &menus, QToolBar *bar)
+{
+    applyMenuState(menus, UpdateMenus(pb, env, book, storage, listRows, selectedRows, contactMenuItems(menus)));
+    if (!bar)
+        return;
+    std::vector<ContactMenuItem> buttons;
+    for (QAction *a : bar->actions())
+        if (!a->objectName().isEmpty() && !a->isSeparator())
+            buttons.push_back({a->objectName().toStdString(), a->property(kTagProperty).toInt()});
+    const NamedMenuState state = UpdateMenus(pb, env, book, storage, listRows, selectedRows, buttons);
+    for (QAction *a : bar->actions())
+        if (const auto it = state.find(a->objectName().toStdString()); it != state.end() && it->second.enabled)
+            a->setEnabled(*it->second.enabled);
 }
 
 QList<PrintPage> LayoutContacts(const TPhoneBookManage &pb, const Env &env, int book, QPainter &painter,
