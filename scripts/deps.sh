@@ -4,7 +4,8 @@ set -euo pipefail
 pkgs=(cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
       libgtest-dev libgmock-dev libbenchmark-dev
       qt6-base-dev libjpeg-dev nlohmann-json3-dev fonts-dejavu-core fonts-wqy-microhei
-      poppler-utils)
+      poppler-utils xvfb openbox xdotool
+      tango-icon-theme)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

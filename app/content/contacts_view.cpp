@@ -328,17 +328,27 @@ std::vector<PickerRow> FillNumberList(const TPhoneBookManage &pb, int book, bool
     return out;
 }
 
-NamedMenuState UpdateMenus(const TPhoneBookManage &pb, const Env &env, int book, int32_t storage, int listRows,
+NamedMenuState UpdateMenus(TPhoneBookManage &pb, const Env &env, int book, int32_t storage, int listRows,
                            int selectedRows, const std::vector<ContactMenuItem> &items)
 {
     NamedMenuState state;
+    const bool connected = env.state().Connected;
     const bool groups = storage == toInt(StorageCode::Groups);
-    const bool tag1 = book == kHandsetBook ? env.state().Connected && listRows > 0 : selectedRows > 0;
+    const bool tag1 = book == kHandsetBook ? connected && listRows > 0 : selectedRows > 0;
+    // Read and write are enabled when they can run, as their tool-bar buttons are: a read needs
+    // only the link (an empty list is what it fills), a write needs something to write.
+    static const std::set<std::string> readItems{"menu_readcont", "menu_cont_read", "button_loadcont"};
+    static const std::set<std::string> writeItems{"menu_flash", "N88", "button_flash"};
+    const bool canWrite = (book != kHandsetBook || connected) && pb.HasChanges(book, storage);
     for (const ContactMenuItem &it : items) {
         ItemState s;
         s.shown = !groups;
         if (it.tag == 99)
             s.enabled = pb.PasteEnabled();
+        else if (readItems.count(it.name))
+            s.enabled = connected;
+        else if (writeItems.count(it.name))
+            s.enabled = canWrite;
         else if (it.tag == 1)
             s.enabled = tag1;
         state[it.name] = s;

@@ -107,10 +107,12 @@ struct ContactMenuItem {
     std::string name;
     int tag = 0;
 };
-// The state of the contact menu items: Paste (tag 99) while the clipboard has positions; tag 1
-// for the handset while connected and the list has rows, for a file book while a row is
-// selected; everything hidden for groups.
-NamedMenuState UpdateMenus(const TPhoneBookManage &pb, const Env &env, int book, int32_t storage, int listRows,
+// The state of the contact menu items: Paste (tag 99) while the clipboard has positions; reading
+// from the handset while connected; writing to it while the chosen book and storage have changes
+// (and, for the handset's book, while connected); other tag 1 items for the handset while
+// connected and the list has rows, for a file book while a row is selected; everything hidden for
+// groups.
+NamedMenuState UpdateMenus(TPhoneBookManage &pb, const Env &env, int book, int32_t storage, int listRows,
                            int selectedRows, const std::vector<ContactMenuItem> &items);
 
 } // namespace content

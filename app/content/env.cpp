@@ -54,6 +54,7 @@ AppState ManageEnv::state() const
     s.PbCap8 = manage_.PbCap8;
     s.PhoneMan = manage_.PhoneMan;
     s.PhoneModel = manage_.PhoneModel;
+    s.InCeptDel = manage_.InCeptDel;
     return s;
 }
 

@@ -27,6 +27,7 @@ struct AppState {
     bool PbCap8 = false;
     std::string PhoneMan;   // of the connected handset; empty when none
     std::string PhoneModel;
+    bool InCeptDel = false; // delete on the handset what a download stored locally
 };
 
 class Env {

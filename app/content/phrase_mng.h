@@ -35,6 +35,8 @@
 // User-interface thread only.
 #pragma once
 
+#include "content/pictures.h"
+
 #include "content/env.h"
 #include "content/menu_state.h"
 
@@ -52,14 +54,15 @@ class Table;
 
 namespace content {
 
-// Image numbers of the phrase tree and list.
-inline constexpr int kPhraseRootImage = 1;
+// Image numbers of the phrase tree and list (content/pictures.h).
+inline constexpr int kPhraseRootImage = kPicPhraseRoot;
+inline constexpr int kPhraseGroupImage = kPicPhraseGroup;
+inline constexpr int kPhraseRowImage = kPicPhrase;
 // Boxes of the adds when a new group or phrase cannot be made.
 inline constexpr const char *kPhraseNoIdLeft =
     "No phrase can be added: the highest id (2147483647) is taken. Delete it to add new ones.";
 inline constexpr const char *kPhraseStoreFull =
     "No phrase can be added: the phrase store is full. Delete phrases to add new ones.";
-inline constexpr int kPhraseRowImage = 2;
 
 // Commands whose state the manager decides: the phrase list's paste item, and the group tree's
 // delete and clear items, whose enabling and action the edit menu's fifth and sixth items take.

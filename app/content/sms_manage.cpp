@@ -1,5 +1,6 @@
 #include "content/sms_manage.h"
 
+#include "content/pictures.h"
 #include "core/prompt.h"
 
 #include <algorithm>
@@ -22,16 +23,7 @@ void fitTo(const Table &t, std::string_view name, std::string &s)
 }
 
 // The picture of a row: its own box decides, whichever list shows it.
-int pictureOf(int box, int states)
-{
-    if (isRecycleBox(box))
-        return 4;
-    if (box == kBoxSent)
-        return 3;
-    if (box == kBoxDrafts)
-        return 5;
-    return states;
-}
+int pictureOf(int box, int states) { return messagePicture(box, states); }
 
 // The duplicate key of a local message: its box and the three texts, each text length-prefixed
 // so that no two different records share a key.

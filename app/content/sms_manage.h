@@ -242,8 +242,7 @@ public:
     int UndeleteMessages(int32_t id);
 
     // The list of a box (0: boxes 0-4; 7: boxes above 7; else that box), remembered as the listed
-    // box. Pictures follow each row's own box: 4 in the recycle boxes, 3 in the sent box, 5 among
-    // the drafts, else its states.
+    // box. Pictures follow each row's own box and its states (content::messagePicture).
     SmsList FillList(int box);
     int listedBox() const { return listedBox_; }
 

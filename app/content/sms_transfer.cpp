@@ -281,8 +281,12 @@ int TSmsTransfer::Download()
 
     // Received messages get their local copy (an identical earlier one is updated, not doubled),
     // then every message its phone-side row; one call per list keeps this fast on a large table.
-    if (!local.empty())
+    bool storedLocally = true;
+    if (!local.empty()) {
         sms_.AddMessages(local, -1, false);
+        for (const Ssms &m : local)
+            storedLocally = storedLocally && m.id > 0;
+    }
     downloading_ = true;
     for (int s = 0; s < 2; ++s) {
         if (phone[s].empty())
@@ -293,6 +297,8 @@ int TSmsTransfer::Download()
                 MarkSlotUsed(storages_[s].table, m.Tid, m.id);
     }
     downloading_ = false;
+    if (env_.state().InCeptDel && storedLocally)
+        deleteStoredCopies(phone);
     if (unreadable_ > 0) {
         std::string text = env_.text("SmsMng_Unreadable");
         const size_t at = text.find("%d");
@@ -303,6 +309,24 @@ int TSmsTransfer::Download()
         env_.messageBox(text, core::kMbIconInformation);
     }
     return 0;
+}
+
+// Received messages that now have their local copy in box 1 go from the handset: through the
+// message store's delete, so the phone-side rows, the slots and the delete batch stay in step.
+// Stored (outgoing) messages have no local copy and stay.
+void TSmsTransfer::deleteStoredCopies(const std::array<ArraySms, 2> &phone)
+{
+    ArraySms doomed;
+    for (const ArraySms &list : phone)
+        for (const Ssms &m : list)
+            if (m.id > 0 && m.boxid == kBoxPhoneReceived) {
+                Ssms ref;
+                ref.id = m.id;
+                ref.boxid = m.boxid;
+                doomed.push_back(ref);
+            }
+    if (!doomed.empty())
+        sms_.DeleteMessages(doomed);
 }
 
 // ---- Sending ----

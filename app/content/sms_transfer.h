@@ -85,7 +85,9 @@ public:
     TSmsTransfer &operator=(const TSmsTransfer &) = delete;
 
     // Reads both storages into boxes 8 and 9 and the received messages into box 1. 0, also when
-    // not connected, cancelled or failed (the phone-side boxes then stay empty).
+    // not connected, cancelled or failed (the phone-side boxes then stay empty). With the
+    // InCeptDel setting the received messages that box 1 now holds are then deleted on the
+    // handset (one delete batch), and leave box 8.
     int Download();
     // Stores the records in the sent box and sends them. 0; the first failure (negative) when a
     // message did not go (those move to box 2); kSmsTooLong, nothing stored, for an over-long text.
@@ -123,6 +125,7 @@ public:
     bool endDelete() override;
 
 private:
+    void deleteStoredCopies(const std::array<ArraySms, 2> &phone);
     struct Storage {
         int32_t first = 0;
         int32_t last = 0;

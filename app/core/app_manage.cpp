@@ -110,6 +110,7 @@ void TManage::LoadSettings()
     CAddressee = readText(text, "CAddressee", "");
     CSignture = readText(text, "CSignture", "");
     CSCenter = readText(text, "CSCenter", "");
+    ClearTrashOnExit = readBool(text, "ClearTrashOnExit", false);
 }
 
 platform::FileResult TManage::SaveSettings()
@@ -137,6 +138,7 @@ platform::FileResult TManage::SaveSettings()
         {"CAddressee", CAddressee},
         {"CSignture", CSignture},
         {"CSCenter", CSCenter},
+        {"ClearTrashOnExit", b(ClearTrashOnExit)},
     };
     std::string text = r.status == platform::ReadStatus::Ok ? r.data : std::string();
     const std::string before = text;

@@ -14,7 +14,7 @@
 // one box says so at once (rather than every save failing at the end of a session) and the
 // program goes on. Libraries are found by absolute path and RPATH, so the search path is left alone.
 //
-// Settings: section "comset" of ini/set.ini, fifteen keys (kSettingKeys, in the order a new file
+// Settings: section "comset" of ini/set.ini, sixteen keys (kSettingKeys, in the order a new file
 // gets them). Integers are decimal text, booleans "1"/"0" and read as true when not 0; a text that
 // is not a number reads as the key's default, as does a missing key or file. Saving updates an
 // existing file in place (comments, other sections and the keys' own spelling kept) and replaces
@@ -44,7 +44,7 @@ inline constexpr const char *kSettingsSection = "comset";
 inline constexpr const char *kSettingKeys[] = {
     "KeepTime",  "InCeptDel",   "SendClose", "HaveTitle", "Signature",
     "DelQuestion", "CurLangType", "SelectPhone", "ComType", "ComPort",
-    "ComBaud",   "SplitAuto",   "CAddressee", "CSignture", "CSCenter"};
+    "ComBaud",   "SplitAuto",   "CAddressee", "CSignture", "CSCenter", "ClearTrashOnExit"};
 
 class TManage {
 public:
@@ -83,7 +83,7 @@ public:
     bool InCeptDel = false;
     std::string CurLangType = "English";
 
-    // Set by the settings dialog; never saved.
+    // Empty the recycle box at shut-down.
     bool ClearTrashOnExit = false;
 
     // --- files and folders ---
@@ -101,7 +101,7 @@ public:
 
     // --- settings file ---
     void LoadSettings();
-    // Writes all fifteen keys; the answer says whether the file was written (and why not).
+    // Writes all sixteen keys; the answer says whether the file was written (and why not).
     platform::FileResult SaveSettings();
 
     void SetComParams(std::string type, std::string port, std::string baud);

@@ -1,5 +1,7 @@
 #include "forms/f_main.h"
 
+#include "content/qt/pictures.h"
+
 #include "content/contacts_view.h"
 #include "content/env.h"
 #include "content/phonebook_manage.h"
@@ -57,7 +59,6 @@ namespace {
 
 constexpr const char *kTag = content::kTagProperty;
 constexpr int kStatusWidths[] = {150, 150, 100, 150, 200};
-constexpr int kPictureCount = 12;
 
 QString qs(const std::string &s)
 {
@@ -465,7 +466,7 @@ void TfMain::buildMenus()
             a->setObjectName(name);
             a->setProperty(kTag, item.tag);
             if (item.icon)
-                a->setIcon(QIcon(QStringLiteral(":/fmain/%1.png").arg(QLatin1String(item.icon))));
+                a->setIcon(content::commandIcon(item.icon));
             a->setCheckable(item.checkable);
             a->setChecked(item.checked);
             a->setVisible(item.visible);
@@ -550,23 +551,18 @@ QToolBar *TfMain::toolBar(const QString &objectName) const
 
 content::SmsControls TfMain::smsControls() const
 {
-    return {menu("m_tool"), menu("m_Edit"),       menu("mSms"),  menu("menu_tree_sms"),
+    // No tool menu: the Tools menu keeps its tools, and the area's commands stay in its own menu.
+    return {nullptr,       menu("m_Edit"),       menu("mSms"),  menu("menu_tree_sms"),
             menu("menu_list_sms"), toolBar("ToolBar_sms"), ListView_sms_, TreeView_sms_};
 }
 
 content::PhraseControls TfMain::phraseControls() const
 {
-    return {menu("m_tool"),        menu("m_Edit"),       menu("mUser"), menu("menu_treeuser"),
+    return {nullptr,               menu("m_Edit"),       menu("mUser"), menu("menu_treeuser"),
             menu("menu_userview"), toolBar("tbUser"), TreeView_usersms_};
 }
 
-QList<QIcon> TfMain::images() const
-{
-    QList<QIcon> out;
-    for (int i = 0; i < kPictureCount; ++i)
-        out << QIcon(QStringLiteral(":/fmain/image%1.png").arg(i));
-    return out;
-}
+QList<QIcon> TfMain::images() const { return content::pictureList(); }
 
 void TfMain::setHooks(MainWindowHooks hooks)
 {
@@ -733,17 +729,13 @@ void TfMain::mergeAreaMenus()
             break;
         if (GetContNodeInfo(TreeView_cont_->currentItem(), book, storage)) {
             const QList<QMenu *> menus{menu("menu_conttree"), menu("menu_contview"), menu("mCont")};
-            const content::NamedMenuState s =
-                content::UpdateMenus(*content_.phoneBook, *content_.env, book, storage,
-                                     ListView_cont_->topLevelItemCount(), int(ListView_cont_->selectedItems().size()),
-                                     content::contactMenuItems(menus));
-            content::applyMenuState(menus, s);
+            content::applyContactMenus(*content_.phoneBook, *content_.env, book, storage,
+                                       ListView_cont_->topLevelItemCount(),
+                                       int(ListView_cont_->selectedItems().size()), menus, toolBar("ToolBar_cont"));
         }
-        toolMerge_.mergePopupItems(menu("m_tool"), menu("mCont"));
         break;
     }
     case kAreaUser:
-        toolMerge_.mergePopupItems(menu("m_tool"), menu("mUser"));
         break;
     default:
         break;
@@ -790,10 +782,11 @@ void TfMain::ListView_smsClick()
     if (!ok || content_.sms->GetMessage(m) != 0)
         return;
     if (m.boxid == 1 || m.boxid == 2 || m.boxid == 8 || m.boxid == 9) {
-        row->setData(0, content::kImageRole, 1);
-        row->setData(0, content::kStateImageRole, 1);
+        const int read = content::messagePicture(m.boxid, 1);
+        row->setData(0, content::kImageRole, read);
+        row->setData(0, content::kStateImageRole, read);
         if (content_.smsView)
-            row->setIcon(0, images().value(1));
+            row->setIcon(0, content::picture(read));
         if (m.states != 1) {
             // Stored through the save path: for a handset box it changes the row only and keeps
             // the handset slot.

@@ -1,6 +1,7 @@
 #include "forms/f_main_commands.h"
 
 #include "content/contact_fields.h"
+#include "content/sms_split.h"
 #include "content/contacts_view.h"
 #include "content/env.h"
 #include "content/phonebook_manage.h"
@@ -1071,24 +1072,62 @@ void TfMainCommands::refillPhrases()
     main_.TreeView_usersmsChange();
 }
 
+QTreeWidgetItem *TfMainCommands::addPhraseGroup(const std::string &name)
+{
+    content::PhraseView *view = main_.content().phraseView;
+    QTreeWidget *tree = main_.TreeView_usersms();
+    if (!view || !tree || view->core().AddGroup(name) == 0)
+        return nullptr;
+    // The tree is built when the phrase area is first shown: from another area the new group
+    // comes with that build.
+    if (main_.activeArea() != kAreaUser)
+        main_.setActiveArea(kAreaUser);
+    if (!tree->topLevelItem(0))
+        view->BuildTree();
+    QTreeWidgetItem *root = tree->topLevelItem(0);
+    if (!root)
+        return nullptr;
+    QTreeWidgetItem *item = nullptr;
+    for (int i = 0; i < root->childCount() && !item; ++i)
+        if (utf8(root->child(i)->text(0)) == name)
+            item = root->child(i);
+    if (!item) {
+        const QSignalBlocker quiet(tree);
+        item = new QTreeWidgetItem(QStringList{qs(name)});
+        item->setFlags(item->flags() | Qt::ItemIsEditable);
+        root->addChild(item);
+    }
+    root->setExpanded(true);
+    tree->setCurrentItem(item);
+    return item;
+}
+
 void TfMainCommands::tbGrpAddClick()
 {
     content::PhraseView *view = main_.content().phraseView;
     QTreeWidget *tree = main_.TreeView_usersms();
-    if (!view || !tree || !tree->topLevelItem(0))
+    if (!view || !tree)
         return;
+    QTreeWidgetItem *item = addPhraseGroup(freeGroupName());
+    if (!item)
+        return;
+    // The user names the new group at once.
+    tree->setFocus();
+    tree->scrollToItem(item);
+    main_.setRenaming(true);
+    tree->editItem(item, 0);
+}
+
+std::string TfMainCommands::freeGroupName() const
+{
+    content::PhraseView *view = main_.content().phraseView;
     std::string name;
-    for (int k = 1;; ++k) {
+    for (int k = 1; view; ++k) {
         name = "New" + std::to_string(k);
         if (!view->core().GroupExists(name))
             break;
     }
-    if (view->core().AddGroup(name) == 0)
-        return;
-    const QSignalBlocker quiet(tree);
-    auto *item = new QTreeWidgetItem(QStringList{qs(name)});
-    item->setFlags(item->flags() | Qt::ItemIsEditable);
-    tree->topLevelItem(0)->addChild(item);
+    return name;
 }
 
 void TfMainCommands::tbPhAddClick()
@@ -1096,8 +1135,24 @@ void TfMainCommands::tbPhAddClick()
     content::PhraseView *view = main_.content().phraseView;
     if (!view || !s_.phraseEditor)
         return;
+    std::string group = phraseGroup();
+    if (view->core().GroupNames().empty()) {
+        // A phrase lives in a group: offer to make the first one rather than an editor with
+        // nothing to choose.
+        if (!s_.prompt)
+            return;
+        const std::optional<std::string> name =
+            s_.prompt->inputBox(text("fMain_NewGroupCaption"), text("fMain_NewGroupFirst"), freeGroupName());
+        if (!name)
+            return;
+        std::string trimmed = content::TrimText(*name);
+        trimmed = std::string(content::utf8HeadBytes(trimmed, kGroupNameBytes));
+        if (trimmed.empty() || !addPhraseGroup(trimmed))
+            return;
+        group = trimmed;
+    }
     const bool groupNode = phraseGroupNode() != nullptr;
-    const std::optional<PhraseEdit> edited = s_.phraseEditor({phraseGroup(), std::string()});
+    const std::optional<PhraseEdit> edited = s_.phraseEditor({group, std::string()});
     if (!edited)
         return;
     view->core().AddPhrase(edited->group, edited->text);

@@ -226,6 +226,10 @@ private:
 
     // Phrases.
     QTreeWidgetItem *phraseGroupNode() const;
+    // Makes the group, shows the phrase area and selects the group's node (nullptr on failure).
+    QTreeWidgetItem *addPhraseGroup(const std::string &name);
+    // "New" + the first k = 1, 2, ... that no group has.
+    std::string freeGroupName() const;
     std::string phraseGroup() const;
     void refillPhrases();
 

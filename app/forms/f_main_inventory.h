@@ -25,7 +25,7 @@ struct MainItem {
     int position;         // index among the parent's items (separators count)
     const char *shortcut; // QKeySequence text, or null
     int tag;
-    const char *icon;     // picture name in the resource (":/fmain/<icon>.png"), or null
+    const char *icon;     // command icon name (content::commandIcon), or null
     bool checkable = false;
     bool checked = false;
     bool visible = true;

@@ -14,9 +14,11 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cstring>
 #include <optional>
 #include <set>
 
@@ -76,6 +78,23 @@ bool blank(const std::string &s)
 {
     return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 33; });
 }
+
+// The idle minutes. Text the box cannot take (out of range) is corrected by the box on Return or
+// when the focus leaves, before Apply could see it: so the box remembers what the user typed last,
+// until a step with the arrows replaces it, for Apply to judge.
+class MinutesBox final : public QSpinBox {
+public:
+    explicit MinutesBox(QWidget *parent) : QSpinBox(parent)
+    {
+        connect(lineEdit(), &QLineEdit::textEdited, this, [this](const QString &t) { typed = t; });
+    }
+    void stepBy(int steps) override
+    {
+        typed.reset();
+        QSpinBox::stepBy(steps);
+    }
+    std::optional<QString> typed;
+};
 
 template <class W> W *named(QWidget *parent, const char *name)
 {
@@ -167,9 +186,12 @@ void TfSet::buildUi()
     auto *groupKeep = named<QGroupBox>(TabConnect, "GroupKeep");
     Radio_keep = named<QRadioButton>(groupKeep, "Radio_keep");
     Radio_disconn = named<QRadioButton>(groupKeep, "Radio_disconn");
-    edit_disconntime = named<QSpinBox>(groupKeep, "edit_disconntime");
+    edit_disconntime = named<MinutesBox>(groupKeep, "edit_disconntime");
     edit_disconntime->setRange(kMinutesMin, kMinutesMax);
     edit_disconntime->setValue(kMinutesMin);
+    // Left with a value out of range, the box shows the nearest allowed one instead of silently
+    // going back to the one it had.
+    edit_disconntime->setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
     auto *keepLayout = new QGridLayout(groupKeep);
     keepLayout->addWidget(Radio_keep, 0, 0, 1, 3);
     keepLayout->addWidget(Radio_disconn, 1, 0);
@@ -280,22 +302,34 @@ void TfSet::load()
 {
     core::TManage &m = setup_.manage;
     // Connection choices: makers in catalogue order, each once.
+    inUseMan_ = m.SelectPhone;
+    inUseType_ = m.ComType;
+    inUsePort_ = m.ComPort;
+    inUseBaud_ = m.ComBaud;
+    core::TCommMng::InUse open;
+    if (setup_.comm && setup_.comm->connectionInUse(open)) {
+        if (!open.man.empty())
+            inUseMan_ = open.man;
+        inUseType_ = open.type;
+        inUsePort_ = open.port;
+        inUseBaud_ = open.baud;
+    }
     if (setup_.catalogue)
-        setup_.catalogue->GetConnChoices(choices_, core::SerialPortSource{m.ComPort, setup_.sysfsRoot});
+        setup_.catalogue->GetConnChoices(choices_, core::SerialPortSource{inUsePort_, setup_.sysfsRoot});
     std::set<std::string> makers;
     for (const core::UIConnParam &c : choices_)
         if (makers.insert(c.Man).second)
             Combo_phone->addItem(qs(c.Man));
     if (Combo_phone->count() > 0) {
-        selectText(Combo_phone, m.SelectPhone);
+        selectText(Combo_phone, inUseMan_);
         Combo_phoneChange();
     }
     if (Combo_connect->count() > 0) {
-        selectText(Combo_connect, m.ComType);
+        selectText(Combo_connect, inUseType_);
         Combo_connectChange();
     }
-    selectText(Combo_com, m.ComPort);
-    selectText(Combo_baud, m.ComBaud);
+    selectText(Combo_com, inUsePort_);
+    selectText(Combo_baud, inUseBaud_);
 
     for (const std::string &name : m.LangMng().languages())
         Combo_language->addItem(qs(name));
@@ -327,8 +361,16 @@ void TfSet::load()
         edit_disconntime->setValue(m.KeepTime);
 }
 
+void TfSet::keepOrFirst(QComboBox *combo, const std::string &text)
+{
+    selectText(combo, text);
+    if (combo->currentIndex() < 0 && combo->count() > 0)
+        combo->setCurrentIndex(0);
+}
+
 void TfSet::Combo_phoneChange()
 {
+    const std::string type = selected(Combo_connect).value_or(inUseType_);
     Combo_connect->clear();
     const std::string man = ss(Combo_phone->currentText());
     if (Combo_phone->currentIndex() >= 0)
@@ -336,7 +378,7 @@ void TfSet::Combo_phoneChange()
             if (c.Man == man)
                 Combo_connect->addItem(qs(c.Type));
     if (Combo_connect->count() > 0) {
-        Combo_connect->setCurrentIndex(0);
+        keepOrFirst(Combo_connect, type);
         Combo_connectChange();
     } else {
         Combo_com->clear();
@@ -347,6 +389,8 @@ void TfSet::Combo_phoneChange()
 
 void TfSet::Combo_connectChange()
 {
+    const std::string port = selected(Combo_com).value_or(inUsePort_);
+    const std::string baud = selected(Combo_baud).value_or(inUseBaud_);
     Combo_com->clear();
     Combo_baud->clear();
     const std::string man = ss(Combo_phone->currentText());
@@ -359,8 +403,12 @@ void TfSet::Combo_connectChange()
                 for (const std::string &b : c.Bauds)
                     addSorted(Combo_baud, b);
             }
-    Combo_com->setCurrentIndex(Combo_com->count() > 0 ? 0 : -1);
-    Combo_baud->setCurrentIndex(Combo_baud->count() > 0 ? 0 : -1);
+    keepOrFirst(Combo_com, port);
+    keepOrFirst(Combo_baud, baud);
+    // A type without a choice of port or rate (infrared finds its device itself) offers nothing
+    // to pick.
+    Combo_com->setEnabled(!(Combo_com->count() == 0 || (Combo_com->count() == 1 && Combo_com->itemText(0).isEmpty())));
+    Combo_baud->setEnabled(Combo_baud->count() > 0);
 }
 
 void TfSet::Combo_comChange() { Combo_baud->setCurrentIndex(Combo_baud->findText(QStringLiteral("19200"))); }
@@ -370,8 +418,34 @@ void TfSet::Combo_languageChange()
     setup_.prompt.show(text("fSet_MessCode1"), text("Application_Hite_title"), core::kMbOk);
 }
 
-void TfSet::btnApplyClick()
+bool TfSet::minutesAccepted()
 {
+    auto *box = static_cast<MinutesBox *>(edit_disconntime);
+    if (!Radio_disconn->isChecked() || !box->typed)
+        return true;
+    bool number = false;
+    const int typed = box->typed->trimmed().toInt(&number);
+    box->typed.reset();
+    if (number && typed >= kMinutesMin && typed <= kMinutesMax) {
+        box->setValue(typed);
+        return true;
+    }
+    box->setValue(std::clamp(number ? typed : kMinutesMin, kMinutesMin, kMinutesMax));
+    std::string message = text("fSet_MinutesRange");
+    for (const auto &[mark, value] : {std::pair{"%min", kMinutesMin}, std::pair{"%max", kMinutesMax}})
+        if (const size_t at = message.find(mark); at != std::string::npos)
+            message.replace(at, std::strlen(mark), std::to_string(value));
+    setup_.prompt.show(message, text("Application_Hite_title"), core::kMbOk | core::kMbIconError);
+    PageControl1->setCurrentWidget(TabConnect);
+    edit_disconntime->setFocus();
+    edit_disconntime->selectAll();
+    return false;
+}
+
+bool TfSet::btnApplyClick()
+{
+    if (!minutesAccepted())
+        return false;
     core::TManage &m = setup_.manage;
     // A list without a selection has nothing to say: the stored value stays.
     m.SelectPhone = selected(Combo_phone).value_or(m.SelectPhone);
@@ -402,12 +476,13 @@ void TfSet::btnApplyClick()
     const platform::FileResult saved = m.SaveSettings();
     if (!saved.ok)
         m.ShowMessageBox(saved.message, text("Application_Hite_title"), core::kMbOk | core::kMbIconError);
+    return true;
 }
 
 void TfSet::btnOkClick()
 {
-    btnApplyClick();
-    finish(kMrOk);
+    if (btnApplyClick())
+        finish(kMrOk);
 }
 
 void TfSet::btnCancelClick() { finish(kMrCancel); }

@@ -12,6 +12,11 @@
 // manager and saves the settings file. A combo box without a selection (a maker that is not in
 // the catalogue, an empty Plug-in folder) keeps the stored value, so pressing OK for a message
 // option never wipes the connection settings. Input and message boxes go through the prompt.
+//
+// While a handset is connected the page shows the connection in use (the maker of the driver that
+// opened it, which the stored maker may not name), so OK keeps a working link. Choosing another
+// maker or type keeps the type, port and baud shown so far wherever the new lists offer them.
+// Idle minutes that the spin box cannot take are refused at Apply with the allowed range.
 #pragma once
 
 #include "core/catalogue.h"
@@ -75,7 +80,8 @@ public:
     void Combo_connectChange();
     void Combo_comChange();
     void Combo_languageChange();
-    void btnApplyClick();
+    // False (nothing stored) when the idle minutes are not a value the spin box accepts.
+    bool btnApplyClick();
     void btnOkClick();
     void btnCancelClick();
     // The connection test; answers the test dialog's result (0 when it was not run).
@@ -114,8 +120,14 @@ private:
     void deleteValues(QListWidget *list, int cls);
     std::string text(const char *key) const;
 
+    // Selects text in combo when it has it, else its first entry.
+    static void keepOrFirst(QComboBox *combo, const std::string &text);
+    bool minutesAccepted();
+
     Setup setup_;
     core::UIConnParamList choices_;
+    // The maker, type, port and baud the page started from: the open connection's, else the stored.
+    std::string inUseMan_, inUseType_, inUsePort_, inUseBaud_;
 };
 
 } // namespace forms

@@ -57,9 +57,19 @@ TfPhraseList::TfPhraseList(const core::TLangMng &lang, content::TPhraseMng &phra
     rl->addWidget(ListView_usersms, 1);
     splitter->setStretchFactor(1, 1);
     splitter->setSizes({130, 520});
+    btnOk = new QPushButton(this);
+    btnOk->setObjectName("btnOk");
+    btnOk->setDefault(true);
+    btnCancel = new QPushButton(this);
+    btnCancel->setObjectName("btnCancel");
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(btnOk);
+    buttons->addWidget(btnCancel);
     auto *root = new QVBoxLayout(this);
-    root->addWidget(splitter);
-    resize(660, 360);
+    root->addWidget(splitter, 1);
+    root->addLayout(buttons);
+    resize(660, 380);
 
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName("PopupMenu1");
@@ -79,8 +89,20 @@ TfPhraseList::TfPhraseList(const core::TLangMng &lang, content::TPhraseMng &phra
             [this](QTreeWidgetItem *node) { TreeView_usersmsChange(node); });
     connect(ListView_usersms, &QTreeWidget::itemDoubleClicked, this, [this] { N1Click(); });
     connect(N1, &QAction::triggered, this, [this] { N1Click(); });
+    connect(btnOk, &QPushButton::clicked, this, [this] { N1Click(); });
+    connect(btnCancel, &QPushButton::clicked, this, [this] { finish(kMrCancel); });
+    connect(ListView_usersms, &QTreeWidget::itemSelectionChanged, this, [this] { updateInsert(); });
+    updateInsert();
     connect(ListView_usersms, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &p) { PopupMenu1->popup(ListView_usersms->viewport()->mapToGlobal(p)); });
+}
+
+void TfPhraseList::updateInsert()
+{
+    QTreeWidgetItem *item = ListView_usersms->currentItem();
+    const bool chosen = TreeView_usersms->currentItem() && item && item->isSelected();
+    btnOk->setEnabled(chosen);
+    N1->setEnabled(chosen);
 }
 
 void TfPhraseList::postShow()
@@ -106,6 +128,7 @@ void TfPhraseList::TreeView_usersmsChange(QTreeWidgetItem *node)
                                                           QString::number(r.useCount), QString::number(r.id)});
     Panel1->setText(q(lang_.translate("fPhraseList_MessCode1")) + QString::number(rows.size()) +
                     q(lang_.translate("fPhraseList_MessCode2")));
+    updateInsert();
 }
 
 void TfPhraseList::N1Click()

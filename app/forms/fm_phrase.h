@@ -9,7 +9,7 @@
 //   ed.groupName = "Work"; ed.text = "See you";    // presets, read back after exec()
 //   if (ed.exec() == forms::kMrOk) phrases.AddPhrase(ed.groupName, ed.text);
 //
-// Choosing a phrase counts one more use of it. The editor's OK is disabled while there is no group
+// Choosing a phrase (Insert, Return or a double click) counts one more use of it. The editor's OK is disabled while there is no group
 // to put a phrase in, and its memo takes no more characters than the phrase table's Content
 // column keeps, so nothing typed is cut silently; a text of blanks only closes with 2.
 #pragma once
@@ -49,6 +49,8 @@ public:
     QTreeWidget *ListView_usersms = nullptr;
     QMenu *PopupMenu1 = nullptr;
     QAction *N1 = nullptr;
+    // Insert (enabled while a phrase is selected) and Cancel.
+    QPushButton *btnOk = nullptr, *btnCancel = nullptr;
 
     void TreeView_usersmsChange(QTreeWidgetItem *node);
     void N1Click();
@@ -57,6 +59,8 @@ protected:
     void postShow() override;
 
 private:
+    void updateInsert();
+
     const core::TLangMng &lang_;
     content::TPhraseMng &phrases_;
     std::string chosen_;

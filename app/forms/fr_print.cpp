@@ -9,6 +9,7 @@
 #include "core/qt/qt_prompt.h"
 #include "forms/fr_viewprint.h"
 
+#include <QDir>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -185,11 +186,22 @@ QStringList Tfr_print::BuildMessageText() const
     if (!sms_ || cbPrints->currentIndex() < 0)
         return out;
     const int box = cbPrints->currentData().toInt();
-    const QString range = box == content::kAllMessages ? QString() : cbPrints->currentText();
-    const QString timeCaption = qs(env_.text("SmsMng_5_DataListColumn2"));
-    const QString rangeCaption = qs(env_.text("PbMng_Pb_Column_0"));
+    // The time under the time column's caption; the box under its own caption, named by the range
+    // or, when every message is printed, by the message's own box.
+    const QString timeCaption = qs(env_.text("SmsMng_5_DataListColumn3"));
+    const QString boxCaption = qs(lang_.translate("fr_print_Box"));
+    const std::vector<std::string> &captions = sms_->boxCaptions();
+    const std::vector<int> &ids = sms_->boxIds();
+    const auto boxName = [&](int id) {
+        if (box != content::kAllMessages)
+            return cbPrints->currentText();
+        for (size_t i = 0; i < captions.size() && i < ids.size(); ++i)
+            if (ids[i] == id)
+                return qs(captions[i]);
+        return QString();
+    };
     for (const content::Ssms &m : sms_->Messages(box)) {
-        out << qs(m.Tel) + "    " + timeCaption + ":" + qs(m.time) + "    " + rangeCaption + ":" + range;
+        out << qs(m.Tel) + "    " + timeCaption + ":" + qs(m.time) + "    " + boxCaption + ":" + boxName(m.boxid);
         out << QString();
         out << qs(m.body);
         out << QString();
@@ -228,6 +240,35 @@ void Tfr_print::btnSetupClick()
     } catch (const std::exception &) {
         cannotPrint();
     }
+}
+
+bool Tfr_print::choosePrinter()
+{
+    try {
+        return prompt_.print(printSpec);
+    } catch (const std::exception &) {
+        cannotPrint();
+        return false;
+    }
+}
+
+bool Tfr_print::printerOrFile()
+{
+    if (!printSpec.outputFile.empty())
+        return true;
+    QPrinter probe(QPrinter::HighResolution);
+    core::applyPrintSpec(printSpec, probe);
+    // Without a printing system, or with the chosen printer gone, Qt falls back to PDF output
+    // with no file to write: the user names one instead of the print failing.
+    if (probe.outputFormat() == QPrinter::NativeFormat && probe.isValid())
+        return true;
+    const std::optional<std::string> file = prompt_.saveFile(
+        {lang_.translate("fr_print_ToFile"), QDir::homePath().toStdString(), "PDF (*.pdf)", "pdf"});
+    if (!file || file->empty())
+        return false;
+    printSpec.printerName.clear();
+    printSpec.outputFile = *file;
+    return true;
 }
 
 bool Tfr_print::beginPrinting(QPrinter &printer, QPainter &painter)
@@ -278,13 +319,8 @@ void Tfr_print::btnPrintClick()
 void Tfr_print::printMessages()
 {
     const QStringList lines = BuildMessageText();
-    try {
-        if (!prompt_.print(printSpec))
-            return;
-    } catch (const std::exception &) {
-        cannotPrint();
+    if (!choosePrinter() || !printerOrFile())
         return;
-    }
     QPrinter printer(QPrinter::HighResolution);
     QPainter painter;
     if (!beginPrinting(printer, painter))
@@ -302,7 +338,8 @@ void Tfr_print::printMessages()
             y += fm.lineSpacing();
         }
     }
-    painter.end();
+    if (painter.end())
+        finish(kMrOk);
 }
 
 void Tfr_print::printContacts()
@@ -310,7 +347,7 @@ void Tfr_print::printContacts()
     if (!pb_)
         return;
     const int book = cbPrints->currentData().toInt();
-    if (!pb_->validBook(book))
+    if (!pb_->validBook(book) || !choosePrinter() || !printerOrFile())
         return;
     QPrinter printer(QPrinter::HighResolution);
     QPainter painter;
@@ -318,7 +355,8 @@ void Tfr_print::printContacts()
         return;
     content::PrintContacts(*pb_, env_, book, painter, printFont_, pageRect(printer), kContactMarginX,
                            kContactMarginY, false, [&] { return printer.newPage(); });
-    painter.end();
+    if (painter.end())
+        finish(kMrOk);
 }
 
 } // namespace forms

@@ -6,7 +6,9 @@
 //   dlg.exec();
 //
 // Each range carries its box id (messages) or book index (contacts) as item data; captions may
-// repeat. Message lines are wrapped at the printable width in the print font and start a new
+// repeat. Both areas print through the print dialog (a printer or a PDF file); without a usable
+// printer the user is offered a PDF file instead, and a finished print closes the dialog.
+// Message lines are wrapped at the printable width in the print font and start a new
 // page at the bottom margin. Printing reads the messages through the message store's query, so
 // the table's filter and cursor stay as they were. Printer set-up, the print dialog and the font
 // dialog go through the prompt; a print that cannot start shows "fr_print_MessCode1".
@@ -82,6 +84,11 @@ protected:
     void postShow() override;
 
 private:
+    // The print dialog on printSpec; false when cancelled or it failed (then said so).
+    bool choosePrinter();
+    // Without a usable printer (and no file chosen) asks for a PDF file to print to instead;
+    // false when the user declines.
+    bool printerOrFile();
     // Applies printSpec to printer and begins painter on it; false (and "fr_print_MessCode1" shown)
     // when it cannot print.
     bool beginPrinting(QPrinter &printer, QPainter &painter);

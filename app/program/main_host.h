@@ -15,6 +15,7 @@
 #include <QList>
 
 class QMenu;
+class QToolBar;
 class QTreeWidget;
 class QWidget;
 
@@ -29,6 +30,7 @@ struct ContactControls {
     QTreeWidget *TreeView_cont = nullptr;
     QTreeWidget *ListView_cont = nullptr;
     QList<QMenu *> menus; // every menu that holds contact commands (main-menu item and pop-ups)
+    QToolBar *toolBar = nullptr;
 };
 
 class MainHost {

@@ -71,9 +71,10 @@ public:
         ContactControls c;
         c.TreeView_cont = main_.TreeView_cont();
         c.ListView_cont = main_.ListView_cont();
-        for (const char *name : {"mCard", "menu_contview", "menu_conttree", "m_Edit"})
+        for (const char *name : {"mCont", "menu_contview", "menu_conttree", "m_Edit"})
             if (QMenu *m = main_.menu(QString::fromLatin1(name)))
                 c.menus.append(m);
+        c.toolBar = main_.toolBar("ToolBar_cont");
         return c;
     }
     core::MenuMerge *toolMenuMerge() override { return &main_.toolMenuMerge(); }

@@ -145,6 +145,23 @@ void Stages::StartUp(MainHost &main)
     phraseView_->setImages(pictures);
 }
 
+void Stages::EmptyRecycleBox()
+{
+    if (!manage_.ClearTrashOnExit || !sms_)
+        return;
+    content::ArraySms doomed = sms_->Messages(content::kBoxRecycle);
+    content::ArraySms hidden = sms_->Messages(content::kBoxHidden);
+    doomed.insert(doomed.end(), hidden.begin(), hidden.end());
+    if (doomed.empty())
+        return;
+    const core::TLangMng &lang = manage_.LangMng();
+    if (manage_.DelQuestion &&
+        manage_.ShowMessageBox(lang.translate("fMain_EmptyRecycleOnExit"), lang.translate("Application_Hite_title"),
+                               core::kMbOkCancel | core::kMbIconQuestion) == core::kIdCancel)
+        return;
+    sms_->DeleteMessages(doomed);
+}
+
 void Stages::ShutDown()
 {
     if (const platform::FileResult saved = manage_.SaveSettings(); !saved.ok)
@@ -152,6 +169,7 @@ void Stages::ShutDown()
                      core::kMbOk | core::kMbIconError);
     if (!worker_)
         return;
+    EmptyRecycleBox();
     smsTransfer_->ClearPhoneBoxes();
     phrases_->Save();
     comm_->SetConnectMode(false);
@@ -264,9 +282,8 @@ void Stages::contactMenusForNoSelection()
         return;
     const ContactControls c = main_->contactControls();
     const int rows = c.ListView_cont ? c.ListView_cont->topLevelItemCount() : 0;
-    content::applyMenuState(c.menus,
-                            content::UpdateMenus(*pb_, *env_, pb_->currentBook(), content::toInt(pb_->currentStorage()),
-                                                 rows, 0, content::contactMenuItems(c.menus)));
+    content::applyContactMenus(*pb_, *env_, pb_->currentBook(), content::toInt(pb_->currentStorage()), rows, 0,
+                               c.menus, c.toolBar);
 }
 
 void Stages::rebuildContactTree()

@@ -79,6 +79,9 @@ public:
     void StartUp(MainHost &main);
     // Settings saved, phone-side message copies deleted, phrase tables saved, connection mode off.
     void ShutDown();
+    // With ClearTrashOnExit: removes every message of the recycle boxes, after asking when
+    // deletions are confirmed (DelQuestion). Part of ShutDown.
+    void EmptyRecycleBox();
     // After ShutDown: stops the worker within the deadline (a driver wait in progress is cancelled),
     // then closes the connection under its lock. True when the worker ended in time.
     bool StopWorker(std::chrono::steady_clock::time_point deadline);

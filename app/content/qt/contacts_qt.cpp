@@ -1,5 +1,7 @@
 #include "content/qt/contacts_qt.h"
 
+#include "content/qt/apply_menu.h"
+#include "content/qt/pictures.h"
 #include "content/qt/sms_view.h"
 
 #include <QAction>
@@ -36,6 +38,7 @@ QTreeWidgetItem *makeNode(int book, const ContactTreeNode &n)
     item->setData(0, kStorageRole, n.storage);
     item->setData(0, kBookRole, book);
     item->setData(0, kImageRole, n.storage);
+    item->setIcon(0, picture(storagePicture(n.storage)));
     for (const ContactTreeNode &c : n.children)
         item->addChild(makeNode(book, c));
     return item;
@@ -190,6 +193,7 @@ void fillContactList(QTreeWidget *list, const ContactList &model)
                                          fm.horizontalAdvance(captions[i]) + 4 * fm.averageCharWidth()));
     QList<QTreeWidgetItem *> items;
     items.reserve(qsizetype(model.rows.size()));
+    const QIcon contactIcon = picture(kPicContact);
     for (const ContactListRow &r : model.rows) {
         QStringList texts{QString::number(r.pos)};
         for (const std::string &c : r.cells)
@@ -197,6 +201,9 @@ void fillContactList(QTreeWidget *list, const ContactList &model)
         auto *item = new ContactItem(texts);
         item->setData(0, kRowIdRole, r.id);
         item->setData(0, kImageRole, r.image);
+        // A free position of the handset's storage shows no contact.
+        if (std::any_of(r.cells.begin(), r.cells.end(), [](const std::string &c) { return !c.empty(); }))
+            item->setIcon(0, contactIcon);
         items << item;
     }
     list->addTopLevelItems(items);
@@ -217,6 +224,8 @@ QTreeWidgetItem *updateListRow(QTreeWidget *list, QTreeWidgetItem *item, const C
         item->setText(i, QString());
     item->setData(0, kRowIdRole, row.id);
     item->setData(0, kImageRole, row.image);
+    const bool used = std::any_of(row.cells.begin(), row.cells.end(), [](const std::string &c) { return !c.empty(); });
+    item->setIcon(0, used ? picture(kPicContact) : QIcon());
     return item;
 }
 
@@ -248,6 +257,22 @@ std::vector<ContactMenuItem> contactMenuItems(const QList<QMenu *> &menus)
     for (QMenu *m : menus)
         walk(m);
     return out;
+}
+
+void applyContactMenus(TPhoneBookManage &pb, const Env &env, int book, int32_t storage, int listRows,
+                       int selectedRows, const QList<QMenu *> &menus, QToolBar *bar)
+{
+    applyMenuState(menus, UpdateMenus(pb, env, book, storage, listRows, selectedRows, contactMenuItems(menus)));
+    if (!bar)
+        return;
+    std::vector<ContactMenuItem> buttons;
+    for (QAction *a : bar->actions())
+        if (!a->objectName().isEmpty() && !a->isSeparator())
+            buttons.push_back({a->objectName().toStdString(), a->property(kTagProperty).toInt()});
+    const NamedMenuState state = UpdateMenus(pb, env, book, storage, listRows, selectedRows, buttons);
+    for (QAction *a : bar->actions())
+        if (const auto it = state.find(a->objectName().toStdString()); it != state.end() && it->second.enabled)
+            a->setEnabled(*it->second.enabled);
 }
 
 QList<PrintPage> LayoutContacts(const TPhoneBookManage &pb, const Env &env, int book, QPainter &painter,

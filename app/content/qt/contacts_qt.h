@@ -13,6 +13,7 @@
 #include "content/contacts_view.h"
 
 #include <QFont>
+#include <QToolBar>
 #include <QList>
 #include <QRect>
 #include <QString>
@@ -49,6 +50,10 @@ void fillPickerList(QTreeWidget *list, const std::vector<PickerRow> &rows);
 
 // The contact menu items of the menus (object name and "tag" property) for UpdateMenus.
 std::vector<ContactMenuItem> contactMenuItems(const QList<QMenu *> &menus);
+// UpdateMenus applied to the menus and to the enabling of the tool bar's buttons (bar may be
+// null), so a menu item and its button are enabled alike.
+void applyContactMenus(TPhoneBookManage &pb, const Env &env, int book, int32_t storage, int listRows,
+                       int selectedRows, const QList<QMenu *> &menus, QToolBar *bar);
 
 // One drawn text of a print page, in painter coordinates.
 struct PrintText {

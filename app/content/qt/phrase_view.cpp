@@ -52,6 +52,8 @@ void PhraseView::BuildTree()
         for (const std::string &g : t.groups) {
             auto *item = new QTreeWidgetItem(QStringList{qs(g)});
             item->setFlags(item->flags() | Qt::ItemIsEditable);
+            item->setData(0, kImageRole, kPhraseGroupImage);
+            item->setIcon(0, image(kPhraseGroupImage));
             groups.append(item);
         }
         root->addChildren(groups);

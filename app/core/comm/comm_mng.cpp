@@ -231,12 +231,13 @@ int32_t TCommMng::adoptDriverManufacturer()
 // SetParams did not flag them (there was no connection yet): flag them now, so the worker closes
 // the connection and opens it again with them. The test and the connected flag go under the
 // settings lock, which SetParams holds while it asks whether a connection is open.
-void TCommMng::markConnected(uint64_t settingsSeen)
+void TCommMng::markConnected(uint64_t settingsSeen, InUse inUse)
 {
     {
         std::lock_guard<std::mutex> settings(settingsLock_);
         if (settingsGen_ != settingsSeen)
             paramsChanged_ = true;
+        inUse_ = std::move(inUse);
         connected_.store(true);
     }
     ++serial_;
@@ -296,10 +297,20 @@ int32_t TCommMng::connectLocked()
     driverName = std::string(catalogueTrim(driverName));
     plugName = std::string(catalogueTrim(plugName));
 
+    // The catalogue's manufacturer of the driver that holds the connection.
+    auto inUse = [&](const std::string &driver) {
+        InUse u{std::string(), type, port, baud};
+        for (const BaseRow &b : cat->baseInfo())
+            if (platform::equalsNoCase(std::string(catalogueTrim(b.DllName)), driver)) {
+                u.man = b.Man;
+                break;
+            }
+        return u;
+    };
     if (platform::equalsNoCase(first, driverName)) {
         if (const int32_t r = attachPlugin(plugName, ident); r < 0)
             return r;
-        markConnected(settingsSeen);
+        markConnected(settingsSeen, inUse(first));
         return 0;
     }
 
@@ -319,7 +330,7 @@ int32_t TCommMng::connectLocked()
         return a;
     if (const int32_t a = adoptDriverManufacturer(); a < 0)
         return a;
-    markConnected(settingsSeen);
+    markConnected(settingsSeen, inUse(driverName));
     messages_.post(window_, WM_CONN_PARAMS_CHANGED, 0, 0);
     return 0;
 }
@@ -339,6 +350,7 @@ void TCommMng::Disconnect()
     {
         std::lock_guard<std::mutex> settings(settingsLock_);
         paramsChanged_ = false;
+        inUse_ = InUse{};
     }
     identity_ = PhoneIdent{};
     imei_.clear();
@@ -479,6 +491,13 @@ int32_t TCommMng::GetParams(std::string &man, std::string &type, std::string &po
     port.clear();
     baud.clear();
     return kCommNotConnected;
+}
+
+bool TCommMng::connectionInUse(InUse &out) const
+{
+    std::lock_guard<std::mutex> settings(settingsLock_);
+    out = connected() ? inUse_ : InUse{};
+    return connected();
 }
 
 SelectedPhone TCommMng::selectedPhone() const

@@ -156,6 +156,14 @@ public:
     int32_t GetParams(std::string &man, std::string &type, std::string &port, std::string &baud) const;
     // The whole selected phone (96 bytes), as stored.
     SelectedPhone selectedPhone() const;
+    // What the open connection was made with: the manufacturer of the driver that opened it (the
+    // catalogue's text, which may differ from the selected one after a fallback) and the type,
+    // port and baud texts of that connect. False, and four empty texts, without a connection.
+    struct InUse {
+        std::string man, type, port, baud;
+        bool operator==(const InUse &) const = default;
+    };
+    bool connectionInUse(InUse &out) const;
     bool IsParamsChanged() const;
 
     // ---- The connected handset (connection lock) ----
@@ -192,7 +200,7 @@ private:
     int32_t openDriver(const std::string &name, const ConnCfg &cfg, PhoneIdent &ident, int pauseMs);
     int32_t attachPlugin(const std::string &plugName, const PhoneIdent &ident);
     int32_t adoptDriverManufacturer();
-    void markConnected(uint64_t settingsSeen);
+    void markConnected(uint64_t settingsSeen, InUse inUse);
     std::string pluginPath(const std::string &name) const;
     void pause(int ms) const;
     bool connected() const { return connected_.load(); }
@@ -226,6 +234,7 @@ private:
     SelectedPhone selected_{};
     std::string type_, port_, baud_;
     bool paramsChanged_ = false;
+    InUse inUse_; // set while connected
     uint64_t settingsGen_ = 0; // raised by every SetParams that stores something
 
     std::atomic<int32_t> autoConnect_{0};

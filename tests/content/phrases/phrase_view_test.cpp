@@ -137,7 +137,7 @@ TEST(PhraseView, TreeShowsTheRootAndTheGroupsInTableOrder)
     QTreeWidgetItem *root = a.w.TreeView_usersms->topLevelItem(0);
     EXPECT_EQ(a.w.TreeView_usersms->currentItem(), root);
     EXPECT_TRUE(root->isExpanded());
-    EXPECT_EQ(root->data(0, content::kImageRole).toInt(), 1);
+    EXPECT_EQ(root->data(0, content::kImageRole).toInt(), content::kPicPhraseRoot);
     EXPECT_EQ(PhraseView::groupOf(root), QString());
 
     a.s->AddGroup("Mum's \"new\" 你好");
@@ -154,7 +154,7 @@ TEST(PhraseView, ListShowsTheGroupsPhrasesWithTheIdInSubItemTwo)
     EXPECT_EQ(a.w.list(), (QStringList{"In a meeting|2026-01-02 03:04:05|0|1",
                                        "Call me later|2026-03-04 05:06:07|0|3"}));
     EXPECT_TRUE(a.w.ListView_usersms->isColumnHidden(content::kPhraseIdColumn));
-    EXPECT_EQ(a.w.ListView_usersms->topLevelItem(0)->data(0, content::kImageRole).toInt(), 2);
+    EXPECT_EQ(a.w.ListView_usersms->topLevelItem(0)->data(0, content::kImageRole).toInt(), content::kPicPhrase);
     // The root lists nothing.
     EXPECT_EQ(a.view.FillList(QString(), a.w.ListView_usersms), 0);
     EXPECT_EQ(a.w.ListView_usersms->topLevelItemCount(), 0);

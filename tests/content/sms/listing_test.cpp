@@ -1,6 +1,8 @@
 // Listing a box, the box captions and the core's menu state.
 #include "sms_store.h"
 
+#include "content/pictures.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -60,11 +62,11 @@ TEST(SmsListing, ColumnsSubItemsAndPictures)
     ASSERT_EQ(l0.rows.size(), 3u);
     // Each row's own box decides its picture, whichever list it is shown in.
     EXPECT_EQ(l0.rows[0].id, draft);
-    EXPECT_EQ(l0.rows[0].image, 5);
+    EXPECT_EQ(l0.rows[0].image, content::kPicDraft);
     EXPECT_EQ(l0.rows[1].id, sent);
-    EXPECT_EQ(l0.rows[1].image, 3);
+    EXPECT_EQ(l0.rows[1].image, content::kPicSent);
     EXPECT_EQ(l0.rows[2].id, received);
-    EXPECT_EQ(l0.rows[2].image, 2);
+    EXPECT_EQ(l0.rows[2].image, content::kPicUnread);
     for (const auto &r : l0.rows)
         EXPECT_EQ(r.stateImage, r.image);
     EXPECT_EQ(l0.rows[1].Tel, "+442");
@@ -76,7 +78,29 @@ TEST(SmsListing, ColumnsSubItemsAndPictures)
     EXPECT_EQ(l5.columns[3], keyText("SmsMng_5_DataListColumn3"));
     ASSERT_EQ(l5.rows.size(), 1u);
     EXPECT_EQ(l5.rows[0].id, recycled);
-    EXPECT_EQ(l5.rows[0].image, 4);
+    EXPECT_EQ(l5.rows[0].image, content::kPicDeleted);
+}
+
+// A message's picture tells its state at a glance, and never borrows another box's picture: an
+// unread message used to wear the outbox's and a draft the recycle box's.
+TEST(SmsListing, PicturesTellTheStateApart)
+{
+    const struct {
+        int box, states, picture;
+    } cases[] = {
+        {content::kBoxReceived, 2, content::kPicUnread},      {content::kBoxReceived, 0, content::kPicUnread},
+        {content::kBoxReceived, 1, content::kPicRead},        {content::kBoxPhoneReceived, 2, content::kPicUnread},
+        {content::kBoxPhoneReceived, 1, content::kPicRead},   {content::kBoxSent, 3, content::kPicSent},
+        {content::kBoxSent, 0, content::kPicSent},            {2, 0, content::kPicUnsent},
+        {2, 2, content::kPicUnsent},                          {content::kBoxPhoneStored, 2, content::kPicUnsent},
+        {content::kBoxDrafts, 0, content::kPicDraft},         {content::kBoxDrafts, 1, content::kPicDraft},
+        {content::kBoxRecycle, 1, content::kPicDeleted},      {content::kBoxHidden, 2, content::kPicDeleted},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE("box " + std::to_string(c.box) + " states " + std::to_string(c.states));
+        EXPECT_EQ(content::messagePicture(c.box, c.states), c.picture);
+        EXPECT_GE(content::messagePicture(c.box, c.states), content::kPicUnread) << "a box's picture";
+    }
 }
 
 TEST(SmsCaptions, TenEntriesAndGetBoxId)

@@ -2,6 +2,7 @@
 // table on disk, and every menu rule on real QActions and tool-bar buttons, one table of
 // (box) x (connected) x (messages listed).
 #include "content/qt/apply_menu.h"
+#include "content/pictures.h"
 #include "content/qt/sms_view.h"
 #include "content/sms/sms_store.h"
 #include "core/qt/menu_merge.h"
@@ -178,9 +179,9 @@ TEST(SmsView, ListFilledFromTheTable)
     EXPECT_EQ(first->text(content::subItemColumn(content::kIdSubItem)), QString::number(draft));
     EXPECT_EQ(first->text(content::subItemColumn(0)), QString::fromUtf8("+441 it's"));
     EXPECT_EQ(first->text(content::subItemColumn(1)), QString::fromUtf8("draft: 'quoted' 你好"));
-    EXPECT_EQ(first->data(0, content::kImageRole).toInt(), 5);
+    EXPECT_EQ(first->data(0, content::kImageRole).toInt(), content::kPicDraft);
     EXPECT_EQ(l->topLevelItem(1)->text(content::subItemColumn(2)), "--");
-    EXPECT_EQ(l->topLevelItem(1)->data(0, content::kImageRole).toInt(), 3);
+    EXPECT_EQ(l->topLevelItem(1)->data(0, content::kImageRole).toInt(), content::kPicSent);
     EXPECT_EQ(l->topLevelItem(1)->text(4), QString::number(sent));
 
     w.window.show();
@@ -190,7 +191,7 @@ TEST(SmsView, ListFilledFromTheTable)
     // Listing another box replaces the items.
     view.FillList(5);
     ASSERT_EQ(l->topLevelItemCount(), 1);
-    EXPECT_EQ(l->topLevelItem(0)->data(0, content::kImageRole).toInt(), 4);
+    EXPECT_EQ(l->topLevelItem(0)->data(0, content::kImageRole).toInt(), content::kPicDeleted);
     EXPECT_EQ(l->headerItem()->text(0), qs(keyText("SmsMng_5_DataListColumn0")));
 }
 

@@ -39,12 +39,13 @@ const char *const kDefaultsFile = "[comset]\n"
                                   "SplitAuto=1\n"
                                   "CAddressee=\n"
                                   "CSignture=\n"
-                                  "CSCenter=\n";
+                                  "CSCenter=\n"
+                                  "ClearTrashOnExit=0\n";
 
 } // namespace
 
 // A fresh program folder: the four folders made with their spellings, "English" selected, the
-// defaults without a settings file, and a first save writing all fifteen keys in order.
+// defaults without a settings file, and a first save writing all sixteen keys in order.
 TEST(TManage, FreshFolderGivesDefaultsAndWritesAllKeys)
 {
     TempTree t;
@@ -65,7 +66,7 @@ TEST(TManage, FreshFolderGivesDefaultsAndWritesAllKeys)
     m.LoadSettings(); // no file: every field back to its default
     EXPECT_EQ(m.KeepTime, 0);
     EXPECT_TRUE(m.HaveTitle && m.Signature && m.SplitAuto && m.DelQuestion);
-    EXPECT_FALSE(m.SendClose || m.InCeptDel);
+    EXPECT_FALSE(m.SendClose || m.InCeptDel || m.ClearTrashOnExit);
     EXPECT_EQ(m.CurLangType, "English");
     EXPECT_EQ(m.SelectPhone, "nokia");
     EXPECT_EQ(m.ComType, "IrDA");
@@ -75,7 +76,7 @@ TEST(TManage, FreshFolderGivesDefaultsAndWritesAllKeys)
     EXPECT_EQ(readText(t.path("ini/set.ini")), kDefaultsFile);
 }
 
-// Values written and read back; ClearTrashOnExit is never saved.
+// Values written and read back.
 TEST(TManage, SettingsRoundTrip)
 {
     TempTree t;
@@ -100,11 +101,11 @@ TEST(TManage, SettingsRoundTrip)
         ASSERT_TRUE(m.SaveSettings());
         EXPECT_EQ(m.LangMng().currentLanguage(), "English"); // SetCurLangType only stores
     }
-    EXPECT_EQ(readText(t.path("ini/set.ini")).find("ClearTrash"), std::string::npos);
+    EXPECT_NE(readText(t.path("ini/set.ini")).find("ClearTrashOnExit=1"), std::string::npos);
     TManage n(t.root(), &prompt);
     n.LoadSettings();
     EXPECT_EQ(n.KeepTime, 15);
-    EXPECT_TRUE(n.InCeptDel && n.SendClose);
+    EXPECT_TRUE(n.InCeptDel && n.SendClose && n.ClearTrashOnExit);
     EXPECT_FALSE(n.HaveTitle || n.Signature || n.DelQuestion || n.SplitAuto);
     EXPECT_EQ(n.CurLangType, "Chinese");
     EXPECT_EQ(n.SelectPhone, "Other");
@@ -114,7 +115,6 @@ TEST(TManage, SettingsRoundTrip)
     EXPECT_EQ(n.CAddressee, "+8613800138000");
     EXPECT_EQ(n.CSignture, "Regards, O'Brien");
     EXPECT_EQ(n.CSCenter, " +8613800100500 ");
-    EXPECT_FALSE(n.ClearTrashOnExit);
     EXPECT_TRUE(prompt.shown().empty());
 }
 
@@ -172,6 +172,7 @@ TEST(TManage, ExistingFileUpdatedInPlace)
                                             "CAddressee=\r\n"
                                             "CSignture=\r\n"
                                             "CSCenter=\r\n"
+                                            "ClearTrashOnExit=0\r\n"
                                             "\r\n"
                                             "[tail]\r\n"
                                             "x=1\r\n");

@@ -81,6 +81,35 @@ TEST_F(Pickers, ChoosingAPhraseCountsOneUseAndAnswersItsText)
     EXPECT_EQ(again.chosen(), "");
 }
 
+// The picker can be worked without a double click: Insert (off until a phrase is chosen) and
+// Cancel buttons, Return for Insert.
+TEST_F(Pickers, PhrasePickerButtons)
+{
+    phrase("Work", "First");
+    const int32_t id = phrase("Work", "Second");
+    for (const bool insert : {false, true}) {
+        SCOPED_TRACE(insert ? "Insert" : "Cancel");
+        forms::TfPhraseList pick(lang(), *rig.phrases);
+        whenModal("fPhraseList", [&](QWidget *) {
+            ASSERT_TRUE(waitUntil([&] { return pick.ListView_usersms->topLevelItemCount() == 2; }));
+            EXPECT_FALSE(pick.btnOk->isEnabled()) << "nothing chosen yet";
+            EXPECT_EQ(pick.btnOk->text(), "&Insert");
+            QTreeWidgetItem *item = pick.ListView_usersms->topLevelItem(1);
+            QTest::mouseClick(pick.ListView_usersms->viewport(), Qt::LeftButton, {},
+                              pick.ListView_usersms->visualItemRect(item).center());
+            EXPECT_TRUE(pick.btnOk->isEnabled());
+            if (insert)
+                QTest::keyClick(pick.ListView_usersms, Qt::Key_Return);
+            else
+                QTest::mouseClick(pick.btnCancel, Qt::LeftButton);
+        });
+        const int before = row("Work", id).useCount;
+        EXPECT_EQ(pick.exec(), insert ? forms::kMrOk : forms::kMrCancel);
+        EXPECT_EQ(pick.chosen(), insert ? "Second" : "");
+        EXPECT_EQ(row("Work", id).useCount, before + (insert ? 1 : 0));
+    }
+}
+
 TEST_F(Pickers, PhraseEditor)
 {
     {

@@ -717,6 +717,56 @@ TEST(PhraseCommands, NewGroupsAreNumberedPastTheTakenNames)
     EXPECT_TRUE(rig.phrases->GroupExists("New3"));
 }
 
+// New group from any area: the phrase area comes up with the new group's name open for editing,
+// and what the user types there is its name. It used to do nothing outside the phrase area.
+TEST(PhraseCommands, NewGroupFromAnyAreaOpensItsNameForEditing)
+{
+    PhraseRig rig;
+    rig.phrases->AddGroup("Work");
+    rig.main->setActiveArea(forms::kAreaSms);
+    rig.main->TreeView_usersms()->clear(); // not built yet: the phrase area was never shown
+    rig.trigger("N16");
+    EXPECT_EQ(rig.main->activeArea(), forms::kAreaUser);
+    QTreeWidget *tree = rig.main->TreeView_usersms();
+    ASSERT_NE(tree->currentItem(), nullptr);
+    EXPECT_EQ(tree->currentItem()->text(0), "New1");
+    EXPECT_NE(rig.group("Work"), nullptr) << "the other groups are listed too";
+    QTest::qWait(0);
+    auto *editor = tree->findChild<QLineEdit *>();
+    ASSERT_NE(editor, nullptr) << "the name is not open for editing";
+    editor->setText("Family");
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTest::qWait(0);
+    EXPECT_TRUE(rig.phrases->GroupExists("Family"));
+    EXPECT_FALSE(rig.phrases->GroupExists("New1"));
+}
+
+// New phrase without any group: the user is asked for the first group's name, and the editor then
+// opens on it. Cancel or a blank name makes nothing.
+TEST(PhraseCommands, NewPhraseWithoutAGroupOffersToMakeOne)
+{
+    PhraseRig rig;
+    rig.main->setActiveArea(forms::kAreaSms);
+    for (const std::optional<std::string> &answer : {std::optional<std::string>(), std::optional<std::string>("  ")}) {
+        rig.ask.answerInput(answer);
+        rig.trigger("N22");
+        EXPECT_TRUE(rig.edited.empty());
+        EXPECT_TRUE(rig.phrases->GroupNames().empty());
+    }
+    rig.ask.answerInput(" Family ");
+    rig.phraseAnswer = forms::PhraseEdit{"Family", "Home by six"};
+    rig.trigger("N22");
+    ASSERT_EQ(rig.edited.size(), 1u);
+    EXPECT_EQ(rig.edited[0].group, "Family");
+    EXPECT_EQ(rig.phrases->GroupNames(), std::vector<std::string>{"Family"});
+    ASSERT_EQ(rig.phrases->FillList("Family").size(), 1u);
+    EXPECT_EQ(rig.phrases->FillList("Family")[0].content, "Home by six");
+    EXPECT_EQ(rig.listed(), (QStringList{"Home by six"})) << "the new group is shown with its phrase";
+    const auto &asked = rig.ask.calls().back();
+    EXPECT_EQ(asked.caption, "New phrase group");
+    EXPECT_EQ(asked.text, "Phrases are kept in groups, and there is none yet. Name of the first group:");
+}
+
 TEST(PhraseCommands, RenameKeeps64BytesAndEscapeOrAStrayEditKeepsTheName)
 {
     PhraseRig rig;

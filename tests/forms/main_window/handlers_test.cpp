@@ -4,6 +4,8 @@
 
 #include "main_rig.h"
 
+#include "content/pictures.h"
+
 #include "core/lang_mng.h"
 #include "forms/support/when_modal.h"
 #include "platform/qt/qt_window_messages.h"
@@ -156,7 +158,7 @@ TEST(MainWindowMessagesList, ClickOnBoxOneMarksReadAndStoresBoxThreeChangesNothi
     QTest::mouseClick(w.ListView_sms()->viewport(), Qt::LeftButton, {},
                       w.ListView_sms()->visualItemRect(row).center());
     EXPECT_EQ(rig.message(inbox).states, 1);
-    EXPECT_EQ(row->data(0, content::kImageRole).toInt(), 1);
+    EXPECT_EQ(row->data(0, content::kImageRole).toInt(), content::kPicRead);
     // Stored: a new manager over the saved table sees it.
     ASSERT_EQ(rig.db->SaveAll(), 0);
     {

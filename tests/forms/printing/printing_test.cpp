@@ -10,6 +10,7 @@
 #include "core/lang_mng.h"
 #include "core/lang_qt/expect_translated.h"
 #include "core/platform/temp_tree.h"
+#include "core/qt/qt_prompt.h"
 #include "forms/fr_print.h"
 #include "forms/fr_viewprint.h"
 #include "forms/support/forms_app.h"
@@ -17,7 +18,9 @@
 #include "forms/support/scripted_prompt.h"
 #include "forms/support/when_modal.h"
 
+#include <QDialog>
 #include <QImage>
+#include <QLineEdit>
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
@@ -221,7 +224,8 @@ TEST_F(Printing, Box0RangePrintsBoxes0To4FourLinesEach)
     const QString range = d->cbPrints->currentText();
     const QStringList lines = d->BuildMessageText();
     ASSERT_EQ(lines.size(), 12);
-    EXPECT_EQ(lines[0], "+111    Content:2026-03-04 05:06:07    Range:" + range);
+    // The time after the time's caption, the box's name after the box's caption.
+    EXPECT_EQ(lines[0], "+111    Time:2026-03-04 05:06:07    Box:" + range);
     EXPECT_EQ(lines[1], "");
     EXPECT_EQ(lines[2], "received text");
     EXPECT_EQ(lines[3], "");
@@ -240,10 +244,14 @@ TEST_F(Printing, Box0RangePrintsBoxes0To4FourLinesEach)
     EXPECT_EQ(t.recNo(), at);
     EXPECT_TRUE(t.filtered());
 
-    // Every message: no range caption in the heading; a single box: its own caption.
+    // Every message: each names its own box; a single box: the range's caption.
     choose(*d, content::kAllMessages);
-    EXPECT_EQ(d->BuildMessageText().size(), 24);
-    EXPECT_TRUE(d->BuildMessageText()[0].endsWith("Range:"));
+    const QStringList all = d->BuildMessageText();
+    ASSERT_EQ(all.size(), 24);
+    const auto caption = [&](int box) { return d->cbPrints->itemText(d->cbPrints->findData(box)); };
+    EXPECT_TRUE(all[0].endsWith("    Box:" + caption(content::kBoxReceived))) << all[0].toStdString();
+    EXPECT_TRUE(all[4].endsWith("    Box:" + caption(content::kBoxSent))) << all[4].toStdString();
+    EXPECT_TRUE(all[16].endsWith("    Box:" + caption(content::kBoxPhoneReceived))) << all[16].toStdString();
     choose(*d, content::kBoxPhone);
     EXPECT_EQ(d->BuildMessageText().size(), 8);
 }
@@ -372,15 +380,74 @@ TEST_F(Printing, PrintThatCannotStartIsReported)
     EXPECT_EQ(prompt.boxTexts(), std::vector<std::string>{lang.translate("fr_print_MessCode1")});
     EXPECT_EQ(prompt.calls().back().caption, lang.translate("Application_Hite_title"));
 
-    // The contact print too (it has no print dialog: it prints where page set-up says).
+    EXPECT_TRUE(d->isVisible() || d->modalResult() != forms::kMrOk) << "a failed print does not end the dialog";
+
+    // The contact print too, through the same print dialog.
     const int b = pb.AddFileBook("/a/book.csv");
     saveContact(b, StorageCode::Sim, "Ann;", "1");
     auto c = dialog(PrintArea::Contacts);
     choose(*c, b);
-    c->printSpec = spec;
+    prompt.answerPrint(spec);
     prompt.answerBox(core::kIdOk);
     c->btnPrintClick();
     EXPECT_EQ(prompt.boxTexts().size(), 2u);
+    EXPECT_EQ(c->modalResult(), 0);
+}
+
+// No printing system, or a printer that is gone: the print goes to a PDF file the user names.
+TEST_F(Printing, AMissingPrinterOffersAPdfFileInstead)
+{
+    add(content::kBoxReceived, "+1", "to a PDF");
+    core::PrintSpec gone = pdfSpec("unused.pdf");
+    gone.outputFile.clear();
+    gone.printerName = "NoSuchPrinter";
+    const int book = pb.AddFileBook("/a/book.csv");
+    saveContact(book, StorageCode::Sim, "Ann;", "123");
+    for (PrintArea area : {PrintArea::Messages, PrintArea::Contacts}) {
+        SCOPED_TRACE(int(area));
+        auto d = dialog(area);
+        if (area == PrintArea::Contacts)
+            choose(*d, book);
+        const std::string pdf = tmp.path(area == PrintArea::Messages ? "m.pdf" : "c.pdf");
+        prompt.answerPrint(gone);
+        prompt.answerSave(pdf);
+        d->btnPrintClick();
+        EXPECT_TRUE(prompt.boxTexts().empty());
+        const QString text = pdfText(pdf);
+        EXPECT_TRUE(text.contains(area == PrintArea::Messages ? "to a PDF" : "Ann")) << text.toStdString();
+        EXPECT_EQ(d->modalResult(), forms::kMrOk);
+    }
+    // Declining the file prints nothing and reports nothing; the dialog stays.
+    auto d = dialog(PrintArea::Messages);
+    prompt.answerPrint(gone);
+    prompt.answerSave(std::nullopt);
+    d->btnPrintClick();
+    EXPECT_TRUE(prompt.boxTexts().empty());
+    EXPECT_NE(d->modalResult(), forms::kMrOk);
+}
+
+// The program's own print dialog, as a user answers it: "print to file" with a file name.
+TEST_F(Printing, TheRealPrintDialogPrintsContactsToAFile)
+{
+    const int book = pb.AddFileBook("/a/book.csv");
+    saveContact(book, StorageCode::Sim, "Zed;", "555");
+    core::QtPrompt real;
+    Tfr_print d(lang, real, env, PrintArea::Contacts, sms.get(), &pb);
+    choose(d, book);
+    const std::string pdf = tmp.path("real.pdf");
+    bool answered = false;
+    whenModal("PrintDialog", [&](QWidget *pd) {
+        auto *file = pd->findChild<QLineEdit *>("filename");
+        ASSERT_NE(file, nullptr);
+        EXPECT_TRUE(file->isEnabled()) << "with no printer installed the dialog prints to a file";
+        file->setText(QString::fromStdString(pdf));
+        answered = true;
+        static_cast<QDialog *>(pd)->accept();
+    });
+    d.btnPrintClick();
+    EXPECT_TRUE(answered);
+    EXPECT_TRUE(pdfText(pdf).contains("Zed"));
+    EXPECT_EQ(d.modalResult(), forms::kMrOk);
 }
 
 // ---- Contacts ----
@@ -395,10 +462,9 @@ TEST_F(Printing, ContactsPrintSimThenPhoneWithTheirHeadings)
 
     auto d = dialog(PrintArea::Contacts);
     choose(*d, b);
-    prompt.answerPageSetup(pdfSpec("contacts.pdf"));
-    d->btnSetupClick();
-    EXPECT_EQ(d->printSpec.outputFile, tmp.path("contacts.pdf"));
+    prompt.answerPrint(pdfSpec("contacts.pdf"));
     d->btnPrintClick();
+    EXPECT_EQ(d->modalResult(), forms::kMrOk) << "a finished print closes the dialog";
     const QString text = pdfText(tmp.path("contacts.pdf"));
     const qsizetype sim = text.indexOf("SIM"), alice = text.indexOf("Alice"), phone = text.indexOf("Phone"),
                     pat = text.indexOf("Pat");

@@ -259,16 +259,27 @@ TEST_F(SettingsTest, CreationSelectsTheStoredChoice)
     }
 }
 
+// Choosing a maker or a type keeps the type, port and baud shown so far where the new lists offer
+// them: choosing the maker again used to jump to the first type, port and baud, which broke a
+// working link at OK.
 TEST_F(SettingsTest, MakerTypeAndPortChoices)
 {
     make();
     TfSet &d = open();
     choose(d.Combo_phone, "Other");
     EXPECT_TRUE(d.Button7->isEnabled());
-    EXPECT_EQ(current(d.Combo_connect), "Cable") << "the first type";
-    EXPECT_EQ(current(d.Combo_com), "/dev/ttyUSV9");
+    EXPECT_EQ(current(d.Combo_connect), "IrDA") << "the stored type";
+    EXPECT_FALSE(d.Combo_com->isEnabled()) << "infrared has no port to choose";
+    EXPECT_FALSE(d.Combo_baud->isEnabled());
+    choose(d.Combo_connect, "Cable");
+    EXPECT_TRUE(d.Combo_com->isEnabled() && d.Combo_baud->isEnabled());
+    EXPECT_EQ(current(d.Combo_com), "/dev/ttyUSV9") << "the first port: the stored one is not offered";
     EXPECT_EQ(current(d.Combo_baud), "19200");
     choose(d.Combo_baud, "57600");
+    choose(d.Combo_phone, "Other");
+    EXPECT_EQ(current(d.Combo_connect), "Cable");
+    EXPECT_EQ(current(d.Combo_com), "/dev/ttyUSV9");
+    EXPECT_EQ(current(d.Combo_baud), "57600") << "the maker chosen again keeps the rate";
     choose(d.Combo_com, "/dev/ttyUSV9");
     EXPECT_EQ(current(d.Combo_baud), "19200") << "choosing a port selects 19200";
     choose(d.Combo_connect, "IrDA");
@@ -287,6 +298,70 @@ TEST_F(SettingsTest, MakerTypeAndPortChoices)
     if (d.Combo_com->count() > 0) {
         choose(d.Combo_com, d.Combo_com->itemText(0));
         EXPECT_EQ(d.Combo_baud->currentIndex(), -1);
+    }
+}
+
+// Connected through the catalogue's only driver although the stored maker names none: the page
+// shows the maker, type, port and baud of the link in use (it used to be blank), and OK keeps them.
+TEST_F(SettingsTest, WhileConnectedThePageShowsTheConnectionInUse)
+{
+    make(true);
+    ASSERT_EQ(manage->SelectPhone, "nokia");
+    core::SelectedPhone nokia{};
+    core::putIdentText(nokia.Man, "nokia");
+    rig.comm->SetParams(nokia, "Cable", rig.link, "38400");
+    ASSERT_EQ(rig.comm->Connect(), 0);
+    TfSet &d = open();
+    EXPECT_EQ(current(d.Combo_phone), "Other");
+    EXPECT_EQ(current(d.Combo_connect), "Cable");
+    EXPECT_EQ(current(d.Combo_com), rig.link);
+    EXPECT_EQ(current(d.Combo_baud), "38400");
+    choose(d.Combo_phone, "Other");
+    EXPECT_EQ(current(d.Combo_com), rig.link);
+    EXPECT_EQ(current(d.Combo_baud), "38400");
+    EXPECT_EQ(run([](TfSet &s) { QTest::mouseClick(s.btnOk, Qt::LeftButton); }), 1);
+    EXPECT_EQ(manage->SelectPhone, "Other");
+    EXPECT_EQ(manage->ComType, "Cable");
+    EXPECT_EQ(manage->ComPort, rig.link);
+    EXPECT_EQ(manage->ComBaud, "38400");
+    rig.comm->Disconnect();
+}
+
+// The minutes are stored as typed; a number the box cannot take is refused at OK with the range
+// (the box shows the nearest allowed value and the dialog stays). "1" used to be stored as 5
+// without a word.
+TEST_F(SettingsTest, IdleMinutesAsTyped)
+{
+    make();
+    const struct {
+        const char *typed;
+        bool accepted;
+        int shown; // the box afterwards
+    } cases[] = {{"12", true, 12}, {"480", true, 480}, {"1", false, 5}, {"4812", true, 48}}; // 481, 482: keys refused
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.typed);
+        manage->KeepTime = 30;
+        TfSet &d = open();
+        const size_t asked = rig.prompt.calls().size();
+        if (!c.accepted)
+            rig.prompt.answerBox(core::kIdOk);
+        int mr = 0;
+        bool stayed = false;
+        mr = run([&](TfSet &s) {
+            s.edit_disconntime->setFocus();
+            s.edit_disconntime->selectAll();
+            QTest::keyClicks(s.edit_disconntime, c.typed);
+            QTest::keyClick(s.edit_disconntime, Qt::Key_Return);
+            stayed = s.isVisible();
+        });
+        EXPECT_EQ(stayed, !c.accepted);
+        EXPECT_EQ(mr, c.accepted ? 1 : 2);
+        EXPECT_EQ(d.edit_disconntime->value(), c.shown);
+        EXPECT_EQ(manage->KeepTime, c.accepted ? c.shown : 30);
+        if (!c.accepted) {
+            ASSERT_EQ(rig.prompt.calls().size(), asked + 1);
+            EXPECT_EQ(rig.prompt.calls().back().text, "Disconnect after takes 5 to 480 minutes.");
+        }
     }
 }
 
@@ -366,7 +441,7 @@ TEST_F(SettingsTest, ApplyStoresAndSavesEverything)
     EXPECT_EQ(manage->LangMng().currentLanguage(), "English") << "the running language stays";
     EXPECT_EQ(core::identText(rig.comm->selectedPhone().Man), "Other");
 
-    // The settings file holds the fifteen keys as applied.
+    // The settings file holds every key as applied.
     std::ifstream in(manage->SettingsFile());
     std::stringstream text;
     text << in.rdbuf();

@@ -1,0 +1,194 @@
+// The program on the desktop as a user meets it: the simulated handset in infrared range, the
+// program with its own dialogs (no scripted answers), and nothing but clicks and keys through the
+// X server. No printing system is installed: printing goes to PDF files through the print dialog.
+
+#include "desktop.h"
+#include "program_fixture.h"
+
+#include "content/qt/contacts_qt.h"
+#include "content/sms_manage.h"
+#include "core/app_manage.h"
+#include "forms/f_main.h"
+#include "forms/fr_print.h"
+#include "forms_app.h"
+#include "program/program.h"
+#include "when_modal.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProcess>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace desktop_test {
+namespace {
+
+using forms_test::waitUntil;
+
+QString pdfText(const std::string &pdf)
+{
+    QProcess p;
+    p.start("pdftotext", {"-layout", QString::fromStdString(pdf), "-"});
+    if (!p.waitForFinished(30000) || p.exitCode() != 0) {
+        ADD_FAILURE() << "pdftotext " << pdf << ": " << p.readAllStandardError().toStdString();
+        return {};
+    }
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+class OnTheDesktop : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        forms_test::app();
+        requireDesktop();
+        if (!handsetsim::HandsetSim::irdaSupported())
+            GTEST_SKIP() << "the simulated handset was built without the IrDA stand-in";
+        handsetsim::Scenario sc =
+            handsetsim::loadScenario(std::string(SV_SOURCE_DIR) + "/tools/handset-sim/scenarios/demo.json");
+        sc.irda.enabled = true;
+        sc.irda.dir = folder.irdaDir();
+        sim = std::make_unique<handsetsim::HandsetSim>(std::move(sc));
+        sim->start();
+
+        program::ProgramOptions o;
+        o.programDir = folder.root();
+        o.lockDir = folder.root();
+        o.clock = &clock;
+        o.workerPause = [](int) {};
+        o.handleSignals = false; // the program's own dialogs: prompt left null
+        program = std::make_unique<program::Program>(std::move(o));
+        int argc = 1;
+        char name[] = "Selvark";
+        char *argv[] = {name, nullptr};
+        ASSERT_EQ(program->start(argc, argv), program::Program::Start::Running);
+        ASSERT_TRUE(waitUntil([&] { return program->manage().Connected; }, 30000));
+        ASSERT_TRUE(waitShown(&w()));
+    }
+    void TearDown() override
+    {
+        if (program) {
+            EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "a dialog was left open";
+            if (w().isVisible())
+                w().close();
+            program->shutDown();
+            program.reset();
+        }
+        if (sim)
+            sim->stop();
+    }
+
+    forms::TfMain &w() { return program->mainWindow(); }
+    // Opens a menu of the menu bar and clicks one of its items.
+    void fromMenu(const char *menuName, const char *item)
+    {
+        QMenu *m = w().menu(menuName);
+        ASSERT_NE(m, nullptr) << menuName;
+        clickMenu(w().menuBar(), m);
+        ASSERT_TRUE(m->isVisible()) << menuName << " did not open";
+        QAction *a = w().action(item);
+        ASSERT_NE(a, nullptr) << item;
+        ASSERT_TRUE(a->isEnabled()) << item << " is greyed out";
+        clickItem(m, a);
+    }
+    // The tree node whose data in role is value.
+    static QTreeWidgetItem *node(QTreeWidget *tree, int role, int value)
+    {
+        for (QTreeWidgetItemIterator it(tree); *it; ++it)
+            if ((*it)->data(0, role).toInt() == value)
+                return *it;
+        return nullptr;
+    }
+    void clickNode(QTreeWidget *tree, QTreeWidgetItem *n)
+    {
+        ASSERT_NE(n, nullptr);
+        tree->scrollToItem(n);
+        click(tree->viewport(), tree->visualItemRect(n).center());
+        ASSERT_TRUE(waitUntil([&] { return tree->currentItem() == n; }, 5000)) << n->text(0).toStdString();
+    }
+    // In the print dialog up now: printing to the file path, then Print.
+    void printToFile(QWidget *dlg, const std::string &path)
+    {
+        auto *file = dlg->findChild<QLineEdit *>("filename");
+        ASSERT_NE(file, nullptr) << "no file name field in the print dialog";
+        ASSERT_TRUE(file->isEnabled()) << "printing to a file is not chosen";
+        click(file);
+        key("ctrl+a");
+        type(QString::fromStdString(path));
+        ASSERT_TRUE(waitUntil([&] { return file->text() == QString::fromStdString(path); }, 5000))
+            << file->text().toStdString();
+        key("Return");
+    }
+    QStringList contactNames()
+    {
+        QStringList out;
+        QTreeWidget *list = w().ListView_cont();
+        for (int i = 0; i < list->topLevelItemCount(); ++i)
+            out << list->topLevelItem(i)->text(1);
+        return out;
+    }
+
+    program_test::ProgramFolder folder;
+    platform::FakeClock clock{1000000};
+    std::unique_ptr<handsetsim::HandsetSim> sim;
+    std::unique_ptr<program::Program> program;
+};
+
+TEST_F(OnTheDesktop, ContactsAreReadFromTheMenuAndTheSimListPrintsToAPdf)
+{
+    shot(&w(), "main_messages");
+    key("shift+F2");
+    ASSERT_TRUE(waitUntil([&] { return w().activeArea() == forms::kAreaCard; }, 5000));
+    QTreeWidget *tree = w().TreeView_cont();
+    QTreeWidgetItem *simNode = node(tree, content::kStorageRole, 1);
+    clickNode(tree, simNode);
+
+    // Connected, nothing read yet: the menu reads the SIM card.
+    fromMenu("mCont", "menu_cont_read");
+    ASSERT_TRUE(waitUntil([&] { return contactNames().contains("Anna"); }, 30000))
+        << contactNames().join(',').toStdString();
+    shot(&w(), "main_contacts");
+
+    const std::string pdf = folder.root() + "/sim.pdf";
+    bool printed = false;
+    forms_test::whenModal(
+        "fr_print",
+        [&](QWidget *dlg) {
+            auto *print = static_cast<forms::Tfr_print *>(dlg);
+            shot(print, "fr_print_contacts");
+            forms_test::whenModal(
+                "PrintDialog",
+                [&](QWidget *pd) {
+                    shot(pd, "print_dialog");
+                    printToFile(pd, pdf);
+                },
+                20000);
+            click(print->btnPrint);
+            // The print dialog closes, and with it the dialog that started the print.
+            printed = waitUntil([&] { return QFile::exists(QString::fromStdString(pdf)) && !print->isVisible(); },
+                                20000);
+            if (print->isVisible()) {
+                ADD_FAILURE() << "the print dialog stays open after printing";
+                print->reject();
+            }
+        },
+        20000);
+    key("ctrl+p");
+    ASSERT_TRUE(waitUntil([&] { return printed; }, 40000));
+    const QString text = pdfText(pdf);
+    for (const char *name : {"Anna", "Jörg Müller", "Emergency", "+4917612345678"})
+        EXPECT_TRUE(text.contains(QString::fromUtf8(name))) << name << " not in:\n" << text.toStdString();
+}
+
+} // namespace
+} // namespace desktop_test
