@@ -9,8 +9,10 @@
 //    range, `runs` times after one warm-up start; it prints the time from process start to the
 //    main window's first paint. Median and spread of those, and of the whole run to its exit.
 // 2. Box 0: the program block in-process on the same folder; choosing box 0 (every local message
-//    listed) after a small box, timed until the list is filled and the events are processed.
-// Target for both: under 1 s.
+//    listed) after a small box, timed until the first rows are shown and the events are processed,
+//    and until the last row is in (a long list fills from the event loop).
+// Targets: first paint under 0.4 s with 100,000 messages (under 1 s with 1,000,000), box 0 shown
+// under 0.15 s.
 
 #include "bench_folder.h"
 #include "bench_timing.h"
@@ -139,7 +141,7 @@ int runCase(int messages, int runs)
         if (!all || !small)
             return 1;
         QApplication::processEvents();
-        std::vector<double> box0;
+        std::vector<double> box0, box0Whole;
         int listed = 0;
         for (int r = 0; r < runs; ++r) {
             tree->setCurrentItem(small);
@@ -150,10 +152,14 @@ int runCase(int messages, int runs)
             main.TreeView_smsChange();
             QApplication::processEvents();
             box0.push_back(msSince(t0));
+            while (main.content().smsView && main.content().smsView->Filling())
+                QApplication::processEvents();
+            box0Whole.push_back(msSince(t0));
             listed = main.ListView_sms()->topLevelItemCount();
         }
         std::printf("box 0 lists %d rows\n", listed);
-        report("choosing box 0", box0);
+        report("choosing box 0 (first rows shown)", box0);
+        report("choosing box 0 (every row in)", box0Whole);
         p.shutDown();
     }
     fs::remove_all(work);

@@ -749,7 +749,8 @@ void TfMain::refreshSmsCaption()
     QTreeWidgetItem *node = TreeView_sms_->currentItem();
     if (!node)
         return;
-    Panel1_->setText("  " + node->text(0) + "(" + QString::number(ListView_sms_->topLevelItemCount()) + ")");
+    const int listed = content_.smsView ? content_.smsView->ListedCount() : ListView_sms_->topLevelItemCount();
+    Panel1_->setText("  " + node->text(0) + "(" + QString::number(listed) + ")");
 }
 
 void TfMain::TreeView_smsChange()
@@ -974,6 +975,8 @@ int TfMain::FindInList(const QString &t, bool forward, QTreeWidget *list)
     }
     if (!list)
         return -1;
+    if (list == ListView_sms_ && content_.smsView)
+        content_.smsView->FinishList(); // the search covers every row
     const int rows = list->topLevelItemCount();
     QTreeWidgetItem *sel = selectedRow(list);
     const int at = sel ? list->indexOfTopLevelItem(sel) : -1;
@@ -1182,6 +1185,8 @@ bool TfMain::eventFilter(QObject *watched, QEvent *e)
         const bool intoList = qobject_cast<QAbstractItemView *>(w) || qobject_cast<QAbstractItemView *>(w->parentWidget());
         if (mods == Qt::ControlModifier && k->key() == Qt::Key_A) {
             if (QTreeWidget *list = areaList()) {
+                if (list == ListView_sms_ && content_.smsView)
+                    content_.smsView->FinishList();
                 list->selectAll();
                 return intoList;
             }

@@ -444,6 +444,12 @@ void TfMainCommands::m_selectallClick()
 // ---------------------------------------------------------------------------------------------
 // Messages
 
+void TfMainCommands::finishSmsList() const
+{
+    if (content::SmsView *view = main_.content().smsView)
+        view->FinishList();
+}
+
 int TfMainCommands::selectedBox() const
 {
     const QTreeWidgetItem *node = main_.TreeView_sms() ? main_.TreeView_sms()->currentItem() : nullptr;
@@ -639,6 +645,7 @@ void TfMainCommands::menu_allundel_smsClick()
 {
     QTreeWidget *list = main_.ListView_sms();
     content::TSMSManage *sms = main_.content().sms;
+    finishSmsList();
     if (!list || !sms || list->topLevelItemCount() == 0)
         return;
     for (int i = 0; i < list->topLevelItemCount(); ++i)
@@ -657,6 +664,7 @@ void TfMainCommands::menu_clear_smsClick()
         return;
     if (s_.manage && s_.manage->DelQuestion && ask("fMain_Clear") == core::kIdCancel)
         return;
+    finishSmsList(); // the whole box goes, not only the rows put in so far
     content::ArraySms records;
     for (int i = 0; i < list->topLevelItemCount(); ++i)
         records.push_back(messageRef(list->topLevelItem(i)->text(content::subItemColumn(content::kIdSubItem)).toInt(), box));
@@ -672,6 +680,7 @@ void TfMainCommands::menu_clear_smsClick()
 void TfMainCommands::pSmsSaClick()
 {
     if (QTreeWidget *list = main_.ListView_sms()) {
+        finishSmsList();
         list->selectAll();
         list->setFocus();
     }

@@ -4,11 +4,15 @@
 #include "core/qt/menu_merge.h"
 
 #include <QAction>
+#include <QEvent>
 #include <QHeaderView>
+#include <QTimer>
 #include <QMenu>
 #include <QToolBar>
 #include <QTreeWidget>
 #include <QTreeWidgetItem>
+
+#include <algorithm>
 
 namespace content {
 
@@ -24,10 +28,102 @@ void setEnabledIf(QAction *a, const ItemState &s)
 
 } // namespace
 
+// The event-loop side of a list filled in steps: the slice timer, a key in the list (it may move
+// to the end or select all: every row must be there), and a clear from outside.
+class SmsView::Filler : public QObject {
+public:
+    explicit Filler(SmsView &view) : view_(view)
+    {
+        timer_.setInterval(0);
+        QObject::connect(&timer_, &QTimer::timeout, this, [this] {
+            view_.appendRows(kSliceRows);
+            if (!view_.Filling())
+                timer_.stop();
+        });
+        if (QTreeWidget *list = view_.c_.ListView_sms) {
+            list->installEventFilter(this);
+            QObject::connect(list, &QObject::destroyed, this, [this] {
+                view_.dropPending();
+                view_.c_.ListView_sms = nullptr;
+            });
+            QObject::connect(list->model(), &QAbstractItemModel::modelAboutToBeReset, this, [this] {
+                if (!view_.ownClear_)
+                    view_.dropPending();
+            });
+        }
+    }
+    void start() { timer_.start(); }
+    void stop() { timer_.stop(); }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *e) override
+    {
+        if (e->type() == QEvent::KeyPress && view_.Filling())
+            view_.FinishList();
+        return QObject::eventFilter(watched, e);
+    }
+
+private:
+    SmsView &view_;
+    QTimer timer_;
+};
+
 SmsView::SmsView(TSMSManage &core, const SmsControls &controls, core::MenuMerge *merge)
     : core_(core), c_(controls), merge_(merge)
 {
     buildTree();
+    filler_ = std::make_unique<Filler>(*this);
+}
+
+SmsView::~SmsView() = default;
+
+int SmsView::ListedCount() const
+{
+    const int shown = c_.ListView_sms ? c_.ListView_sms->topLevelItemCount() : 0;
+    return shown + int(pending_.size() - next_);
+}
+
+void SmsView::dropPending()
+{
+    filler_->stop();
+    pending_.clear();
+    pending_.shrink_to_fit();
+    next_ = 0;
+}
+
+QTreeWidgetItem *SmsView::makeItem(const SmsListRow &r) const
+{
+    auto *item = new QTreeWidgetItem(QStringList{QString(), qs(r.Tel), qs(r.body), qs(r.time), QString::number(r.id)});
+    item->setData(0, kImageRole, r.image);
+    item->setData(0, kStateImageRole, r.stateImage);
+    if (!images_.isEmpty())
+        item->setIcon(0, image(r.image));
+    return item;
+}
+
+void SmsView::appendRows(size_t n)
+{
+    QTreeWidget *view = c_.ListView_sms;
+    if (!view || !Filling())
+        return;
+    const size_t end = std::min(pending_.size(), next_ + n);
+    QList<QTreeWidgetItem *> items;
+    items.reserve(qsizetype(end - next_));
+    for (; next_ < end; ++next_)
+        items.append(makeItem(pending_[next_]));
+    // Rows go in at the end: the current row, the selection and the scroll position stay.
+    const bool sorting = view->isSortingEnabled();
+    view->setSortingEnabled(false);
+    view->addTopLevelItems(items);
+    view->setSortingEnabled(sorting);
+    if (!Filling())
+        dropPending();
+}
+
+void SmsView::FinishList()
+{
+    if (Filling())
+        appendRows(pending_.size());
 }
 
 QIcon SmsView::image(int index) const
@@ -57,7 +153,8 @@ void SmsView::buildTree()
 
 void SmsView::FillList(int box)
 {
-    const SmsList list = core_.FillList(box);
+    dropPending();
+    SmsList list = core_.FillList(box);
     QTreeWidget *view = c_.ListView_sms;
     if (!view)
         return;
@@ -80,29 +177,21 @@ void SmsView::FillList(int box)
     view->setUniformRowHeights(true);
 
     view->setUpdatesEnabled(false);
-    const bool sorting = view->isSortingEnabled();
-    view->setSortingEnabled(false);
+    ownClear_ = true;
     view->clear();
-    QList<QTreeWidgetItem *> items;
-    items.reserve(qsizetype(list.rows.size()));
-    const bool haveImages = !images_.isEmpty();
-    for (const SmsListRow &r : list.rows) {
-        auto *item = new QTreeWidgetItem(QStringList{QString(), qs(r.Tel), qs(r.body), qs(r.time),
-                                                     QString::number(r.id)});
-        item->setData(0, kImageRole, r.image);
-        item->setData(0, kStateImageRole, r.stateImage);
-        if (haveImages)
-            item->setIcon(0, image(r.image));
-        items.append(item);
-    }
-    view->addTopLevelItems(items);
-    view->setSortingEnabled(sorting);
+    ownClear_ = false;
+    const size_t now = list.rows.size() <= kAtOnceRows ? list.rows.size() : kFirstRows;
+    pending_ = std::move(list.rows);
+    next_ = 0;
+    appendRows(now);
     view->setUpdatesEnabled(true);
+    if (Filling())
+        filler_->start();
 }
 
 void SmsView::UpdateMenus(int box)
 {
-    const int items = c_.ListView_sms ? c_.ListView_sms->topLevelItemCount() : 0;
+    const int items = ListedCount();
     const SmsMenuState s = core_.UpdateMenus(box, items);
     applyMenuState({c_.menu_list_sms, c_.menu_tree_sms}, s.named);
 

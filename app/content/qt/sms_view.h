@@ -6,6 +6,12 @@
 //   view.FillList(box);
 //   view.UpdateMenus(box);
 //
+// A long list is filled in steps: FillList puts the first rows in at once and the rest follows
+// from the event loop, a slice at a time, so the window paints and answers while the list grows.
+// FinishList puts in what is still waiting (a command that walks every row calls it first, and so
+// does a key pressed in the list); ListedCount counts the waiting rows too. Clearing the list from
+// outside drops what is waiting.
+//
 // The tree's items carry their box id in data(0, kBoxIdRole). The list is a QTreeWidget in report
 // form: column 0 holds the picture (data(0, kImageRole) and kStateImageRole, and the icon from
 // the image list when one is set), sub-item k is column k + 1: Tel, body, time, and the message id
@@ -22,10 +28,14 @@
 #include <QPointer>
 #include <Qt>
 
+#include <memory>
+#include <vector>
+
 class QAction;
 class QMenu;
 class QToolBar;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 namespace core {
 class MenuMerge;
@@ -55,17 +65,32 @@ struct SmsControls {
 
 class SmsView {
 public:
+    // Rows a list puts in at once; a longer list puts in kFirstRows at once and the rest in slices
+    // of kSliceRows from the event loop.
+    static constexpr size_t kAtOnceRows = 2000;
+    static constexpr size_t kFirstRows = 200;
+    static constexpr size_t kSliceRows = 2000;
+
     // core, the controls and merge (the tool menu's merge, kept by the main window; may be null)
     // must outlive the view. Builds the box tree.
     SmsView(TSMSManage &core, const SmsControls &controls, core::MenuMerge *merge);
+    ~SmsView();
+    SmsView(const SmsView &) = delete;
+    SmsView &operator=(const SmsView &) = delete;
 
     // The main window's picture list, by index (optional).
     void setImages(QList<QIcon> images) { images_ = std::move(images); }
 
     // Builds TreeView_sms again from the core's box tree.
     void buildTree();
-    // Fills ListView_sms with the box's messages, in one update.
+    // Fills ListView_sms with the box's messages: a short list in one update, a long one in steps.
     void FillList(int box);
+    // Puts in every row still waiting.
+    void FinishList();
+    // Rows still waiting to be put in.
+    bool Filling() const { return next_ < pending_.size(); }
+    // Rows in the list plus the rows still waiting.
+    int ListedCount() const;
     // Applies the core's menu state for box (-1: the box set last) and the number of listed
     // messages; then shows mSms's commands in the tool menu.
     void UpdateMenus(int box);
@@ -73,12 +98,21 @@ public:
     TSMSManage &core() { return core_; }
 
 private:
+    class Filler;
     QIcon image(int index) const;
+    QTreeWidgetItem *makeItem(const SmsListRow &r) const;
+    // Appends up to n of the waiting rows.
+    void appendRows(size_t n);
+    void dropPending();
 
     TSMSManage &core_;
     SmsControls c_;
     core::MenuMerge *merge_;
     QList<QIcon> images_;
+    std::vector<SmsListRow> pending_; // the rows of the listing not yet put in, from next_
+    size_t next_ = 0;
+    bool ownClear_ = false;
+    std::unique_ptr<Filler> filler_;
 };
 
 } // namespace content

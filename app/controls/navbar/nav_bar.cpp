@@ -392,6 +392,12 @@ void TqvCustomNavBar::InvalidateAll(TqvNavBarChangeType kind)
     update();
 }
 
+void TqvCustomNavBar::InvalidateHotTracking(const TqvNavBarGroup *group, const TqvNavBarItemLink *link)
+{
+    // Hover over a large bar: a full layout each step would measure every caption again.
+    InvalidateAll(painter_ ? painter_->ViewInfo().HotTrackChangeKind(group, link) : ctRelayout);
+}
+
 void TqvCustomNavBar::LinkChanged(TqvNavBarItemLink *link, bool removed)
 {
     if (!removed)

@@ -213,6 +213,7 @@ public:
 
     // ---- TqvNavBarSink
     void InvalidateAll(TqvNavBarChangeType kind) override;
+    void InvalidateHotTracking(const TqvNavBarGroup *group, const TqvNavBarItemLink *link) override;
     bool IsLoading() const override { return loading_; }
     void LinkChanged(TqvNavBarItemLink *link, bool removed) override;
     void ComponentRemoved(QObject *component) override;

@@ -2,6 +2,8 @@
 
 #include <QPointer>
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 namespace controls {
 
@@ -12,6 +14,39 @@ TqvNavBarComponentCollectionItem::TqvNavBarComponentCollectionItem(QObject *owne
 TqvNavBarComponentCollectionItem::~TqvNavBarComponentCollectionItem()
 {
     NotifyRemoval();
+    // Whatever a derived destructor did not let go of: the targets must not keep a freed referrer.
+    for (auto it = references_.cbegin(); it != references_.cend(); ++it)
+        it.key()->referrers_.remove(this);
+    references_.clear();
+}
+
+void TqvNavBarComponentCollectionItem::AddReference(TqvNavBarComponentCollectionItem *target)
+{
+    static quint64 serial = 0;
+    if (!target || target == this || target->removalNotified_)
+        return;
+    Referrer &r = target->referrers_[this];
+    if (r.count++ == 0)
+        r.serial = ++serial;
+    ++references_[target];
+}
+
+void TqvNavBarComponentCollectionItem::DropReference(TqvNavBarComponentCollectionItem *target)
+{
+    const auto mine = target ? references_.find(target) : references_.end();
+    if (mine == references_.end())
+        return;
+    if (--*mine == 0)
+        references_.erase(mine);
+    const auto theirs = target->referrers_.find(this);
+    if (theirs != target->referrers_.end() && --theirs->count == 0)
+        target->referrers_.erase(theirs);
+}
+
+int TqvNavBarComponentCollectionItem::ReferencesFrom(const TqvNavBarComponentCollectionItem *referrer) const
+{
+    const auto it = referrers_.find(const_cast<TqvNavBarComponentCollectionItem *>(referrer));
+    return it == referrers_.end() ? 0 : it->count;
 }
 
 void TqvNavBarComponentCollectionItem::NotifyRemoval()
@@ -23,16 +58,28 @@ void TqvNavBarComponentCollectionItem::NotifyRemoval()
     if (collection_)
         collection_->Remove(this);
     if (QObject *owner = parent()) {
-        // While the owner frees its children, the ones already freed are null in its list. A
-        // handler that a notice runs may free a sibling still to be told: guarded, it is passed over.
-        QList<QPointer<TqvNavBarComponentCollectionItem>> siblings;
-        for (QObject *o : owner->children())
-            if (auto *sibling = qobject_cast<TqvNavBarComponentCollectionItem *>(o); sibling && sibling != this)
-                siblings.append(sibling);
-        for (const QPointer<TqvNavBarComponentCollectionItem> &sibling : siblings)
-            if (sibling)
-                sibling->Notification(this);
+        // Only the elements of the same owner that refer to this one, in the order they first
+        // did. A handler that a notice runs may free a referrer still to be told: guarded, it is
+        // passed over.
+        std::vector<std::pair<quint64, TqvNavBarComponentCollectionItem *>> order;
+        order.reserve(size_t(referrers_.size()));
+        for (auto it = referrers_.cbegin(); it != referrers_.cend(); ++it)
+            if (it.key()->parent() == owner)
+                order.emplace_back(it->serial, it.key());
+        std::sort(order.begin(), order.end());
+        QList<QPointer<TqvNavBarComponentCollectionItem>> referrers;
+        referrers.reserve(qsizetype(order.size()));
+        for (const auto &o : order)
+            referrers.append(o.second);
+        for (const QPointer<TqvNavBarComponentCollectionItem> &referrer : referrers)
+            if (referrer)
+                referrer->Notification(this);
     }
+    // References from other owners stay as guarded pointers that go null; none is recorded past
+    // this point.
+    for (auto it = referrers_.cbegin(); it != referrers_.cend(); ++it)
+        it.key()->references_.remove(this);
+    referrers_.clear();
     if (bar)
         bar->ComponentRemoved(this);
 }
@@ -129,7 +176,8 @@ void TqvNavBarComponentCollection::Remove(TqvNavBarComponentCollectionItem *item
 {
     if (!item || item->collection_ != this)
         return;
-    items_.removeOne(item);
+    // From the back: a collection is cleared last first.
+    items_.removeAt(items_.lastIndexOf(item));
     item->collection_ = nullptr;
     Changed(ctRebuild);
 }

@@ -5,8 +5,10 @@
 // its elements and reports every change to the bar's sink with a change kind.
 //
 // Freeing an element, by `delete` or through its collection, is one removal notice: the element
-// leaves its collection (kind 0), every other element with the same owner drops its references to
-// it (Notification), and the bar is told (ComponentRemoved). Notices are never held back; an update
+// leaves its collection (kind 0), every other element with the same owner that refers to it drops
+// its references to it (Notification), and the bar is told (ComponentRemoved). An element that
+// takes a reference to another records it (AddReference, DropReference when it lets go), so a
+// removal tells only those, not every sibling: freeing a large bar stays linear. Notices are never held back; an update
 // (BeginUpdate .. EndUpdate) only gathers the change kinds and reports the strongest one at its end.
 //
 // The bar clears its collections in its destructor, before its children are freed.
@@ -14,6 +16,7 @@
 
 #include "controls/navbar/nav_bar_types.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 
@@ -39,6 +42,8 @@ public:
 
     // Another element of the same owner is being freed: drop every reference to it.
     virtual void Notification(QObject *removed) { Q_UNUSED(removed); }
+    // How many references from referrer this element has recorded.
+    int ReferencesFrom(const TqvNavBarComponentCollectionItem *referrer) const;
 
 protected:
     // Reports a change of this element to its collection (nothing outside one).
@@ -58,12 +63,22 @@ protected:
     bool IsLoading() const;
     // The removal notice; each most-derived destructor sends it first, while the element is whole.
     void NotifyRemoval();
+    // Records one reference of this element to target (nothing for null or itself); its removal
+    // notice then reaches this element. DropReference forgets one such reference.
+    void AddReference(TqvNavBarComponentCollectionItem *target);
+    void DropReference(TqvNavBarComponentCollectionItem *target);
 
 private:
     friend class TqvNavBarComponentCollection;
+    struct Referrer {
+        int count = 0;
+        quint64 serial = 0; // order of the first reference: notices go out in that order
+    };
     TqvNavBarComponentCollection *collection_ = nullptr;
     qintptr tag_ = 0;
     bool removalNotified_ = false;
+    QHash<TqvNavBarComponentCollectionItem *, Referrer> referrers_; // who refers to this element
+    QHash<TqvNavBarComponentCollectionItem *, int> references_;     // whom this element refers to
 };
 
 class TqvNavBarComponentCollection {

@@ -355,13 +355,13 @@ void TqvNavBarInput::hotGroupChanged(TqvNavBarGroup *group)
     if (self.expired())
         return;
     if (hotGroup_)
-        host_.InvalidateAll(ctRelayout);
+        host_.InvalidateHotTracking(hotGroup_, nullptr);
     hotGroup_ = group;
     host_.StartGroupHintTimer();
     if (self.expired())
         return;
     if (group)
-        host_.InvalidateAll(ctRelayout);
+        host_.InvalidateHotTracking(group, nullptr);
     if (host_.OnGroupHotTrack)
         host_.OnGroupHotTrack(host_.EventSender(), group);
 }
@@ -373,13 +373,13 @@ void TqvNavBarInput::hotLinkChanged(TqvNavBarItemLink *link)
     if (self.expired())
         return;
     if (hotLink_)
-        host_.InvalidateAll(ctRelayout);
+        host_.InvalidateHotTracking(nullptr, hotLink_);
     hotLink_ = link;
     host_.StartLinkHintTimer();
     if (self.expired())
         return;
     if (link)
-        host_.InvalidateAll(ctRelayout);
+        host_.InvalidateHotTracking(nullptr, link);
     if (host_.OnLinkHotTrack)
         host_.OnLinkHotTrack(host_.EventSender(), link);
 }

@@ -105,6 +105,15 @@ public:
 
     // ---- effects
     virtual void InvalidateAll(TqvNavBarChangeType kind) = 0;
+    // The hot state of the group's caption or of the link (either may be null) is about to change
+    // or has changed: invalidate what that needs. A bar whose hot styles lay out as the plain ones
+    // only redraws.
+    virtual void InvalidateHotTracking(const TqvNavBarGroup *group, const TqvNavBarItemLink *link)
+    {
+        Q_UNUSED(group);
+        Q_UNUSED(link);
+        InvalidateAll(ctRelayout);
+    }
     virtual void InvalidateScrollButtons() = 0;
     virtual void ShowCursorShape(Qt::CursorShape shape) = 0; // Qt::ArrowCursor: the default cursor
     virtual void ShowHintWindow(const TqvNavBarHintInfo &hint) = 0;

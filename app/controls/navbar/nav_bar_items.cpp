@@ -19,7 +19,9 @@ void TqvNavBarItemLink::SetItem(TqvNavBarItem *item)
 {
     if (item_.data() == item)
         return;
+    group_->DropReference(item_.data());
     item_ = item;
+    group_->AddReference(item);
     group_->linksChanged();
 }
 
@@ -113,7 +115,11 @@ void TqvNavBarGroup::SetSmallImageIndex(int v)
 
 void TqvNavBarGroup::setStyleRef(QPointer<TqvNavBarStyleItem> &ref, TqvNavBarStyleItem *v)
 {
-    setField(ref, v, ctRelayout);
+    TqvNavBarStyleItem *old = ref.data();
+    if (!setField(ref, v, ctRelayout))
+        return;
+    DropReference(old);
+    AddReference(v);
 }
 
 void TqvNavBarGroup::SetTopVisibleLinkIndex(int v)
@@ -243,6 +249,7 @@ TqvNavBarItemLink *TqvNavBarGroup::CreateLink(TqvNavBarItem *item)
         return nullptr;
     links_.push_back(std::unique_ptr<TqvNavBarItemLink>(new TqvNavBarItemLink(this, item)));
     TqvNavBarItemLink *link = links_.back().get();
+    AddReference(item);
     if (TqvNavBarGroups *g = groups())
         g->LinkChanged(link, false);
     linksChanged();
@@ -266,6 +273,7 @@ void TqvNavBarGroup::RemoveLink(int index)
 void TqvNavBarGroup::deleteLink(int index)
 {
     TqvNavBarItemLink *link = links_[size_t(index)].get();
+    DropReference(link->item_.data());
     link->item_ = nullptr;
     if (TqvNavBarGroups *g = groups())
         g->LinkChanged(link, true);
@@ -295,12 +303,16 @@ void TqvNavBarGroup::linksChanged()
 void TqvNavBarGroup::Notification(QObject *removed)
 {
     // Walk from the front and test the same position again after a deletion, so adjacent links
-    // to the item all go.
-    for (int i = 0; i < LinkCount();) {
-        if (static_cast<QObject *>(links_[size_t(i)]->item_.data()) == removed)
+    // to the item all go; the walk ends once the links the item knows of are gone.
+    const auto *item = qobject_cast<TqvNavBarItem *>(removed);
+    int left = item ? item->ReferencesFrom(this) : 0;
+    for (int i = 0; i < LinkCount() && left > 0;) {
+        if (static_cast<QObject *>(links_[size_t(i)]->item_.data()) == removed) {
             RemoveLink(i);
-        else
+            --left;
+        } else {
             ++i;
+        }
     }
     for (QPointer<TqvNavBarStyleItem> *ref :
          {&styleBackground_, &styleHeader_, &styleHeaderActive_, &styleHeaderHotTracked_, &styleHeaderPressed_})
@@ -450,7 +462,11 @@ void TqvNavBarItem::SetVisible(bool v)
 
 void TqvNavBarItem::setStyleRef(QPointer<TqvNavBarStyleItem> &ref, TqvNavBarStyleItem *v)
 {
-    setField(ref, v, ctRelayout);
+    TqvNavBarStyleItem *old = ref.data();
+    if (!setField(ref, v, ctRelayout))
+        return;
+    DropReference(old);
+    AddReference(v);
 }
 
 void TqvNavBarItem::Notification(QObject *removed)

@@ -165,12 +165,12 @@ TqvNavBarObjectStates TqvNavBarLinkViewInfo::State() const
     return ViewInfo().LinkState(link_);
 }
 
-TqvNavBarStyleItem *TqvNavBarLinkViewInfo::StyleItem() const
+namespace {
+
+TqvNavBarStyleItem *linkStyleItem(const TqvNavBarItem *item, TqvNavBarObjectStates s)
 {
-    const TqvNavBarItem *item = Item();
     if (!item)
         return nullptr;
-    const TqvNavBarObjectStates s = State();
     if (s & sDisabled)
         return item->StyleDisabled();
     if (s & sPressed)
@@ -180,14 +180,57 @@ TqvNavBarStyleItem *TqvNavBarLinkViewInfo::StyleItem() const
     return item->Style();
 }
 
+int linkDefaultStyle(TqvNavBarObjectStates s)
+{
+    return (s & sDisabled)     ? TqvNavBarDefaultStyles::ItemDisabled
+           : (s & sPressed)    ? TqvNavBarDefaultStyles::ItemPressed
+           : (s & sHotTracked) ? TqvNavBarDefaultStyles::ItemHotTracked
+                               : TqvNavBarDefaultStyles::Item;
+}
+
+TqvNavBarStyleItem *captionStyleItem(const TqvNavBarGroup *g, TqvNavBarObjectStates s)
+{
+    if (!g)
+        return nullptr;
+    if (s & sPressed)
+        return g->StyleHeaderPressed();
+    if (s & sHotTracked)
+        return g->StyleHeaderHotTracked();
+    if (s & sActive)
+        return g->StyleHeaderActive();
+    return g->StyleHeader();
+}
+
+int captionDefaultStyle(TqvNavBarObjectStates s)
+{
+    return (s & sPressed)      ? TqvNavBarDefaultStyles::GroupHeaderPressed
+           : (s & sHotTracked) ? TqvNavBarDefaultStyles::GroupHeaderHotTracked
+           : (s & sActive)     ? TqvNavBarDefaultStyles::GroupHeaderActive
+                               : TqvNavBarDefaultStyles::GroupHeader;
+}
+
+// Underline, strike-out and colour leave a caption's extent alone.
+bool measuresAlike(const TqvStyleFont &a, const TqvStyleFont &b)
+{
+    QFont fa = a.font(), fb = b.font();
+    fa.setUnderline(false);
+    fa.setStrikeOut(false);
+    fb.setUnderline(false);
+    fb.setStrikeOut(false);
+    return fa == fb && a.size() == b.size() && a.height() == b.height() && a.charset() == b.charset() &&
+           a.pitch() == b.pitch();
+}
+
+} // namespace
+
+TqvNavBarStyleItem *TqvNavBarLinkViewInfo::StyleItem() const
+{
+    return linkStyleItem(Item(), State());
+}
+
 TqvNavBarDefaultStyle *TqvNavBarLinkViewInfo::DefaultStyle() const
 {
-    const TqvNavBarObjectStates s = State();
-    const int index = (s & sDisabled)     ? TqvNavBarDefaultStyles::ItemDisabled
-                      : (s & sPressed)    ? TqvNavBarDefaultStyles::ItemPressed
-                      : (s & sHotTracked) ? TqvNavBarDefaultStyles::ItemHotTracked
-                                          : TqvNavBarDefaultStyles::Item;
-    return ViewInfo().Bar().DefaultStyles().Style(index);
+    return ViewInfo().Bar().DefaultStyles().Style(linkDefaultStyle(State()));
 }
 
 TColor TqvNavBarLinkViewInfo::FontColor() const
@@ -345,27 +388,12 @@ TqvNavBarStyleValues TqvNavBarGroupViewInfo::BackgroundValues() const
 
 TqvNavBarStyleItem *TqvNavBarGroupViewInfo::CaptionStyleItem() const
 {
-    const TqvNavBarGroup *g = Group();
-    if (!g)
-        return nullptr;
-    const TqvNavBarObjectStates s = CaptionState();
-    if (s & sPressed)
-        return g->StyleHeaderPressed();
-    if (s & sHotTracked)
-        return g->StyleHeaderHotTracked();
-    if (s & sActive)
-        return g->StyleHeaderActive();
-    return g->StyleHeader();
+    return captionStyleItem(Group(), CaptionState());
 }
 
 TqvNavBarDefaultStyle *TqvNavBarGroupViewInfo::CaptionDefaultStyle() const
 {
-    const TqvNavBarObjectStates s = CaptionState();
-    const int index = (s & sPressed)      ? TqvNavBarDefaultStyles::GroupHeaderPressed
-                      : (s & sHotTracked) ? TqvNavBarDefaultStyles::GroupHeaderHotTracked
-                      : (s & sActive)     ? TqvNavBarDefaultStyles::GroupHeaderActive
-                                          : TqvNavBarDefaultStyles::GroupHeader;
-    return viewInfo_.Bar().DefaultStyles().Style(index);
+    return viewInfo_.Bar().DefaultStyles().Style(captionDefaultStyle(CaptionState()));
 }
 
 void TqvNavBarGroupViewInfo::CalculateBounds(int x, int y)
@@ -1238,6 +1266,32 @@ TqvNavBarObjectStates TqvNavBarViewInfo::LinkState(const TqvNavBarItemLink *link
     if (link->IsSelected())
         s |= sSelected;
     return s;
+}
+
+TqvNavBarChangeType TqvNavBarViewInfo::HotTrackChangeKind(const TqvNavBarGroup *group,
+                                                          const TqvNavBarItemLink *link) const
+{
+    const TqvNavBarDefaultStyles &defaults = bar_.DefaultStyles();
+    if (link) {
+        const TqvNavBarObjectStates s = LinkState(link);
+        const TqvNavBarStyleValues hot(linkStyleItem(link->Item(), TqvNavBarObjectStates(s | sHotTracked)),
+                                       defaults.Style(linkDefaultStyle(TqvNavBarObjectStates(s | sHotTracked))));
+        const TqvNavBarStyleValues plain(linkStyleItem(link->Item(), TqvNavBarObjectStates(s & ~sHotTracked)),
+                                         defaults.Style(linkDefaultStyle(TqvNavBarObjectStates(s & ~sHotTracked))));
+        if (!measuresAlike(hot.Font(), plain.Font()))
+            return ctRelayout;
+    }
+    if (group) {
+        const TqvNavBarObjectStates s = GroupCaptionState(group);
+        const TqvNavBarStyleValues hot(captionStyleItem(group, TqvNavBarObjectStates(s | sHotTracked)),
+                                       defaults.Style(captionDefaultStyle(TqvNavBarObjectStates(s | sHotTracked))));
+        const TqvNavBarStyleValues plain(captionStyleItem(group, TqvNavBarObjectStates(s & ~sHotTracked)),
+                                         defaults.Style(captionDefaultStyle(TqvNavBarObjectStates(s & ~sHotTracked))));
+        if (!measuresAlike(hot.Font(), plain.Font()) || hot.HAlignment() != plain.HAlignment() ||
+            hot.VAlignment() != plain.VAlignment())
+            return ctRelayout;
+    }
+    return ctRedraw;
 }
 
 TqvNavBarObjectStates TqvNavBarViewInfo::GroupCaptionState(const TqvNavBarGroup *group) const

@@ -477,6 +477,10 @@ public:
 
     // ---- state flags
     TqvNavBarObjectStates LinkState(const TqvNavBarItemLink *link) const;
+    // The change kind a change of the hot state of the group's caption or of the link needs:
+    // ctRedraw when their hot and plain styles measure alike (font metrics, caption alignment),
+    // else ctRelayout.
+    TqvNavBarChangeType HotTrackChangeKind(const TqvNavBarGroup *group, const TqvNavBarItemLink *link) const;
     TqvNavBarObjectStates GroupCaptionState(const TqvNavBarGroup *group) const;
     // 2 hidden, 8 hot-tracked, 16 pressed.
     TqvNavBarObjectStates TopScrollButtonState();

@@ -331,3 +331,106 @@ TEST(SmsView, EditMenuRunsTheMessageCommands)
     EXPECT_EQ(otherClicks, 1);
     EXPECT_EQ(w.clicks.value("pSmsDel"), 1);
 }
+
+// ---- a long list, filled in steps ----
+
+namespace {
+
+constexpr int kLong = int(content::SmsView::kAtOnceRows) + 700;
+
+// kLong drafts and three received messages; the ids of the drafts, in order.
+std::vector<int32_t> addLongBox(SmsStore &s)
+{
+    content::ArraySms list;
+    for (int i = 0; i < kLong + 3; ++i) {
+        content::Ssms m;
+        m.boxid = i < kLong ? content::kBoxDrafts : content::kBoxReceived;
+        m.Tel = "+44" + std::to_string(i);
+        m.body = "b";
+        list.push_back(m);
+    }
+    s.sms->AddMessages(list, 0, false);
+    std::vector<int32_t> ids;
+    for (const content::Ssms &m : s.sms->Messages(content::kBoxDrafts))
+        ids.push_back(m.id);
+    return ids;
+}
+
+std::vector<int32_t> listedIds(QTreeWidget *l)
+{
+    std::vector<int32_t> ids;
+    for (int i = 0; i < l->topLevelItemCount(); ++i)
+        ids.push_back(l->topLevelItem(i)->text(content::subItemColumn(content::kIdSubItem)).toInt());
+    return ids;
+}
+
+// Runs the event loop until the list is complete; false when it never is.
+bool fillToTheEnd(const content::SmsView &view)
+{
+    for (int i = 0; i < 10000 && view.Filling(); ++i)
+        QApplication::processEvents();
+    return !view.Filling();
+}
+
+} // namespace
+
+TEST(SmsViewLongList, FirstRowsAtOnceThenEveryRowOnceInOrderWithTheSelectionKept)
+{
+    SmsStore s;
+    const std::vector<int32_t> ids = addLongBox(s);
+    ASSERT_EQ(int(ids.size()), kLong);
+    MainWindow w;
+    content::SmsView view(*s.sms, w.controls(), &w.merge);
+    QTreeWidget *l = w.ListView_sms;
+    view.FillList(content::kBoxDrafts);
+    EXPECT_TRUE(view.Filling());
+    EXPECT_EQ(l->topLevelItemCount(), int(content::SmsView::kFirstRows));
+    EXPECT_EQ(view.ListedCount(), kLong); // the caption and the menus count what is coming too
+    // The user picks a row and removes another while the rest comes in.
+    l->setCurrentItem(l->topLevelItem(5));
+    const int32_t picked = ids[5];
+    delete l->topLevelItem(0);
+    ASSERT_TRUE(fillToTheEnd(view));
+    std::vector<int32_t> expected(ids.begin() + 1, ids.end());
+    EXPECT_EQ(listedIds(l), expected);
+    EXPECT_EQ(view.ListedCount(), kLong - 1);
+    ASSERT_TRUE(l->currentItem());
+    EXPECT_EQ(l->currentItem()->text(content::subItemColumn(content::kIdSubItem)).toInt(), picked);
+    ASSERT_EQ(l->selectedItems().size(), 1);
+    EXPECT_EQ(l->selectedItems()[0], l->currentItem());
+}
+
+TEST(SmsViewLongList, WhatEndsOrCompletesAFillUnderWay)
+{
+    SmsStore s;
+    const std::vector<int32_t> ids = addLongBox(s);
+    MainWindow w;
+    content::SmsView view(*s.sms, w.controls(), &w.merge);
+    QTreeWidget *l = w.ListView_sms;
+
+    // Another box listed: none of the first listing's rows follow.
+    view.FillList(content::kBoxDrafts);
+    view.FillList(content::kBoxReceived);
+    EXPECT_FALSE(view.Filling());
+    for (int i = 0; i < 50; ++i)
+        QApplication::processEvents();
+    EXPECT_EQ(l->topLevelItemCount(), 3);
+
+    // Cleared from outside (a handset gone): the waiting rows go too.
+    view.FillList(content::kBoxDrafts);
+    l->clear();
+    EXPECT_FALSE(view.Filling());
+    EXPECT_EQ(view.ListedCount(), 0);
+    for (int i = 0; i < 50; ++i)
+        QApplication::processEvents();
+    EXPECT_EQ(l->topLevelItemCount(), 0);
+
+    // A key in the list (End, select all) finds every row there, and so does FinishList.
+    view.FillList(content::kBoxDrafts);
+    QTest::keyClick(l, Qt::Key_End);
+    EXPECT_FALSE(view.Filling());
+    EXPECT_EQ(listedIds(l), ids);
+    view.FillList(content::kBoxDrafts);
+    view.FinishList();
+    EXPECT_EQ(listedIds(l), ids);
+}

@@ -260,6 +260,75 @@ TEST(NavBarRemoval, AnElementFreedByAHandlerDuringARemovalIsPassedOver)
     EXPECT_EQ(c.groups.Count(), 1);
 }
 
+// A removal reaches what refers to the element now: a link pointed elsewhere or a style replaced
+// stays; a link to an item of another owner keeps its place and loses its item.
+TEST(NavBarRemoval, OnlyWhatRefersToTheElementNowLetsGo)
+{
+    Content c;
+    TqvNavBarItem *a = c.item("a"), *b = c.item("b");
+    TqvNavBarGroup *g = c.group("g");
+    TqvNavBarItemLink *link = g->CreateLink(a);
+    link->SetItem(b);
+    TqvNavBarStyleItem *s1 = c.styles.Add(), *s2 = c.styles.Add();
+    g->SetStyleHeader(s1);
+    g->SetStyleHeader(s2);
+    b->SetStyle(s1);
+    b->SetStyle(nullptr);
+    b->SetStyleHotTracked(s2);
+
+    delete a;
+    ASSERT_EQ(g->LinkCount(), 1);
+    EXPECT_EQ(g->Links(0)->Item(), b);
+    delete s1;
+    EXPECT_EQ(g->StyleHeader(), s2);
+    EXPECT_EQ(b->StyleHotTracked(), s2);
+    delete s2;
+    EXPECT_EQ(g->StyleHeader(), nullptr);
+    EXPECT_EQ(b->StyleHotTracked(), nullptr);
+    delete b;
+    EXPECT_EQ(g->LinkCount(), 0);
+
+    QObject otherOwner;
+    TqvNavBarItems other(&c.sink, &otherOwner);
+    TqvNavBarItem *foreign = other.Add();
+    g->CreateLink(foreign);
+    delete foreign;
+    ASSERT_EQ(g->LinkCount(), 1);
+    EXPECT_EQ(g->Links(0)->Item(), nullptr);
+    // The group freed before the items it links: nothing of it is left with them.
+    TqvNavBarItem *later = c.item("later");
+    g->CreateLink(later);
+    delete g;
+    delete later;
+    EXPECT_EQ(c.items.Count(), 0);
+}
+
+// Freeing a large bar asks each element about its own references only: a bar of thousands of
+// groups, linked items and shared styles is freed with every link and reference gone.
+TEST(NavBarRemoval, ALargeBarIsFreedWholly)
+{
+    Content c;
+    TqvNavBarStyleItem *shared = c.styles.Add();
+    for (int i = 0; i < 3000; ++i) {
+        TqvNavBarGroup *g = c.groups.Add();
+        TqvNavBarItem *it = c.items.Add();
+        it->SetStyle(shared);
+        g->SetStyleHeader(shared);
+        g->CreateLink(it);
+        g->CreateLink(c.items.Items(i / 2));
+    }
+    c.sink.reset();
+    c.items.Clear();
+    for (int i = 0; i < c.groups.Count(); ++i)
+        ASSERT_EQ(c.groups.Items(i)->LinkCount(), 0) << i;
+    EXPECT_EQ(c.sink.links.size(), 6000u);
+    c.styles.Clear();
+    for (int i = 0; i < c.groups.Count(); ++i)
+        ASSERT_EQ(c.groups.Items(i)->StyleHeader(), nullptr) << i;
+    c.groups.Clear();
+    EXPECT_EQ(c.groups.Count() + c.items.Count() + c.styles.Count(), 0);
+}
+
 TEST(NavBarRemoval, FreeingTheGroupsCollectionReportsItsLinks)
 {
     navbar_test::RecordingSink sink;

@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace controls;
@@ -1080,4 +1081,60 @@ TEST(NavBarEvents, HintDrawHandlerMayFreeTheBar)
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         EXPECT_TRUE(window.isNull()) << "and goes right after it";
     }
+}
+
+// ---- hover -----------------------------------------------------------------------------------
+
+// A hover change redraws only while the hot style measures as the plain one; a hot style with
+// another font size or caption alignment lays the bar out again, and the hovered caption then
+// takes the hot font's size.
+TEST(NavBarControl, HoverLaysOutOnlyWhenTheHotStyleMeasuresDifferently)
+{
+    Fixture f(2, 3, vkExplorerBar, {220, 400});
+    TqvNavBar &bar = *f.bar;
+    TqvNavBarItemLink *link = f.group(0)->Links(1);
+    TqvNavBarItem *item = link->Item();
+    TqvNavBarStyleItem *hot = bar.Styles().Add();
+    struct Case {
+        const char *name;
+        std::function<void(TqvNavBarStyle &)> style;
+        bool link; // the style goes to the link's item, else to group 0's caption
+        TqvNavBarChangeType kind;
+    };
+    const Case cases[] = {
+        {"default styles", nullptr, true, ctRedraw},
+        {"underline and colour", [](TqvNavBarStyle &s) { s.Font().setUnderline(true); s.Font().setColor(0x0000FFu); },
+         true, ctRedraw},
+        {"bigger font", [](TqvNavBarStyle &s) { s.Font().setSize(20); }, true, ctRelayout},
+        {"bold font", [](TqvNavBarStyle &s) { s.Font().setBold(true); }, true, ctRelayout},
+        {"caption colour", [](TqvNavBarStyle &s) { s.Font().setColor(0x0000FFu); }, false, ctRedraw},
+        {"caption alignment", [](TqvNavBarStyle &s) { s.SetHAlignment(haRight); }, false, ctRelayout},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        item->SetStyleHotTracked(nullptr);
+        f.group(0)->SetStyleHeaderHotTracked(nullptr);
+        hot->SetStyle(TqvNavBarStyle());
+        if (c.style) {
+            // The hot style starts from the plain one's font.
+            const int plain = c.link ? TqvNavBarDefaultStyles::Item : TqvNavBarDefaultStyles::GroupHeader;
+            hot->Style().Font().assign(bar.DefaultStylesRef().Style(plain)->Font());
+            c.style(hot->Style());
+            if (c.link)
+                item->SetStyleHotTracked(hot);
+            else
+                f.group(0)->SetStyleHeaderHotTracked(hot);
+        }
+        EXPECT_EQ(bar.ViewInfo().HotTrackChangeKind(c.link ? nullptr : f.group(0), c.link ? link : nullptr), c.kind);
+    }
+
+    // Through the mouse: the bigger hot font reaches the layout.
+    item->SetStyleHotTracked(hot);
+    f.group(0)->SetStyleHeaderHotTracked(nullptr);
+    hot->SetStyle(TqvNavBarStyle());
+    hot->Style().Font().setSize(20);
+    const int plain = bar.ViewInfo().LinkViewInfo(link)->CaptionRect().toQRect().height();
+    f.move(f.link(0, 1));
+    ASSERT_EQ(bar.HotLink(), link);
+    EXPECT_GT(bar.ViewInfo().LinkViewInfo(link)->CaptionRect().toQRect().height(), plain);
 }

@@ -6,6 +6,7 @@
 #include "commands_rig.h"
 
 #include "content/contacts_view.h"
+#include "content/qt/sms_view.h"
 #include "core/lang_mng.h"
 #include "forms/fm_edit_vcard.h"
 #include "forms/support/when_modal.h"
@@ -336,6 +337,35 @@ TEST(MessageCommands, UndeleteAllAndSelectAll)
     rig.trigger("menu_allundel_sms");
     EXPECT_EQ(rig.rowsListed(), 0);
     EXPECT_EQ(rig.sms->Messages(content::kBoxSent).size(), 3u);
+}
+
+// A box long enough to be listed in steps: select all and clear take every message of the box, not
+// only the rows put in so far.
+TEST(MessageCommands, SelectAllAndClearCoverALongBoxStillBeingListed)
+{
+    Rig rig;
+    rig.manage->DelQuestion = false;
+    const int n = int(content::SmsView::kAtOnceRows) + 500;
+    content::ArraySms list;
+    for (int i = 0; i < n; ++i) {
+        content::Ssms m;
+        m.boxid = content::kBoxDrafts;
+        m.Tel = "+1" + std::to_string(i); // alike messages would be taken once
+        m.body = "x";
+        list.push_back(m);
+    }
+    rig.sms->AddMessages(list, 0, false);
+    ASSERT_EQ(rig.sms->Messages(content::kBoxDrafts).size(), size_t(n));
+    rig.pick(content::kBoxDrafts, {});
+    ASSERT_LT(rig.rowsListed(), n);
+    rig.trigger("pSmsSa");
+    EXPECT_EQ(rig.main->ListView_sms()->selectedItems().size(), n);
+    rig.pick(content::kBoxDrafts, {});
+    ASSERT_LT(rig.rowsListed(), n);
+    rig.trigger("menu_clear_sms");
+    EXPECT_EQ(rig.rowsListed(), 0);
+    EXPECT_TRUE(rig.sms->Messages(content::kBoxDrafts).empty());
+    EXPECT_EQ(rig.sms->Messages(content::kBoxRecycle).size(), size_t(n));
 }
 
 // The form's keys act and still reach the control with the focus: the read-only preview selects
