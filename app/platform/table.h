@@ -53,6 +53,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace platform {
@@ -111,22 +112,43 @@ private:
 
 // A typed row predicate. Built from eq/lt/gt/allOf or from any callable on a RowView. Field names
 // are looked up once, when the filter is set on a table; a name the table lacks matches no row.
+//
+// Filters built from eq/lt/gt/allOf carry a description of their terms: a table keeps the views of
+// the last few such filters up to date as rows change, and answers an integer eq term from an index
+// of that field, so switching between them costs the rows that match, not a pass over the table.
+// Filter::where() filters are opaque: setting one asks it of every row.
 class Filter {
 public:
     using Predicate = std::function<bool(const RowView &)>;
     // Binds the filter to a table: resolves names, returns the predicate to run per row.
     using Binder = std::function<Predicate(const Table &)>;
 
+    // One described term: field op value.
+    struct Term {
+        enum class Op : uint8_t { Eq, EqNoCase, Lt, Gt };
+        std::string field;
+        Op op = Op::Eq;
+        bool isText = false;
+        int32_t i = 0;
+        std::string s;
+    };
+
     Filter() = default;
     explicit Filter(Binder b) : bind_(std::move(b)) {}
+    Filter(Binder b, std::vector<Term> terms);
     // Any callable on a row.
     static Filter where(Predicate p);
 
     bool empty() const { return !bind_; }
     Predicate bind(const Table &t) const { return bind_ ? bind_(t) : Predicate{}; }
+    // The described terms (all must hold) and a key naming them; both empty for an opaque filter.
+    const std::vector<Term> &terms() const { return terms_; }
+    const std::string &key() const { return key_; }
 
 private:
     Binder bind_;
+    std::vector<Term> terms_;
+    std::string key_;
 };
 
 // field = value, field < value, field > value. Texts compare byte-wise (and exactly for eq; with
@@ -273,11 +295,38 @@ public:
 
 private:
     enum class State { Browse, Insert, Edit };
+    using RowList = std::vector<uint32_t>; // indexes into rows_, in walk order
 
-    void rebuildView();
+    // A described filter's rows, kept up to date while it is cached.
+    struct CachedView {
+        std::string key;
+        Filter::Predicate pred;
+        RowList rows;
+        uint64_t lastUse = 0;
+    };
+    // Rows of each value of an integer field, each list in walk order.
+    struct IntIndex {
+        int field = -1;
+        std::unordered_map<int32_t, RowList> byValue;
+    };
+
+    // The visible rows: the active filter's, or every row.
+    const RowList &view() const
+    {
+        return viewSlot_ == kNoFilter ? order_ : viewSlot_ == kScratch ? scratch_ : views_[size_t(viewSlot_)].rows;
+    }
+    void rebuildOrder();
+    void dropDerived(); // cached views and indexes: rebuilt on demand
+    RowList scanMatching(const Filter::Predicate &pred) const;
+    const IntIndex &intIndexOf(int field);
+    void unplaceRow(uint32_t r);           // takes row r (as stored now) out of every list
+    void placeRow(uint32_t r);             // puts row r into every list it belongs to
+    void renumberAfterErase(uint32_t r);   // row indexes above r go down by one
     void checkBrowse();
     bool lessInOrder(uint32_t a, uint32_t b) const;
-    void placeInView(uint32_t rowIndex, bool wasVisible);
+    void insertSorted(RowList &list, uint32_t r) const;
+    void eraseSorted(RowList &list, uint32_t r) const;
+    void placeCursorAfterPost(uint32_t rowIndex);
     const Row *currentRow() const;
     Row makeEmptyRow() const;
     SetResult checkSet(int field, bool wantInt) const;
@@ -290,11 +339,18 @@ private:
     int64_t nextAutoInc_ = 1;
 
     std::vector<Row> rows_;        // append order
-    std::vector<uint32_t> view_;   // visible rows (indexes into rows_), in walk order
+    RowList order_;                // every row in walk order
     Filter filter_;
     Filter::Predicate pred_;
+    // Where the visible rows are: order_ (no filter), scratch_ (an opaque filter) or views_[slot].
+    static constexpr int kNoFilter = -2, kScratch = -1;
+    int viewSlot_ = kNoFilter;
+    RowList scratch_;
+    std::vector<CachedView> views_;
+    std::vector<IntIndex> intIndexes_;
+    uint64_t useClock_ = 0;
 
-    int pos_ = -1; // place in view_
+    int pos_ = -1; // place in view()
     bool eof_ = true;
     bool bof_ = true;
 
