@@ -1,6 +1,7 @@
 // Runs every registered path at its two sizes, in name order, and prints one line a path:
 //   <path>: n=<n1> <t1> s, n=<n2> <t2> s, exponent <e>
-// where e = log(t2 / t1) / log(n2 / n1): 1 is linear, 2 quadratic. A program, not a test: run it by
+// where e = log(t2 / t1) / log(n2 / n1): 1 is linear, 2 quadratic. Each time is the median of three
+// runs. A program, not a test: run it by
 // hand in a Release build, `build-rel/bench/scale [name ...]`; names given keep only those paths
 // (a name matches a path that contains it).
 
@@ -31,6 +32,14 @@ bool wanted(const ScalePath &p, int argc, char **argv)
     return false;
 }
 
+// The median of three runs: the machine may be shared.
+double medianOf3(const ScalePath &p, int n)
+{
+    double t[3] = {p.run(n), p.run(n), p.run(n)};
+    std::sort(t, t + 3);
+    return t[1];
+}
+
 } // namespace
 
 bool RegisterScalePath(const ScalePath &path)
@@ -49,8 +58,8 @@ int main(int argc, char **argv)
         if (!wanted(p, argc, argv))
             continue;
         ++shown;
-        const double t1 = p.run(p.n1);
-        const double t2 = p.run(p.n2);
+        const double t1 = medianOf3(p, p.n1);
+        const double t2 = medianOf3(p, p.n2);
         const double e = (t1 > 0 && t2 > 0 && p.n2 != p.n1)
                              ? std::log(t2 / t1) / std::log(double(p.n2) / double(p.n1))
                              : 0.0;

@@ -126,10 +126,7 @@ bool TSMSManage::locateId(int32_t id)
 
 int32_t TSMSManage::nextId() const
 {
-    const int f = table_->fieldIndex("id");
-    int32_t top = 0;
-    for (const platform::Row &r : table_->rows())
-        top = std::max(top, r.cells[size_t(f)].i);
+    const int32_t top = std::max(0, table_->highestInt(table_->fieldIndex("id")));
     return top == std::numeric_limits<int32_t>::max() ? 0 : top + 1;
 }
 
@@ -190,7 +187,9 @@ int TSMSManage::AddMessages(ArraySms &list, int storage, bool toHandset)
 
     // Local records are matched against the rows in one filtered pass over the table, not one
     // pass per record: a download adds hundreds of records to a table that may hold many
-    // thousands of rows.
+    // thousands of rows. A few records are looked up one by one through the table's index of
+    // the body instead, so adding one message does not walk the whole table.
+    constexpr size_t kLookedUpOneByOne = 16;
     std::vector<Ssms> records;
     records.reserve(list.size());
     std::unordered_map<std::string, int32_t> known; // duplicate key -> id of the first such row
@@ -201,7 +200,20 @@ int TSMSManage::AddMessages(ArraySms &list, int storage, bool toHandset)
             wanted.insert(dupKey(records.back().boxid, records.back().Tel, records.back().body,
                                  records.back().time));
     }
-    if (!wanted.empty()) {
+    const int fIdField = t.fieldIndex("id");
+    if (!wanted.empty() && wanted.size() <= kLookedUpOneByOne) {
+        for (const Ssms &m : records) {
+            if (m.boxid >= kBoxPhone)
+                continue;
+            std::string key = dupKey(m.boxid, m.Tel, m.body, m.time);
+            if (known.count(key))
+                continue;
+            t.setFilter(platform::eq("body", m.body) && platform::eq("Tel", m.Tel) &&
+                        platform::eq("time", m.time) && platform::eq("boxid", m.boxid));
+            if (t.count() > 0) // in id order: the first row of a key wins
+                known.emplace(std::move(key), t.rowAt(0)->intAt(fIdField));
+        }
+    } else if (!wanted.empty()) {
         const int fBox = t.fieldIndex("boxid"), fTel = t.fieldIndex("Tel"), fBody = t.fieldIndex("body"),
                   fTime = t.fieldIndex("time"), fId = t.fieldIndex("id");
         std::string key;
@@ -389,11 +401,9 @@ int TSMSManage::RemovePhoneRows()
         return 0;
     Table &t = *table_;
     const int fBox = t.fieldIndex("boxid");
-    t.setFilter(platform::Filter::where([fBox](const platform::RowView &r) { return r.intAt(fBox) > kBoxPhone; }));
-    int n = 0;
-    t.first();
-    while (t.count() > 0 && t.remove())
-        ++n;
+    // One pass: a remove() per row costs a pass over the table each.
+    const int n = t.removeWhere(
+        platform::Filter::where([fBox](const platform::RowView &r) { return r.intAt(fBox) > kBoxPhone; }));
     t.clearFilter();
     return n;
 }

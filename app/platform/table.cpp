@@ -6,6 +6,7 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 namespace platform {
 
@@ -478,7 +479,7 @@ void Table::rebuildOrder()
 void Table::dropDerived()
 {
     views_.clear();
-    intIndexes_.clear();
+    eqIndexes_.clear();
 }
 
 Table::RowList Table::scanMatching(const Filter::Predicate &pred) const
@@ -490,17 +491,35 @@ Table::RowList Table::scanMatching(const Filter::Predicate &pred) const
     return out;
 }
 
-const Table::IntIndex &Table::intIndexOf(int field)
+int64_t Table::indexKey(int field, uint32_t r) const
 {
-    for (const IntIndex &x : intIndexes_)
+    const Cell &c = rows_[r].cells[size_t(field)];
+    return isIntType(fields_[size_t(field)].type) ? int64_t(c.i) : int64_t(std::hash<std::string_view>{}(c.s));
+}
+
+const Table::EqIndex &Table::eqIndexOf(int field)
+{
+    for (const EqIndex &x : eqIndexes_)
         if (x.field == field)
             return x;
-    IntIndex x;
+    EqIndex x;
     x.field = field;
     for (uint32_t r : order_) // walk order in, walk order in each list
-        x.byValue[rows_[r].cells[size_t(field)].i].push_back(r);
-    intIndexes_.push_back(std::move(x));
-    return intIndexes_.back();
+        x.byKey[indexKey(field, r)].push_back(r);
+    eqIndexes_.push_back(std::move(x));
+    return eqIndexes_.back();
+}
+
+int32_t Table::highestInt(int field) const
+{
+    if (field < 0 || size_t(field) >= fields_.size() || !isIntType(fields_[size_t(field)].type) || rows_.empty())
+        return 0;
+    if (field == activeField_)
+        return rows_[order_.back()].cells[size_t(field)].i;
+    int32_t top = INT32_MIN;
+    for (const Row &r : rows_)
+        top = std::max(top, r.cells[size_t(field)].i);
+    return top;
 }
 
 void Table::unplaceRow(uint32_t r)
@@ -510,13 +529,13 @@ void Table::unplaceRow(uint32_t r)
         eraseSorted(v.rows, r);
     if (viewSlot_ == kScratch)
         eraseSorted(scratch_, r);
-    for (IntIndex &x : intIndexes_) {
-        auto it = x.byValue.find(rows_[r].cells[size_t(x.field)].i);
-        if (it == x.byValue.end())
+    for (EqIndex &x : eqIndexes_) {
+        auto it = x.byKey.find(indexKey(x.field, r));
+        if (it == x.byKey.end())
             continue;
         eraseSorted(it->second, r);
         if (it->second.empty())
-            x.byValue.erase(it);
+            x.byKey.erase(it);
     }
 }
 
@@ -529,8 +548,8 @@ void Table::placeRow(uint32_t r)
             insertSorted(v.rows, r);
     if (viewSlot_ == kScratch && pred_(row))
         insertSorted(scratch_, r);
-    for (IntIndex &x : intIndexes_)
-        insertSorted(x.byValue[rows_[r].cells[size_t(x.field)].i], r);
+    for (EqIndex &x : eqIndexes_)
+        insertSorted(x.byKey[indexKey(x.field, r)], r);
 }
 
 void Table::renumberAfterErase(uint32_t r)
@@ -545,8 +564,8 @@ void Table::renumberAfterErase(uint32_t r)
         down(v.rows);
     if (viewSlot_ == kScratch)
         down(scratch_);
-    for (IntIndex &x : intIndexes_)
-        for (auto &[value, list] : x.byValue)
+    for (EqIndex &x : eqIndexes_)
+        for (auto &[key, list] : x.byKey)
             down(list);
 }
 
@@ -613,34 +632,49 @@ void Table::setFilter(Filter f)
         auto hit = std::find_if(views_.begin(), views_.end(),
                                 [&](const CachedView &v) { return v.key == filter_.key(); });
         if (hit == views_.end()) {
-            // Candidates: the rows of the smallest integer eq term's value when the filter has one
-            // (from that field's index), else every row.
-            const RowList *from = &order_;
-            static const RowList none;
+            // Candidates: the rows of the smallest eq term's value from that field's index
+            // (integer fields, and the first text field compared exactly), else every row.
+            std::vector<std::pair<int, int64_t>> lookups; // field, key
+            bool textIndexed = false;
             for (const Filter::Term &t : filter_.terms()) {
                 const int fi = fieldIndex(t.field);
-                if (t.isText || t.op != Filter::Term::Op::Eq || fi < 0 || !isIntType(fields_[fi].type))
+                if (t.op != Filter::Term::Op::Eq || fi < 0 || t.isText == isIntType(fields_[size_t(fi)].type))
                     continue;
-                const IntIndex &x = intIndexOf(fi);
-                auto it = x.byValue.find(t.i);
-                const RowList *bucket = it == x.byValue.end() ? &none : &it->second;
-                if (bucket->size() < from->size())
+                if (t.isText && std::exchange(textIndexed, true))
+                    continue;
+                eqIndexOf(fi); // every index made first: making one may move the others
+                lookups.emplace_back(fi, t.isText ? int64_t(std::hash<std::string_view>{}(t.s)) : int64_t(t.i));
+            }
+            const RowList *from = &order_;
+            const bool indexed = !lookups.empty();
+            static const RowList none;
+            for (size_t k = 0; k < lookups.size(); ++k) {
+                const EqIndex &x = eqIndexOf(lookups[k].first);
+                auto it = x.byKey.find(lookups[k].second);
+                const RowList *bucket = it == x.byKey.end() ? &none : &it->second;
+                if (k == 0 || bucket->size() < from->size())
                     from = bucket;
             }
-            CachedView v;
-            v.key = filter_.key();
-            v.pred = pred_;
+            RowList rows;
             for (uint32_t r : *from)
                 if (pred_(RowView(*this, rows_[r])))
-                    v.rows.push_back(r);
-            // A few views are kept: each costs a lookup per change.
-            constexpr size_t kMaxViews = 8;
+                    rows.push_back(r);
+            // A few views are kept up to date (each costs a binary search per change): those
+            // that took a pass over the table, or that are large. A small view from an index is
+            // as cheap to make again as to keep.
+            constexpr size_t kMaxViews = 8, kKeepAbove = 64;
+            if (indexed && rows.size() <= kKeepAbove) {
+                scratch_ = std::move(rows);
+                viewSlot_ = kScratch;
+                first();
+                return;
+            }
+            CachedView v{filter_.key(), pred_, std::move(rows), 0};
             if (views_.size() >= kMaxViews) {
-                auto old = std::min_element(views_.begin(), views_.end(), [](const CachedView &a, const CachedView &b) {
-                    return a.lastUse < b.lastUse;
+                hit = std::min_element(views_.begin(), views_.end(), [](const CachedView &x, const CachedView &y) {
+                    return x.lastUse < y.lastUse;
                 });
-                *old = std::move(v);
-                hit = old;
+                *hit = std::move(v);
             } else {
                 views_.push_back(std::move(v));
                 hit = views_.end() - 1;
@@ -892,6 +926,7 @@ bool Table::post()
     }
     buffer_ = Row{};
     state_ = State::Browse;
+    ++changes_;
     placeRow(r);
     placeCursorAfterPost(r);
     return true;
@@ -910,6 +945,7 @@ bool Table::remove()
     if (inserting || recNo() < 0) // deleting an unposted new row only drops it
         return false;
     uint32_t r = view()[size_t(pos_)];
+    ++changes_;
     unplaceRow(r);
     rows_.erase(rows_.begin() + r);
     renumberAfterErase(r);
@@ -949,6 +985,7 @@ int Table::removeWhere(const Filter &which)
     const int removed = int(rows_.size() - kept);
     if (removed == 0)
         return 0;
+    ++changes_;
     rows_.resize(kept);
 
     // Every list keeps its order: the surviving rows keep theirs relative to each other.
@@ -968,10 +1005,10 @@ int Table::removeWhere(const Filter &which)
     for (CachedView &v : views_)
         renumber(v.rows);
     renumber(scratch_);
-    for (IntIndex &x : intIndexes_) {
-        for (auto it = x.byValue.begin(); it != x.byValue.end();) {
+    for (EqIndex &x : eqIndexes_) {
+        for (auto it = x.byKey.begin(); it != x.byKey.end();) {
             renumber(it->second);
-            it = it->second.empty() ? x.byValue.erase(it) : std::next(it);
+            it = it->second.empty() ? x.byKey.erase(it) : std::next(it);
         }
     }
     const RowList &v = view();
@@ -992,12 +1029,13 @@ int Table::removeWhere(const Filter &which)
 void Table::clear()
 {
     cancel();
+    ++changes_;
     rows_.clear();
     order_.clear();
     scratch_.clear();
     for (CachedView &v : views_)
         v.rows.clear();
-    intIndexes_.clear();
+    eqIndexes_.clear();
     pos_ = -1;
     eof_ = bof_ = true;
 }
@@ -1203,6 +1241,7 @@ TableResult Table::loadFromBytes(std::string_view d, const std::string &name)
     nextAutoInc_ = nextAuto;
     rows_ = std::move(rows);
     valid_ = true;
+    ++changes_;
     rebuildOrder();
     dropDerived(); // field numbers may differ in the file
     setFilter(filter_);

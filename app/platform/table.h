@@ -113,10 +113,12 @@ private:
 // A typed row predicate. Built from eq/lt/gt/allOf or from any callable on a RowView. Field names
 // are looked up once, when the filter is set on a table; a name the table lacks matches no row.
 //
-// Filters built from eq/lt/gt/allOf carry a description of their terms: a table keeps the views of
-// the last few such filters up to date as rows change, and answers an integer eq term from an index
-// of that field, so switching between them costs the rows that match, not a pass over the table.
-// Filter::where() filters are opaque: setting one asks it of every row.
+// Filters built from eq/lt/gt/allOf carry a description of their terms. A filter with an eq term on
+// an integer field (or an exact eq on a text field: the first such of the filter) is answered from
+// an index of that field, built on first use and kept up to date as rows change; the rows of the
+// last few large or unindexed described filters are kept up to date too. Either way setting one costs about the
+// rows that match, not a pass over the table. Filter::where() filters are opaque: setting one asks
+// it of every row.
 class Filter {
 public:
     using Predicate = std::function<bool(const RowView &)>;
@@ -245,6 +247,9 @@ public:
     // The visible row at place n (0 .. count()-1) without moving the cursor, e.g. for readers
     // that must not disturb a walk; valid until the table changes. Outside the range: nothing.
     std::optional<RowView> rowAt(int n) const;
+    // The highest value of an integer field over every row (filter ignored), 0 for an empty table
+    // or a field that is not an integer: at once when the active index orders by the field.
+    int32_t highestInt(int field) const;
     // Moves to the first visible row whose field matches; false and the cursor unchanged when none.
     bool locate(std::string_view field, std::string_view value, LocateOptions opts = {});
     bool locate(std::string_view field, int32_t value);
@@ -286,6 +291,10 @@ public:
     TableResult load(const std::string &path);
     TableResult loadFromBytes(std::string_view bytes, const std::string &nameForMessages = "table");
 
+    // A number that grows with every change of the rows (post, remove, clear, load): a caller
+    // that keeps its own facts about the rows knows them stale when it moved.
+    uint64_t changes() const { return changes_; }
+
     // Every row in storage (append) order, filter and index ignored: for tests and comparisons.
     const std::vector<Row> &rows() const { return rows_; }
 
@@ -304,10 +313,10 @@ private:
         RowList rows;
         uint64_t lastUse = 0;
     };
-    // Rows of each value of an integer field, each list in walk order.
-    struct IntIndex {
+    // Rows of each value of a field (an integer's value, a text's hash), each list in walk order.
+    struct EqIndex {
         int field = -1;
-        std::unordered_map<int32_t, RowList> byValue;
+        std::unordered_map<int64_t, RowList> byKey;
     };
 
     // The visible rows: the active filter's, or every row.
@@ -318,7 +327,8 @@ private:
     void rebuildOrder();
     void dropDerived(); // cached views and indexes: rebuilt on demand
     RowList scanMatching(const Filter::Predicate &pred) const;
-    const IntIndex &intIndexOf(int field);
+    int64_t indexKey(int field, uint32_t r) const;
+    const EqIndex &eqIndexOf(int field);
     void unplaceRow(uint32_t r);           // takes row r (as stored now) out of every list
     void placeRow(uint32_t r);             // puts row r into every list it belongs to
     void renumberAfterErase(uint32_t r);   // row indexes above r go down by one
@@ -347,8 +357,9 @@ private:
     int viewSlot_ = kNoFilter;
     RowList scratch_;
     std::vector<CachedView> views_;
-    std::vector<IntIndex> intIndexes_;
+    std::vector<EqIndex> eqIndexes_;
     uint64_t useClock_ = 0;
+    uint64_t changes_ = 0;
 
     int pos_ = -1; // place in view()
     bool eof_ = true;
