@@ -99,9 +99,11 @@ std::string TCsvFile::UnquoteField(std::string_view field)
     return out;
 }
 
-std::vector<std::string> TCsvFile::ParseLine(std::string_view line)
+std::vector<std::string> TCsvFile::ParseLine(std::string_view line, size_t maxFields)
 {
     std::vector<std::string> out;
+    if (maxFields == 0)
+        return out;
     size_t start = 0;
     int state = FieldStart;
     auto endField = [&](size_t at) {
@@ -113,7 +115,7 @@ std::vector<std::string> TCsvFile::ParseLine(std::string_view line)
         start = at + 1;
         state = FieldStart;
     };
-    for (size_t i = 0; i < line.size(); ++i) {
+    for (size_t i = 0; i < line.size() && out.size() < maxFields; ++i) {
         Class c = classOf(line[i]);
         switch (state) {
         case FieldStart:
@@ -152,16 +154,16 @@ std::vector<std::string> TCsvFile::ParseLine(std::string_view line)
             break;
         }
     }
-    if (state != InQuotes)
+    if (out.size() < maxFields && state != InQuotes)
         out.push_back(UnquoteField(line.substr(start)));
     return out;
 }
 
-void TCsvFile::GetRow(int i, std::vector<std::string> &out) const
+void TCsvFile::GetRow(int i, std::vector<std::string> &out, size_t maxFields) const
 {
     out.clear();
     if (i >= 0 && i < RowCount())
-        out = ParseLine(lines_[static_cast<size_t>(i)]);
+        out = ParseLine(lines_[static_cast<size_t>(i)], maxFields);
 }
 
 std::vector<std::string> TCsvFile::GetRow(int i) const

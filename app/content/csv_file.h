@@ -28,6 +28,7 @@
 #include "platform/safe_file.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,8 +46,10 @@ public:
     static std::string QuoteField(std::string_view field);
     // The fields joined by "," (an empty list gives an empty line).
     static std::string JoinRow(const std::vector<std::string> &fields);
-    // The fields of a line (at least one, except where an unclosed quote takes the only field).
-    static std::vector<std::string> ParseLine(std::string_view line);
+    // The fields of a line (at least one, except where an unclosed quote takes the only field);
+    // only the first maxFields, the rest of the line unread (a reader that uses a few fields of
+    // a line of millions need not hold them all).
+    static std::vector<std::string> ParseLine(std::string_view line, size_t maxFields = SIZE_MAX);
     // A trimmed field without its enclosing quotes and with doubled quotes made single; empty when
     // the quoting is broken (an opening quote without a closing one, a lone quote inside).
     static std::string UnquoteField(std::string_view field);
@@ -56,7 +59,7 @@ public:
     // --- the line list ---
     void AddRow(const std::vector<std::string> &fields) { lines_.push_back(JoinRow(fields)); }
     // The fields of row i; empty for an i outside 0..RowCount()-1.
-    void GetRow(int i, std::vector<std::string> &out) const;
+    void GetRow(int i, std::vector<std::string> &out, size_t maxFields = SIZE_MAX) const;
     std::vector<std::string> GetRow(int i) const;
     int RowCount() const { return static_cast<int>(lines_.size()); }
     void Clear() { lines_.clear(); }

@@ -25,6 +25,9 @@ namespace {
 
 // Bounds on what a file may ask for: template entries, and every length limit.
 constexpr size_t kMaxTemplateEntries = 64;
+// The most fields of a line the import reads: a position and a full template, and one more so a
+// longer line is still seen as one (the rest of a line of millions is never split).
+constexpr size_t kMaxReadFields = kMaxTemplateEntries + 2;
 constexpr int64_t kMaxLimit = 2048;
 // The first cell of the contacts section's limits line.
 constexpr std::string_view kLimitsMark = "-100";
@@ -325,7 +328,8 @@ int TPhoneBookManage::ImportCsv(const TCsvFile &csv, const std::string &fullName
 {
     const int b = AddFileBook(fullName);
     ContactBook &bk = book(b);
-    const std::vector<std::string> first = csv.GetRow(0);
+    std::vector<std::string> first;
+    csv.GetRow(0, first, kMaxReadFields);
     bk.phoneType = {first.size() > 0 ? first[0] : std::string(), first.size() > 1 ? first[1] : std::string()};
     bk.node = {std::filesystem::path(fullName).stem().string(), 0, {}, true};
 
@@ -360,7 +364,7 @@ int TPhoneBookManage::ImportCsv(const TCsvFile &csv, const std::string &fullName
     const int n = csv.RowCount();
     int i = 1;
     while (i < n && damagedLine == 0) {
-        csv.GetRow(i, cells);
+        csv.GetRow(i, cells, kMaxReadFields);
         std::optional<StorageCode> code = sectionOf(cells);
         ++i;
         if (!code)
@@ -369,7 +373,7 @@ int TPhoneBookManage::ImportCsv(const TCsvFile &csv, const std::string &fullName
             break;
         // The head line, and for contacts the limits line.
         std::vector<int32_t> types;
-        csv.GetRow(i, cells);
+        csv.GetRow(i, cells, kMaxReadFields);
         if (*code == StorageCode::Sim || *code == StorageCode::Phone) {
             std::optional<int32_t> name = headLimit(cells, 1), number = headLimit(cells, 2);
             if (!name || !number) {
@@ -405,7 +409,7 @@ int TPhoneBookManage::ImportCsv(const TCsvFile &csv, const std::string &fullName
             }
             ++i;
             if (i < n)
-                csv.GetRow(i, cells);
+                csv.GetRow(i, cells, kMaxReadFields);
             if (i >= n || cells.empty() || cells[0] != kLimitsMark) {
                 damagedLine = i + 1;
                 break;
@@ -429,7 +433,7 @@ int TPhoneBookManage::ImportCsv(const TCsvFile &csv, const std::string &fullName
         const bool contacts = *code == StorageCode::Contacts;
         std::set<int32_t> &usedHere = used[toInt(*code)];
         for (; i < n; ++i) {
-            csv.GetRow(i, cells);
+            csv.GetRow(i, cells, kMaxReadFields);
             if (endsSection(cells))
                 break;
             if (cells.empty())

@@ -177,23 +177,22 @@ int32_t TPhoneBookManage::AllocPosition(IdMngArray &records, int32_t last, int32
     return kPbFull;
 }
 
-int32_t TPhoneBookManage::smallestFreePosition(const ContactBook &bk, StorageCode storage) const
+int32_t TPhoneBookManage::smallestFreePosition(ContactBook &bk, StorageCode storage)
 {
-    // With r rows the answer is at most r + 1: mark the positions 1 .. r taken, in one pass and
-    // without an ordered set (a copy of thousands saves one by one and asks each time).
-    const std::vector<platform::Row> &rows = bk.table.rows();
-    std::vector<bool> used(rows.size() + 1, false);
-    const size_t pos = static_cast<size_t>(bk.table.fieldIndex(kPos));
-    const size_t id = static_cast<size_t>(bk.table.fieldIndex(kPbId));
-    for (const platform::Row &row : rows) {
-        const int32_t p = row.cells[id].i;
-        if (row.cells[pos].i == toInt(storage) && p >= 1 && size_t(p) < used.size())
-            used[size_t(p)] = true;
+    // Each position is looked up through the table's index, from the book's hint: every position
+    // below it was taken when it was set, which holds while the rows are as they were then (a
+    // copy of thousands saves one by one and asks each time).
+    platform::Table &t = bk.table;
+    const bool hinted = bk.freeHint.changes == t.changes() && bk.freeHint.storage == toInt(storage);
+    int32_t p = hinted ? bk.freeHint.from : 1;
+    for (; p < INT32_MAX; ++p) {
+        t.setFilter(entryFilter(storage, p));
+        if (t.count() == 0)
+            break;
     }
-    size_t p = 1;
-    while (p < used.size() && used[p])
-        ++p;
-    return static_cast<int32_t>(p);
+    t.clearFilter();
+    bk.freeHint = {t.changes(), toInt(storage), p};
+    return p;
 }
 
 int32_t TPhoneBookManage::SaveContact(int b, StorageCode storage, int32_t &pos, const TMobileVacrd &fieldsIn)
@@ -269,8 +268,12 @@ int32_t TPhoneBookManage::SaveContact(int b, StorageCode storage, int32_t &pos, 
         t.setInt(kPbId, newPos);
     }
     t.setText(kValue, text);
+    // A row added or edited here frees no position: the hint stays good.
+    const bool hintGood = bk->freeHint.changes == t.changes();
     t.post();
     t.clearFilter();
+    if (hintGood)
+        bk->freeHint.changes = t.changes();
     bk->changed = true;
     pos = newPos;
     if (storage == StorageCode::Groups)

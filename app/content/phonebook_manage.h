@@ -149,6 +149,13 @@ struct ContactBook {
     bool changed = false;
     std::array<SortState, 4> sort{}; // storages 1, 2, 4, 8 in this order
     ContactTreeNode node;            // a file book's tree node, made by the import
+    // Where the search for a free position in a storage starts: every position below `from` was
+    // taken while table.changes() was `changes`.
+    struct FreeHint {
+        uint64_t changes = ~uint64_t(0);
+        int32_t storage = 0;
+        int32_t from = 1;
+    } freeHint;
 };
 
 // The handset's status beside book 0.
@@ -370,7 +377,7 @@ private:
     ContactBook *bookAt(int b);
     const ContactBook *bookAt(int b) const;
     void resetHandset();
-    int32_t smallestFreePosition(const ContactBook &bk, StorageCode storage) const;
+    int32_t smallestFreePosition(ContactBook &bk, StorageCode storage);
 
     BatchOutcome runBatch(core::TBaseClt *client, const std::vector<BatchRequest> &batch);
     bool groupsChanged() const;

@@ -103,11 +103,25 @@ const std::vector<std::string> &TPhraseMng::GroupNames()
     return names_;
 }
 
+const TPhraseMng::GroupIndex &TPhraseMng::groupIndex()
+{
+    Table &g = groups();
+    if (groupIndex_.changes == g.changes())
+        return groupIndex_;
+    groupIndex_ = GroupIndex{};
+    groupIndex_.idOf.reserve(g.rows().size());
+    for (const platform::Row &r : g.rows()) {
+        groupIndex_.idOf.emplace(r.cells[gName_].s, r.cells[gId_].i); // the first row of a name wins
+        groupIndex_.top = std::max(groupIndex_.top, r.cells[gId_].i);
+    }
+    groupIndex_.changes = g.changes();
+    return groupIndex_;
+}
+
 bool TPhraseMng::GroupExists(std::string_view name)
 {
     Load();
-    const std::string n = cutName(name);
-    return std::find(names_.begin(), names_.end(), n) != names_.end();
+    return groupIndex().idOf.count(cutName(name)) != 0;
 }
 
 int32_t TPhraseMng::GroupId(std::string_view name)
@@ -115,27 +129,33 @@ int32_t TPhraseMng::GroupId(std::string_view name)
     Load();
     if (name.empty())
         return 0;
-    const std::string n = cutName(name);
-    for (const platform::Row &r : db_.table(DbTable::PhraseGroup).rows())
-        if (r.cells[gName_].s == n)
-            return r.cells[gId_].i;
-    return 0;
+    const GroupIndex &gi = groupIndex();
+    auto it = gi.idOf.find(cutName(name));
+    return it == gi.idOf.end() ? 0 : it->second;
 }
 
-int64_t TPhraseMng::nextGroupId()
-{
-    int32_t top = 0;
-    for (const platform::Row &r : groups().rows())
-        top = std::max(top, r.cells[gId_].i);
-    return int64_t(top) + 1;
-}
+int64_t TPhraseMng::nextGroupId() { return int64_t(groupIndex().top) + 1; }
 
 int64_t TPhraseMng::nextPhraseId()
 {
-    int32_t top = 0;
-    for (const platform::Row &r : phrases().rows())
-        top = std::max(top, r.cells[pId_].i);
-    return int64_t(top) + 1;
+    const Table &p = phrases();
+    return p.totalRows() == 0 ? 1 : int64_t(std::max(0, p.highestInt(pId_))) + 1;
+}
+
+void TPhraseMng::appendGroup(int32_t id, const std::string &name)
+{
+    Table &g = groups();
+    const bool indexed = groupIndex_.changes == g.changes();
+    g.append();
+    g.setIntAt(gId_, id);
+    g.setTextAt(gName_, name);
+    g.post();
+    names_.push_back(name);
+    if (indexed) { // kept up to date rather than made again from every row
+        groupIndex_.idOf.emplace(name, id);
+        groupIndex_.top = std::max(groupIndex_.top, id);
+        groupIndex_.changes = g.changes();
+    }
 }
 
 int32_t TPhraseMng::AddGroup(std::string_view name)
@@ -149,12 +169,7 @@ int32_t TPhraseMng::AddGroup(std::string_view name)
         refuseNew(id > INT32_MAX);
         return 0;
     }
-    Table &g = groups();
-    g.append();
-    g.setIntAt(gId_, int32_t(id));
-    g.setTextAt(gName_, n);
-    g.post();
-    names_.push_back(n);
+    appendGroup(int32_t(id), n);
     return int32_t(id);
 }
 
@@ -352,7 +367,7 @@ bool TPhraseMng::ExportToFile(const std::string &file)
     return true;
 }
 
-bool TPhraseMng::ImportFromFile(const std::string &file)
+bool TPhraseMng::ImportFromFile(const std::string &file, const ImportProgress &progress)
 {
     Load();
     if (!writable()) {
@@ -381,10 +396,31 @@ bool TPhraseMng::ImportFromFile(const std::string &file)
         return false;
     }
 
+    // Told now and then; a cancel takes out again every row this import added (their ids are
+    // all above the highest there was), so the library is as it was before.
+    const int64_t total = int64_t(inGroups.totalRows()) + inPhrases.totalRows();
+    const int64_t firstGroup = nextGroupId(), firstPhrase = nextPhraseId();
+    int64_t done = 0;
+    constexpr int64_t kProgressEvery = 1024;
+    auto goOn = [&] {
+        if (!progress || ++done % kProgressEvery != 0 || progress(done, total))
+            return true;
+        groups().removeWhere(platform::gt("id", int32_t(firstGroup - 1)));
+        phrases().removeWhere(platform::gt("id", int32_t(firstPhrase - 1)));
+        groups().clearFilter();
+        phrases().clearFilter();
+        rebuildNames();
+        return false;
+    };
+    if (progress && !progress(0, total))
+        return false;
+
     // Groups: new names are added; each imported id maps to the local group of its name (the
     // first row of an id wins, as a lookup by id would find it).
     std::unordered_map<int32_t, int32_t> localOf;
     for (inGroups.first(); !inGroups.eof() && inGroups.count() > 0; inGroups.next()) {
+        if (!goOn())
+            return false;
         const std::string name = cutName(inGroups.textAt(gName));
         const int32_t theirs = inGroups.intAt(gId);
         if (name.empty() || localOf.count(theirs))
@@ -399,12 +435,16 @@ bool TPhraseMng::ImportFromFile(const std::string &file)
     p.clearFilter();
     int64_t next = nextPhraseId();
     for (inPhrases.first(); !inPhrases.eof() && inPhrases.count() > 0; inPhrases.next()) {
+        if (!goOn())
+            return false;
         auto it = localOf.find(inPhrases.intAt(pMid));
         if (it == localOf.end())
             continue; // its group is not in the twin
         appendPhrase(int32_t(next++), it->second, inPhrases.textAt(pContent), inPhrases.textAt(pTime),
                      inPhrases.intAt(pUse));
     }
+    if (progress)
+        progress(total, total);
     return true;
 }
 

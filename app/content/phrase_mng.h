@@ -41,8 +41,10 @@
 #include "content/menu_state.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace core {
@@ -146,10 +148,15 @@ public:
     // "Phrase_FileError" (a name whose twin is itself, a failed write, or tables that could not
     // be loaded).
     bool ExportToFile(const std::string &file);
+    // Told how many of the imported groups and phrases are merged so far, of how many; answering
+    // false cancels the import.
+    using ImportProgress = std::function<bool(int64_t done, int64_t total)>;
     // Merges file and its twin: groups whose name is new are added, every phrase whose group is in
     // the twin is appended to the local group of that name. False after the box "Phrase_FileError"
-    // when either file is missing, damaged or of another layout; nothing changes then.
-    bool ImportFromFile(const std::string &file);
+    // when either file is missing, damaged or of another layout; nothing changes then. A cancel
+    // through progress answers false without a box and takes out every group and phrase the
+    // import had added: the library is as it was.
+    bool ImportFromFile(const std::string &file, const ImportProgress &progress = {});
 
     // --- views ---
     PhraseTree BuildTree();
@@ -170,6 +177,15 @@ private:
     template <class Pred> void removePhrases(Pred pred);
     void rebuildNames();
     void refuseNew(bool noIdLeft);
+    // Group names to ids (the first row of a name) and the highest id, made again from the rows
+    // when the group table changed behind the manager's back.
+    struct GroupIndex {
+        uint64_t changes = ~uint64_t(0);
+        std::unordered_map<std::string, int32_t> idOf;
+        int32_t top = 0;
+    };
+    const GroupIndex &groupIndex();
+    void appendGroup(int32_t id, const std::string &name);
     void fileError(const std::string &detail);
 
     core::TdbMain &db_;
@@ -180,6 +196,7 @@ private:
     int pId_ = 0, pMid_ = 1, pContent_ = 2, pUse_ = 3, pTime_ = 4;
     std::vector<std::string> names_;
     std::vector<int32_t> cut_;
+    GroupIndex groupIndex_;
 };
 
 } // namespace content

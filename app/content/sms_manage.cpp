@@ -120,10 +120,7 @@ bool TSMSManage::locateId(int32_t id)
 
 int32_t TSMSManage::nextId() const
 {
-    const int f = table_->fieldIndex("id");
-    int32_t top = 0;
-    for (const platform::Row &r : table_->rows())
-        top = std::max(top, r.cells[size_t(f)].i);
+    const int32_t top = std::max(0, table_->highestInt(table_->fieldIndex("id")));
     return top == std::numeric_limits<int32_t>::max() ? 0 : top + 1;
 }
 
@@ -193,12 +190,15 @@ int TSMSManage::AddMessages(ArraySms &list, int storage, bool toHandset)
 
     // Received records are matched against the rows in one filtered pass over the table, not
     // one pass per record: a download adds hundreds of records to a table that may hold many
-    // thousands of rows. Only the Inbox merges: every record the user sends or saves is its own.
-    // A received message whose copy waits in a recycle box was deleted by the user and stays so.
+    // thousands of rows. A few records are looked up one by one through the table's index of
+    // the body instead, so adding one message does not walk the whole table. Only the Inbox
+    // merges: every record the user sends or saves is its own. A received message whose copy
+    // waits in a recycle box was deleted by the user and stays so.
     struct Known {
         int32_t id = 0;
         bool recycled = false;
     };
+    constexpr size_t kLookedUpOneByOne = 16;
     std::vector<Ssms> records;
     records.reserve(list.size());
     std::unordered_map<std::string, Known> known; // duplicate key -> the row that holds it
@@ -208,13 +208,35 @@ int TSMSManage::AddMessages(ArraySms &list, int storage, bool toHandset)
         if (rec.boxid == kBoxReceived)
             wanted.insert(dupKey(kBoxReceived, records.back().Tel, records.back().body, records.back().time));
     }
-    if (!wanted.empty()) {
-        const int fBox = t.fieldIndex("boxid"), fOld = t.fieldIndex("OldBoxid"), fTel = t.fieldIndex("Tel"),
-                  fBody = t.fieldIndex("body"), fTime = t.fieldIndex("time"), fId = t.fieldIndex("id");
-        auto inboxCopy = [&](const platform::RowView &r) {
-            const int32_t box = r.intAt(fBox);
-            return box == kBoxReceived || (isRecycleBox(box) && fOld >= 0 && r.intAt(fOld) == kBoxReceived);
-        };
+    const int fBox = t.fieldIndex("boxid"), fOld = t.fieldIndex("OldBoxid"), fTel = t.fieldIndex("Tel"),
+              fBody = t.fieldIndex("body"), fTime = t.fieldIndex("time"), fId = t.fieldIndex("id");
+    auto inboxCopy = [&](const platform::RowView &r) {
+        const int32_t box = r.intAt(fBox);
+        return box == kBoxReceived || (isRecycleBox(box) && fOld >= 0 && r.intAt(fOld) == kBoxReceived);
+    };
+    // Rows in id order: the first row of a key wins, the Inbox's before a recycled copy.
+    auto note = [&](const platform::RowView &r, const std::string &key) {
+        const Known k{r.intAt(fId), r.intAt(fBox) != kBoxReceived};
+        auto [it, fresh] = known.emplace(key, k);
+        if (!fresh && it->second.recycled && !k.recycled)
+            it->second = k;
+    };
+    if (!wanted.empty() && wanted.size() <= kLookedUpOneByOne) {
+        for (const Ssms &m : records) {
+            if (m.boxid != kBoxReceived)
+                continue;
+            const std::string key = dupKey(kBoxReceived, m.Tel, m.body, m.time);
+            if (known.count(key))
+                continue;
+            t.setFilter(platform::eq("body", m.body) && platform::eq("Tel", m.Tel) &&
+                        platform::eq("time", m.time));
+            for (int i = 0; i < t.count(); ++i) {
+                const platform::RowView r = *t.rowAt(i);
+                if (inboxCopy(r))
+                    note(r, key);
+            }
+        }
+    } else if (!wanted.empty()) {
         std::string key;
         t.setFilter(platform::Filter::where([&](const platform::RowView &r) {
             if (!inboxCopy(r))
@@ -222,13 +244,10 @@ int TSMSManage::AddMessages(ArraySms &list, int storage, bool toHandset)
             dupKey(kBoxReceived, r.textAt(fTel), r.textAt(fBody), r.textAt(fTime), key);
             return wanted.count(key) > 0;
         }));
-        for (int i = 0; i < t.count(); ++i) { // in id order: the first row of a key wins, the Inbox's first
+        for (int i = 0; i < t.count(); ++i) {
             const platform::RowView r = *t.rowAt(i);
             dupKey(kBoxReceived, r.textAt(fTel), r.textAt(fBody), r.textAt(fTime), key);
-            const Known k{r.intAt(fId), r.intAt(fBox) != kBoxReceived};
-            auto [it, fresh] = known.emplace(key, k);
-            if (!fresh && it->second.recycled && !k.recycled)
-                it->second = k;
+            note(r, key);
         }
     }
     if (t.filtered())
@@ -470,10 +489,10 @@ int TSMSManage::RemovePhoneRows()
         else
             phoneMarks_[key] = uint8_t(r.intAt(fStates));
     }
-    int n = 0;
-    t.first();
-    while (t.count() > 0 && t.remove())
-        ++n;
+    t.clearFilter();
+    // One pass: a remove() per row costs a pass over the table each.
+    const int n = t.removeWhere(
+        platform::Filter::where([fBox](const platform::RowView &r) { return r.intAt(fBox) > kBoxPhone; }));
     t.clearFilter();
     return n;
 }

@@ -64,7 +64,7 @@ bool TdbMain::open(DbTable t)
         open_[k] = true;
         // A loaded table is its file; a missing file is written on the next save.
         if (r.status == platform::TableStatus::Ok)
-            written_[k] = tables_[k].changeCount();
+            written_[k] = tables_[k].changes();
         return true;
     }
     std::fprintf(stderr, "%s\n", r.message.c_str());
@@ -85,7 +85,7 @@ bool TdbMain::open(DbTable t)
 bool TdbMain::dirty(DbTable t) const
 {
     const size_t k = size_t(t);
-    return open_[k] && written_[k] != tables_[k].changeCount();
+    return open_[k] && written_[k] != tables_[k].changes();
 }
 
 void TdbMain::noteResult(DbTable t, uint64_t changes, const platform::TableResult &r)
@@ -121,9 +121,9 @@ bool TdbMain::save(DbTable t)
     if (!dirty(t))
         return true; // its file holds it as it stands
     platform::Table &table = tables_[size_t(t)];
-    tried_[size_t(t)] = table.changeCount();
+    tried_[size_t(t)] = table.changes();
     platform::TableResult r = table.save(path(t), ops_);
-    noteResult(t, table.changeCount(), r);
+    noteResult(t, table.changes(), r);
     return bool(r);
 }
 
@@ -135,7 +135,7 @@ int TdbMain::saveDirty(bool retryFailed)
     for (DbTable t : kSavedTables) {
         if (!dirty(t))
             continue;
-        if (!retryFailed && tried_[size_t(t)] == tables_[size_t(t)].changeCount()) {
+        if (!retryFailed && tried_[size_t(t)] == tables_[size_t(t)].changes()) {
             ++failed; // tried in this very state, and reported
             continue;
         }
@@ -158,7 +158,7 @@ void TdbMain::SaveChanged()
         const size_t k = size_t(t);
         if (!dirty(t) || saver_->busy(int(t)))
             continue;
-        const uint64_t now = tables_[k].changeCount();
+        const uint64_t now = tables_[k].changes();
         if (tried_[k] == now && !shownError_[k].empty())
             continue; // failed in this state: tried again after the next change, or at exit
         tried_[k] = now;

@@ -115,7 +115,7 @@ private:
     std::array<platform::Table, kDbTableCount> tables_;
     std::array<bool, kDbTableCount> open_{};
     std::shared_ptr<const Catalogue> catalogue_;
-    // Per table: the changeCount() its file holds (kNotWritten: none), the one last tried, and the
+    // Per table: the changes() its file holds (kNotWritten: none), the one last tried, and the
     // failure last shown (empty after a success).
     static constexpr uint64_t kNotWritten = ~uint64_t(0);
     std::array<uint64_t, kDbTableCount> written_{};

@@ -31,6 +31,7 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QProgressDialog>
 #include <QStatusBar>
 #include <QTreeWidget>
 #include <QWidget>
@@ -252,7 +253,18 @@ TfMainCommands::TfMainCommands(TfMain &main, CommandServices services)
         content::PhraseView *view = main_.content().phraseView;
         if (!file || !view)
             return;
-        view->core().ImportFromFile(*file);
+        // A large pair takes a while: a bar and a cancel (which leaves the library as it was).
+        QProgressDialog progress(qs(text("Phrase_Importing")), qs(text("Phrase_ImportCancel")), 0, 1000, &main_);
+        progress.setWindowModality(Qt::WindowModal);
+        progress.setMinimumDuration(500);
+        progress.setAutoClose(false);
+        progress.setAutoReset(false);
+        view->core().ImportFromFile(*file, [&progress](int64_t done, int64_t total) {
+            progress.setValue(total > 0 ? int(done * 1000 / total) : 1000);
+            QCoreApplication::processEvents();
+            return !progress.wasCanceled();
+        });
+        progress.close();
         const bool nothingSelected = !main_.TreeView_usersms()->currentItem();
         view->BuildTree();
         if (nothingSelected && main_.TreeView_usersms()->topLevelItem(0))

@@ -6,6 +6,7 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 namespace platform {
 
@@ -237,6 +238,38 @@ std::string_view RowView::textAt(int field) const
 int32_t RowView::integer(std::string_view field) const { return intAt(table_.fieldIndex(field)); }
 std::string_view RowView::text(std::string_view field) const { return textAt(table_.fieldIndex(field)); }
 
+namespace {
+
+void appendKeyPart(std::string &key, std::string_view part)
+{
+    key += std::to_string(part.size());
+    key += ':';
+    key += part;
+}
+
+std::string keyOf(const std::vector<Filter::Term> &terms)
+{
+    std::string key;
+    for (const Filter::Term &t : terms) {
+        key += char('0' + int(t.op));
+        key += t.isText ? 't' : 'i';
+        appendKeyPart(key, asciiLower(t.field));
+        if (t.isText)
+            appendKeyPart(key, t.s);
+        else
+            key += std::to_string(t.i) + ';';
+    }
+    return key;
+}
+
+} // namespace
+
+Filter::Filter(Binder b, std::vector<Term> terms) : bind_(std::move(b)), terms_(std::move(terms))
+{
+    if (!terms_.empty())
+        key_ = keyOf(terms_);
+}
+
 Filter Filter::where(Predicate p)
 {
     return Filter([p = std::move(p)](const Table &) { return p; });
@@ -246,69 +279,93 @@ namespace {
 
 Filter::Predicate never() { return [](const RowView &) { return false; }; }
 
-template <class Cmp> Filter intFilter(std::string_view field, int32_t value, Cmp cmp)
+template <class Cmp> Filter intFilter(std::string_view field, int32_t value, Filter::Term::Op op, Cmp cmp)
 {
-    return Filter([name = std::string(field), value, cmp](const Table &t) -> Filter::Predicate {
-        int f = t.fieldIndex(name);
-        if (f < 0 || !isIntType(t.fields()[f].type))
-            return never();
-        return [f, value, cmp](const RowView &r) { return cmp(r.intAt(f), value); };
-    });
+    Filter::Term term{std::string(field), op, false, value, {}};
+    return Filter(
+        [name = std::string(field), value, cmp](const Table &t) -> Filter::Predicate {
+            int f = t.fieldIndex(name);
+            if (f < 0 || !isIntType(t.fields()[f].type))
+                return never();
+            return [f, value, cmp](const RowView &r) { return cmp(r.intAt(f), value); };
+        },
+        {std::move(term)});
 }
 
-template <class Cmp> Filter textFilter(std::string_view field, std::string_view value, Cmp cmp)
+template <class Cmp>
+Filter textFilter(std::string_view field, std::string_view value, Filter::Term::Op op, Cmp cmp)
 {
-    return Filter([name = std::string(field), value = std::string(value), cmp](const Table &t) -> Filter::Predicate {
-        int f = t.fieldIndex(name);
-        if (f < 0 || isIntType(t.fields()[f].type))
-            return never();
-        return [f, value, cmp](const RowView &r) { return cmp(r.textAt(f), std::string_view(value)); };
-    });
+    Filter::Term term{std::string(field), op, true, 0, std::string(value)};
+    return Filter(
+        [name = std::string(field), value = std::string(value), cmp](const Table &t) -> Filter::Predicate {
+            int f = t.fieldIndex(name);
+            if (f < 0 || isIntType(t.fields()[f].type))
+                return never();
+            return [f, value, cmp](const RowView &r) { return cmp(r.textAt(f), std::string_view(value)); };
+        },
+        {std::move(term)});
 }
+
+using Op = Filter::Term::Op;
 
 } // namespace
 
 Filter eq(std::string_view field, int32_t value)
 {
-    return intFilter(field, value, [](int32_t a, int32_t b) { return a == b; });
+    return intFilter(field, value, Op::Eq, [](int32_t a, int32_t b) { return a == b; });
 }
 Filter lt(std::string_view field, int32_t value)
 {
-    return intFilter(field, value, [](int32_t a, int32_t b) { return a < b; });
+    return intFilter(field, value, Op::Lt, [](int32_t a, int32_t b) { return a < b; });
 }
 Filter gt(std::string_view field, int32_t value)
 {
-    return intFilter(field, value, [](int32_t a, int32_t b) { return a > b; });
+    return intFilter(field, value, Op::Gt, [](int32_t a, int32_t b) { return a > b; });
 }
 Filter eq(std::string_view field, std::string_view value, bool caseInsensitive)
 {
     if (caseInsensitive)
-        return textFilter(field, value, [](std::string_view a, std::string_view b) { return equalsNoCase(a, b); });
-    return textFilter(field, value, [](std::string_view a, std::string_view b) { return a == b; });
+        return textFilter(field, value, Op::EqNoCase,
+                          [](std::string_view a, std::string_view b) { return equalsNoCase(a, b); });
+    return textFilter(field, value, Op::Eq, [](std::string_view a, std::string_view b) { return a == b; });
 }
 Filter lt(std::string_view field, std::string_view value)
 {
-    return textFilter(field, value, [](std::string_view a, std::string_view b) { return a < b; });
+    return textFilter(field, value, Op::Lt, [](std::string_view a, std::string_view b) { return a < b; });
 }
 Filter gt(std::string_view field, std::string_view value)
 {
-    return textFilter(field, value, [](std::string_view a, std::string_view b) { return a > b; });
+    return textFilter(field, value, Op::Gt, [](std::string_view a, std::string_view b) { return a > b; });
 }
 
 Filter allOf(std::vector<Filter> parts)
 {
-    return Filter([parts = std::move(parts)](const Table &t) -> Filter::Predicate {
-        std::vector<Filter::Predicate> bound;
-        for (const Filter &p : parts)
-            if (!p.empty())
-                bound.push_back(p.bind(t));
-        return [bound = std::move(bound)](const RowView &r) {
-            for (const auto &b : bound)
-                if (!b(r))
-                    return false;
-            return true;
-        };
-    });
+    // Described only when every part is: one opaque part makes the whole opaque.
+    std::vector<Filter::Term> terms;
+    bool described = true;
+    for (const Filter &p : parts) {
+        if (p.empty())
+            continue;
+        if (p.terms().empty())
+            described = false;
+        terms.insert(terms.end(), p.terms().begin(), p.terms().end());
+    }
+    if (!described)
+        terms.clear();
+    return Filter(
+        [parts = std::move(parts)](const Table &t) -> Filter::Predicate {
+            std::vector<Filter::Predicate> bound;
+            for (const Filter &p : parts)
+                if (!p.empty())
+                    bound.push_back(p.bind(t));
+            return [bound = std::move(bound)](const RowView &r) {
+                for (const auto &b : bound)
+                    if (!b(r))
+                        return false;
+                return true;
+            };
+        },
+        std::move(terms));
 }
 
 Filter operator&&(Filter a, Filter b) { return allOf({std::move(a), std::move(b)}); }
@@ -389,38 +446,142 @@ bool Table::lessInOrder(uint32_t a, uint32_t b) const
     return a < b; // equal keys keep append order
 }
 
-void Table::rebuildView()
+// Every list is sorted by lessInOrder, a strict order over row indexes: a row is found, and a new
+// one placed, by binary search.
+void Table::insertSorted(RowList &list, uint32_t r) const
 {
-    view_.clear();
-    view_.reserve(rows_.size());
-    for (uint32_t i = 0; i < rows_.size(); ++i)
-        if (!pred_ || pred_(RowView(*this, rows_[i])))
-            view_.push_back(i);
-    if (activeField_ >= 0)
-        std::sort(view_.begin(), view_.end(), [this](uint32_t a, uint32_t b) { return lessInOrder(a, b); });
-}
-
-void Table::placeInView(uint32_t r, bool wasVisible)
-{
-    if (wasVisible) {
-        // The cursor cannot move while a buffer is open, so the edited row is still at pos_.
-        auto it = (pos_ >= 0 && pos_ < int(view_.size()) && view_[pos_] == r)
-                      ? view_.begin() + pos_
-                      : std::find(view_.begin(), view_.end(), r);
-        if (it != view_.end())
-            view_.erase(it);
-    }
-    if (pred_ && !pred_(RowView(*this, rows_[r]))) {
-        if (pos_ >= int(view_.size()))
-            pos_ = int(view_.size()) - 1;
-        eof_ = bof_ = view_.empty();
+    if (list.empty() || lessInOrder(list.back(), r)) {
+        list.push_back(r); // the usual case: a new row at the end of the walk
         return;
     }
-    auto at = std::lower_bound(view_.begin(), view_.end(), r,
+    list.insert(std::lower_bound(list.begin(), list.end(), r,
+                                 [this](uint32_t a, uint32_t b) { return lessInOrder(a, b); }),
+                r);
+}
+
+void Table::eraseSorted(RowList &list, uint32_t r) const
+{
+    auto it = std::lower_bound(list.begin(), list.end(), r,
                                [this](uint32_t a, uint32_t b) { return lessInOrder(a, b); });
-    auto placed = view_.insert(at, r); // may move the storage: take begin() afterwards
-    pos_ = int(placed - view_.begin());
-    eof_ = bof_ = false;
+    if (it != list.end() && *it == r)
+        list.erase(it);
+}
+
+void Table::rebuildOrder()
+{
+    order_.resize(rows_.size());
+    for (uint32_t i = 0; i < rows_.size(); ++i)
+        order_[i] = i;
+    if (activeField_ >= 0)
+        std::stable_sort(order_.begin(), order_.end(), [this](uint32_t a, uint32_t b) { return lessInOrder(a, b); });
+}
+
+void Table::dropDerived()
+{
+    views_.clear();
+    eqIndexes_.clear();
+}
+
+Table::RowList Table::scanMatching(const Filter::Predicate &pred) const
+{
+    RowList out;
+    for (uint32_t r : order_)
+        if (pred(RowView(*this, rows_[r])))
+            out.push_back(r);
+    return out;
+}
+
+int64_t Table::indexKey(int field, uint32_t r) const
+{
+    const Cell &c = rows_[r].cells[size_t(field)];
+    return isIntType(fields_[size_t(field)].type) ? int64_t(c.i) : int64_t(std::hash<std::string_view>{}(c.s));
+}
+
+const Table::EqIndex &Table::eqIndexOf(int field)
+{
+    for (const EqIndex &x : eqIndexes_)
+        if (x.field == field)
+            return x;
+    EqIndex x;
+    x.field = field;
+    for (uint32_t r : order_) // walk order in, walk order in each list
+        x.byKey[indexKey(field, r)].push_back(r);
+    eqIndexes_.push_back(std::move(x));
+    return eqIndexes_.back();
+}
+
+int32_t Table::highestInt(int field) const
+{
+    if (field < 0 || size_t(field) >= fields_.size() || !isIntType(fields_[size_t(field)].type) || rows_.empty())
+        return 0;
+    if (field == activeField_)
+        return rows_[order_.back()].cells[size_t(field)].i;
+    int32_t top = INT32_MIN;
+    for (const Row &r : rows_)
+        top = std::max(top, r.cells[size_t(field)].i);
+    return top;
+}
+
+void Table::unplaceRow(uint32_t r)
+{
+    eraseSorted(order_, r);
+    for (CachedView &v : views_)
+        eraseSorted(v.rows, r);
+    if (viewSlot_ == kScratch)
+        eraseSorted(scratch_, r);
+    for (EqIndex &x : eqIndexes_) {
+        auto it = x.byKey.find(indexKey(x.field, r));
+        if (it == x.byKey.end())
+            continue;
+        eraseSorted(it->second, r);
+        if (it->second.empty())
+            x.byKey.erase(it);
+    }
+}
+
+void Table::placeRow(uint32_t r)
+{
+    const RowView row(*this, rows_[r]);
+    insertSorted(order_, r);
+    for (CachedView &v : views_)
+        if (v.pred(row))
+            insertSorted(v.rows, r);
+    if (viewSlot_ == kScratch && pred_(row))
+        insertSorted(scratch_, r);
+    for (EqIndex &x : eqIndexes_)
+        insertSorted(x.byKey[indexKey(x.field, r)], r);
+}
+
+void Table::renumberAfterErase(uint32_t r)
+{
+    auto down = [r](RowList &list) {
+        for (uint32_t &v : list)
+            if (v > r)
+                --v;
+    };
+    down(order_);
+    for (CachedView &v : views_)
+        down(v.rows);
+    if (viewSlot_ == kScratch)
+        down(scratch_);
+    for (EqIndex &x : eqIndexes_)
+        for (auto &[key, list] : x.byKey)
+            down(list);
+}
+
+void Table::placeCursorAfterPost(uint32_t r)
+{
+    const RowList &v = view();
+    auto it = std::lower_bound(v.begin(), v.end(), r, [this](uint32_t a, uint32_t b) { return lessInOrder(a, b); });
+    if (it != v.end() && *it == r) {
+        pos_ = int(it - v.begin());
+        eof_ = bof_ = false;
+        return;
+    }
+    // Hidden by the filter: the cursor stays where it was, within the view.
+    if (pos_ >= int(v.size()))
+        pos_ = int(v.size()) - 1;
+    eof_ = bof_ = v.empty();
 }
 
 void Table::checkBrowse()
@@ -436,15 +597,17 @@ bool Table::setActiveIndex(std::string_view indexName)
         return false;
     checkBrowse();
     const Row *cur = currentRow();
-    int keep = cur ? int(view_[pos_]) : -1;
+    int keep = cur ? int(view()[size_t(pos_)]) : -1;
     active_ = idx;
     activeField_ = idx < 0 ? -1 : fieldIndex(indexes_[idx].field);
-    rebuildView();
-    first();
+    rebuildOrder();
+    dropDerived();
+    setFilter(filter_);
     if (keep >= 0) {
-        auto it = std::find(view_.begin(), view_.end(), uint32_t(keep));
-        if (it != view_.end()) {
-            pos_ = int(it - view_.begin());
+        const RowList &v = view();
+        auto it = std::find(v.begin(), v.end(), uint32_t(keep));
+        if (it != v.end()) {
+            pos_ = int(it - v.begin());
             bof_ = eof_ = false;
         }
     }
@@ -458,37 +621,99 @@ void Table::setFilter(Filter f)
     checkBrowse();
     filter_ = std::move(f);
     pred_ = filter_.bind(*this);
-    rebuildView();
+    scratch_.clear();
+    if (!pred_) {
+        viewSlot_ = kNoFilter;
+    } else if (filter_.key().empty()) {
+        scratch_ = scanMatching(pred_);
+        viewSlot_ = kScratch;
+    } else {
+        ++useClock_;
+        auto hit = std::find_if(views_.begin(), views_.end(),
+                                [&](const CachedView &v) { return v.key == filter_.key(); });
+        if (hit == views_.end()) {
+            // Candidates: the rows of the smallest eq term's value from that field's index
+            // (integer fields, and the first text field compared exactly), else every row.
+            std::vector<std::pair<int, int64_t>> lookups; // field, key
+            bool textIndexed = false;
+            for (const Filter::Term &t : filter_.terms()) {
+                const int fi = fieldIndex(t.field);
+                if (t.op != Filter::Term::Op::Eq || fi < 0 || t.isText == isIntType(fields_[size_t(fi)].type))
+                    continue;
+                if (t.isText && std::exchange(textIndexed, true))
+                    continue;
+                eqIndexOf(fi); // every index made first: making one may move the others
+                lookups.emplace_back(fi, t.isText ? int64_t(std::hash<std::string_view>{}(t.s)) : int64_t(t.i));
+            }
+            const RowList *from = &order_;
+            const bool indexed = !lookups.empty();
+            static const RowList none;
+            for (size_t k = 0; k < lookups.size(); ++k) {
+                const EqIndex &x = eqIndexOf(lookups[k].first);
+                auto it = x.byKey.find(lookups[k].second);
+                const RowList *bucket = it == x.byKey.end() ? &none : &it->second;
+                if (k == 0 || bucket->size() < from->size())
+                    from = bucket;
+            }
+            RowList rows;
+            for (uint32_t r : *from)
+                if (pred_(RowView(*this, rows_[r])))
+                    rows.push_back(r);
+            // A few views are kept up to date (each costs a binary search per change): those
+            // that took a pass over the table, or that are large. A small view from an index is
+            // as cheap to make again as to keep.
+            constexpr size_t kMaxViews = 8, kKeepAbove = 64;
+            if (indexed && rows.size() <= kKeepAbove) {
+                scratch_ = std::move(rows);
+                viewSlot_ = kScratch;
+                first();
+                return;
+            }
+            CachedView v{filter_.key(), pred_, std::move(rows), 0};
+            if (views_.size() >= kMaxViews) {
+                hit = std::min_element(views_.begin(), views_.end(), [](const CachedView &x, const CachedView &y) {
+                    return x.lastUse < y.lastUse;
+                });
+                *hit = std::move(v);
+            } else {
+                views_.push_back(std::move(v));
+                hit = views_.end() - 1;
+            }
+        }
+        hit->lastUse = useClock_;
+        viewSlot_ = int(hit - views_.begin());
+    }
     first();
 }
 
-int Table::count() const { return int(view_.size()); }
+int Table::count() const { return int(view().size()); }
 
 void Table::first()
 {
     checkBrowse();
-    pos_ = view_.empty() ? -1 : 0;
+    const bool empty = view().empty();
+    pos_ = empty ? -1 : 0;
     bof_ = true;
-    eof_ = view_.empty();
+    eof_ = empty;
 }
 
 void Table::last()
 {
     checkBrowse();
-    pos_ = int(view_.size()) - 1;
+    pos_ = int(view().size()) - 1;
     eof_ = true;
-    bof_ = view_.empty();
+    bof_ = view().empty();
 }
 
 void Table::next()
 {
     checkBrowse();
-    if (pos_ + 1 < int(view_.size())) {
+    if (pos_ + 1 < int(view().size())) {
         ++pos_;
         bof_ = eof_ = false;
     } else {
         eof_ = true;
-        bof_ = view_.empty();
+        bof_ = view().empty();
     }
 }
 
@@ -500,7 +725,7 @@ void Table::prior()
         bof_ = eof_ = false;
     } else {
         bof_ = true;
-        eof_ = view_.empty();
+        eof_ = view().empty();
     }
 }
 
@@ -512,19 +737,20 @@ void Table::moveBy(int n)
         prior();
 }
 
-int Table::recNo() const { return (pos_ >= 0 && pos_ < int(view_.size())) ? pos_ : -1; }
+int Table::recNo() const { return (pos_ >= 0 && pos_ < int(view().size())) ? pos_ : -1; }
 
 std::optional<RowView> Table::rowAt(int n) const
 {
-    if (n < 0 || n >= int(view_.size()))
+    const RowList &v = view();
+    if (n < 0 || n >= int(v.size()))
         return std::nullopt;
-    return RowView(*this, rows_[view_[n]]);
+    return RowView(*this, rows_[v[size_t(n)]]);
 }
 
 bool Table::setRecNo(int n)
 {
     checkBrowse();
-    if (n < 0 || n >= int(view_.size()))
+    if (n < 0 || n >= int(view().size()))
         return false;
     pos_ = n;
     bof_ = eof_ = false;
@@ -541,8 +767,9 @@ bool Table::locate(std::string_view field, std::string_view value, LocateOptions
         int32_t v = 0;
         return parseInt32(value, v) && locate(field, v);
     }
-    for (size_t i = 0; i < view_.size(); ++i) {
-        std::string_view s = rows_[view_[i]].cells[f].s;
+    const RowList &v = view();
+    for (size_t i = 0; i < v.size(); ++i) {
+        std::string_view s = rows_[v[i]].cells[f].s;
         bool hit = opts.partialKey ? startsWith(s, value, opts.caseInsensitive)
                                    : (opts.caseInsensitive ? equalsNoCase(s, value) : s == value);
         if (hit) {
@@ -560,8 +787,19 @@ bool Table::locate(std::string_view field, int32_t value)
     int f = fieldIndex(field);
     if (f < 0 || !isIntType(fields_[f].type))
         return false;
-    for (size_t i = 0; i < view_.size(); ++i) {
-        if (rows_[view_[i]].cells[f].i == value) {
+    const RowList &v = view();
+    if (f == activeField_) {
+        // Ordered by this field: the first row of the value by binary search.
+        auto it = std::lower_bound(v.begin(), v.end(), value,
+                                   [&](uint32_t r, int32_t x) { return rows_[r].cells[size_t(f)].i < x; });
+        if (it == v.end() || rows_[*it].cells[size_t(f)].i != value)
+            return false;
+        pos_ = int(it - v.begin());
+        bof_ = eof_ = false;
+        return true;
+    }
+    for (size_t i = 0; i < v.size(); ++i) {
+        if (rows_[v[i]].cells[f].i == value) {
             pos_ = int(i);
             bof_ = eof_ = false;
             return true;
@@ -574,9 +812,10 @@ const Row *Table::currentRow() const
 {
     if (state_ != State::Browse)
         return &buffer_;
-    if (pos_ < 0 || pos_ >= int(view_.size()))
+    const RowList &v = view();
+    if (pos_ < 0 || pos_ >= int(v.size()))
         return nullptr;
-    return &rows_[view_[pos_]];
+    return &rows_[v[size_t(pos_)]];
 }
 
 int32_t Table::intAt(int field) const
@@ -606,7 +845,7 @@ bool Table::edit()
     checkBrowse();
     if (recNo() < 0)
         return false;
-    editRow_ = view_[pos_];
+    editRow_ = view()[size_t(pos_)];
     buffer_ = rows_[editRow_];
     state_ = State::Edit;
     return true;
@@ -686,13 +925,14 @@ bool Table::post()
         r = uint32_t(rows_.size() - 1);
     } else {
         r = editRow_;
+        unplaceRow(r); // found by its old values
         rows_[r] = std::move(buffer_);
     }
-    const bool wasVisible = state_ == State::Edit;
-    ++changes_;
     buffer_ = Row{};
     state_ = State::Browse;
-    placeInView(r, wasVisible);
+    ++changes_;
+    placeRow(r);
+    placeCursorAfterPost(r);
     return true;
 }
 
@@ -708,18 +948,17 @@ bool Table::remove()
     cancel();
     if (inserting || recNo() < 0) // deleting an unposted new row only drops it
         return false;
-    uint32_t r = view_[pos_];
+    uint32_t r = view()[size_t(pos_)];
     ++changes_;
+    unplaceRow(r);
     rows_.erase(rows_.begin() + r);
-    view_.erase(view_.begin() + pos_);
-    for (uint32_t &v : view_)
-        if (v > r)
-            --v;
-    if (view_.empty()) {
+    renumberAfterErase(r);
+    const RowList &v = view();
+    if (v.empty()) {
         pos_ = -1;
         eof_ = bof_ = true;
-    } else if (pos_ >= int(view_.size())) {
-        pos_ = int(view_.size()) - 1;
+    } else if (pos_ >= int(v.size())) {
+        pos_ = int(v.size()) - 1;
         eof_ = true;
         bof_ = false;
     } else {
@@ -753,23 +992,35 @@ int Table::removeWhere(const Filter &which)
     ++changes_;
     rows_.resize(kept);
 
-    // The view keeps its order: the surviving rows keep theirs relative to each other.
-    const bool stayed = pos_ >= 0 && moved[view_[pos_]] != kGone;
+    // Every list keeps its order: the surviving rows keep theirs relative to each other.
+    auto renumber = [&](RowList &list) {
+        size_t out = 0;
+        for (uint32_t r : list)
+            if (moved[r] != kGone)
+                list[out++] = moved[r];
+        list.resize(out);
+    };
+    const RowList &shown = view();
+    const bool stayed = pos_ >= 0 && pos_ < int(shown.size()) && moved[shown[size_t(pos_)]] != kGone;
     int newPos = 0; // surviving view entries before the cursor
-    size_t out = 0;
-    for (size_t k = 0; k < view_.size(); ++k) {
-        if (moved[view_[k]] == kGone)
-            continue;
-        if (int(k) < pos_)
-            ++newPos;
-        view_[out++] = moved[view_[k]];
+    for (int k = 0; k < pos_ && k < int(shown.size()); ++k)
+        newPos += moved[shown[size_t(k)]] != kGone;
+    renumber(order_);
+    for (CachedView &v : views_)
+        renumber(v.rows);
+    renumber(scratch_);
+    for (EqIndex &x : eqIndexes_) {
+        for (auto it = x.byKey.begin(); it != x.byKey.end();) {
+            renumber(it->second);
+            it = it->second.empty() ? x.byKey.erase(it) : std::next(it);
+        }
     }
-    view_.resize(out);
-    if (view_.empty()) {
+    const RowList &v = view();
+    if (v.empty()) {
         pos_ = -1;
         eof_ = bof_ = true;
-    } else if (!stayed && newPos >= int(view_.size())) {
-        pos_ = int(view_.size()) - 1;
+    } else if (!stayed && newPos >= int(v.size())) {
+        pos_ = int(v.size()) - 1;
         eof_ = true;
         bof_ = false;
     } else {
@@ -785,7 +1036,11 @@ void Table::clear()
     if (!rows_.empty())
         ++changes_;
     rows_.clear();
-    view_.clear();
+    order_.clear();
+    scratch_.clear();
+    for (CachedView &v : views_)
+        v.rows.clear();
+    eqIndexes_.clear();
     pos_ = -1;
     eof_ = bof_ = true;
 }
@@ -1043,9 +1298,10 @@ TableResult Table::loadFromBytes(std::string_view d, const std::string &name)
     rows_ = std::move(rows);
     ++changes_;
     valid_ = true;
-    pred_ = filter_.bind(*this); // field numbers may differ in the file
-    rebuildView();
-    first();
+    ++changes_;
+    rebuildOrder();
+    dropDerived(); // field numbers may differ in the file
+    setFilter(filter_);
     return {};
 }
 

@@ -53,6 +53,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace platform {
@@ -115,22 +116,45 @@ private:
 
 // A typed row predicate. Built from eq/lt/gt/allOf or from any callable on a RowView. Field names
 // are looked up once, when the filter is set on a table; a name the table lacks matches no row.
+//
+// Filters built from eq/lt/gt/allOf carry a description of their terms. A filter with an eq term on
+// an integer field (or an exact eq on a text field: the first such of the filter) is answered from
+// an index of that field, built on first use and kept up to date as rows change; the rows of the
+// last few large or unindexed described filters are kept up to date too. Either way setting one costs about the
+// rows that match, not a pass over the table. Filter::where() filters are opaque: setting one asks
+// it of every row.
 class Filter {
 public:
     using Predicate = std::function<bool(const RowView &)>;
     // Binds the filter to a table: resolves names, returns the predicate to run per row.
     using Binder = std::function<Predicate(const Table &)>;
 
+    // One described term: field op value.
+    struct Term {
+        enum class Op : uint8_t { Eq, EqNoCase, Lt, Gt };
+        std::string field;
+        Op op = Op::Eq;
+        bool isText = false;
+        int32_t i = 0;
+        std::string s;
+    };
+
     Filter() = default;
     explicit Filter(Binder b) : bind_(std::move(b)) {}
+    Filter(Binder b, std::vector<Term> terms);
     // Any callable on a row.
     static Filter where(Predicate p);
 
     bool empty() const { return !bind_; }
     Predicate bind(const Table &t) const { return bind_ ? bind_(t) : Predicate{}; }
+    // The described terms (all must hold) and a key naming them; both empty for an opaque filter.
+    const std::vector<Term> &terms() const { return terms_; }
+    const std::string &key() const { return key_; }
 
 private:
     Binder bind_;
+    std::vector<Term> terms_;
+    std::string key_;
 };
 
 // field = value, field < value, field > value. Texts compare byte-wise (and exactly for eq; with
@@ -176,7 +200,7 @@ enum class TableStatus {
 // owner's thread.
 struct TableSnapshot {
     std::string bytes;
-    uint64_t changes = 0; // the table's changeCount() when it was taken
+    uint64_t changes = 0; // the table's changes() when it was taken
 };
 
 struct TableResult {
@@ -236,6 +260,9 @@ public:
     // The visible row at place n (0 .. count()-1) without moving the cursor, e.g. for readers
     // that must not disturb a walk; valid until the table changes. Outside the range: nothing.
     std::optional<RowView> rowAt(int n) const;
+    // The highest value of an integer field over every row (filter ignored), 0 for an empty table
+    // or a field that is not an integer: at once when the active index orders by the field.
+    int32_t highestInt(int field) const;
     // Moves to the first visible row whose field matches; false and the cursor unchanged when none.
     bool locate(std::string_view field, std::string_view value, LocateOptions opts = {});
     bool locate(std::string_view field, int32_t value);
@@ -273,9 +300,6 @@ public:
     uint64_t maxRows() const;
     // The largest file this table can make: every row at the limit, every value at its size.
     uint64_t maxFileBytes() const;
-    // Goes up with every stored change of the rows (post, remove, clear, load): a saver compares
-    // it with the count it last wrote.
-    uint64_t changeCount() const { return changes_; }
 
     // --- files ---
     TableResult save(const std::string &path, const FileOps &ops = FileOps::system()) const;
@@ -293,6 +317,11 @@ public:
     TableResult load(const std::string &path);
     TableResult loadFromBytes(std::string_view bytes, const std::string &nameForMessages = "table");
 
+    // A number that grows with every change of the rows (post, remove, clear, load): a caller
+    // that keeps its own facts about the rows knows them stale when it moved, and a saver
+    // compares it with the count it last wrote.
+    uint64_t changes() const { return changes_; }
+
     // Every row in storage (append) order, filter and index ignored: for tests and comparisons.
     const std::vector<Row> &rows() const { return rows_; }
 
@@ -302,11 +331,39 @@ public:
 
 private:
     enum class State { Browse, Insert, Edit };
+    using RowList = std::vector<uint32_t>; // indexes into rows_, in walk order
 
-    void rebuildView();
+    // A described filter's rows, kept up to date while it is cached.
+    struct CachedView {
+        std::string key;
+        Filter::Predicate pred;
+        RowList rows;
+        uint64_t lastUse = 0;
+    };
+    // Rows of each value of a field (an integer's value, a text's hash), each list in walk order.
+    struct EqIndex {
+        int field = -1;
+        std::unordered_map<int64_t, RowList> byKey;
+    };
+
+    // The visible rows: the active filter's, or every row.
+    const RowList &view() const
+    {
+        return viewSlot_ == kNoFilter ? order_ : viewSlot_ == kScratch ? scratch_ : views_[size_t(viewSlot_)].rows;
+    }
+    void rebuildOrder();
+    void dropDerived(); // cached views and indexes: rebuilt on demand
+    RowList scanMatching(const Filter::Predicate &pred) const;
+    int64_t indexKey(int field, uint32_t r) const;
+    const EqIndex &eqIndexOf(int field);
+    void unplaceRow(uint32_t r);           // takes row r (as stored now) out of every list
+    void placeRow(uint32_t r);             // puts row r into every list it belongs to
+    void renumberAfterErase(uint32_t r);   // row indexes above r go down by one
     void checkBrowse();
     bool lessInOrder(uint32_t a, uint32_t b) const;
-    void placeInView(uint32_t rowIndex, bool wasVisible);
+    void insertSorted(RowList &list, uint32_t r) const;
+    void eraseSorted(RowList &list, uint32_t r) const;
+    void placeCursorAfterPost(uint32_t rowIndex);
     const Row *currentRow() const;
     Row makeEmptyRow() const;
     SetResult checkSet(int field, bool wantInt) const;
@@ -320,11 +377,18 @@ private:
     uint64_t changes_ = 0;
 
     std::vector<Row> rows_;        // append order
-    std::vector<uint32_t> view_;   // visible rows (indexes into rows_), in walk order
+    RowList order_;                // every row in walk order
     Filter filter_;
     Filter::Predicate pred_;
+    // Where the visible rows are: order_ (no filter), scratch_ (an opaque filter) or views_[slot].
+    static constexpr int kNoFilter = -2, kScratch = -1;
+    int viewSlot_ = kNoFilter;
+    RowList scratch_;
+    std::vector<CachedView> views_;
+    std::vector<EqIndex> eqIndexes_;
+    uint64_t useClock_ = 0;
 
-    int pos_ = -1; // place in view_
+    int pos_ = -1; // place in view()
     bool eof_ = true;
     bool bof_ = true;
 

@@ -28,7 +28,7 @@ class TableSaver {
 public:
     struct Done {
         int key = 0;
-        uint64_t changes = 0; // the snapshot's changeCount()
+        uint64_t changes = 0; // the snapshot's changes()
         std::string path;
         TableResult result;
     };

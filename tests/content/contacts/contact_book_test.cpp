@@ -115,6 +115,41 @@ TEST_F(ContactBooks, SmallestUnusedPositionIgnoresOddStoredPositions)
     }
 }
 
+// Saves one by one take the smallest free position each time, also after the positions changed
+// between them: another storage saved, a delete, a row moved by hand.
+TEST_F(ContactBooks, SavesOneByOneFollowChangesBetweenThem)
+{
+    int b = pb.AddFileBook("/tmp/steps.csv");
+    auto save = [&](StorageCode s) {
+        int32_t pos = -1;
+        EXPECT_EQ(pb.SaveContact(b, s, pos, person("N;", "1")), 0);
+        return pos;
+    };
+    for (int32_t p = 1; p <= 5; ++p)
+        EXPECT_EQ(save(StorageCode::Sim), p);
+    EXPECT_EQ(save(StorageCode::Phone), 1);
+    EXPECT_EQ(save(StorageCode::Sim), 6);
+    ASSERT_EQ(pb.DeleteContacts(b, StorageCode::Sim, {2}), 0);
+    EXPECT_EQ(save(StorageCode::Sim), 2);
+    EXPECT_EQ(save(StorageCode::Sim), 7);
+
+    platform::Table &t = pb.book(b).table;
+    t.setFilter(platform::eq("Pos", toInt(StorageCode::Sim)) && platform::eq("PbId", 3));
+    ASSERT_TRUE(t.edit());
+    t.setInt("PbId", 50);
+    t.post();
+    t.clearFilter();
+    EXPECT_EQ(save(StorageCode::Sim), 3);
+    EXPECT_EQ(save(StorageCode::Sim), 8);
+
+    // Saving at a taken position edits that entry and takes no new one.
+    int32_t pos = 4;
+    ASSERT_EQ(pb.SaveContact(b, StorageCode::Sim, pos, person("Edited;", "9")), 0);
+    EXPECT_EQ(pos, 4);
+    EXPECT_EQ(save(StorageCode::Sim), 9);
+    EXPECT_EQ(pb.GetCountText(b, StorageCode::Sim), "10") << "positions 1 to 9 and 50";
+}
+
 // Clearing a storage of a file book takes its rows only, and its positions start again from 1.
 TEST_F(ContactBooks, ClearStorageTakesOnlyThatStorage)
 {

@@ -627,3 +627,55 @@ TEST(PhraseExport, ASysNameOrAFailedWriteIsRefusedWithTheError)
     EXPECT_FALSE(e.s->ExportToFile(e.file));
     EXPECT_EQ(slurp(e.twin()), before);
 }
+
+TEST(PhraseExport, ACancelledImportLeavesTheLibraryAsItWas)
+{
+    // A pair large enough to be asked again half-way: 1,500 groups of one phrase each.
+    Session big;
+    for (int g = 1; g <= 1500; ++g) {
+        ASSERT_EQ(big->AddGroup("G" + std::to_string(g)), g);
+        ASSERT_EQ(big->AddPhrase("G" + std::to_string(g), "p" + std::to_string(g)), g);
+    }
+    big.tree.dir("out");
+    const std::string file = big.tree.path("out/big.ase");
+    ASSERT_TRUE(big->ExportToFile(file));
+
+    Session s;
+    s->AddGroup("Home");
+    s->AddGroup("G7"); // a name the pair has too
+    s->AddPhrase("Home", "mine");
+    s->AddPhrase("G7", "seven");
+    const Strings namesBefore = s->GroupNames();
+
+    for (int64_t cancelAt : {int64_t(0), int64_t(500), int64_t(1500)}) { // before, among groups, among phrases
+        SCOPED_TRACE("cancel at " + std::to_string(cancelAt));
+        std::vector<std::pair<int64_t, int64_t>> calls;
+        EXPECT_FALSE(s->ImportFromFile(file, [&](int64_t done, int64_t total) {
+            calls.emplace_back(done, total);
+            return done <= cancelAt && !(cancelAt == 0);
+        }));
+        ASSERT_FALSE(calls.empty());
+        EXPECT_EQ(calls.front(), (std::pair<int64_t, int64_t>{0, 3000}));
+        EXPECT_EQ(s->GroupNames(), namesBefore);
+        EXPECT_EQ(contents(s->FillList("Home")), Strings{"mine"});
+        EXPECT_EQ(contents(s->FillList("G7")), Strings{"seven"});
+        EXPECT_TRUE(s.env.prompt.shown().empty()) << "a cancel is no error";
+    }
+
+    // Nothing of the cancelled runs is saved, and a whole import still numbers on from the rows
+    // there were.
+    s.restart();
+    EXPECT_EQ(s->GroupNames(), namesBefore);
+    std::vector<std::pair<int64_t, int64_t>> calls;
+    ASSERT_TRUE(s->ImportFromFile(file, [&](int64_t done, int64_t total) {
+        calls.emplace_back(done, total);
+        return true;
+    }));
+    EXPECT_EQ(calls.back(), (std::pair<int64_t, int64_t>{3000, 3000}));
+    EXPECT_TRUE(std::is_sorted(calls.begin(), calls.end()));
+    EXPECT_EQ(s->GroupNames().size(), 2u + 1499u);
+    EXPECT_EQ(s->GroupId("G1"), 3);
+    EXPECT_EQ(contents(s->FillList("G7")), (Strings{"seven", "p7"}));
+    EXPECT_EQ(ids(s->FillList("Home")), (std::vector<int32_t>{1}));
+    EXPECT_EQ(ids(s->FillList("G1")), (std::vector<int32_t>{3}));
+}

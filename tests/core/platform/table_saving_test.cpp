@@ -39,7 +39,7 @@ TEST(TableSnapshot, HoldsTheStateItWasTakenIn)
     addSms(t, 1, "kept");
     const std::string expected = t.serialize();
     TableSnapshot snap = t.snapshot();
-    EXPECT_EQ(snap.changes, t.changeCount());
+    EXPECT_EQ(snap.changes, t.changes());
     addSms(t, 2, "later");
     t.first();
     t.edit();
@@ -76,9 +76,9 @@ TEST(TableSnapshot, ChangeCountFollowsStoredChangesOnly)
         {"load", [](Table &x) { ASSERT_TRUE(x.loadFromBytes(smsTable().serialize())); }, true},
     };
     for (const Step &s : steps) {
-        const uint64_t before = t.changeCount();
+        const uint64_t before = t.changes();
         s.run(t);
-        EXPECT_EQ(t.changeCount() != before, s.changes) << s.what;
+        EXPECT_EQ(t.changes() != before, s.changes) << s.what;
     }
 }
 
@@ -164,7 +164,7 @@ TEST(TableSaver, WritesTheNewestSnapshotAfterTheOneUnderWay)
     addSms(t, 2);
     saver.submit(7, f, t.snapshot(), ops);
     addSms(t, 3);
-    const uint64_t newest = t.changeCount();
+    const uint64_t newest = t.changes();
     saver.submit(7, f, t.snapshot(), ops);
     gate.release();
     saver.waitIdle();
