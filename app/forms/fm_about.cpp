@@ -61,6 +61,8 @@ TfAbout::TfAbout(const core::TLangMng &lang, QWidget *parent) : DialogBase(paren
     buttons->addStretch(1);
     buttons->addWidget(Button1);
     root->addLayout(buttons);
+    // OK first, so Enter still closes the box; Tab then reaches the link.
+    setTabOrder(Button1, Label6);
     setMinimumWidth(320);
 
     core::setFormFont(lang_, this);
