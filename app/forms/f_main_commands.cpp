@@ -401,9 +401,10 @@ void TfMainCommands::nHelpClick()
     const bool exists = QFileInfo(qs(path)).isFile();
     const QUrl url = QUrl::fromLocalFile(qs(path));
     const bool opened = exists && (s_.openUrl ? s_.openUrl(url) : QDesktopServices::openUrl(url));
+    // No help file installed (the usual case): say so plainly and point to the user guide, not
+    // to a file name the user cannot do anything with.
     if (!opened && s_.prompt)
-        s_.prompt->show(text("fMain_HelpFile") + "\n" + path, text("Application_Hite_title"),
-                        core::kMbOk | core::kMbIconWarning);
+        s_.prompt->show(text("fMain_NoHelp"), text("Application_Hite_title"), core::kMbOk | core::kMbIconInformation);
 }
 
 void TfMainCommands::N34Click()

@@ -6,6 +6,7 @@
 #include <QDesktopServices>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QShowEvent>
 #include <QUrl>
@@ -35,8 +36,11 @@ TfAbout::TfAbout(const core::TLangMng &lang, QWidget *parent) : DialogBase(paren
     Label5->setWordWrap(true);
     Label6 = new QLabel(kAboutWebPage, this);
     Label6->setObjectName("Label6");
-    Label6->setStyleSheet("color: blue; text-decoration: underline;");
     Label6->setCursor(Qt::PointingHandCursor);
+    // Reachable with Tab and opened with Enter or Space, as a link is; the focus shows as a frame.
+    Label6->setFocusPolicy(Qt::StrongFocus);
+    Label6->setStyleSheet("QLabel { color: blue; text-decoration: underline; border: 1px solid transparent; }"
+                          "QLabel:focus { border: 1px dotted palette(text); }");
     Label6->installEventFilter(this);
     auto *bevel = new QFrame(this);
     bevel->setFrameShape(QFrame::HLine);
@@ -57,6 +61,8 @@ TfAbout::TfAbout(const core::TLangMng &lang, QWidget *parent) : DialogBase(paren
     buttons->addStretch(1);
     buttons->addWidget(Button1);
     root->addLayout(buttons);
+    // OK first, so Enter still closes the box; Tab then reaches the link.
+    setTabOrder(Button1, Label6);
     setMinimumWidth(320);
 
     core::setFormFont(lang_, this);
@@ -80,6 +86,13 @@ bool TfAbout::eventFilter(QObject *watched, QEvent *event)
         static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
         Label6Click();
         return true;
+    }
+    if (watched == Label6 && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) {
+            Label6Click();
+            return true;
+        }
     }
     return DialogBase::eventFilter(watched, event);
 }

@@ -4,7 +4,9 @@
 #include "core/prompt.h"
 #include "core/qt/form_translate.h"
 
+#include <QGuiApplication>
 #include <QPixmap>
+#include <QScreen>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -63,6 +65,30 @@ Tfr_viewprint::Tfr_viewprint(const core::TLangMng &lang, core::Prompt &prompt, Q
 
 Tfr_viewprint::~Tfr_viewprint() = default;
 
+void Tfr_viewprint::fitScreen()
+{
+    QScreen *s = screen() ? screen() : QGuiApplication::primaryScreen();
+    if (!s)
+        return;
+    const QRect avail = s->availableGeometry();
+    // The window manager's frame, once it has framed the window; a title bar's worth before.
+    QSize frame = frameGeometry().size() - size();
+    if (frame.height() <= 0)
+        frame = QSize(8, 40);
+    const QSize most = avail.size() - frame;
+    resize(std::min(width(), most.width()), std::min(height(), most.height()));
+    QRect outer(frameGeometry().topLeft(), size() + frame);
+    if (outer.bottom() > avail.bottom())
+        outer.moveBottom(avail.bottom());
+    if (outer.right() > avail.right())
+        outer.moveRight(avail.right());
+    if (outer.top() < avail.top())
+        outer.moveTop(avail.top());
+    if (outer.left() < avail.left())
+        outer.moveLeft(avail.left());
+    move(outer.topLeft());
+}
+
 void Tfr_viewprint::postShow()
 {
     if (Memo->isHidden()) {
@@ -73,9 +99,10 @@ void Tfr_viewprint::postShow()
             Image1->resize(page_.size());
             scroll->show();
             // Wide enough for the page where the screen allows.
-            resize(std::max(width(), page_.width() + 40), std::max(height(), std::min(page_.height() + 40, 900)));
+            resize(std::max(width(), page_.width() + 40), std::max(height(), page_.height() + 40));
         }
     }
+    fitScreen();
     core::setFormFont(lang_, this);
 }
 

@@ -44,6 +44,10 @@ protected:
     void postShow() override;
 
 private:
+    // Shrinks and moves the window so that it, with its frame, lies on the screen it opens on.
+    void fitScreen();
+
+private:
     const core::TLangMng &lang_;
     core::Prompt &prompt_;
     QImage page_;

@@ -107,6 +107,8 @@ bool waitShown(QWidget *widget)
     QWidget *window = widget->window();
     if (!QTest::qWaitForWindowExposed(window, 10000))
         return false;
+    window->activateWindow();
+    QTest::qWaitForWindowActive(window, 5000);
     // The window manager frames the window and the first paint lands before the screen is read.
     for (int i = 0; i < 10; ++i) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
@@ -138,9 +140,11 @@ void whenAnyModal(std::function<void(QWidget *)> fn, int timeoutMs)
     auto clock = std::make_shared<QElapsedTimer>();
     clock->start();
     timer->setInterval(5);
+    // The dialog up now (the one a step runs in) is not the next one.
+    const QPointer<QWidget> before = QApplication::activeModalWidget();
     QObject::connect(timer, &QTimer::timeout, timer, [=] {
         QWidget *modal = QApplication::activeModalWidget();
-        if (modal && modal->isVisible()) {
+        if (modal && modal->isVisible() && modal != before.data()) {
             timer->stop();
             timer->deleteLater();
             fn(modal);
@@ -162,8 +166,12 @@ QString shotModal(const std::function<void()> &open, const std::string &name)
         shown = dlg->objectName();
         shot(dlg, name);
         QPointer<QWidget> alive(dlg);
-        key("Escape");
-        if (!forms_test::waitUntil([&] { return !alive || !alive->isVisible(); }, 5000)) {
+        // Escape, again for a question the dialog may ask on the way out.
+        for (int i = 0; i < 3 && alive && alive->isVisible(); ++i) {
+            key("Escape");
+            forms_test::waitUntil([&] { return !alive || !alive->isVisible(); }, 3000);
+        }
+        if (alive && alive->isVisible()) {
             ADD_FAILURE() << "Escape did not close " << shown.toStdString();
             if (auto *d = qobject_cast<QDialog *>(alive.data()))
                 d->reject();

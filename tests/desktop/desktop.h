@@ -49,7 +49,8 @@ std::string shotScreen(const std::string &name);
 // Runs events until the window of widget is shown, active and painted.
 bool waitShown(QWidget *widget);
 
-// Runs fn on the next modal dialog to come up (whatever its name), inside the dialog's own loop:
+// Runs fn on the next modal dialog to come up (whatever its name, other than the one up now),
+// inside the dialog's own loop:
 // open it after this call, e.g. with a click or by triggering an action. When none comes up in
 // time the test fails.
 void whenAnyModal(std::function<void(QWidget *)> fn, int timeoutMs = 20000);

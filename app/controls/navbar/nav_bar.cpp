@@ -1,6 +1,7 @@
 #include "controls/navbar/nav_bar.h"
 
 #include <QAction>
+#include <QCursor>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -95,7 +96,11 @@ void TqvNavBarScrollBar::Scroll(int code, int trackPos)
 // ---- hint window -----------------------------------------------------------------------------
 
 TqvNavBarHintWindow::TqvNavBarHintWindow(TqvCustomNavBar *bar)
-    : QWidget(nullptr, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus), bar_(bar)
+    // Transparent for input at the window system too: on X11 the pointer would otherwise enter the
+    // hint's window and leave the bar's.
+    : QWidget(nullptr, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus |
+                           Qt::WindowTransparentForInput),
+      bar_(bar)
 {
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -194,6 +199,8 @@ TqvCustomNavBar::TqvCustomNavBar(QWidget *parent)
     defaults_.SetAssignDefaultHandler([this](int index, TqvNavBarDefaultStyle &s) { Painter().AssignDefaultStyle(index, s); });
     defaults_.OnChange = [this](TqvNavBarDefaultStyles *, TqvNavBarChangeType) { InvalidateAll(ctRebuild); };
     MapToScreen = [this](QPoint p) { return mapToGlobal(p + ClientRectInWidget().topLeft()); };
+    leaveWatch_.setInterval(100);
+    connect(&leaveWatch_, &QTimer::timeout, this, &TqvCustomNavBar::PointerCheck);
     defaults_.ApplyDefaults(false);
     InvalidateAll(ctRelayout);
 }
@@ -201,6 +208,7 @@ TqvCustomNavBar::TqvCustomNavBar(QWidget *parent)
 TqvCustomNavBar::~TqvCustomNavBar()
 {
     destroying_ = true;
+    leaveWatch_.stop();
     input_.CancelDrag(); // no event: the bar is going
     timers_.Stop(TqvNavBarTimer::Scroll);
     timers_.Stop(TqvNavBarTimer::Hint);
@@ -528,15 +536,44 @@ void TqvCustomNavBar::keyReleaseEvent(QKeyEvent *e)
 
 void TqvCustomNavBar::enterEvent(QEnterEvent *e)
 {
+    leaveWatch_.stop();
     QFrame::enterEvent(e);
     if (OnMouseEnter)
         OnMouseEnter(this);
     InvalidateAll(ctRedraw);
 }
 
+bool TqvCustomNavBar::pointerOverBarOrHint() const
+{
+    const QPoint g = QCursor::pos();
+    if (rect().contains(mapFromGlobal(g)))
+        return true;
+    return hintWindow_ && hintWindow_->isVisible() && hintWindow_->geometry().contains(g);
+}
+
+void TqvCustomNavBar::PointerCheck()
+{
+    if (!leaveWatch_.isActive())
+        return;
+    if (!pointerOverBarOrHint())
+        mouseLeft();
+}
+
 void TqvCustomNavBar::leaveEvent(QEvent *e)
 {
     QFrame::leaveEvent(e);
+    // A window system may report the pointer going onto the hint's window as leaving the bar:
+    // the hint stays while the pointer is over the bar or the hint.
+    if (input_.IsHintShowing() && pointerOverBarOrHint()) {
+        leaveWatch_.start();
+        return;
+    }
+    mouseLeft();
+}
+
+void TqvCustomNavBar::mouseLeft()
+{
+    leaveWatch_.stop();
     QPointer<TqvCustomNavBar> self(this);
     input_.MouseLeave();
     if (self && OnMouseLeave)

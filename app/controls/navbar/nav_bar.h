@@ -175,6 +175,10 @@ public:
     bool IsDragging() const { return input_.IsDragging(); }
     bool IsHintShowing() const { return input_.IsHintShowing(); }
     TqvNavBarHintWindow &HintWindow() { return *hintWindow_; }
+    // While a hint is up, a leave with the pointer still over the bar or the hint is put off:
+    // this timer then looks at the pointer until it is off both (PointerCheck, also for tests).
+    QTimer &LeaveWatchTimer() { return leaveWatch_; }
+    void PointerCheck();
     TqvNavBarScrollBar &ScrollBarWrapper() { return scrollBar_; }
     QTimer &ScrollTimer() { return timers_.timer(TqvNavBarTimer::Scroll); }
     QTimer &HintTimer() { return timers_.timer(TqvNavBarTimer::Hint); }
@@ -290,6 +294,8 @@ protected:
 
 private:
     TPoint toClient(const QPointF &p) const;
+    bool pointerOverBarOrHint() const;
+    void mouseLeft();
     void placeScrollBar();
     void watchImageList(TqvImageList *&slot, TqvImageList *list, std::array<QMetaObject::Connection, 2> &links);
 
@@ -308,6 +314,7 @@ private:
     QtTextMeasurer measurer_;
     std::unique_ptr<TqvNavBarPainter> painter_;
     TqvNavBarHintWindow *hintWindow_;
+    QTimer leaveWatch_;
 
     TqvNavBarGroup *activeGroup_ = nullptr;
     bool allowSelectLinks_ = false;

@@ -287,4 +287,34 @@ TEST_F(ContactsView, MenuStates)
     EXPECT_EQ(stateOf(UpdateMenus(pb, env, file, 1, 1, 0, items), "Paste").enabled, true);
 }
 
+// Read and write follow what their commands need, as their tool-bar buttons do: a read only the
+// link (an empty list is what it fills), a write changes to write.
+TEST_F(ContactsView, ReadAndWriteAreEnabledWhenTheyCanRun)
+{
+    const std::vector<ContactMenuItem> items{{"menu_cont_read", 1}, {"button_loadcont", 1}, {"N88", 1},
+                                             {"button_flash", 1}};
+    const int file = pb.AddFileBook("/a/x.csv");
+    struct Case {
+        const char *what;
+        int book;
+        bool connected;
+        bool changes;
+        bool read, write;
+    };
+    for (const Case &c : {Case{"handset, empty list, connected", 0, true, false, true, false},
+                          Case{"handset, not connected", 0, false, false, false, false},
+                          Case{"file unchanged, connected", file, true, false, true, false},
+                          Case{"file changed, not connected", file, false, true, false, true}}) {
+        SCOPED_TRACE(c.what);
+        env.app.Connected = c.connected;
+        if (c.changes)
+            save(c.book, StorageCode::Sim, entry("Changed;", "1"));
+        const NamedMenuState m = UpdateMenus(pb, env, c.book, 1, 0, 0, items);
+        EXPECT_EQ(stateOf(m, "menu_cont_read").enabled, c.read);
+        EXPECT_EQ(stateOf(m, "button_loadcont").enabled, c.read);
+        EXPECT_EQ(stateOf(m, "N88").enabled, c.write);
+        EXPECT_EQ(stateOf(m, "button_flash").enabled, c.write);
+    }
+}
+
 } // namespace

@@ -3,6 +3,7 @@
 #include "controls/navbar/nav_bar.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QDir>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -580,6 +581,54 @@ TEST(NavBarControl, HintShowsAfterPauseAndHidesOnKeysAndButtons)
     EXPECT_TRUE(bar.IsHintShowing());
     f.press(p, Qt::RightButton);
     EXPECT_FALSE(bar.IsHintShowing());
+}
+
+// A leave reported while the pointer is still over the bar or over the hint (X11 reports the
+// pointer going onto the hint's window so) keeps the hint; it goes once the pointer is off both.
+TEST(NavBarControl, HintStaysWhileThePointerIsOverTheBarOrTheHint)
+{
+    Fixture f(2, 2);
+    TqvNavBar &bar = *f.bar;
+    bar.SetShowGroupsHint(true);
+    f.group(1)->SetHint("Phone book");
+    const QPoint p = f.caption(1);
+    f.move(p);
+    bar.Input().TimerFired(TqvNavBarTimer::Hint);
+    ASSERT_TRUE(bar.IsHintShowing());
+    const QRect hint = bar.HintWindow().geometry();
+    const auto leave = [&] {
+        QEvent e(QEvent::Leave);
+        QApplication::sendEvent(&bar, &e);
+    };
+    struct Case {
+        const char *where;
+        QPoint pointer;
+        bool stays;
+    };
+    const QRect barOnScreen(bar.mapToGlobal(QPoint(0, 0)), bar.size());
+    for (const Case &c : {Case{"inside the bar", bar.mapToGlobal(p), true},
+                          Case{"over the hint", hint.center(), true},
+                          Case{"off both", barOnScreen.united(hint).bottomRight() + QPoint(40, 40), false}}) {
+        SCOPED_TRACE(c.where);
+        QCursor::setPos(c.pointer);
+        leave();
+        EXPECT_EQ(bar.IsHintShowing(), c.stays);
+        EXPECT_EQ(bar.LeaveWatchTimer().isActive(), c.stays);
+    }
+    // A put-off leave ends when the pointer moves off both.
+    f.move(p);
+    bar.Input().TimerFired(TqvNavBarTimer::Hint);
+    ASSERT_TRUE(bar.IsHintShowing());
+    QCursor::setPos(hint.center());
+    leave();
+    bar.PointerCheck();
+    EXPECT_TRUE(bar.IsHintShowing());
+    QCursor::setPos(barOnScreen.united(bar.HintWindow().geometry()).bottomRight() + QPoint(40, 40));
+    bar.PointerCheck();
+    EXPECT_FALSE(bar.IsHintShowing());
+    EXPECT_FALSE(bar.LeaveWatchTimer().isActive());
+    EXPECT_EQ(bar.HotPoint(), TPoint(-1, -1));
+    EXPECT_TRUE(bar.HintWindow().windowFlags() & Qt::WindowTransparentForInput);
 }
 
 TEST(NavBarControl, HintWindowStaysOnTheScreen)

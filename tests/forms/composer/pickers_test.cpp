@@ -238,13 +238,24 @@ TEST_F(Pickers, AboutBoxOpensTheWebPage)
         EXPECT_EQ(about.Label4->text(), "Ver:1.2.0");
         EXPECT_FALSE(about.Image1->isVisible());
         screenshot(&about, "fAbout");
+        EXPECT_NE(about.focusWidget(), about.Label6) << "Enter must still close the box";
         QTest::mouseClick(about.Label6, Qt::LeftButton);
+        // By keyboard: Tab reaches the link, Enter and Space open it, and the dialog stays.
+        EXPECT_TRUE(about.Label6->focusPolicy() & Qt::TabFocus) << "the link cannot be reached with Tab";
+        bool inChain = false;
+        for (QWidget *w = about.Button1->nextInFocusChain(); w != about.Button1; w = w->nextInFocusChain())
+            inChain = inChain || w == about.Label6;
+        EXPECT_TRUE(inChain);
+        QTest::keyClick(about.Label6, Qt::Key_Return);
+        QTest::keyClick(about.Label6, Qt::Key_Space);
+        EXPECT_TRUE(about.isVisible());
         QTest::mouseClick(about.Button1, Qt::LeftButton);
     });
     EXPECT_EQ(about.exec(), forms::kMrOk);
     QDesktopServices::unsetUrlHandler("https");
-    ASSERT_EQ(catcher.urls.size(), 1);
-    EXPECT_EQ(catcher.urls[0], QUrl(forms::kAboutWebPage));
+    ASSERT_EQ(catcher.urls.size(), 3);
+    for (const QUrl &u : catcher.urls)
+        EXPECT_EQ(u, QUrl(forms::kAboutWebPage));
 }
 
 } // namespace

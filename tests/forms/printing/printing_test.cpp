@@ -545,6 +545,10 @@ TEST_F(Printing, DialogAndPreviewsLook)
             for (int x = 0; x < page.width(); ++x)
                 dark += qGray(page.pixel(x, y)) < 128;
         EXPECT_GT(dark, 50) << "the page's heading and rows are drawn";
+        // A page taller than the screen: the window still fits the screen, the page scrolls.
+        const QRect avail = view->screen()->availableGeometry();
+        ASSERT_GT(page.height() + 40, avail.height());
+        EXPECT_TRUE(avail.contains(view->frameGeometry())) << "the preview runs off the screen";
         screenshot(view, "fr_viewprint_contacts");
         view->reject();
     });
