@@ -3,6 +3,8 @@
 
 #include "pb_fixture.h"
 
+#include <functional>
+
 namespace pb_test {
 namespace {
 
@@ -311,6 +313,49 @@ TEST_F(ReadWriteTest, GroupsAreWrittenOnlyWhenRenamed)
               (std::vector<std::string>{"beginWrite 2 1 0", "beginWrite 2 2 0"}));
     EXPECT_EQ(handsetName(handset.groupsStore, 2, 2), "Job");
     EXPECT_FALSE(pb.HasChanges(0, 8));
+}
+
+// Each group is written at its own position, whatever its place among the rows, and a group
+// deleted here is deleted on the handset; only then are the groups taken as written.
+TEST_F(ReadWriteTest, GroupsGoToTheirOwnPositionsAndDeletedOnesAreDeleted)
+{
+    const struct {
+        const char *name;
+        std::function<void()> change;
+        std::vector<std::string> writes; // beginWrite and del calls on the groups' interface
+        const char *onHandset;            // positions 1, 2, 3
+    } cases[] = {
+        {"rename group 3 of 1 and 3",
+         [&] {
+             int32_t pos = 3;
+             ASSERT_EQ(pb.SaveContact(0, StorageCode::Groups, pos, {{content::kFieldName, -1, "Team"}}), 0);
+         },
+         {"beginWrite 2 1 0", "beginWrite 2 3 0"},
+         "Family <none> Team"},
+        {"delete group 1 of 1 and 3", [&] { ASSERT_EQ(pb.DeleteContacts(0, StorageCode::Groups, {1}), 0); },
+         {"beginWrite 2 3 0", "del 2 1"},
+         "<none> <none> Club"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        handset.groupsStore.storage(2).entries.clear();
+        handset.groupsStore.putText(2, 1, group("Family"));
+        handset.groupsStore.putText(2, 3, group("Club"));
+        read();
+        c.change();
+        ASSERT_TRUE(pb.HasChanges(0, 8));
+        EXPECT_EQ(pb.WriteChanges(0), 0);
+        std::vector<std::string> calls;
+        for (const std::string &l : handset.groupsStore.log)
+            if (l.rfind("beginWrite", 0) == 0 || l.rfind("del ", 0) == 0)
+                calls.push_back(l);
+        EXPECT_EQ(calls, c.writes);
+        std::string held;
+        for (int32_t p : {1, 2, 3})
+            held += (held.empty() ? "" : " ") + handsetName(handset.groupsStore, 2, p);
+        EXPECT_EQ(held, c.onHandset);
+        EXPECT_FALSE(pb.HasChanges(0, 8));
+    }
 }
 
 TEST_F(ReadWriteTest, AGroupPastTheLastIsReportedAndNotWritten)
