@@ -1,5 +1,7 @@
 #include "content/batch_runner.h"
 
+#include "dv_result.h"
+
 namespace content {
 
 WorkerBatchRunner::WorkerBatchRunner(core::TCommThread &worker, core::TdmCommData &data,
@@ -17,6 +19,7 @@ bool WorkerBatchRunner::cancel()
 {
     if (batch_ == 0 || cancelled_)
         return cancelled_;
+    cancelAsked_ = true;
     cancelled_ = worker_.CancelBatch(batch_);
     return cancelled_;
 }
@@ -71,6 +74,7 @@ BatchOutcome WorkerBatchRunner::run(core::TBaseClt &client, const std::vector<Ba
         return out;
     ++runs_;
     cancelled_ = false;
+    cancelAsked_ = false;
     batch_ = worker_.EndBatch();
 
     std::optional<platform::WindowMessage> done;
@@ -83,24 +87,29 @@ BatchOutcome WorkerBatchRunner::run(core::TBaseClt &client, const std::vector<Ba
         out.settled = true;
     } else {
         const auto deadline = std::chrono::steady_clock::now() + setup_.timeout;
-        out.settled = false;
+        // A cancel the worker could not take at once is acknowledged by the batch's done message:
+        // the wait goes on for it, so the records are never read while the worker writes them.
         while (!done && !cancelled_) {
             if (setup_.pump)
                 setup_.pump();
             if (messages_.waitFor(core::WM_COMM_DONE, std::chrono::milliseconds(10)))
                 done = doneFor(messages_, window_, batch_);
-            if (!done && std::chrono::steady_clock::now() > deadline && !cancel())
-                done = doneFor(messages_, window_, batch_); // it ended just before the cancel
+            if (!done && !cancelAsked_ && std::chrono::steady_clock::now() > deadline)
+                cancel();
         }
-        if (done)
-            out.settled = true;
     }
     batch_ = 0;
+    // Settled either way: a batch cancelled before the worker took it was never touched by it.
+    out.settled = true;
     if (!done) {
         out.cancelled = true;
         return out;
     }
     out.result = static_cast<int32_t>(done->w);
+    if (cancelAsked_ && out.result == DV_E_CANCELLED) {
+        out.cancelled = true; // stopped at an item: the jobs done before keep their results
+        return out;
+    }
     const int n = reads ? data_.Count() : 0; // the table still holds an earlier batch's rows
     out.rows.reserve(static_cast<size_t>(n));
     std::vector<uint8_t> buf(core::TdmCommData::kMaxDataLen);

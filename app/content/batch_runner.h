@@ -6,7 +6,7 @@
 //   auto jobs = std::make_shared<core::TDataArray>(1, core::TCommData{core::kJobRead, 1});
 //   content::BatchOutcome out = runner.run(smsClt, {content::BatchRequest::storageStatus(st),
 //                                                   content::BatchRequest::readList(jobs)});
-//   if (out.cancelled) ...            // the user cancelled: nothing was decided by the handset
+//   if (out.cancelled) ...            // the user cancelled: jobs not tried carry -5, done ones their result
 //   else use st, (*jobs)[i].Result / .Index and out.rows
 //
 // Cancelled is decided from the batch, never from the batch result: a batch result may itself be
@@ -54,11 +54,14 @@ struct HandOverRow {
 };
 
 struct BatchOutcome {
-    // The user cancelled the batch: its blocks are not to be trusted and its rows are empty.
+    // The user cancelled the batch (before it ran, or it stopped at an item): its rows are empty,
+    // its status blocks are not to be trusted; a job the worker never tried has Result -5.
     bool cancelled = false;
-    // The worker has finished with the batch, so the jobs' Result and Index are final (always
-    // true when not cancelled; after a cancel only when the runner saw the batch end).
+    // The worker has finished with the batch, so the jobs' Result and Index are final. False only
+    // when a runner had to give up on a batch the worker still runs (a dialog closed from outside).
     bool settled = true;
+    // The runner has shown the batch's link fault to the user already (the progress dialog does).
+    bool faultShown = false;
     int32_t result = 0;            // the batch result (the last command's), when not cancelled
     std::vector<HandOverRow> rows; // the hand-over table after the batch, when not cancelled
 };
@@ -78,7 +81,7 @@ class WorkerBatchRunner final : public BatchRunner {
 public:
     struct Setup {
         bool stepped = true;
-        std::chrono::milliseconds timeout{120000}; // threaded: cancel after this long
+        std::chrono::milliseconds timeout{120000}; // threaded: cancel after this long (then wait for the acknowledgement)
         std::function<void()> pump;                 // threaded: runs while waiting
     };
 
@@ -94,8 +97,10 @@ public:
 
     BatchOutcome run(core::TBaseClt &client, const std::vector<BatchRequest> &batch) override;
 
-    // The cancel button: cancels the batch in flight; true when it took effect (no done message
-    // will come). May be called from inside the batch (a test's handset script, the pump).
+    // The cancel button: cancels the batch in flight; true when it took effect before the worker
+    // took the batch (no done message will come); false while the worker runs it (run() then
+    // waits for the done message that acknowledges it). May be called from inside the batch (a
+    // test's handset script, the pump).
     bool cancel();
     // The batch in flight (0: none).
     uint64_t currentBatch() const { return batch_; }
@@ -110,6 +115,7 @@ private:
     platform::WindowId window_;
     uint64_t batch_ = 0;
     bool cancelled_ = false;
+    bool cancelAsked_ = false;
     int runs_ = 0;
 };
 

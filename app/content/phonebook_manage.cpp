@@ -159,7 +159,8 @@ void TPhoneBookManage::SetCurrentBook(int book, StorageCode storage)
 int32_t TPhoneBookManage::AllocPosition(IdMngArray &records, int32_t last, int32_t first)
 {
     if (last == -1 && first == -1) {
-        env_.messageBox(env_.text("SmsMng_MessCode1"), core::kMbOk);
+        if (!copying_) // a copy counts it and says so once, in its summary
+            env_.messageBox(env_.text("SmsMng_MessCode1"), core::kMbOk);
         return kPbNoStatus;
     }
     for (IdMngRec &r : records) {

@@ -169,6 +169,10 @@ struct HandsetStatus {
     std::map<int32_t, std::string> groupNamesRead;
     // The last read from the handset was cancelled (phone-book transfers, CSV export).
     bool cancelled = false;
+    // Maker and model of the handset the book was read from: changes kept over a link drop are
+    // written only to that same handset.
+    std::string readMan, readModel;
+    bool keptOverDrop = false; // the link went while changes were pending
 };
 
 // The contact clipboard: book, storage, positions and mode (0 copy, 1 cut). Kept here so that a
@@ -266,9 +270,12 @@ public:
     // 0 where nothing fits). Texts are cut to the entry's limit in characters (0 or less: no
     // limit); a name's limit applies to the name the driver writes (the parts joined by blanks)
     // and is cut between parts, never inside an escape. Numbers and group numbers are never cut:
-    // false when a number is longer than its limit (it is kept whole; a copy drops the contact).
+    // false when a number is longer than its limit (it is kept whole; a copy drops the contact),
+    // and false when no field with a value is left (the target has no field for any of them).
     bool FitToStorage(int book, StorageCode storage, TMobileVacrd &fields) const;
     static bool FitFields(const TFieldParams &tmpl, StorageCode storage, TMobileVacrd &fields);
+    // Some field has a type and a value (a name of separators only counts as none).
+    static bool HasContent(const TMobileVacrd &fields);
 
     // --- contact CSV files (phonebook_csv.cpp) ---
     // The layout, line by line: manufacturer and model; an empty line; the groups section when the
@@ -327,9 +334,23 @@ public:
     // Copies contacts between books and storages (storage 0: a whole book; no positions: all).
     void CopyContacts(int srcBook, int32_t srcStorage, const std::vector<int32_t> &positions, int32_t tgtStorage,
                       int tgtBook);
+    // What a copy or paste did, for its one summary box.
+    struct CopyTally {
+        int copied = 0;
+        int full = 0;    // the target had no free position
+        int tooLong = 0; // a number longer than the target takes, or a text too long for a row
+        int noField = 0; // nothing of the contact has a field in the target
+        int notRead = 0; // the handset storage's status was never read
+        int other = 0;
+    };
     // Copies the source storage's entries (all, or the one at pos) into the target storage as new
-    // contacts; answers the source positions whose copy was saved.
-    std::vector<int32_t> CopyEntries(int srcBook, StorageCode src, bool all, int32_t pos, int tgtBook, StorageCode tgt);
+    // contacts; answers the source positions whose copy was saved and counts each outcome.
+    std::vector<int32_t> CopyEntries(int srcBook, StorageCode src, bool all, int32_t pos, int tgtBook, StorageCode tgt,
+                                     CopyTally *tally = nullptr);
+    // The one box after a copy or paste when some contact was not copied.
+    void ReportCopy(const CopyTally &tally);
+    void copyContacts(int srcBook, int32_t srcStorage, const std::vector<int32_t> &positions, int32_t tgtStorage,
+                      int tgtBook, CopyTally &tally);
     // Remembers contacts for a paste; ignored while a cut is pending. True when Paste has positions.
     bool SetClipboard(int book, int32_t storage, uint8_t mode, std::vector<int32_t> positions);
     // Pastes the clipboard into the target; after a cut only the sources whose copy was saved are
@@ -337,7 +358,8 @@ public:
     void Paste(int tgtBook, int32_t tgtStorage);
     bool IsCut(int book, int32_t storage, int32_t pos) const;
     bool PasteEnabled() const { return !clipboard_.ids.empty(); }
-    // The handset is gone: book 0 is reset, after the batch in flight when there is one.
+    // The handset is gone: book 0 is reset, after the batch in flight when there is one. A book
+    // with changes not yet written is kept (the user is told) for a write once it is back.
     void PhoneDisconnected();
     bool transferBusy() const { return busy_; }
 
@@ -389,8 +411,12 @@ private:
     Env &env_;
     BatchRunner *runner_ = nullptr;
     std::array<core::TBaseClt *, 3> transferClients_{};
+    // The contacts of the handset's storages whose change is still pending, for a failure report.
+    std::string unwrittenNames() const;
+    bool copying_ = false; // a copy or paste runs: AllocPosition leaves the telling to it
     bool busy_ = false;
     bool disconnectPending_ = false;
+    bool faultShown_ = false; // a batch of this write showed its link fault already
     std::vector<std::unique_ptr<ContactBook>> books_;
     HandsetStatus handset_;
     ContactClipboard clipboard_;

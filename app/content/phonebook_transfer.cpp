@@ -2,6 +2,8 @@
 // back, and copying contacts between books and storages.
 #include "content/phonebook_manage.h"
 
+#include "content/contacts_view.h"
+
 #include "core/prompt.h"
 #include "dv_result.h"
 #include "dv_vcard.h"
@@ -92,6 +94,7 @@ BatchOutcome TPhoneBookManage::runBatch(core::TBaseClt *client, const std::vecto
     disconnectPending_ = false;
     BatchOutcome out = runner_->run(*client, batch);
     busy_ = false;
+    faultShown_ = faultShown_ || out.faultShown;
     return out;
 }
 
@@ -102,6 +105,14 @@ void TPhoneBookManage::PhoneDisconnected()
         return;
     }
     disconnectPending_ = false;
+    if (validBook(kHandsetBook) && HasChanges(kHandsetBook, 0)) {
+        // The only copy of a pasted, edited or moved contact may be in this book: it stays, with
+        // its pending changes, for the next write.
+        if (!handset_.keptOverDrop)
+            env_.messageBox(env_.text("PbMng_LinkLost"), core::kMbOk | core::kMbIconInformation);
+        handset_.keptOverDrop = true;
+        return;
+    }
     ClearContacts();
 }
 
@@ -222,6 +233,9 @@ void TPhoneBookManage::ReadFromPhone(int32_t mask)
     if (!env_.state().Connected)
         return;
     handset_.cancelled = false;
+    handset_.keptOverDrop = false;
+    handset_.readMan = env_.state().PhoneMan;
+    handset_.readModel = env_.state().PhoneModel;
     if (clipboard_.book == kHandsetBook)
         clipboard_.mode = 0; // a pending cut of the old contents is forgotten
     auto clearClip = [&](StorageCode s) {
@@ -419,21 +433,30 @@ int32_t TPhoneBookManage::writeStorage(StorageCode storage, bool always, bool &s
         return 0;
     core::TBaseClt *client = storage == StorageCode::Contacts ? transferClients_[1] : transferClients_[0];
     BatchOutcome out = runBatch(client, {BatchRequest::writeList(w.jobs)});
+    if (!out.settled) {
+        // The worker may still write the jobs: nothing of them is read, everything stays pending.
+        PbWriteJobs unknown;
+        for (const PbWriteJob &m : w.meta) {
+            core::TCommData j;
+            j.Kind = m.rowId < 0 ? core::kJobDelete : core::kJobWritePb;
+            j.Index = -1;
+            j.Result = DV_E_CANCELLED;
+            unknown.jobs->push_back(std::move(j));
+        }
+        unknown.meta = w.meta;
+        w = std::move(unknown);
+    }
+    // Applied before a disconnect is: what the handset took is no longer pending, the rest is.
+    const int32_t r = ApplyWriteResults(storage, w);
     if (disconnectPending_) {
         PhoneDisconnected();
         stop = true;
         return DV_E_NOTCONN;
     }
     if (out.cancelled) {
-        // What the worker finished is settled; the rest stays pending.
-        if (!out.settled)
-            for (core::TCommData &j : *w.jobs)
-                j.Result = DV_E_CANCELLED;
-        ApplyWriteResults(storage, w);
         stop = true;
         return 0;
     }
-    const int32_t r = ApplyWriteResults(storage, w);
     if (isFault(out.result)) {
         stop = true;
         return out.result;
@@ -447,21 +470,31 @@ int32_t TPhoneBookManage::writeGroups(bool &stop)
     const std::vector<RowRef> rows = rowsOf(bk, StorageCode::Groups);
     auto jobs = std::make_shared<core::TDataArray>();
     bool tooMany = false;
-    for (size_t i = 0; i < rows.size(); ++i) {
-        const int64_t pos = int64_t{handset_.groupsFirst} + int64_t(i);
-        if (pos > handset_.groupsLast) {
-            tooMany = true; // past the handset's last group: reported, never written
+    std::map<int32_t, bool> present;
+    for (const RowRef &r : rows) {
+        // Each group goes to its own position, whatever its place among the rows.
+        if (r.pbId < handset_.groupsFirst || r.pbId > handset_.groupsLast) {
+            tooMany = true; // outside the handset's groups: reported, never written
             continue;
         }
+        present[r.pbId] = true;
         core::TCommData j;
         j.Kind = core::kJobWritePb;
-        // A group added since the read has no storage number of its own: the groups' word.
-        j.Stor = i < handset_.groupStorNumbers.size() && handset_.groupStorNumbers[i] > 0
-                     ? handset_.groupStorNumbers[i]
-                     : toInt(DriverStorage::Memory);
-        j.Index = static_cast<int32_t>(pos);
-        j.Data.assign(rows[i].value.begin(), rows[i].value.end());
+        // The storage number the group was read with; a group added since has the groups' word.
+        j.Stor = r.stor > 0 ? r.stor : toInt(DriverStorage::Memory);
+        j.Index = r.pbId;
+        j.Data.assign(r.value.begin(), r.value.end());
         j.DataLen = static_cast<int32_t>(j.Data.size());
+        jobs->push_back(std::move(j));
+    }
+    // A group read from the handset and deleted here is deleted there too.
+    for (const auto &[pos, name] : handset_.groupNamesRead) {
+        if (present.count(pos) || pos < handset_.groupsFirst || pos > handset_.groupsLast)
+            continue;
+        core::TCommData j;
+        j.Kind = core::kJobDelete;
+        j.Stor = toInt(DriverStorage::Memory);
+        j.Index = pos;
         jobs->push_back(std::move(j));
     }
     BatchOutcome out = runBatch(transferClients_[2], {BatchRequest::writeList(jobs)});
@@ -500,8 +533,14 @@ int32_t TPhoneBookManage::WriteChanges(int b)
         return r;
     }
     const AppState app = env_.state();
+    if (handset_.keptOverDrop && (app.PhoneMan != handset_.readMan || app.PhoneModel != handset_.readModel)) {
+        // Kept over a link drop, the positions are another handset's: never written there.
+        env_.messageBox(env_.text("PbMng_OtherHandset"), core::kMbOk | core::kMbIconInformation);
+        return kPbNoStatus;
+    }
     bool stop = false;
     int32_t overall = 0;
+    faultShown_ = false;
     auto take = [&](int32_t r) {
         if (overall == 0 && r != 0)
             overall = r;
@@ -517,16 +556,57 @@ int32_t TPhoneBookManage::WriteChanges(int b)
     if (!validBook(kHandsetBook))
         return overall;
     book(kHandsetBook).changed = HasChanges(kHandsetBook, 0);
+    // A refused job keeps its change pending: reading the storage again would throw away the only
+    // copy of a contact whose source is already deleted (a cut, a rewrite by delete-then-write).
     if (overall < 0 && !isFault(overall) && overall != DV_E_NOTCONN) {
-        env_.messageBox(env_.text("PbMng_MessCode3"), core::kMbOk | core::kMbIconInformation);
-        for (StorageCode s : {StorageCode::Sim, StorageCode::Phone, StorageCode::Contacts})
-            if (handsetStorage(s).statusRead() && HasChanges(kHandsetBook, toInt(s)))
-                ReadStorage(s);
-    } else if (isFault(overall)) {
+        std::string text = env_.text("PbMng_MessCode3");
+        const std::string names = unwrittenNames();
+        if (!names.empty())
+            text += "\r" + names;
+        env_.messageBox(text, core::kMbOk | core::kMbIconInformation);
+    } else if (isFault(overall) && overall != DV_E_NOTCONN && !faultShown_) {
+        // Shown once: the progress dialog may have shown it already, a lost link is told apart.
         env_.messageBox(env_.text("ErrInfo_CommErrInfo") + env_.text("ErrInfo_" + std::to_string(-overall)),
                         core::kMbOk | core::kMbIconInformation);
     }
     return overall;
+}
+
+std::string TPhoneBookManage::unwrittenNames() const
+{
+    constexpr size_t kMaxNames = 20; // a long list ends with "..."
+    std::vector<std::string> names;
+    size_t more = 0;
+    for (StorageCode s : {StorageCode::Sim, StorageCode::Phone, StorageCode::Contacts}) {
+        const HandsetStorage &hs = handsetStorage(s);
+        for (const RowRef &r : rowsOf(book(kHandsetBook), s)) {
+            bool pending = false;
+            for (const IdMngRec &rec : hs.idMng)
+                if (rec.pos == r.pbId)
+                    pending = rec.state == PosState::New || rec.state == PosState::Changed;
+            if (!pending)
+                continue;
+            if (names.size() >= kMaxNames) {
+                ++more;
+                continue;
+            }
+            const TMobileVacrd fields = ParseContact(r.value);
+            const TVcardFields *f = FirstField(fields, kFieldName);
+            std::string name = f ? DisplayName(f->value) : std::string();
+            if (name.empty() && !fields.empty()) {
+                name = fields.front().value.substr(0, 160);
+                while (name.size() == 160 && !name.empty() && (static_cast<unsigned char>(name.back()) & 0xC0) == 0x80)
+                    name.pop_back(); // never end inside a character
+            }
+            names.push_back(name.empty() ? std::to_string(r.pbId) : name);
+        }
+    }
+    std::string out;
+    for (const std::string &n : names)
+        out += (out.empty() ? "" : ", ") + n;
+    if (more)
+        out += ", ...";
+    return out;
 }
 
 // ---- copy and paste ----
@@ -557,31 +637,69 @@ bool TPhoneBookManage::offers(int b, StorageCode s) const
 }
 
 std::vector<int32_t> TPhoneBookManage::CopyEntries(int srcBook, StorageCode src, bool all, int32_t pos, int tgtBook,
-                                                   StorageCode tgt)
+                                                   StorageCode tgt, CopyTally *tally)
 {
+    CopyTally own;
+    CopyTally &n = tally ? *tally : own;
     std::vector<int32_t> saved;
     ContactBook *bk = bookAt(srcBook);
     if (!bk || !validBook(tgtBook))
         return saved;
+    const bool wasCopying = copying_;
+    copying_ = true;
     for (const RowRef &r : all ? rowsOf(*bk, src) : rowsAt(*bk, src, pos)) {
         if (!all && r.pbId != pos)
             continue;
         TMobileVacrd fields = ParseContact(r.value);
-        if (fields.empty())
-            continue;
-        if (!FitToStorage(tgtBook, tgt, fields))
-            continue; // a number that does not fit: the contact is not copied
-        int32_t at = -1;
-        if (SaveContact(tgtBook, tgt, at, fields) == 0)
-            saved.push_back(r.pbId);
+        if (!fields.empty()) {
+            if (!FitToStorage(tgtBook, tgt, fields)) {
+                // Never stored: an empty card, or a number the target would refuse.
+                ++(HasContent(fields) ? n.tooLong : n.noField);
+            } else {
+                int32_t at = -1;
+                const int32_t res = SaveContact(tgtBook, tgt, at, fields);
+                if (res == 0) {
+                    saved.push_back(r.pbId);
+                    ++n.copied;
+                } else {
+                    ++(res == kPbFull ? n.full : res == kPbTooLong ? n.tooLong : res == kPbNoStatus ? n.notRead : n.other);
+                }
+            }
+        }
         if (!all)
             break;
     }
+    copying_ = wasCopying;
     return saved;
+}
+
+void TPhoneBookManage::ReportCopy(const CopyTally &t)
+{
+    const std::pair<int, const char *> reasons[] = {{t.full, "PbMng_CopyNotFull"},
+                                                    {t.tooLong, "PbMng_CopyNotLong"},
+                                                    {t.noField, "PbMng_CopyNotField"},
+                                                    {t.notRead, "PbMng_CopyNotRead"},
+                                                    {t.other, "PbMng_CopyNotOther"}};
+    std::string text;
+    for (const auto &[count, key] : reasons)
+        if (count > 0)
+            text += "\r" + env_.text(key) + " " + std::to_string(count);
+    if (text.empty())
+        return; // everything was copied: nothing to say
+    env_.messageBox(env_.text("PbMng_CopyDone") + " " + std::to_string(t.copied) + text,
+                    core::kMbOk | core::kMbIconInformation);
 }
 
 void TPhoneBookManage::CopyContacts(int srcBook, int32_t srcStorage, const std::vector<int32_t> &positions,
                                     int32_t tgtStorage, int tgtBook)
+{
+    CopyTally tally;
+    copyContacts(srcBook, srcStorage, positions, tgtStorage, tgtBook, tally);
+    ReportCopy(tally);
+}
+
+void TPhoneBookManage::copyContacts(int srcBook, int32_t srcStorage, const std::vector<int32_t> &positions,
+                                    int32_t tgtStorage, int tgtBook, CopyTally &tally)
 {
     const unsigned info = core::kMbOk | core::kMbIconInformation;
     if (srcBook == tgtBook && srcStorage == tgtStorage) {
@@ -609,7 +727,7 @@ void TPhoneBookManage::CopyContacts(int srcBook, int32_t srcStorage, const std::
         if (empty)
             ClearStorage(tgtBook, *tgt);
         for (int32_t p : positions)
-            CopyEntries(srcBook, *src, false, p, tgtBook, *tgt);
+            CopyEntries(srcBook, *src, false, p, tgtBook, *tgt, &tally);
         return;
     }
     if (srcStorage == 0 && tgtStorage == 0) {
@@ -626,7 +744,7 @@ void TPhoneBookManage::CopyContacts(int srcBook, int32_t srcStorage, const std::
             }
             if (empty)
                 ClearStorage(tgtBook, order[k]);
-            CopyEntries(srcBook, order[k], true, 0, tgtBook, order[k]);
+            CopyEntries(srcBook, order[k], true, 0, tgtBook, order[k], &tally);
         }
         if (!report.empty())
             env_.messageBox(report + env_.text("PbMng_CopyError8"), info);
@@ -644,7 +762,7 @@ void TPhoneBookManage::CopyContacts(int srcBook, int32_t srcStorage, const std::
     }
     if (empty)
         ClearStorage(tgtBook, *t);
-    CopyEntries(srcBook, *s, true, 0, tgtBook, *t);
+    CopyEntries(srcBook, *s, true, 0, tgtBook, *t, &tally);
 }
 
 bool TPhoneBookManage::SetClipboard(int b, int32_t storage, uint8_t mode, std::vector<int32_t> positions)
@@ -665,9 +783,10 @@ void TPhoneBookManage::Paste(int tgtBook, int32_t tgtStorage)
     if (!src || !tgt || !validBook(clipboard_.book) || !validBook(tgtBook))
         return;
     std::vector<int32_t> copied;
+    CopyTally tally;
     for (int32_t p : clipboard_.ids) {
         // An entry gone since the copy is skipped, never pasted as an empty contact.
-        std::vector<int32_t> one = CopyEntries(clipboard_.book, *src, false, p, tgtBook, *tgt);
+        std::vector<int32_t> one = CopyEntries(clipboard_.book, *src, false, p, tgtBook, *tgt, &tally);
         copied.insert(copied.end(), one.begin(), one.end());
     }
     if (clipboard_.mode == 1) {
@@ -676,6 +795,7 @@ void TPhoneBookManage::Paste(int tgtBook, int32_t tgtStorage)
         clipboard_.ids.clear();
     }
     clipboard_.mode = 0;
+    ReportCopy(tally);
 }
 
 bool TPhoneBookManage::IsCut(int b, int32_t storage, int32_t pos) const

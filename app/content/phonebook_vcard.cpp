@@ -274,6 +274,13 @@ std::string TPhoneBookManage::BuildContact(const TMobileVacrd &fields, int32_t *
     return text;
 }
 
+bool TPhoneBookManage::HasContent(const TMobileVacrd &fields)
+{
+    return std::any_of(fields.begin(), fields.end(), [](const TVcardFields &f) {
+        return f.type != 0 && !f.value.empty() && f.value.find_first_not_of(';') != std::string::npos;
+    });
+}
+
 bool TPhoneBookManage::FitFields(const TFieldParams &tmpl, StorageCode storage, TMobileVacrd &fields)
 {
     TMobileVacrd out(tmpl.size());
@@ -320,7 +327,7 @@ bool TPhoneBookManage::FitFields(const TFieldParams &tmpl, StorageCode storage, 
         }
         break;
     }
-    bool fits = true;
+    bool fits = HasContent(out); // nothing left to store: written, it would be an empty card
     for (size_t k = 0; k < out.size(); ++k)
         if (out[k].type == kFieldTel && !numberFits(out[k].value, tmpl[k].maxLen))
             fits = false;

@@ -99,6 +99,15 @@ int makeSendRec(const std::string &tel, const std::string &body, const std::stri
     return 0;
 }
 
+bool sendableNumber(const std::string &tel)
+{
+    const size_t from = !tel.empty() && tel[0] == '+' ? 1 : 0;
+    if (tel.size() <= from)
+        return false; // "" or "+" alone reaches nobody
+    return std::all_of(tel.begin() + static_cast<std::ptrdiff_t>(from), tel.end(),
+                       [](char c) { return c >= '0' && c <= '9'; });
+}
+
 SmsRecord readSmsRecord(const uint8_t *data, size_t len)
 {
     SmsRecord rec;
@@ -337,6 +346,16 @@ int TSmsTransfer::SendMessages(ArraySms &list)
         return 0;
     if (busy_)
         return kSmsNoState;
+    // A number the driver refuses would fail only after the batch, as a fault of the handset
+    // that never saw it: refused here, naming it, and nothing goes out.
+    std::string bad;
+    for (const Ssms &m : list)
+        if (!sendableNumber(m.Tel))
+            bad += (bad.empty() ? "\"" : ", \"") + m.Tel.substr(0, 80) + "\"";
+    if (!bad.empty()) {
+        env_.messageBox(env_.text("SmsMng_BadNumber") + " " + bad, core::kMbIconInformation);
+        return kSmsBadNumber;
+    }
     auto jobs = std::make_shared<core::TDataArray>();
     jobs->reserve(list.size());
     for (const Ssms &m : list) {
@@ -376,7 +395,8 @@ int TSmsTransfer::SendMessages(ArraySms &list)
     if (out.cancelled)
         return DV_E_CANCELLED;
     if (first < 0) {
-        showCode(first);
+        if (!(isFault(first) && out.faultShown)) // the progress dialog showed a link fault already
+            showCode(first);
         return first;
     }
     return 0;
@@ -700,7 +720,7 @@ bool TSmsTransfer::runWrites()
             break;
         }
     }
-    if (firstFailure_ < 0)
+    if (firstFailure_ < 0 && !(isFault(firstFailure_) && out.faultShown))
         showCode(firstFailure_);
     if (disconnectPending_)
         PhoneDisconnected();

@@ -41,6 +41,7 @@ inline constexpr int kSmsNoState = -23;    // DV_E_STATE: no storage status read
 inline constexpr int kSmsTooLong = -251;   // a text does not fit its field
 inline constexpr int kSmsNoSlot = -100;    // ReleaseSlot: the id has no slot
 inline constexpr int kSmsNotConnected = -7;
+inline constexpr int kSmsBadNumber = -81;    // DV_E_ARG: a recipient the driver cannot send to
 
 // Slot states.
 enum : uint8_t { kSlotFree = 0, kSlotFreeRead = 1, kSlotReserved = 2, kSlotOccupied = 4 };
@@ -70,6 +71,8 @@ std::string smsTimeText(const PhoneTime &t);
 // default-centre text: all zero, the handset's own). kSmsTooLong when a text does not fit.
 int makeSendRec(const std::string &tel, const std::string &body, const std::string &sca,
                 const std::string &defaultSca, SmsSendRec &out);
+// A recipient the driver sends to: digits, an optional "+" in front (its length is makeSendRec's).
+bool sendableNumber(const std::string &tel);
 // The record read from a hand-over row: a zero-padded copy of at most 292 bytes.
 SmsRecord readSmsRecord(const uint8_t *data, size_t len);
 // A text field of a record up to its first zero, never past the field.

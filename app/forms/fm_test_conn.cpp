@@ -1,5 +1,7 @@
 #include "forms/fm_test_conn.h"
 
+#include "dv_result.h"
+
 #include "core/lang_mng.h"
 #include "core/qt/form_translate.h"
 
@@ -94,7 +96,9 @@ void TfmTestConn::reset()
     for (QLabel *l : {lbType_, lbPort_, lbBaud_, lbResult_})
         l->clear();
     btnCancel_->setText(kCancel);
+    btnCancel_->setEnabled(true);
     succeeded_ = false;
+    cancelAsked_ = false;
     found_ = {};
     param_ = {};
     endPause_.stop();
@@ -156,8 +160,12 @@ void TfmTestConn::cancelStep()
         } else if (worker_.CancelBatch(batch_)) {
             state_ = State::Cancelled;
             finish(kMrCancel);
+        } else {
+            // The search is running (or has ended): it stops after the attempt in hand, and its
+            // done message, or its last report, closes the dialog.
+            cancelAsked_ = true;
+            btnCancel_->setEnabled(false);
         }
-        // Too late: the search has ended and its last report is on its way; it closes the dialog.
         break;
     case State::Ending:
         closeWith(endResult_);
@@ -178,6 +186,15 @@ intptr_t TfmTestConn::windowMessage(uint32_t msg, intptr_t w, intptr_t l)
         if (core::progressBatch(w) == static_cast<uint32_t>(batch_ & 0xFFFFFFFFu))
             onProgress(core::progressStage(w), l);
     } else if (msg == core::WM_COMM_DONE && static_cast<uint64_t>(l) == batch_) {
+        if (cancelAsked_ && static_cast<int32_t>(w) == DV_E_CANCELLED) {
+            // The acknowledgement of the cancel: the search stopped between attempts.
+            endPause_.stop();
+            state_ = State::Cancelled;
+            setResult(kMrCancel);
+            if (isVisible())
+                finish(kMrCancel);
+            return 0;
+        }
         // The search ended without its last report (it never began): close with its result.
         closeWith(static_cast<int32_t>(w));
     }

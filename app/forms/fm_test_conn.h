@@ -93,6 +93,7 @@ private:
     size_t portIndex_ = 0, baudIndex_ = 0;
     int attempts_ = 0;
     bool succeeded_ = false;
+    bool cancelAsked_ = false; // a cancel the running search acknowledges with its done message
     Found found_;
     int32_t endResult_ = 0;
 };

@@ -89,6 +89,8 @@ void TFrmProgress::arm(uint64_t batch)
     state_ = State::Running;
     result_.reset();
     showingFault_ = false;
+    cancelAsked_ = false;
+    faultShown_ = false;
     setResult(kMrNone);
     btnCancel_->setEnabled(true);
 }
@@ -131,9 +133,13 @@ void TFrmProgress::cancelStep()
         if (worker_.CancelBatch(batch_)) {
             state_ = State::Cancelled;
             finish(kMrCancel);
+            break;
         }
-        // Too late: the batch has ended and its done message is on its way; it closes the dialog
-        // with the batch's own result.
+        // The worker is inside the batch (or has just finished it): it still writes the batch's
+        // records until its done message, which closes the dialog. Until then the dialog stays.
+        cancelAsked_ = true;
+        btnCancel_->setEnabled(false);
+        lblInfo_->setText(cancellingText());
         break;
     case State::Ended:
         if (!showingFault_)
@@ -160,8 +166,17 @@ intptr_t TFrmProgress::windowMessage(uint32_t msg, intptr_t w, intptr_t l)
     return 0;
 }
 
+QString TFrmProgress::cancellingText() const
+{
+    const QString t = text("frProg_Info_Cancelling");
+    return t.isEmpty() ? QStringLiteral("Cancelling...") : t;
+}
+
 void TFrmProgress::onProgress(int32_t stage, intptr_t value)
 {
+    if (cancelAsked_)
+        return; // the label keeps saying that the cancel is on its way
+
     switch (stage) {
     case core::kStageBegin: {
         prgInfo_->setMinimum(0);
@@ -201,11 +216,19 @@ void TFrmProgress::onDone(int32_t result)
     state_ = State::Ended;
     result_ = result;
     btnCancel_->setEnabled(false);
+    if (stoppedByCancel()) {
+        // The acknowledgement of the user's cancel: the batch stopped at an item.
+        setResult(kMrCancel);
+        if (isVisible())
+            finish(kMrCancel);
+        return;
+    }
     setResult(result >= 0 ? kMrOk : result);
     if (isLinkFault(result)) {
         // Joined as they stand, like the content managers' fault boxes: the language text carries
         // its own separator (English ends in ": "; a language may want none).
         showingFault_ = true;
+        faultShown_ = true;
         prompt_.show(lang_.translate("ErrInfo_CommErrInfo") + lang_.translate("ErrInfo_" + std::to_string(std::abs(result))),
                      std::string(), core::kMbOk | core::kMbIconInformation);
         showingFault_ = false;
@@ -272,10 +295,16 @@ content::BatchOutcome TFrmProgress::run(core::TBaseClt &client, const std::vecto
     batch_ = 0;
     if (state_ != State::Ended) {
         out.cancelled = true;
-        out.settled = false;
+        // Cancelled before the worker took it: the worker never touches it.
+        out.settled = state_ == State::Cancelled;
         return out;
     }
     out.result = *result_;
+    out.faultShown = faultShown_;
+    if (stoppedByCancel()) {
+        out.cancelled = true; // the jobs' results are final: done ones keep theirs
+        return out;
+    }
     const int n = reads ? commData_.Count() : 0; // the table still holds an earlier batch's rows
     out.rows.reserve(static_cast<size_t>(std::max(n, 0)));
     std::vector<uint8_t> buf(core::TdmCommData::kMaxDataLen);

@@ -6,8 +6,10 @@
 //   content::BatchOutcome out = progress.run(smsClt, {content::BatchRequest::readList(jobs)});
 //
 // Modal results: 1 when the batch ended with a result of 0 or more, the result itself when it is
-// negative, 2 when the user cancelled it (then no done message comes and the worker drops its
-// references to the blocks). The raw batch result stays readable (batchResult()). Closed any other
+// negative, 2 when the user cancelled it. A cancel before the worker took the batch closes the
+// dialog at once (no done message comes); one while the worker runs it shows "Cancelling..." until
+// the worker's done message acknowledges it, so nobody reads the records while the worker still
+// writes them. The raw batch result stays readable (batchResult()). Closed any other
 // way (accept(), hide()), it gives 2 too and cancels the batch where that still takes effect.
 //
 // Only messages of the armed batch count: progress and done messages carry the batch serial, and
@@ -19,6 +21,8 @@
 
 #include "content/batch_runner.h"
 #include "forms/common/dialog_base.h"
+
+#include "dv_result.h"
 
 #include <QLabel>
 #include <QProgressBar>
@@ -55,8 +59,10 @@ public:
     uint64_t armedBatch() const { return batch_; }
     // The armed batch's result once it ended (nothing while it runs or after a cancel).
     std::optional<int32_t> batchResult() const { return result_; }
-    // The user cancelled the armed batch (no done message will come for it).
-    bool cancelled() const { return state_ == State::Cancelled; }
+    // The user cancelled the armed batch: before it ran, or it stopped at an item on the cancel.
+    bool cancelled() const { return state_ == State::Cancelled || (state_ == State::Ended && stoppedByCancel()); }
+    // A cancel was asked while the worker ran the batch; its done message is awaited.
+    bool cancelling() const { return state_ == State::Running && cancelAsked_; }
 
     QLabel *lblInfo() const { return lblInfo_; }
     QProgressBar *prgInfo() const { return prgInfo_; }
@@ -77,6 +83,8 @@ private:
     // Closes with the modal result of a batch result.
     void closeWith(int32_t result);
     QString text(const std::string &key) const;
+    QString cancellingText() const;
+    bool stoppedByCancel() const { return cancelAsked_ && result_ && *result_ == DV_E_CANCELLED; }
 
     core::TCommThread &worker_;
     core::TdmCommData &commData_;
@@ -92,6 +100,8 @@ private:
     State state_ = State::Idle;
     std::optional<int32_t> result_;
     bool showingFault_ = false;
+    bool cancelAsked_ = false;
+    bool faultShown_ = false; // the batch's link fault was shown: the requester shows no second box
 };
 
 } // namespace forms

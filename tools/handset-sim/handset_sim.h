@@ -409,6 +409,14 @@ class HandsetSim {
     // Hangup closes the pty at once (queued output is lost) and the IrDA connection, and refuses new
     // IrDA connections until reconnect(); Mute stops answering.
     void dropLink(DropMode mode);
+    // A handset busy inside a command: the next command matching pattern (as a canned reply's
+    // command) is carried out, but its answer and everything after it waits until
+    // releaseReplies(). A command that takes a text (+CMGS, +CMGW) is held after its text, so a
+    // message held this way has gone out. Never released, it is a handset fallen silent mid-command.
+    void holdNextReply(const std::string &pattern);
+    // A held answer is waiting (the command has been carried out).
+    bool replyHeld() const;
+    void releaseReplies();
     // Undo a drop: after Hangup makes a new pty (and relinks the link path) and returns its slave
     // path; after Mute answers again and returns the current path.
     std::string reconnect();

@@ -332,6 +332,7 @@ void Engine::lineDone(OutputSink &out) {
     commands.push_back(line.substr(at));
 
     const std::string ucmd = upper(cmd);
+    const bool hold = takeHold(ucmd);
     for (auto it = sc.canned.begin(); it != sc.canned.end(); ++it) {
         const std::string pat = upper(it->command);
         const bool match = !pat.empty() && pat.back() == '*'
@@ -340,6 +341,8 @@ void Engine::lineDone(OutputSink &out) {
         if (!match || it->times == 0)
             continue;
         const int d = it->delayMs >= 0 ? it->delayMs : delay;
+        if (hold)
+            out.hold();
         fire(When::BeforeReply, cmd, d, out);
         out.emit(it->reply, d);
         fire(When::AfterReply, cmd, d, out);
@@ -356,10 +359,24 @@ void Engine::lineDone(OutputSink &out) {
     Result res = overflow ? error() : execute(cmd, r);
     if (overflow)
         note("command line longer than " + std::to_string(kMaxLine) + " characters");
+    if (hold && res.kind == Result::Prompt)
+        holdAfterText_ = true; // the prompt goes out; the answer to the text is held
+    else if (hold)
+        out.hold();
     fire(When::BeforeReply, cmd, delay, out);
     out.emit(formatReply(r, res), delay);
     if (res.kind != Result::Prompt)
         fire(When::AfterReply, cmd, delay, out);
+}
+
+bool Engine::takeHold(const std::string &ucmd) {
+    if (holdPattern.empty())
+        return false;
+    const std::string pat = upper(holdPattern);
+    const bool match = pat.back() == '*' ? ucmd.compare(0, pat.size() - 1, pat, 0, pat.size() - 1) == 0 : ucmd == pat;
+    if (match)
+        holdPattern.clear();
+    return match;
 }
 
 void Engine::pduByte(uint8_t c, OutputSink &out) {
@@ -373,6 +390,10 @@ void Engine::pduByte(uint8_t c, OutputSink &out) {
             pduHex_.clear();
         } else {
             res = finishPdu(r);
+        }
+        if (holdAfterText_) {
+            holdAfterText_ = false;
+            out.hold();
         }
         const int delay = sc.faults.replyDelayMs;
         out.emit(formatReply(r, res), delay);

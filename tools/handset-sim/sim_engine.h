@@ -21,6 +21,8 @@ class OutputSink {
     virtual void emit(std::string bytes, int delayMs) = 0;
     // Drop the link once everything queued before has been written.
     virtual void drop(DropMode mode, int restoreAfterMs) = 0;
+    // Hold back everything queued from now on (what was queued before still goes out).
+    virtual void hold() {}
 };
 
 class Engine {
@@ -46,8 +48,14 @@ class Engine {
     std::vector<SubmittedPdu> submitted;
     std::vector<std::string> diagnostics; // the last 256
     std::vector<std::string> freshNotes;  // diagnostics not yet copied to the transcript
+    // The next command matching it (a canned reply's pattern) is carried out, then its answer is
+    // held (HandsetSim::holdNextReply); "" when none is armed.
+    std::string holdPattern;
 
   private:
+    bool takeHold(const std::string &cmd); // cmd matches holdPattern: disarms it
+    bool holdAfterText_ = false;            // the held command takes a text: hold after it
+
     struct Param {
         std::string v;
         bool quoted = false;

@@ -77,6 +77,7 @@ struct HandsetSim::Impl : OutputSink {
     struct Item {
         std::string bytes;
         size_t off = 0;
+        bool gate = false; // holds back what follows until releaseReplies()
         Clock::time_point due;
         int delayMs = 0; // the reply delay asked for, kept for the transcript
         DropMode drop = DropMode::None;
@@ -121,6 +122,16 @@ struct HandsetSim::Impl : OutputSink {
         it.restoreAfterMs = restoreAfterMs;
         it.target = active;
         q.push_back(std::move(it));
+        wake();
+    }
+
+    void hold() override {
+        Item it;
+        it.gate = true;
+        it.due = std::max(Clock::now(), lastDue);
+        it.target = active;
+        q.push_back(std::move(it));
+        record(Direction::Note, "answer held");
         wake();
     }
 
@@ -407,6 +418,8 @@ struct HandsetSim::Impl : OutputSink {
         timeout = Clock::duration::max();
         while (!q.empty()) {
             Item &it = q.front();
+            if (it.gate)
+                return -1; // until releaseReplies()
             const Clock::time_point now = Clock::now();
             if (it.due > now) {
                 timeout = it.due - now;
@@ -707,6 +720,30 @@ void HandsetSim::dropLink(DropMode mode) {
     Impl::Item it;
     it.drop = mode;
     d_->performDrop(it);
+    d_->wake();
+}
+
+void HandsetSim::holdNextReply(const std::string &pattern) {
+    std::lock_guard<std::mutex> lk(d_->mu);
+    d_->eng.holdPattern = pattern;
+}
+
+bool HandsetSim::replyHeld() const {
+    std::lock_guard<std::mutex> lk(d_->mu);
+    for (const Impl::Item &it : d_->q)
+        if (it.gate)
+            return true;
+    return false;
+}
+
+void HandsetSim::releaseReplies() {
+    std::lock_guard<std::mutex> lk(d_->mu);
+    for (auto it = d_->q.begin(); it != d_->q.end();)
+        it = it->gate ? d_->q.erase(it) : std::next(it);
+    const Clock::time_point now = Clock::now();
+    for (Impl::Item &it : d_->q)
+        it.due = std::max(it.due, now);
+    d_->record(Direction::Note, "answers released");
     d_->wake();
 }
 

@@ -3,6 +3,7 @@
 #include "platform/paths.h"
 
 #include "dv_result.h"
+#include "dv_transport.h"
 
 #include <algorithm>
 #include <chrono>
@@ -407,6 +408,14 @@ int32_t TCommMng::TestConnect(std::string_view man, std::string_view type, std::
     pause(50);
     disconnect(h);
     return 0;
+}
+
+int32_t TCommMng::SetReceiveTimeout(int32_t ms)
+{
+    CommLock lock(*this);
+    if (!handle_ || !handle_->sock)
+        return DV_E_NOTCONN;
+    return CnsSock_setOpt(handle_->sock, CNSSOCK_SO_RCVTIMEO, ms);
 }
 
 int32_t TCommMng::CheckPhone()

@@ -180,6 +180,10 @@ public:
     {
         return static_cast<Itf *>(interfaceFor(id, serial));
     }
+    // Takes the lock; sets the receive time-out of the open connection's port (ms; the driver's
+    // own longer waits, as for a send, stay as they are). -7 without a connection. Tests and tools
+    // use it so that a silent handset costs a short wait.
+    int32_t SetReceiveTimeout(int32_t ms);
     // For the phone-information window: takes the lock; -7 without a connection or interface 15,
     // else runs fn with the InfoItf and answers 0. fn must not keep the pointer.
     int32_t withInfo(const std::function<void(InfoItf &)> &fn);

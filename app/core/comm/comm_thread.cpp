@@ -66,6 +66,7 @@ void markUntried(const TCommCommand &cmd, int32_t reason)
 struct TCommThread::Batch {
     uint64_t serial = 0;
     std::atomic<bool> cancelled{false}; // written under the queue lock
+    bool started = false;               // the worker has taken the batch; under the queue lock
 };
 
 TCommThread::TCommThread(TCommMng &mng, TdmCommData &commData, platform::WindowMessages &messages,
@@ -112,14 +113,27 @@ uint64_t TCommThread::EndBatch()
 
 bool TCommThread::CancelBatch(uint64_t batch)
 {
-    // The worker takes a batch off the queue under this lock when it decides between DONE and
-    // silence, so a marker still queued means no DONE has been or will be posted for it.
+    // The worker takes a batch under this lock. One it has not taken yet is cancelled here for
+    // good: its untried jobs are marked on the caller's thread and the worker never touches them.
+    // One it runs only gets the flag: the worker stops at its next item and posts WM_COMM_DONE
+    // once it has let go of the batch's records, which is the acknowledgement the caller waits for.
     std::lock_guard<std::mutex> lock(queueLock_);
-    for (const Entry &e : queue_)
-        if (e.marker && e.marker->serial == batch) {
-            e.marker->cancelled.store(true);
-            return true;
+    size_t begin = 0;
+    for (size_t i = 0; i < queue_.size(); ++i) {
+        const Entry &e = queue_[i];
+        if (!e.marker)
+            continue;
+        if (e.marker->serial != batch) {
+            begin = i + 1;
+            continue;
         }
+        e.marker->cancelled.store(true);
+        if (e.marker->started)
+            return false;
+        for (size_t k = begin; k < i; ++k)
+            markUntried(queue_[k].cmd, DV_E_CANCELLED);
+        return true;
+    }
     return false;
 }
 
@@ -226,6 +240,7 @@ bool TCommThread::batchStep()
 {
     std::vector<TCommCommand> cmds;
     std::shared_ptr<Batch> marker;
+    bool cancelledEarly = false;
     {
         std::lock_guard<std::mutex> lock(queueLock_);
         while (!queue_.empty() && queue_.front().marker)
@@ -239,6 +254,8 @@ bool TCommThread::batchStep()
         }
         if (!marker)
             return false; // the commands wait for their marker
+        marker->started = true;
+        cancelledEarly = marker->cancelled.load();
     }
 
     current_ = marker;
@@ -247,9 +264,7 @@ bool TCommThread::batchStep()
 
     int32_t result = 0;
     size_t ran = 0;
-    if (marker->cancelled.load()) {
-        result = DV_E_CANCELLED;
-    } else {
+    if (!cancelledEarly) {
         for (; ran < cmds.size(); ++ran) {
             const TCommCommand &cmd = cmds[ran];
             if (ran > 0 && marker->cancelled.load()) {
@@ -271,25 +286,26 @@ bool TCommThread::batchStep()
                 break;
             }
         }
+        if (result == DV_E_CANCELLED)
+            for (size_t i = ran; i < cmds.size(); ++i)
+                markUntried(cmds[i], result);
     }
-    if (result == DV_E_CANCELLED)
-        for (size_t i = ran; i < cmds.size(); ++i)
-            markUntried(cmds[i], result);
 
     {
         std::lock_guard<std::mutex> lock(idleLock_);
         lastBatch_ = now();
     }
 
-    bool cancelled;
     {
         std::lock_guard<std::mutex> lock(queueLock_);
-        cancelled = marker->cancelled.load();
         queue_.erase(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(cmds.size() + 1));
     }
     current_.reset();
-    // A cancelled batch's arguments go with the worker's references; the requester keeps its own.
-    if (!cancelled)
+    // A batch cancelled before it was taken is the canceller's alone: nothing is posted. Any other
+    // batch ends with its done message, posted after the last write to its records, so whoever
+    // reads them on that message reads them final (a cancel during the run gives -5 here, and the
+    // jobs finished before it keep their real results).
+    if (!cancelledEarly)
         post(cmds.back().window, WM_COMM_DONE, result, static_cast<intptr_t>(marker->serial));
     return true;
 }

@@ -6,7 +6,8 @@
 //   core::TCommThread worker(comm, commData, messages, mainWindow);
 //   worker.start();
 //   smsClt.ReadList(jobs, dialog);  uint64_t batch = worker.EndBatch();
-//   ... dialog: WM_COMM_DONE with l == batch closes it; cancel: if (worker.CancelBatch(batch)) no DONE follows
+//   ... dialog: WM_COMM_DONE with l == batch closes it; cancel: if (worker.CancelBatch(batch)) no DONE
+//   follows, else the DONE that follows (-5 when the cancel stopped the batch) acknowledges it
 //   worker.stop(deadline);          // cancels a driver wait in progress, closes the connection
 //
 // The work is two steps, batchStep() and idleStep(), which tests call directly on their own
@@ -14,9 +15,10 @@
 // idle sleep wakes at once for AddCommand, EndBatch and stop.
 //
 // A batch is the commands ahead of an end-of-batch marker. Its fate is decided once, under the
-// queue lock, when the worker takes it off the queue: either CancelBatch reached its marker first
-// (CancelBatch answers true, no WM_COMM_DONE is posted) or WM_COMM_DONE with its serial follows
-// (a later CancelBatch answers false). Never both, never neither.
+// queue lock, when the worker takes it: either CancelBatch reached it first (CancelBatch answers
+// true, marks its jobs -5, the worker never touches it and no WM_COMM_DONE is posted) or
+// WM_COMM_DONE with its serial follows, posted after the worker's last write to its records (a
+// later CancelBatch answers false and stops the batch at its next item). Never both, never neither.
 //
 // Locks: connection lock first; the idle lock and the hand-over table's lock only inside it; the
 // queue lock is never held together with another lock.
@@ -68,8 +70,9 @@ public:
     int32_t AddCommand(const TCommCommand &command);
     // Closes the batch of the commands queued so far; answers its serial (never 0).
     uint64_t EndBatch();
-    // Cancels batch serial: true when it took effect (no WM_COMM_DONE will come for it); false
-    // when the batch has ended already or is unknown.
+    // Cancels batch serial: true when the worker had not taken it (no WM_COMM_DONE will come for
+    // it; its untried jobs are marked -5 here); false when the worker runs it (it stops at the next
+    // item and its WM_COMM_DONE acknowledges the cancel), has ended it, or it is unknown.
     bool CancelBatch(uint64_t batch);
     // Idle time-out in ms (0 off; 10 s or less never disconnects); restarts the idle count.
     void SetIdleTimeout(int64_t ms);

@@ -55,7 +55,8 @@ std::vector<FitCase> fitCases()
          StorageCode::Sim,
          {{kFieldName, 0, "A;"}, {kFieldTel, 0, "1"}, {kFieldGroup, 0, "12345678901234"}, {kFieldGroup, 0, "9"}},
          {{kFieldName, -1, "A;"}, {kFieldTel, 0, "1"}, {kFieldGroup, 0, "12345678901234"}}},
-        {"sim_nothing_to_fill", sim, StorageCode::Sim, {{kFieldEmail, 0, "e@x"}}, {kEmpty, kEmpty}},
+        // Nothing left to store does not fit: stored, it would be an empty card.
+        {"sim_nothing_to_fill", sim, StorageCode::Sim, {{kFieldEmail, 0, "e@x"}}, {kEmpty, kEmpty}, false},
         // Contacts: each entry takes the first field of its type not yet taken.
         {"contacts_first_not_taken",
          {entry(kFieldName, 0), entry(kFieldTel, 0, 0x100), entry(kFieldTel, 0, 0x800), entry(kFieldEmail, 5),

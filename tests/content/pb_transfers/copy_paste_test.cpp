@@ -92,6 +92,66 @@ TEST_F(CopyPasteTest, PasteAfterACutIntoAFullTargetDeletesOnlyTheCopiedSources)
     EXPECT_FALSE(pb.PasteEnabled());
 }
 
+// A copy or paste ends with at most one box, which counts what was copied and why the rest was
+// not; a contact with nothing the target can store is never stored as an empty card, and after a
+// cut its source stays.
+TEST_F(CopyPasteTest, ACopyOrPasteEndsWithOneBoxSayingWhatWasNotCopied)
+{
+    struct Case {
+        const char *name;
+        bool readFirst;                      // the handset's storages were read
+        std::vector<content::TMobileVacrd> contacts; // the source's SIM entries
+        bool cut;                            // by cut and paste, else by a copy (answered Yes)
+        const char *handsetSim;              // afterwards
+        const char *sourceLeft;
+        const char *box;                     // the summary ("" none)
+    };
+    using content::kFieldEmail;
+    using content::kFieldName;
+    using content::kFieldTel;
+    const std::string longNumber(60, '1');
+    const Case cases[] = {
+        {"everything fits", true, {{{kFieldName, -1, "Amy"}, {kFieldTel, 0, "1"}}}, false, "1=Ann 2=Amy", "1=Amy", ""},
+        {"an e-mail only, cut", true, {{{kFieldEmail, 0, "a@b.c"}}}, true, "1=Ann", "1=", "<PbMng_CopyDone> 0\r<PbMng_CopyNotField> 1"},
+        {"the target is full", true,
+         {{{kFieldName, -1, "Amy"}, {kFieldTel, 0, "1"}}, {{kFieldName, -1, "Ben"}, {kFieldTel, 0, "2"}},
+          {{kFieldName, -1, "Cid"}, {kFieldTel, 0, "3"}}},
+         false, "1=Ann 2=Amy 3=Ben", "1=Amy 2=Ben 3=Cid", "<PbMng_CopyDone> 2\r<PbMng_CopyNotFull> 1"},
+        {"a number too long, cut", true, {{{kFieldName, -1, "Amy"}, {kFieldTel, 0, longNumber}}}, true, "1=Ann", "1=Amy",
+         "<PbMng_CopyDone> 0\r<PbMng_CopyNotLong> 1"},
+        {"the storage was never read", false,
+         {{{kFieldName, -1, "Amy"}, {kFieldTel, 0, "1"}}, {{kFieldName, -1, "Ben"}, {kFieldTel, 0, "2"}}}, false, "",
+         "1=Amy 2=Ben", "<PbMng_CopyDone> 0\r<PbMng_CopyNotRead> 2"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        pb.ClearContacts();
+        if (c.readFirst)
+            readHandset();
+        const int from = pb.AddFileBook(std::string("/tmp/from-") + c.name + ".csv");
+        std::vector<int32_t> positions;
+        for (const content::TMobileVacrd &f : c.contacts) {
+            int32_t pos = -1;
+            ASSERT_EQ(pb.SaveContact(from, StorageCode::Sim, pos, f), 0);
+            positions.push_back(pos);
+        }
+        env.prompt.clear();
+        if (c.cut) {
+            pb.SetClipboard(from, 1, 1, positions);
+            pb.Paste(content::kHandsetBook, 1);
+        } else {
+            env.prompt.script({core::kIdYes});
+            pb.CopyContacts(from, 1, positions, 1, content::kHandsetBook);
+        }
+        EXPECT_EQ(names(0, StorageCode::Sim), c.handsetSim);
+        EXPECT_EQ(names(from, StorageCode::Sim), c.sourceLeft);
+        std::vector<std::string> boxes = env.prompt.texts();
+        if (!c.cut)
+            boxes.erase(boxes.begin()); // the add-or-empty question
+        EXPECT_EQ(boxes, std::string(c.box).empty() ? std::vector<std::string>{} : std::vector<std::string>{c.box});
+    }
+}
+
 TEST_F(CopyPasteTest, ACopyOrCutDuringAPendingCutIsIgnored)
 {
     pb.SetClipboard(src, 1, 1, {1});

@@ -3,6 +3,8 @@
 
 #include "pb_fixture.h"
 
+#include <functional>
+
 namespace pb_test {
 namespace {
 
@@ -138,18 +140,19 @@ TEST_F(ReadWriteTest, HasChangesByStorage)
     }
 }
 
-TEST_F(ReadWriteTest, AFailedJobKeepsItsChangeAndTheStorageIsReadAgain)
+TEST_F(ReadWriteTest, AFailedJobKeepsItsChangeAndNamesTheContactNotWritten)
 {
     read();
     ASSERT_EQ(save(0, StorageCode::Sim, 3, "Bobby", "333"), 0);
     pb.DeleteContacts(0, StorageCode::Sim, {1});
     handset.pbStore.itemAnswer[2] = -24; // the write of position 3 is refused
     EXPECT_EQ(pb.WriteChanges(0), -24);
-    EXPECT_EQ(env.prompt.texts(), (std::vector<std::string>{"<PbMng_MessCode3>"}));
-    // Read again: the handset's real contents, position 1 deleted, 3 unchanged.
-    EXPECT_EQ(names(0, StorageCode::Sim), "3=Bob");
-    EXPECT_EQ(states(StorageCode::Sim), "3:4");
-    EXPECT_EQ(handset.pbStore.logOf("readData").size(), 1u);
+    EXPECT_EQ(env.prompt.texts(), (std::vector<std::string>{"<PbMng_MessCode3>\rBobby"}));
+    // Not read again: the delete went through, the refused edit stays pending with its text.
+    EXPECT_EQ(names(0, StorageCode::Sim), "3=Bobby");
+    EXPECT_EQ(states(StorageCode::Sim), "3:2");
+    EXPECT_TRUE(pb.book(0).changed);
+    EXPECT_TRUE(handset.pbStore.logOf("readData").empty());
 }
 
 TEST_F(ReadWriteTest, AFailedJobWithoutRereadStaysPending)
@@ -262,7 +265,7 @@ TEST_F(ReadWriteTest, ADisconnectDuringAReadIsAppliedAfterTheBatch)
     EXPECT_TRUE(pb.handsetStorage(StorageCode::Sim).idMng.empty());
 }
 
-TEST_F(ReadWriteTest, ADisconnectDuringAWriteStopsItAndResetsTheHandsetAfterTheBatch)
+TEST_F(ReadWriteTest, ADisconnectDuringAWriteStopsItAndKeepsWhatIsNotWritten)
 {
     read();
     ASSERT_EQ(save(0, StorageCode::Sim, 3, "Bobby", "333"), 0);
@@ -274,6 +277,24 @@ TEST_F(ReadWriteTest, ADisconnectDuringAWriteStopsItAndResetsTheHandsetAfterTheB
     pb.WriteChanges(0);
     handset.pbStore.onItem = nullptr;
     EXPECT_EQ(handset.pbStore.logOf("beginWrite").size(), 1u); // phone memory was not started
+    // The SIM entry was written; the phone-memory edit stays pending with its text for the next
+    // write, and the user is told once.
+    EXPECT_EQ(names(0, StorageCode::Sim), "1=Ann 3=Bobby");
+    EXPECT_EQ(states(StorageCode::Sim), "1:4 3:4");
+    EXPECT_EQ(names(0, StorageCode::Phone), "2=Mem2");
+    EXPECT_EQ(state(StorageCode::Phone, 2), PosState::Changed);
+    EXPECT_EQ(env.prompt.texts(), (std::vector<std::string>{"<PbMng_LinkLost>"}));
+    pb.PhoneDisconnected();
+    EXPECT_EQ(env.prompt.texts().size(), 1u) << "said once";
+
+    // Back: the next write sends only what was pending.
+    clearLogs();
+    ASSERT_EQ(pb.WriteChanges(0), 0);
+    EXPECT_EQ(handset.pbStore.logOf("beginWrite").size(), 1u);
+    EXPECT_EQ(handsetName(handset.pbStore, 2, 2), "Mem2");
+    EXPECT_FALSE(pb.HasChanges(0, 0));
+    // Without pending changes a disconnect resets the handset's book.
+    pb.PhoneDisconnected();
     EXPECT_EQ(names(0, StorageCode::Sim), "");
     EXPECT_FALSE(pb.handsetStorage(StorageCode::Sim).statusRead());
 }
@@ -292,6 +313,49 @@ TEST_F(ReadWriteTest, GroupsAreWrittenOnlyWhenRenamed)
               (std::vector<std::string>{"beginWrite 2 1 0", "beginWrite 2 2 0"}));
     EXPECT_EQ(handsetName(handset.groupsStore, 2, 2), "Job");
     EXPECT_FALSE(pb.HasChanges(0, 8));
+}
+
+// Each group is written at its own position, whatever its place among the rows, and a group
+// deleted here is deleted on the handset; only then are the groups taken as written.
+TEST_F(ReadWriteTest, GroupsGoToTheirOwnPositionsAndDeletedOnesAreDeleted)
+{
+    const struct {
+        const char *name;
+        std::function<void()> change;
+        std::vector<std::string> writes; // beginWrite and del calls on the groups' interface
+        const char *onHandset;            // positions 1, 2, 3
+    } cases[] = {
+        {"rename group 3 of 1 and 3",
+         [&] {
+             int32_t pos = 3;
+             ASSERT_EQ(pb.SaveContact(0, StorageCode::Groups, pos, {{content::kFieldName, -1, "Team"}}), 0);
+         },
+         {"beginWrite 2 1 0", "beginWrite 2 3 0"},
+         "Family <none> Team"},
+        {"delete group 1 of 1 and 3", [&] { ASSERT_EQ(pb.DeleteContacts(0, StorageCode::Groups, {1}), 0); },
+         {"beginWrite 2 3 0", "del 2 1"},
+         "<none> <none> Club"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        handset.groupsStore.storage(2).entries.clear();
+        handset.groupsStore.putText(2, 1, group("Family"));
+        handset.groupsStore.putText(2, 3, group("Club"));
+        read();
+        c.change();
+        ASSERT_TRUE(pb.HasChanges(0, 8));
+        EXPECT_EQ(pb.WriteChanges(0), 0);
+        std::vector<std::string> calls;
+        for (const std::string &l : handset.groupsStore.log)
+            if (l.rfind("beginWrite", 0) == 0 || l.rfind("del ", 0) == 0)
+                calls.push_back(l);
+        EXPECT_EQ(calls, c.writes);
+        std::string held;
+        for (int32_t p : {1, 2, 3})
+            held += (held.empty() ? "" : " ") + handsetName(handset.groupsStore, 2, p);
+        EXPECT_EQ(held, c.onHandset);
+        EXPECT_FALSE(pb.HasChanges(0, 8));
+    }
 }
 
 TEST_F(ReadWriteTest, AGroupPastTheLastIsReportedAndNotWritten)

@@ -90,6 +90,30 @@ protected:
         }
         return out;
     }
+    // Entries of both handset storages named name.
+    int onPhoneCount(const std::string &name)
+    {
+        int n = 0;
+        for (const char *st : {"SM", "ME"}) {
+            const std::optional<handsetsim::PhonebookStorage> book = sim->phonebook(st);
+            for (const auto &[i, e] : book->entries)
+                n += e.text == name;
+        }
+        return n;
+    }
+    // Rows of the handset's book named name whose change is still to be written.
+    int pendingWith(const std::string &name)
+    {
+        int n = 0;
+        for (StorageCode s : {StorageCode::Sim, StorageCode::Phone})
+            for (const content::IdMngRec &r : pb.handsetStorage(s).idMng)
+                if ((r.state == content::PosState::New || r.state == content::PosState::Changed) &&
+                    nameAt(s, r.pos) == name)
+                    ++n;
+        return n;
+    }
+    // Where the contact is: on the handset or pending, each copy counted once.
+    int count(const std::string &name) { return onPhoneCount(name) + pendingWith(name); }
     int32_t save(StorageCode s, int32_t pos, const std::string &name, const std::string &tel)
     {
         return pb.SaveContact(0, s, pos, {{content::kFieldName, -1, name}, {content::kFieldTel, 0, tel}});
@@ -131,7 +155,7 @@ TEST_F(SimPhoneBook, EditAddAndDeleteAreWrittenWithExactlyThoseCommands)
     EXPECT_FALSE(pb.HasChanges(0, 0));
 }
 
-TEST_F(SimPhoneBook, ANameTheHandsetRefusesIsReportedAndTheStorageReadAgain)
+TEST_F(SimPhoneBook, ANameTheHandsetRefusesIsReportedByNameAndStaysPending)
 {
     start("default.json");
     pb.ReadFromPhone(0);
@@ -142,9 +166,10 @@ TEST_F(SimPhoneBook, ANameTheHandsetRefusesIsReportedAndTheStorageReadAgain)
                              {{content::kFieldName, -1, longName}, {content::kFieldTel, 0, "10086"}}),
               0);
     EXPECT_LT(pb.WriteChanges(0), 0);
-    EXPECT_EQ(env.prompt.texts(), (std::vector<std::string>{"<PbMng_MessCode3>"}));
-    EXPECT_EQ(nameAt(StorageCode::Sim, 2), "Service"); // the handset's real contents
-    EXPECT_FALSE(pb.HasChanges(0, 1));
+    EXPECT_EQ(env.prompt.texts(), (std::vector<std::string>{"<PbMng_MessCode3>\r" + longName}));
+    // The handset keeps its entry; the edit is not thrown away but waits for the user.
+    EXPECT_NE(onHandset("SM").find("2=Service/10086"), std::string::npos);
+    EXPECT_TRUE(pb.HasChanges(0, 1));
 }
 
 TEST_F(SimPhoneBook, ThreeSimEntriesPastedIntoPhoneMemory)
@@ -173,6 +198,107 @@ TEST_F(SimPhoneBook, AHangUpDuringAWriteIsReportedAndTheChangesStayPending)
     EXPECT_TRUE(pb.book(0).changed);
     EXPECT_EQ(nameAt(StorageCode::Sim, 1), "Alicia");
 }
+
+// Every way a contact reaches the handset, against every way its write can fail: afterwards the
+// contact is on the handset or still pending with its text, never lost and never on the handset
+// twice; written again once the handset is back, it is there exactly once and nothing is pending.
+enum class Move { CutSimToMe, CutMeToSim, EditInPlace, EditDeleteThenWrite, CopyFileToSim };
+enum class Fault { JobError, HangUp, Silent };
+struct MoveCase {
+    Move move;
+    const char *name;  // the contact's name once moved
+    const char *write; // the command that writes it (a canned reply's pattern)
+};
+const MoveCase kMoves[] = {
+    {Move::CutSimToMe, "Alice", "+CPBW=1,*"},
+    {Move::CutMeToSim, "Mem", "+CPBW=4,*"},
+    {Move::EditInPlace, "Alicia", "+CPBW=1,*"},
+    {Move::EditDeleteThenWrite, "Alicia", "+CPBW=1,*"},
+    {Move::CopyFileToSim, "Filed", "+CPBW=4,*"},
+};
+
+class SimPhoneBookFault : public SimPhoneBook, public ::testing::WithParamInterface<std::tuple<size_t, Fault>> {};
+
+TEST_P(SimPhoneBookFault, NoContactIsLostOrWrittenTwice)
+{
+    const MoveCase &c = kMoves[std::get<0>(GetParam())];
+    const Fault fault = std::get<1>(GetParam());
+    start("default.json");
+    ASSERT_EQ(comm->SetReceiveTimeout(300), 0); // a silent handset costs 300 ms
+    sim->putPhonebookEntry("ME", {5, "777", 129, "Mem"});
+    pb.ReadFromPhone(0);
+    ASSERT_EQ(nameAt(StorageCode::Phone, 5), "Mem");
+    switch (c.move) {
+    case Move::CutSimToMe:
+        pb.SetClipboard(0, 1, 1, {1});
+        pb.Paste(0, 2);
+        break;
+    case Move::CutMeToSim:
+        pb.SetClipboard(0, 2, 1, {5});
+        pb.Paste(0, 1);
+        break;
+    case Move::EditDeleteThenWrite:
+        pb.handsetStorage(StorageCode::Sim).capCode &= ~1; // the handset cannot overwrite
+        [[fallthrough]];
+    case Move::EditInPlace:
+        ASSERT_EQ(save(StorageCode::Sim, 1, "Alicia", "+8613912345678"), 0);
+        break;
+    case Move::CopyFileToSim: {
+        const int file = pb.AddFileBook("/tmp/copy.csv");
+        int32_t pos = -1;
+        ASSERT_EQ(pb.SaveContact(file, StorageCode::Sim, pos,
+                                 {{content::kFieldName, -1, "Filed"}, {content::kFieldTel, 0, "999"}}),
+                  0);
+        env.prompt.script({core::kIdYes});
+        pb.CopyContacts(file, 1, {pos}, 1, content::kHandsetBook);
+        break;
+    }
+    }
+    ASSERT_GE(count(c.name), 1); // a cut's source is still there beside its pending copy
+    switch (fault) {
+    case Fault::JobError:
+        sim->addCanned({c.write, "\r\n+CME ERROR: 20\r\n", -1, 1});
+        break;
+    case Fault::HangUp:
+        sim->addCanned({c.write, "", -1, 1, handsetsim::DropMode::Hangup});
+        break;
+    case Fault::Silent:
+        sim->addCanned({c.write, "", -1, 1, handsetsim::DropMode::Mute});
+        break;
+    }
+    EXPECT_LT(pb.WriteChanges(0), 0);
+    auto where = [&] { return onHandset("SM") + " | " + onHandset("ME") + " | pending " + std::to_string(pendingWith(c.name)); };
+    EXPECT_GE(count(c.name), 1) << where();
+    EXPECT_LE(onPhoneCount(c.name), 1) << where();
+    if (fault != Fault::JobError) {
+        // The program hears of the lost link; the handset comes back on a fresh port.
+        pb.PhoneDisconnected();
+        comm->Close();
+        sim->dropLink(handsetsim::DropMode::Hangup);
+        sim->reconnect();
+        ASSERT_EQ(comm->Connect(), 0);
+        clt->SetItf(MS_ITF_PB, comm->currentSerial());
+        EXPECT_GE(count(c.name), 1) << where();
+    }
+    if (c.move == Move::EditDeleteThenWrite)
+        pb.handsetStorage(StorageCode::Sim).capCode |= 1; // the generic driver writes new entries in mode 0 only
+    EXPECT_EQ(pb.WriteChanges(0), 0);
+    EXPECT_EQ(onPhoneCount(c.name), 1) << where();
+    EXPECT_EQ(pendingWith(c.name), 0);
+    EXPECT_FALSE(pb.HasChanges(0, 0));
+}
+
+std::string moveFaultName(const ::testing::TestParamInfo<std::tuple<size_t, Fault>> &p)
+{
+    const char *moves[] = {"CutSimToMe", "CutMeToSim", "EditInPlace", "EditDeleteThenWrite", "CopyFileToSim"};
+    const char *faults[] = {"JobError", "HangUp", "Silent"};
+    return std::string(moves[std::get<0>(p.param)]) + "_" + faults[int(std::get<1>(p.param))];
+}
+
+INSTANTIATE_TEST_SUITE_P(MovesAndFaults, SimPhoneBookFault,
+                         ::testing::Combine(::testing::Range<size_t>(0, std::size(kMoves)),
+                                            ::testing::Values(Fault::JobError, Fault::HangUp, Fault::Silent)),
+                         moveFaultName);
 
 TEST_F(SimPhoneBook, ACancelWhilePhoneMemoryIsReadKeepsItsEarlierRows)
 {

@@ -12,6 +12,8 @@
 #include "handset_sim.h"
 
 #include <cstdlib>
+#include <cstring>
+#include <functional>
 
 #ifdef SV_HAVE_REAL_PLUGINS
 
@@ -30,11 +32,13 @@ protected:
         close();
     }
 
-    void start(const std::string &scenario, bool threaded = false)
+    // threaded: the worker's own thread runs the batches and the runner calls pump while it waits.
+    void start(const std::string &scenario, bool threaded = false, std::function<void()> pump = {})
     {
         fixctl_reset();
         content::WorkerBatchRunner::Setup setup;
         setup.stepped = !threaded;
+        setup.pump = std::move(pump);
         ASSERT_NO_FATAL_FAILURE(open(scenario, setup));
         smsClt = std::make_unique<core::TSmsClt>(*worker);
         store.env.app.Connected = true;
@@ -99,6 +103,131 @@ TEST_F(SimTransfer, DownloadUnderTheDefaultScenario)
     EXPECT_EQ(phone->slotTable(1).size(), 20u);
     EXPECT_EQ(phone->slotTable(2).size(), 100u);
     EXPECT_TRUE(store.env.prompt.texts().empty());
+}
+
+// The user cancels while the handset is busy inside a command (its answer held back until the
+// cancel is in): the worker finishes that command, stops before the next item and only then
+// acknowledges. From the acknowledgement on no job record changes; the command that was under
+// way keeps its real result and the jobs never tried say so.
+std::vector<uint8_t> sendBytes(const char *number, const char *text)
+{
+    SmsSendRec rec{};
+    std::strncpy(rec.number, number, sizeof rec.number - 1);
+    std::strncpy(rec.text, text, sizeof rec.text - 1);
+    const auto *b = reinterpret_cast<const uint8_t *>(&rec);
+    return {b, b + sizeof rec};
+}
+
+struct CancelCase {
+    const char *name;
+    const char *held;       // the command the handset is busy in
+    uint8_t code;           // the first request
+    core::TDataArray jobs;  // its jobs (none for a status)
+    bool firstKept;         // the job under way keeps its real result (a walk met by a cancel is dropped)
+};
+std::vector<CancelCase> cancelCases()
+{
+    const int32_t len = sizeof(SmsSendRec);
+    const core::TDataArray two = {{core::kJobWriteSms, 1, -1, 0, len, 0, sendBytes("+4930", "one")},
+                                  {core::kJobWriteSms, 1, -1, 0, len, 0, sendBytes("+4930", "two")}};
+    return {
+        {"ReadWalk", "+CMGL*", core::kCmdReadList, {{core::kJobRead, 1}, {core::kJobRead, 2}}, false},
+        {"Write", "+CMGW*", core::kCmdWriteList, two, true},
+        {"Delete", "+CMGD*", core::kCmdWriteList, {{core::kJobDelete, 1, 1}, {core::kJobDelete, 1, 2}}, true},
+        {"Send", "+CMGS*", core::kCmdSendList, two, true},
+        {"Status", "+CPMS*", core::kCmdStorStatus, {}, true},
+    };
+}
+
+class SimCancel : public SimTransfer, public ::testing::WithParamInterface<CancelCase> {};
+
+TEST_P(SimCancel, AcknowledgedOnlyOnceTheRecordsAreFinal)
+{
+    const CancelCase &c = GetParam();
+    bool cancelAsked = false;
+    start("default.json", true, [&] {
+        if (!cancelAsked && sim->replyHeld()) {
+            cancelAsked = true;
+            EXPECT_FALSE(runner->cancel()) << "the worker is inside the batch";
+            sim->releaseReplies();
+        }
+    });
+    auto jobs = std::make_shared<core::TDataArray>(c.jobs);
+    auto st = std::make_shared<core::StorageStatus>(core::StorageStatus{.Stor = 1});
+    auto after = std::make_shared<core::TDataArray>(1, core::TCommData{.Kind = core::kJobRead, .Stor = 2});
+    std::vector<content::BatchRequest> batch;
+    if (c.code == core::kCmdStorStatus)
+        batch = {content::BatchRequest::storageStatus(st), content::BatchRequest::readList(after)};
+    else if (c.code == core::kCmdReadList)
+        batch = {content::BatchRequest::readList(jobs)};
+    else if (c.code == core::kCmdSendList)
+        batch = {content::BatchRequest::sendList(jobs)};
+    else
+        batch = {content::BatchRequest::writeList(jobs)};
+    sim->holdNextReply(c.held);
+    const content::BatchOutcome out = runner->run(*smsClt, batch);
+    ASSERT_TRUE(cancelAsked);
+    EXPECT_TRUE(out.cancelled);
+    EXPECT_TRUE(out.settled);
+    EXPECT_EQ(out.result, DV_E_CANCELLED);
+    EXPECT_TRUE(out.rows.empty());
+    const core::TDataArray seenJobs = *jobs, seenAfter = *after;
+    const core::StorageStatus seenSt = *st;
+    if (c.code == core::kCmdStorStatus) {
+        EXPECT_GT(st->Total, 0) << "the status under way was finished";
+        EXPECT_EQ((*after)[0].Result, DV_E_CANCELLED) << "never tried";
+    } else {
+        ASSERT_EQ(jobs->size(), 2u);
+        if (c.firstKept) {
+            EXPECT_GE((*jobs)[0].Result, 0);
+        } else {
+            EXPECT_EQ((*jobs)[0].Result, DV_E_CANCELLED);
+        }
+        EXPECT_EQ((*jobs)[1].Result, DV_E_CANCELLED) << "never tried";
+    }
+    // Whatever the worker still does, it no longer touches this batch.
+    ASSERT_TRUE(worker->stop(std::chrono::seconds(10)));
+    for (size_t i = 0; i < jobs->size(); ++i) {
+        EXPECT_EQ((*jobs)[i].Result, seenJobs[i].Result) << i;
+        EXPECT_EQ((*jobs)[i].Index, seenJobs[i].Index) << i;
+        EXPECT_EQ((*jobs)[i].Done, seenJobs[i].Done) << i;
+    }
+    EXPECT_EQ((*after)[0].Result, seenAfter[0].Result);
+    EXPECT_EQ(std::memcmp(&*st, &seenSt, sizeof seenSt), 0);
+    if (c.code == core::kCmdSendList) {
+        EXPECT_EQ(sim->submitted().size(), 1u);
+    }
+    if (std::string(c.name) == "Delete") {
+        EXPECT_EQ(sm().count(1), 0u);
+        EXPECT_EQ(sm().count(2), 1u);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, SimCancel, ::testing::ValuesIn(cancelCases()),
+                         [](const auto &p) { return std::string(p.param.name); });
+
+// A cancel while the first of two messages is going out: the one that went out is in Sent Items,
+// the other stays in the Outbox for sending.
+TEST_F(SimTransfer, TheMessageThatWentOutBeforeACancelIsInSentItems)
+{
+    bool cancelAsked = false;
+    start("default.json", true, [&] {
+        if (!cancelAsked && sim->replyHeld()) {
+            cancelAsked = true;
+            runner->cancel();
+            sim->releaseReplies();
+        }
+    });
+    sim->holdNextReply("+CMGS*");
+    ArraySms two{Ssms{.Tel = "+4930123", .body = "went out"}, Ssms{.Tel = "+4930123", .body = "never tried"}};
+    EXPECT_EQ(phone->SendMessages(two), DV_E_CANCELLED);
+    ASSERT_TRUE(cancelAsked);
+    ASSERT_EQ(sim->submitted().size(), 1u);
+    ASSERT_EQ(box(content::kBoxSent).size(), 1u);
+    EXPECT_EQ(box(content::kBoxSent)[0].body, "went out");
+    ASSERT_EQ(box(content::kBoxOutbox).size(), 1u);
+    EXPECT_EQ(box(content::kBoxOutbox)[0].body, "never tried");
+    EXPECT_TRUE(store.env.prompt.texts().empty()) << "a cancel is no failure to report";
 }
 
 TEST_F(SimTransfer, DownloadUnderTheQuirkyScenario)

@@ -3,6 +3,8 @@
 
 #include "transfer_fixture.h"
 
+#include "dv_util.h"
+
 #include <cstring>
 
 namespace transfer_test {
@@ -250,10 +252,11 @@ TEST_F(WriteTest, CancelOrLinkFaultPartWayThroughThreeWrites)
                 handset.store.linkDownAt = stop;
             ArraySms add{out("one"), out("two"), out("three")};
             const int r = addToHandset(add, 1);
-            if (cancel) {
+            if (cancel && stop < 3) {
                 EXPECT_EQ(r, content::kSmsFailed);
             }
-            // A cancel is seen between items: the write under way when it came still finishes.
+            // A cancel is seen between items: the write under way when it came still finishes (a
+            // cancel during the last write changes nothing).
             const int taken = cancel ? stop : stop - 1;
             for (int i = 0; i < 3; ++i) {
                 const Ssms m = store.get(add[i].id);
@@ -315,6 +318,82 @@ TEST_F(WriteTest, TextsThatDoNotFitAreRefusedWhole)
     EXPECT_TRUE(box(3).empty());
     EXPECT_TRUE(handset.store.log.empty());
     EXPECT_EQ(shown(), (std::vector<std::string>{"<ErrInfo_CommErrInfo><ErrInfo_251>", "<ErrInfo_CommErrInfo><ErrInfo_251>"}));
+}
+
+// A recipient the driver cannot send to is refused before anything reaches the handset, by name;
+// nothing is filed as sent or waiting.
+TEST_F(WriteTest, ARecipientThatIsNoNumberIsRefusedByNameBeforeAnySend)
+{
+    const struct {
+        std::vector<std::string> to;
+        const char *box;
+    } cases[] = {
+        {{"12ab"}, "<SmsMng_BadNumber> \"12ab\""},
+        {{""}, "<SmsMng_BadNumber> \"\""},
+        {{"+"}, "<SmsMng_BadNumber> \"+\""},
+        {{"+4930", "030 123", "+49-30"}, "<SmsMng_BadNumber> \"030 123\", \"+49-30\""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.box);
+        clearShown();
+        handset.store.log.clear();
+        ArraySms send;
+        for (const std::string &t : c.to)
+            send.push_back(Ssms{.Tel = t, .body = "hi"});
+        EXPECT_EQ(phone->SendMessages(send), content::kSmsBadNumber);
+        EXPECT_EQ(shown(), std::vector<std::string>{c.box});
+        EXPECT_TRUE(handset.store.log.empty());
+        EXPECT_TRUE(box(content::kBoxSent).empty());
+        EXPECT_TRUE(box(content::kBoxOutbox).empty());
+    }
+    ArraySms good{Ssms{.Tel = "+4930123", .body = "hi"}};
+    EXPECT_EQ(phone->SendMessages(good), 0);
+    EXPECT_EQ(box(content::kBoxSent).size(), 1u);
+}
+
+// One link fault, one box: when the runner (the progress dialog) has shown the fault, the send or
+// write that met it shows no second one; a runner that shows nothing leaves it to the requester.
+TEST_F(WriteTest, ALinkFaultIsShownOnce)
+{
+    struct ShowingRunner : content::BatchRunner {
+        content::BatchRunner *inner = nullptr;
+        bool shows = false;
+        int boxes = 0;
+        content::BatchOutcome run(core::TBaseClt &client, const std::vector<content::BatchRequest> &batch) override
+        {
+            content::BatchOutcome out = inner->run(client, batch);
+            if (shows && out.result < 0 && NetUtil_isFaultErr(out.result)) {
+                ++boxes;
+                out.faultShown = true;
+            }
+            return out;
+        }
+    };
+    for (bool send : {true, false})
+        for (bool shows : {true, false}) {
+            SCOPED_TRACE(std::string(send ? "send" : "write") + (shows ? ", runner shows it" : ", runner silent"));
+            ShowingRunner runner;
+            runner.inner = handset.runner.get();
+            runner.shows = shows;
+            phone.reset(); // the old one unsets itself as the store's handset side
+            phone = std::make_unique<content::TSmsTransfer>(*store.sms, store.env, runner, *handset.smsClt);
+            handset.store.linkDown = false;
+            handset.store.linkDownAt = 0;
+            download();
+            handset.store.resetItems();
+            handset.store.linkDownAt = 1;
+            ArraySms list{out("one"), out("two")};
+            if (send)
+                phone->SendMessages(list);
+            else
+                addToHandset(list, 1);
+            int requester = 0;
+            for (const std::string &t : shown())
+                requester += t.rfind("<ErrInfo_CommErrInfo>", 0) == 0;
+            EXPECT_EQ(runner.boxes + requester, 1) << testing::PrintToString(shown());
+            EXPECT_EQ(requester, shows ? 0 : 1);
+            phone.reset(); // before its runner goes
+        }
 }
 
 TEST_F(WriteTest, DefaultCentreIsWrittenAsNoCentre)

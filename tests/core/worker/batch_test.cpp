@@ -166,6 +166,8 @@ TEST_F(WorkerTest, CancelBeforeTheBatchRunsNothingAndPostsNothing)
     smsClt->ReadList(list, dialog);
     const uint64_t batch = worker->EndBatch();
     EXPECT_TRUE(worker->CancelBatch(batch));
+    // Marked by the cancel itself: the worker never touches a batch cancelled before it ran.
+    EXPECT_EQ((*list)[0].Result, DV_E_CANCELLED);
     ASSERT_TRUE(worker->batchStep());
     EXPECT_TRUE(smsStore.log.empty());
     EXPECT_TRUE(messages.messages().empty());
@@ -190,8 +192,13 @@ TEST_F(WorkerTest, CancelDuringTheBatchStopsAtTheNextItem)
             took = worker->CancelBatch(batch);
     };
     ASSERT_TRUE(worker->batchStep());
-    EXPECT_TRUE(took);
-    EXPECT_TRUE(posts(core::WM_COMM_DONE).empty());
+    // The worker was inside the batch: the cancel is acknowledged by the done message, posted
+    // once the worker has let go of the records.
+    EXPECT_FALSE(took);
+    const auto done = posts(core::WM_COMM_DONE);
+    ASSERT_EQ(done.size(), 1u);
+    EXPECT_EQ(done[0].w, DV_E_CANCELLED);
+    EXPECT_EQ(static_cast<uint64_t>(done[0].l), batch);
     EXPECT_EQ(commData.Count(), 1) << "what was read after the cancel is dropped";
     // The listing is walked to its end so the driver's state stays clean, then the list stops.
     EXPECT_EQ(std::count(smsStore.log.begin(), smsStore.log.end(), "readNext 0"), 3);
@@ -235,8 +242,9 @@ TEST_F(WorkerTest, CancelDuringAStatusSkipsTheRestOfTheBatch)
             took = worker->CancelBatch(batch);
     };
     ASSERT_TRUE(worker->batchStep());
-    EXPECT_TRUE(took);
-    EXPECT_TRUE(posts(core::WM_COMM_DONE).empty());
+    EXPECT_FALSE(took);
+    ASSERT_EQ(posts(core::WM_COMM_DONE).size(), 1u);
+    EXPECT_EQ(posts(core::WM_COMM_DONE)[0].w, DV_E_CANCELLED);
     EXPECT_EQ(std::count(smsStore.log.begin(), smsStore.log.end(), "getStat"), 1) << "the read list never ran";
     EXPECT_EQ((*reads)[0].Result, DV_E_CANCELLED);
 }

@@ -107,8 +107,8 @@ TEST_F(TestConnTest, SucceedsAtTheSecondAttempt)
     EXPECT_EQ(dlg->lbPort()->text().toStdString(), rig.link);
 }
 
-// Cancelled during the first attempt: closes with 2, and what the worker had already posted
-// (and anything later) changes nothing, although the caller's block is gone by then.
+// Cancelled during the first attempt: the dialog waits for the worker to stop after that attempt
+// and closes with 2; anything posted later changes nothing, although the caller's block is gone.
 TEST_F(TestConnTest, CancelBeforeSuccessIgnoresLaterReports)
 {
     make(true);
@@ -125,13 +125,20 @@ TEST_F(TestConnTest, CancelBeforeSuccessIgnoresLaterReports)
     EXPECT_GT(rig.messages.count(core::WM_COMM_PROGRESS), static_cast<int>(before)) << "stage 1 and 2 were posted";
     // Later reports of the same batch, delivered now.
     const auto progress = rig.messages.messages();
+    std::vector<QString> shown;
+    for (QLabel *l : {dlg->lbType(), dlg->lbPort(), dlg->lbBaud(), dlg->lbResult()})
+        shown.push_back(l->text());
+    const int gauge = dlg->gaInfo()->value();
     const intptr_t w3 = core::progressW(core::progressBatch(progress.back().w), core::kStageEnd);
     rig.messages.post(dlg->window(), core::WM_COMM_PROGRESS, w3, 0);
     rig.messages.post(dlg->window(), core::WM_COMM_PROGRESS, w3 - 1, 0);
     QCoreApplication::processEvents();
+    std::vector<QString> after;
     for (QLabel *l : {dlg->lbType(), dlg->lbPort(), dlg->lbBaud(), dlg->lbResult()})
-        EXPECT_TRUE(l->text().isEmpty()) << l->objectName().toStdString();
-    EXPECT_EQ(dlg->gaInfo()->value(), 0);
+        after.push_back(l->text());
+    EXPECT_EQ(after, shown);
+    EXPECT_EQ(dlg->gaInfo()->value(), gauge);
+    EXPECT_EQ(rig.messages.count(core::WM_COMM_DONE), 1) << "the done message acknowledged the cancel";
     EXPECT_FALSE(dlg->succeeded());
     EXPECT_EQ(dlg->found(), forms::TfmTestConn::Found{});
 }

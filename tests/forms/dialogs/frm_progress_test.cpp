@@ -170,8 +170,8 @@ TEST_F(ProgressTest, ResultsCloseTheDialog)
     }
 }
 
-// Escape, the title-bar close and the button all cancel the batch: the worker then runs nothing of
-// it, posts no done message and lets go of the blocks.
+// Escape, the title-bar close and the button all cancel the batch before the worker took it: the
+// worker then runs nothing of it, posts no done message and lets go of the blocks.
 TEST_F(ProgressTest, EveryWayOutCancelsTheBatch)
 {
     const std::vector<std::pair<std::string, std::function<void(QWidget *)>>> ways = {
@@ -186,7 +186,8 @@ TEST_F(ProgressTest, EveryWayOutCancelsTheBatch)
         rig.messages.clear();
         BatchOutcome out = runWith([&](QWidget *w, uint64_t) { way(w); });
         EXPECT_TRUE(out.cancelled);
-        EXPECT_FALSE(out.settled);
+        EXPECT_TRUE(out.settled) << "the worker never touches a batch it had not taken";
+        EXPECT_EQ((*jobs)[0].Result, DV_E_CANCELLED);
         EXPECT_EQ(dlg->modalResult(), 2);
         EXPECT_TRUE(dlg->cancelled());
         EXPECT_FALSE(dlg->batchResult().has_value());
@@ -323,26 +324,33 @@ TEST_F(ProgressWithHandset, CancelAfterTheEndGivesTheBatchResult)
     EXPECT_GT(st->Total, 0);
 }
 
-// Cancelled while the worker runs the batch: no done message follows and the worker lets go.
-TEST_F(ProgressWithHandset, CancelWhileTheWorkerRuns)
+// Cancelled while the worker runs the batch: the dialog says so and stays until the worker's done
+// message acknowledges the cancel; the jobs the worker never reached say so.
+TEST_F(ProgressWithHandset, CancelWhileTheWorkerRunsWaitsForTheAcknowledgement)
 {
     rig.sim->setReplyDelay(30);
     rig.worker->start();
     whenModal("FrmProgress", [&](QWidget *w) {
         waitUntil([&] { return rig.messages.count(core::WM_COMM_PROGRESS, dlg->window()) > 0; });
         QTest::keyClick(w, Qt::Key_Escape);
+        EXPECT_EQ(dlg->lblInfo()->text(), "Cancelling...");
+        EXPECT_FALSE(dlg->btnCancel()->isEnabled());
     });
     auto more = std::make_shared<core::TDataArray>(1, core::TCommData{.Kind = core::kJobRead, .Stor = 2, .Data = {}});
     BatchOutcome out = dlg->run(*clt, {BatchRequest::readList(jobs), BatchRequest::readList(more)});
     EXPECT_TRUE(out.cancelled);
+    EXPECT_TRUE(out.settled);
     EXPECT_EQ(dlg->modalResult(), 2);
+    EXPECT_EQ(rig.messages.count(core::WM_COMM_DONE, dlg->window()), 1) << "the acknowledgement";
+    EXPECT_EQ((*more)[0].Result, DV_E_CANCELLED);
+    EXPECT_TRUE(rig.prompt.calls().empty());
     EXPECT_TRUE(waitUntil([&] { return jobs.use_count() == 1 && more.use_count() == 1; }));
-    // The next batch runs and is the only one that reports.
+    // The next batch runs and reports on its own.
     rig.sim->setReplyDelay(0);
     auto st = std::make_shared<core::StorageStatus>(core::StorageStatus{.Stor = 1});
     out = dlg->run(*clt, {BatchRequest::storageStatus(st)});
     EXPECT_FALSE(out.cancelled);
-    EXPECT_EQ(rig.messages.count(core::WM_COMM_DONE, dlg->window()), 1);
+    EXPECT_EQ(rig.messages.count(core::WM_COMM_DONE, dlg->window()), 2);
 }
 
 #endif
