@@ -189,6 +189,9 @@ public:
 
 private:
     int32_t connectLocked();
+    // One line to standard error, unless it repeats the line before (a connect that succeeds in
+    // between makes the next failure new).
+    void log(const std::string &text);
     int32_t openDriver(const std::string &name, const ConnCfg &cfg, PhoneIdent &ident, int pauseMs);
     int32_t attachPlugin(const std::string &plugName, const PhoneIdent &ident);
     int32_t adoptDriverManufacturer();
@@ -222,6 +225,8 @@ private:
     std::atomic<bool> connected_{false}; // handle_ != nullptr, readable without the lock
 
     // Guarded by the settings lock.
+    std::mutex logLock_;
+    std::string lastLog_;
     mutable std::mutex settingsLock_;
     SelectedPhone selected_{};
     std::string type_, port_, baud_;
