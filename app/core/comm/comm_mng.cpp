@@ -299,7 +299,7 @@ int32_t TCommMng::connectLocked()
     std::string driverName, plugName;
     if (cat->FindPlug(ident, driverName, plugName) < 0) {
         log("no model plug-in serves \"" + identText(ident.Man) + "\" \"" + identText(ident.ModelA) +
-                identText(ident.ModelB) + "\"");
+            identText(ident.ModelB) + "\"");
         Disconnect();
         return DV_E_UNSUPPORTED;
     }

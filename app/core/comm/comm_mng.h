@@ -30,6 +30,9 @@
 // connection lock, so SetParams/GetParams/IsParamsChanged never wait for a running command. The
 // auto-connect flag, the poll interval and the disconnect request are atomics.
 //
+// Failures go to standard error as "Connection: <what>", a line only when it differs from the one
+// before (a successful connect in between counts as a change): the worker retries every poll.
+//
 // Results: 0 success; 7 "not connected" from Lock, Close and GetParams; 83 already connected;
 // -7 (DV_E_NOTCONN) a failing driver connect, plug-in entry point, interface request or IMEI read,
 // or no connection; -71 (DV_E_CLOSED) another handset; -81 (DV_E_ARG) empty manufacturer or type;

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -252,6 +254,14 @@ TEST(PhraseSave, TablesWhoseIdsAreUsedUpTakeNoMore)
     ASSERT_TRUE(other->ExportToFile(other.tree.path("out/b.ase")));
     s.env.prompt.clear();
     EXPECT_FALSE(s->ImportFromFile(other.tree.path("out/b.ase")));
+    EXPECT_EQ(s.env.prompt.shown().size(), 1u);
+    EXPECT_EQ(s->GroupNames(), Strings{"A"});
+
+    // A named pipe in place of the file pair is refused at once, not waited on.
+    ASSERT_EQ(::mkfifo(other.tree.path("out/p.ase").c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo(other.tree.path("out/p.Sys").c_str(), 0600), 0);
+    s.env.prompt.clear();
+    EXPECT_FALSE(s->ImportFromFile(other.tree.path("out/p.ase")));
     EXPECT_EQ(s.env.prompt.shown().size(), 1u);
     EXPECT_EQ(s->GroupNames(), Strings{"A"});
 }
