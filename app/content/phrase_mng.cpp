@@ -54,7 +54,8 @@ void TPhraseMng::Load()
     if (loaded_)
         return;
     loaded_ = true;
-    // A file that cannot be used is reported by the database and its table stays closed.
+    // A damaged file is set aside by the database and its table starts empty; one it cannot read
+    // at all leaves the table closed, and the library is then not changed in this session.
     db_.open(DbTable::PhraseGroup);
     db_.open(DbTable::Phrase);
     // A loaded file brings its own field order; every declared field is in it.

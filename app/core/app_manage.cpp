@@ -93,7 +93,11 @@ std::string TManage::SettingsFile() const
 void TManage::LoadSettings()
 {
     platform::ReadResult r = platform::readWholeFile(SettingsFile(), platform::kIniMaxBytes);
-    // A missing or unreadable file reads as no keys: every setting takes its default.
+    // A missing or unreadable file reads as no keys: every setting takes its default. Only a
+    // missing one is normal (the first start); anything else is said, naming the file.
+    if (r.status != platform::ReadStatus::Ok && r.status != platform::ReadStatus::Missing)
+        ShowMessageBox(r.message + "\nThe settings take their defaults in this session.", std::string(),
+                       kMbOk | kMbIconWarning);
     const std::string &text = r.status == platform::ReadStatus::Ok ? r.data : std::string();
     KeepTime = readInt(text, "KeepTime", 0);
     InCeptDel = readBool(text, "InCeptDel", false);

@@ -41,6 +41,13 @@ TdbMain::TdbMain(std::string databaseDir, Prompt *prompt, const TLangMng *lang,
         tables_[size_t(i)] = makeDbTable(DbTable(i));
     for (DbTable t : kOwnTables)
         open(t);
+    // The scan keeps the rows of drivers and plug-ins it already knows and never writes their
+    // dependants again: with one table lost, the rows of the others would stay without theirs. So
+    // the four start empty together and the scan makes them all anew.
+    if (rebuildCatalogue_)
+        for (DbTable t : kOwnTables)
+            if (rebuiltByScan(t))
+                tables_[size_t(t)] = makeDbTable(t);
     catalogue_ = Catalogue::fromTables(catalogueTables());
 }
 
@@ -65,21 +72,34 @@ bool TdbMain::open(DbTable t)
         // A loaded table is its file; a missing file is written on the next save.
         if (r.status == platform::TableStatus::Ok)
             written_[k] = tables_[k].changes();
+        // A catalogue table without its file cannot be trusted with the others' rows either.
+        if (r.status == platform::TableStatus::Missing && rebuiltByScan(t))
+            rebuildCatalogue_ = true;
         return true;
     }
     std::fprintf(stderr, "%s\n", r.message.c_str());
-    showError(std::string(kDbCorrupted));
-    const bool unusable = r.status != platform::TableStatus::IoError;
-    if (unusable && rebuiltByScan(t)) {
-        const std::string aside = file + kDamagedSuffix;
-        if (std::rename(file.c_str(), aside.c_str()) == 0) {
-            tables_[k] = makeDbTable(t);
-            open_[k] = true;
-            return true;
-        }
-        std::fprintf(stderr, "Cannot rename %s: %s\n", file.c_str(), std::strerror(errno));
+    const std::string what = std::string(kDbCorrupted) + "\n" + r.message;
+    if (r.status == platform::TableStatus::IoError && !rebuiltByScan(t)) {
+        // Unreadable, not known to be damaged: what the user kept there is left as it is.
+        showError(what + "\nThe table is not used in this session; the file is left as it is.");
+        return false;
     }
-    return false;
+    // Damaged, newer, foreign or not a file at all (a catalogue file also when unreadable: the
+    // scan makes it again): kept under a free name, never deleted, and the table starts empty.
+    std::string aside;
+    const platform::FileResult moved = platform::moveAside(file, kDamagedSuffix, &aside);
+    if (!moved) {
+        std::fprintf(stderr, "%s\n", moved.message.c_str());
+        showError(what + "\n" + moved.message + "\nThe table is not used in this session.");
+        return false;
+    }
+    std::fprintf(stderr, "%s kept as %s\n", file.c_str(), aside.c_str());
+    showError(what + "\nThe old file was kept as " + aside + "; the table starts empty.");
+    tables_[k] = makeDbTable(t);
+    open_[k] = true;
+    if (rebuiltByScan(t))
+        rebuildCatalogue_ = true;
+    return true;
 }
 
 bool TdbMain::dirty(DbTable t) const

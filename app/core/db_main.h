@@ -8,12 +8,17 @@
 //
 // Creation opens BaseInfo, PlugInfo, ModelRef, ConnInfo, Smsinfo and SSinfo, in that order:
 //  - no file: the table starts empty;
-//  - a file that cannot be used (damaged, written by a newer format, lacking a field, unreadable):
-//    the box "The database is corrupted!" and the table stays closed for the run; its file is never
-//    touched, so nothing the user kept is overwritten. The four catalogue tables are the exception
-//    for damaged or incompatible files: the catalogue scan rebuilds them from the Plug-in folder,
-//    so the file is set aside as "<file>.damaged" (e.g. ModelRef.cds.damaged) and the table starts
-//    empty. Without that the program could never connect again.
+//  - a file that cannot be used (damaged, written by a newer format, lacking a field, not a
+//    regular file): it is renamed to the first free name of "<file>.damaged", "<file>.damaged.1",
+//    ... (never deleted, never replaced), the table starts empty, and one box says "The database
+//    is corrupted!", which file, why, and where the old one went. The same holds for the phrase
+//    tables when their manager opens them. When the rename fails the table stays closed.
+//  - a file that exists but cannot be read (permissions, I/O): the box, and the table stays
+//    closed for the run with its file left as it is; a catalogue file is set aside instead.
+// The four catalogue tables stand together: when any of them was missing or set aside, all four
+// start empty and the scan makes them anew from the Plug-in folder (it keeps the rows of files it
+// knows and would never write their dependants again). Without that the program could never
+// connect again.
 // The two phrase tables are declared here but opened and saved by the phrase manager, through
 // open() and save().
 //
@@ -58,7 +63,7 @@ class TLangMng;
 // Fixed texts of the database's boxes (shown as they stand, with an error icon and an OK button).
 inline constexpr const char *kDbCorrupted = "The database is corrupted!";
 inline constexpr const char *kDbSaveFailed = "Failed to acess database file .";
-// Added to a catalogue table's file name when a damaged file is set aside.
+// Added to a table's file name when a file that cannot be used is set aside.
 inline constexpr const char *kDamagedSuffix = ".damaged";
 
 class TdbMain {
@@ -114,6 +119,7 @@ private:
     platform::FileOps ops_;
     std::array<platform::Table, kDbTableCount> tables_;
     std::array<bool, kDbTableCount> open_{};
+    bool rebuildCatalogue_ = false; // a catalogue table's file was missing or unusable
     std::shared_ptr<const Catalogue> catalogue_;
     // Per table: the changes() its file holds (kNotWritten: none), the one last tried, and the
     // failure last shown (empty after a success).

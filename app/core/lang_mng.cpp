@@ -69,8 +69,11 @@ bool TLangMng::readLanguage(const std::string &name, std::vector<Record> &out) c
     if (name.empty() || name.find('/') != std::string::npos || name.find('\0') != std::string::npos)
         return false;
     platform::Table table = makeLanguageTable();
-    if (!table.load(pathOf(name)))
+    if (platform::TableResult r = table.load(pathOf(name)); !r) {
+        // Says which file and why (damaged, a named pipe, ...): the box names neither.
+        std::fprintf(stderr, "Language file not used: %s\n", r.message.c_str());
         return false;
+    }
     const int nameField = table.fieldIndex("Name");
     const int valueField = table.fieldIndex("Value");
     std::vector<Record> records;

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cerrno>
 #include <cstring>
 
@@ -37,6 +38,19 @@ FileResult FileResult::failure(int err, std::string text)
 }
 
 namespace {
+
+const char *fileKind(mode_t mode)
+{
+    if (S_ISFIFO(mode))
+        return "a named pipe";
+    if (S_ISDIR(mode))
+        return "a folder";
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return "a device";
+    if (S_ISSOCK(mode))
+        return "a socket";
+    return "not a file";
+}
 
 std::string describe(const char *what, const std::string &path, int err)
 {
@@ -169,21 +183,52 @@ FileResult writeFileSafely(const std::string &path, std::string_view contents, c
     return {};
 }
 
-ReadResult readWholeFile(const std::string &path, size_t maxBytes)
+int openRegularFile(const std::string &path, ReadResult *why)
 {
-    ReadResult r;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    ReadResult scratch;
+    ReadResult &r = why ? *why : scratch;
+    // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer, for ever; a device
+    // is not made to wait for its carrier either. Nothing but a regular file is read.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         r.error = errno;
         r.status = errno == ENOENT ? ReadStatus::Missing : ReadStatus::Failed;
         r.message = describe("Cannot read", path, r.error);
-        return r;
+        return -1;
     }
     struct stat st{};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        r.error = errno ? errno : EISDIR;
+    if (::fstat(fd, &st) != 0) {
+        r.error = errno;
         r.status = ReadStatus::Failed;
-        r.message = "Cannot read " + path + ": not a regular file";
+        r.message = describe("Cannot read", path, r.error);
+        ::close(fd);
+        return -1;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        r.error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        r.status = ReadStatus::NotRegular;
+        r.message = "Cannot read " + path + ": not a regular file (" + fileKind(st.st_mode) + ")";
+        ::close(fd);
+        return -1;
+    }
+    // Plain blocking reads from here on.
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0)
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    return fd;
+}
+
+ReadResult readWholeFile(const std::string &path, size_t maxBytes)
+{
+    ReadResult r;
+    int fd = openRegularFile(path, &r);
+    if (fd < 0)
+        return r;
+    struct stat st{};
+    if (::fstat(fd, &st) != 0) {
+        r.error = errno;
+        r.status = ReadStatus::Failed;
+        r.message = describe("Cannot read", path, r.error);
         ::close(fd);
         return r;
     }
@@ -215,6 +260,52 @@ ReadResult readWholeFile(const std::string &path, size_t maxBytes)
     r.data.resize(got);
     ::close(fd);
     return r;
+}
+
+namespace {
+
+// rename() that fails with EEXIST instead of replacing the target.
+int renameNoReplace(const char *from, const char *to)
+{
+    if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return -1;
+    // A file system without the flag: a hard link is never made over an existing name either.
+    if (::link(from, to) == 0)
+        return ::unlink(from);
+    if (errno == EEXIST)
+        return -1;
+    // Neither (a folder, or a file system without hard links): check, then rename.
+    struct stat st{};
+    if (::lstat(to, &st) == 0) {
+        errno = EEXIST;
+        return -1;
+    }
+    return ::rename(from, to);
+}
+
+} // namespace
+
+FileResult moveAside(const std::string &path, const std::string &suffix, std::string *movedTo)
+{
+    const std::string base = path + suffix;
+    for (int n = 0; n < 1000; ++n) {
+        const std::string target = n == 0 ? base : base + "." + std::to_string(n);
+        if (renameNoReplace(path.c_str(), target.c_str()) == 0) {
+            const int dfd = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            if (dfd >= 0) {
+                ::fsync(dfd);
+                ::close(dfd);
+            }
+            if (movedTo)
+                *movedTo = target;
+            return {};
+        }
+        if (errno != EEXIST && errno != ENOTEMPTY)
+            return FileResult::failure(errno, describe("Cannot rename", path, errno));
+    }
+    return FileResult::failure(EEXIST, "Cannot rename " + path + ": every name " + base + ".N is taken");
 }
 
 } // namespace platform

@@ -53,7 +53,8 @@ FileResult writeFileSafely(const std::string &path, std::string_view contents,
                            const FileOps &ops = FileOps::system());
 
 // The answer of a read.
-enum class ReadStatus { Ok, Missing, TooLarge, Failed };
+// NotRegular: the path names a named pipe, a folder, a device or a socket; it was not read.
+enum class ReadStatus { Ok, Missing, TooLarge, Failed, NotRegular };
 struct ReadResult {
     ReadStatus status = ReadStatus::Ok;
     int error = 0;
@@ -62,7 +63,19 @@ struct ReadResult {
 };
 
 // Reads the whole of `path` when it holds at most `maxBytes` bytes (a larger file is TooLarge and
-// nothing is read).
+// nothing is read). Only a regular file is read (see openRegularFile).
 ReadResult readWholeFile(const std::string &path, size_t maxBytes);
+
+// Opens `path` for reading only when it is a regular file (a symbolic link is followed), checked
+// without blocking: a named pipe with no writer, or a device, never makes the caller wait. The
+// descriptor (close-on-exec, blocking reads) or -1 with why's status, error and message set
+// (why may be null). Every reader of a file a user or another program may have put in place
+// goes through here.
+int openRegularFile(const std::string &path, ReadResult *why = nullptr);
+
+// Renames `path` to the first free name of `path + suffix`, `path + suffix + ".1"`, ".2", ...
+// (up to ".999"), never replacing a file that is there, and flushes the folder. *movedTo gets the
+// new name on success.
+FileResult moveAside(const std::string &path, const std::string &suffix, std::string *movedTo);
 
 } // namespace platform

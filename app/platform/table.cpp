@@ -1161,6 +1161,8 @@ TableResult Table::load(const std::string &path)
         return {TableStatus::Missing, "The table file " + path + " does not exist"};
     case ReadStatus::TooLarge:
         return {TableStatus::Damaged, "The table file " + path + " is damaged: too large"};
+    case ReadStatus::NotRegular:
+        return {TableStatus::NotRegular, r.message};
     case ReadStatus::Failed:
         break;
     }

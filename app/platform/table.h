@@ -191,6 +191,7 @@ enum class TableStatus {
     NewerVersion,  // load: written by a newer format than this build reads
     MissingField,  // load: a field the table declares is not in the file (or has another type)
     IoError,       // load or save: the system refused (message holds its text)
+    NotRegular,    // load: a named pipe, folder, device or socket stands at the path; not opened
     ReadOnly,      // save: the file has no write permission bit; it was not replaced
 };
 

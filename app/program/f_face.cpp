@@ -1,5 +1,6 @@
 #include "program/f_face.h"
 
+#include "platform/safe_file.h"
 #include "program/program.h"
 
 #include <QApplication>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include <jpeglib.h>
+#include <unistd.h>
 
 namespace program {
 
@@ -30,9 +32,15 @@ void jpegQuiet(j_common_ptr) {}
 std::vector<unsigned char> readBounded(const std::string &path)
 {
     std::vector<unsigned char> bytes;
-    std::FILE *f = std::fopen(path.c_str(), "rbe");
-    if (!f)
+    // A named pipe in the picture's place would hold the start for ever.
+    const int fd = platform::openRegularFile(path);
+    if (fd < 0)
         return bytes;
+    std::FILE *f = ::fdopen(fd, "rb");
+    if (!f) {
+        ::close(fd);
+        return bytes;
+    }
     unsigned char buf[65536];
     size_t n;
     while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) {

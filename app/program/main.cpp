@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <exception>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -63,5 +64,11 @@ int main(int argc, char **argv)
             std::printf("first paint: %.0f ms\n", msSinceProcessStart());
             std::fflush(stdout);
         };
-    return program::runProgram(argc, argv, std::move(options));
+    try {
+        return program::runProgram(argc, argv, std::move(options));
+    } catch (const std::exception &e) {
+        // Start-up shows its own failures; this is what escaped the loop or the end.
+        std::fprintf(stderr, "Selvark: %s\n", e.what());
+        return 1;
+    }
 }

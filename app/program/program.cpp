@@ -31,6 +31,9 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
+#include <exception>
+#include <string>
 #include <utility>
 #include <fcntl.h>
 #include <unistd.h>
@@ -189,7 +192,45 @@ Program::~Program()
 
 Program::Start Program::start(int &argc, char **argv)
 {
+    try {
+        return startSteps(argc, argv);
+    } catch (const std::exception &e) {
+        failStart(e.what());
+    } catch (...) {
+        failStart("unknown error");
+    }
+    return Start::Failed;
+}
+
+void Program::failStart(const std::string &what)
+{
     Parts &p = *parts_;
+    exitCode_ = 1;
+    shutDown_ = true;
+    const std::string text = std::string("Selvark could not start: ") + what;
+    std::fprintf(stderr, "%s\n", text.c_str());
+    p.face.reset();
+    if (p.main)
+        p.main->hide();
+    if (!QApplication::instance())
+        return; // no box without the toolkit: standard error has it
+    try {
+        if (!p.prompt)
+            p.prompt = std::make_unique<core::QtPrompt>();
+        core::Prompt *box = p.ask ? p.ask : p.prompt.get();
+        box->show(text, kApplicationTitle, core::kMbOk | core::kMbIconError);
+    } catch (...) {
+        // The box itself failed; standard error has the text.
+    }
+}
+
+Program::Start Program::startSteps(int &argc, char **argv)
+{
+    Parts &p = *parts_;
+    const auto step = [this](int n) {
+        if (options_.beforeStep)
+            options_.beforeStep(n);
+    };
     // 2: one instance per user.
     const std::string lockPath = options_.lockDir.empty()
                                      ? platform::InstanceGuard::defaultLockPath()
@@ -214,13 +255,16 @@ Program::Start Program::start(int &argc, char **argv)
 
     const std::string dir = options_.programDir.empty() ? platform::programDir() : options_.programDir;
     // 3-5: splash, application manager, splash painted.
+    step(3);
     p.face = std::make_unique<TfFace>(dir + "/" + kFacePicture);
+    step(4);
     p.manage = std::make_unique<core::TManage>(dir, p.ask);
     p.face->showAndPaint();
     // 6: title; help lies in the program folder.
     if (auto *app = qobject_cast<forms::MainApplication *>(QApplication::instance()))
         app->setPrompt(p.ask, kApplicationTitle);
     // 7: main window, hand-over table, database, find dialog.
+    step(7);
     p.main = std::make_unique<forms::TfMain>(*p.manage);
     p.main->registerWindow(*p.hub);
     p.prompt->setParent(p.main.get());
@@ -235,6 +279,7 @@ Program::Start Program::start(int &argc, char **argv)
     p.find = std::make_unique<forms::TfFind>(*p.manage, p.main.get());
     p.main->setFindDialog(p.find.get());
     // 8: the second start stage.
+    step(8);
     p.host = std::make_unique<MainWindowHost>(*p.main);
     p.stages = std::make_unique<Stages>(*p.manage, *p.db, *p.commData, *p.hub, *p.ask,
                                         StagesSetup{options_.clock, options_.workerPause, options_.workerIdleSleep});
@@ -259,6 +304,7 @@ Program::Start Program::start(int &argc, char **argv)
         installSignals();
     p.main->show();
     // 9.
+    step(9);
     p.face.reset();
     return Start::Running;
 }

@@ -19,6 +19,9 @@
 // dialog is up closes that dialog first (a progress dialog cancels its batch and waits for the
 // worker's answer), then the main window.
 //
+// An exception out of a start step is caught: the splash goes, one box shows its text, start()
+// answers Failed and the exit code is 1; nothing of the stages' shut-down runs.
+//
 // Shut-down: the stages' shut-down, the worker stopped within a bounded wait (a driver wait in
 // progress is cancelled), the connection closed under its lock, every open table saved.
 #pragma once
@@ -55,6 +58,10 @@ struct ProgramOptions {
     std::function<int32_t(int32_t ms)> workerIdleSleep; // the worker's sleep between idle steps; empty: as asked
     std::chrono::milliseconds workerStopWait{3000}; // how long shut-down waits for the worker
     core::Prompt *prompt = nullptr;   // message boxes and standard dialogs; null: the program's own
+    // Called before start-up steps 3 (splash), 4 (application manager), 7 (main window and the
+    // data modules), 8 (second start stage) and 9 (splash closed) with the step's number; tests
+    // throw from it. Empty: nothing.
+    std::function<void(int step)> beforeStep;
 };
 
 inline constexpr const char *kApplicationTitle = "Selvark Tarnovel";
@@ -65,6 +72,7 @@ public:
     enum class Start {
         Running,        // the main window is up; run() next
         AlreadyRunning, // another instance holds the lock: end with exitCode() (0), nothing shown
+        Failed,         // a start step threw: its text was shown in a box; end with exitCode() (1)
     };
 
     explicit Program(ProgramOptions options);
@@ -95,6 +103,8 @@ public:
 
 private:
     struct Parts;
+    Start startSteps(int &argc, char **argv);
+    void failStart(const std::string &what);
     void installSignals();
     void removeSignals();
 

@@ -99,7 +99,8 @@ platform::FileResult History::SetFilename(const QString &name)
         case platform::ReadStatus::Missing:
             break;
         case platform::ReadStatus::TooLarge:
-        case platform::ReadStatus::Failed: {
+        case platform::ReadStatus::Failed:
+        case platform::ReadStatus::NotRegular: {
             // Something we cannot read is there: writing over it would lose it.
             struct stat st{};
             holdSaves_ = read.status == platform::ReadStatus::TooLarge || ::stat(path.c_str(), &st) == 0;

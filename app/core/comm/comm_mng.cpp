@@ -68,12 +68,19 @@ int32_t readImei(InfoItf *info, std::string &imei)
     return r;
 }
 
-void logLine(const std::string &text)
+} // namespace
+
+void TCommMng::log(const std::string &text)
 {
+    // The worker retries every poll: the same failure again says nothing new.
+    {
+        std::lock_guard<std::mutex> guard(logLock_);
+        if (text == lastLog_)
+            return;
+        lastLog_ = text;
+    }
     std::fprintf(stderr, "Connection: %s\n", text.c_str());
 }
-
-} // namespace
 
 TCommMng::TCommMng(platform::WindowMessages &messages, platform::WindowId window, CommMngSetup setup)
     : messages_(messages), window_(window), programDir_(std::move(setup.programDir)),
@@ -147,19 +154,19 @@ void TCommMng::pause(int ms) const
 int32_t TCommMng::openDriver(const std::string &name, const ConnCfg &cfg, PhoneIdent &ident, int pauseMs)
 {
     if (!plainFileName(name)) {
-        logLine("driver name \"" + name + "\" is not a file name in Plug-in");
+        log("driver name \"" + name + "\" is not a file name in Plug-in");
         Disconnect();
         return DV_E_NOTCONN;
     }
     std::string error;
     platform::Module module = platform::Module::open(pluginPath(name), &error);
     if (!module) {
-        logLine(error);
+        log(error);
         return 1;
     }
     driver_ = std::move(module);
     if (!BindMngExports(driver_)) {
-        logLine(name + ": a driver entry point is missing");
+        log(name + ": a driver entry point is missing");
         Disconnect();
         return DV_E_NOTCONN;
     }
@@ -170,7 +177,7 @@ int32_t TCommMng::openDriver(const std::string &name, const ConnCfg &cfg, PhoneI
     const int32_t r = mng_.connect(&h, &cfg, &ident);
     if (r < 0 || !h) {
         // A driver that failed gave no handle, whatever it left in h.
-        logLine(name + ": MsMng_connect answered " + std::to_string(r) + (r >= 0 ? " without a handle" : ""));
+        log(name + ": MsMng_connect answered " + std::to_string(r) + (r >= 0 ? " without a handle" : ""));
         Disconnect();
         return DV_E_NOTCONN;
     }
@@ -181,7 +188,7 @@ int32_t TCommMng::openDriver(const std::string &name, const ConnCfg &cfg, PhoneI
 int32_t TCommMng::attachPlugin(const std::string &name, const PhoneIdent &ident)
 {
     if (!plainFileName(name)) {
-        logLine("plug-in name \"" + name + "\" is not a file name in Plug-in");
+        log("plug-in name \"" + name + "\" is not a file name in Plug-in");
         Disconnect();
         return DV_E_NOTCONN;
     }
@@ -205,7 +212,7 @@ int32_t TCommMng::attachPlugin(const std::string &name, const PhoneIdent &ident)
             fault = "the IMEI cannot be read";
     }
     if (fault) {
-        logLine(name + ": " + fault + (error.empty() ? "" : " (" + error + ")"));
+        log(name + ": " + fault + (error.empty() ? "" : " (" + error + ")"));
         Disconnect();
         return DV_E_NOTCONN;
     }
@@ -219,7 +226,7 @@ int32_t TCommMng::adoptDriverManufacturer()
     const char *man = nullptr;
     const int32_t r = mng_.getSupp(&man, nullptr);
     if (r < 0 || !man) {
-        logLine("MsMng_getSupp of the new driver failed");
+        log("MsMng_getSupp of the new driver failed");
         Disconnect();
         return DV_E_NOTCONN;
     }
@@ -242,6 +249,9 @@ void TCommMng::markConnected(uint64_t settingsSeen, InUse inUse)
         connected_.store(true);
     }
     ++serial_;
+    // The answer changed: the next failure is news again.
+    std::lock_guard<std::mutex> guard(logLock_);
+    lastLog_.clear();
 }
 
 int32_t TCommMng::connectLocked()
@@ -283,15 +293,15 @@ int32_t TCommMng::connectLocked()
         break;
     }
     if (first.empty()) {
-        logLine(candidates.empty() ? "no driver is catalogued" : "no catalogued driver can be loaded");
+        log(candidates.empty() ? "no driver is catalogued" : "no catalogued driver can be loaded");
         Disconnect();
         return DV_E_UNSUPPORTED;
     }
 
     std::string driverName, plugName;
     if (cat->FindPlug(ident, driverName, plugName) < 0) {
-        logLine("no model plug-in serves \"" + identText(ident.Man) + "\" \"" + identText(ident.ModelA) +
-                identText(ident.ModelB) + "\"");
+        log("no model plug-in serves \"" + identText(ident.Man) + "\" \"" + identText(ident.ModelA) +
+            identText(ident.ModelB) + "\"");
         Disconnect();
         return DV_E_UNSUPPORTED;
     }
@@ -389,7 +399,7 @@ int32_t TCommMng::TestConnect(std::string_view man, std::string_view type, std::
     std::string error;
     const platform::Module driver = platform::Module::open(pluginPath(name), &error);
     if (!driver) {
-        logLine(error);
+        log(error);
         return DV_E_UNSUPPORTED;
     }
     const auto connect = driver.function<decltype(MngEntryPoints::connect)>("MsMng_connect");

@@ -30,6 +30,9 @@
 // connection lock, so SetParams/GetParams/IsParamsChanged never wait for a running command. The
 // auto-connect flag, the poll interval and the disconnect request are atomics.
 //
+// Failures go to standard error as "Connection: <what>", a line only when it differs from the one
+// before (a successful connect in between counts as a change): the worker retries every poll.
+//
 // Results: 0 success; 7 "not connected" from Lock, Close and GetParams; 83 already connected;
 // -7 (DV_E_NOTCONN) a failing driver connect, plug-in entry point, interface request or IMEI read,
 // or no connection; -71 (DV_E_CLOSED) another handset; -81 (DV_E_ARG) empty manufacturer or type;
@@ -201,6 +204,9 @@ public:
 
 private:
     int32_t connectLocked();
+    // One line to standard error, unless it repeats the line before (a connect that succeeds in
+    // between makes the next failure new).
+    void log(const std::string &text);
     int32_t openDriver(const std::string &name, const ConnCfg &cfg, PhoneIdent &ident, int pauseMs);
     int32_t attachPlugin(const std::string &plugName, const PhoneIdent &ident);
     int32_t adoptDriverManufacturer();
@@ -234,6 +240,8 @@ private:
     std::atomic<bool> connected_{false}; // handle_ != nullptr, readable without the lock
 
     // Guarded by the settings lock.
+    std::mutex logLock_;
+    std::string lastLog_;
     mutable std::mutex settingsLock_;
     SelectedPhone selected_{};
     std::string type_, port_, baud_;

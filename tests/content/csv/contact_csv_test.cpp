@@ -341,10 +341,14 @@ TEST_F(ContactCsv, AFileThatCannotBeReadAddsNoBook)
     EXPECT_EQ(pb.ImportFromCsv(dir.file("missing.csv")), kPbFileError);
     EXPECT_EQ(importText("empty.csv", ""), kPbFileError);
     EXPECT_EQ(pb.ImportFromCsv(dir.path()), kPbFileError);
+    // A named pipe answers at once (no writer is waited for).
+    ASSERT_EQ(::mkfifo(dir.file("pipe.csv").c_str(), 0600), 0);
+    EXPECT_EQ(pb.ImportFromCsv(dir.file("pipe.csv")), kPbFileError);
     EXPECT_EQ(pb.BookCount(), 1);
-    ASSERT_EQ(shown().size(), 3u);
+    ASSERT_EQ(shown().size(), 4u);
     EXPECT_NE(shown()[0].find("missing.csv"), std::string::npos);
     EXPECT_NE(shown()[1].find("empty.csv"), std::string::npos);
+    EXPECT_NE(shown()[3].find("pipe.csv: not a regular file (a named pipe)"), std::string::npos) << shown()[3];
     // The file can be opened once it is good.
     writeText(dir.file("empty.csv"), "M,X\r\n");
     EXPECT_EQ(pb.ImportFromCsv(dir.file("empty.csv")), 1);

@@ -6,6 +6,10 @@
 #include "dv_result.h"
 #include "handset_sim.h"
 
+#include <sstream>
+#include <string>
+#include <vector>
+
 #ifdef SV_HAVE_REAL_PLUGINS
 
 namespace comm_test {
@@ -70,6 +74,33 @@ TEST_F(SimulatedHandset, HangUpIsNoticedAndNothingStaysLoaded)
     // The handset back on the line: a new connect works through the same link path.
     sim.reconnect();
     EXPECT_EQ(comm->Connect(), 0);
+}
+
+// While nothing answers, the worker asks again every poll: standard error gets the failure
+// once, not a line per try, and a connect in between makes the next failure news again.
+TEST_F(SimulatedHandset, ARepeatedConnectFailureIsLoggedOnce)
+{
+    const auto lines = [](const std::string &text) {
+        std::vector<std::string> out;
+        std::istringstream in(text);
+        for (std::string line; std::getline(in, line);)
+            if (!line.empty())
+                out.push_back(line);
+        return out;
+    };
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        ASSERT_EQ(comm->Connect(), 0);
+        ASSERT_EQ(comm->Close(), 0);
+        sim.dropLink(handsetsim::DropMode::Hangup);
+        testing::internal::CaptureStderr();
+        for (int poll = 0; poll < 10; ++poll) // ten seconds of polls
+            EXPECT_LT(comm->Connect(), 0);
+        const std::vector<std::string> said = lines(testing::internal::GetCapturedStderr());
+        ASSERT_EQ(said.size(), 1u) << ::testing::PrintToString(said);
+        EXPECT_EQ(said[0].rfind("Connection: ", 0), 0u) << said[0];
+        sim.reconnect();
+    }
 }
 
 TEST_F(SimulatedHandset, ConnectionTestOpensAndClosesTheLink)

@@ -3,6 +3,7 @@
 #include "core/db_main.h"
 
 #include "core/catalogue_scan.h"
+#include "core/catalogue/catalogue_fixture.h"
 
 #include "core/prompt.h"
 #include "core/platform/temp_dir.h"
@@ -17,6 +18,7 @@
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -130,10 +132,27 @@ TEST(TdbMain, NextRunLoadsWhatThisRunSaved)
     EXPECT_TRUE(prompt.shown().empty());
 }
 
-// A file the program cannot use: one box at start; the message and value-list tables stay closed
-// and their files are never touched, while a catalogue table's file is set aside and the table
-// rebuilt empty. The other tables work and are saved.
-TEST(TdbMain, UnusableFilesAtStart)
+// A file's bytes with the format version raised past ours and the checksum made right again.
+std::string newerFormat(const std::string &good)
+{
+    std::string bytes = good;
+    bytes[8] = char(platform::kTableFormatVersion + 1);
+    const uint32_t crc = platform::crc32(std::string_view(bytes).substr(0, bytes.size() - 4));
+    for (int k = 0; k < 4; ++k)
+        bytes[bytes.size() - 4 + size_t(k)] = char(crc >> (8 * k));
+    return bytes;
+}
+
+bool isCatalogue(DbTable t)
+{
+    return t == DbTable::BaseInfo || t == DbTable::PlugInfo || t == DbTable::ModelRef || t == DbTable::ConnInfo;
+}
+
+// A file the program cannot use, in any of the six tables: it is kept as "<file>.damaged"
+// byte for byte, the table starts empty and is saved again, and one box names the file and where
+// the old one went. A lost catalogue table empties all four (the scan makes them anew); the
+// others keep their rows.
+TEST(TdbMain, UnusableFilesAreSetAsideAndTheTableStartsEmpty)
 {
     struct Damage {
         const char *name;
@@ -144,82 +163,103 @@ TEST(TdbMain, UnusableFilesAtStart)
         {"cut short", [](const std::string &g) { return g.substr(0, g.size() / 2); }},
         {"flipped byte", [](const std::string &g) { std::string b = g; b[b.size() / 2] ^= 0x5A; return b; }},
         {"empty file", [](const std::string &) { return std::string(); }},
+        {"newer format", newerFormat},
         {"foreign table (fields missing)", [](const std::string &) {
              platform::Table other({{"x", platform::FieldType::Integer}});
              return other.serialize();
          }},
     };
     for (const Damage &d : damages) {
-        for (DbTable victim : {DbTable::Smsinfo, DbTable::SSinfo, DbTable::ModelRef, DbTable::BaseInfo}) {
+        for (DbTable victim : kSix) {
             const std::string file = core::dbTableDef(victim).fileName;
             SCOPED_TRACE(std::string(d.name) + " in " + file);
             TempTree tree;
             const std::string dir = databaseWithOneRunSaved(tree);
             const std::string bad = d.bytes(readText(dir + "/" + file));
             std::ofstream(dir + "/" + file, std::ios::binary | std::ios::trunc) << bad;
-            const bool setAside = victim == DbTable::ModelRef || victim == DbTable::BaseInfo;
 
             RecordingPrompt prompt;
             {
                 TdbMain db(dir, &prompt);
                 ASSERT_EQ(prompt.shown().size(), 1u);
-                EXPECT_EQ(prompt.shown()[0].text, "The database is corrupted!");
+                const std::string &box = prompt.shown()[0].text;
+                EXPECT_EQ(box.rfind("The database is corrupted!\n", 0), 0u) << box;
+                EXPECT_NE(box.find(dir + "/" + file + " "), std::string::npos) << box;
+                EXPECT_NE(box.find("kept as " + dir + "/" + file + ".damaged;"), std::string::npos) << box;
                 EXPECT_EQ(prompt.shown()[0].flags, core::kMbOk | core::kMbIconError);
-                EXPECT_EQ(db.isOpen(victim), setAside);
-                for (DbTable t : kSix)
-                    if (t != victim) {
-                        EXPECT_TRUE(db.isOpen(t));
-                        EXPECT_EQ(db.table(t).totalRows(), 1);
-                    }
-                addToSix(db, 2);
-                if (setAside) {
-                    EXPECT_EQ(readText(dir + "/" + file + ".damaged"), bad);
-                    EXPECT_FALSE(fs::exists(dir + "/" + file));
+                for (DbTable t : kSix) {
+                    EXPECT_TRUE(db.isOpen(t));
+                    const bool emptied = t == victim || (isCatalogue(victim) && isCatalogue(t));
+                    EXPECT_EQ(db.table(t).totalRows(), emptied ? 0 : 1) << core::dbTableDef(t).name;
                 }
+                EXPECT_EQ(readText(dir + "/" + file + ".damaged"), bad);
+                EXPECT_FALSE(fs::exists(dir + "/" + file));
+                addToSix(db, 2);
             }
             EXPECT_EQ(prompt.shown().size(), 1u); // nothing more at exit
-            if (setAside) {
-                EXPECT_EQ(readText(dir + "/" + file + ".damaged"), bad);
-                platform::Table rebuilt = core::makeDbTable(victim);
-                ASSERT_TRUE(rebuilt.load(dir + "/" + file));
-                EXPECT_EQ(rebuilt.totalRows(), 1); // only this run's row
-            } else {
-                EXPECT_EQ(readText(dir + "/" + file), bad); // byte-identical
-                EXPECT_FALSE(fs::exists(dir + "/" + file + ".damaged"));
+            EXPECT_EQ(readText(dir + "/" + file + ".damaged"), bad);
+            for (DbTable t : kSix) {
+                platform::Table after = core::makeDbTable(t);
+                ASSERT_TRUE(after.load(dir + "/" + core::dbTableDef(t).fileName));
+                const bool emptied = t == victim || (isCatalogue(victim) && isCatalogue(t));
+                EXPECT_EQ(after.totalRows(), emptied ? 1 : 2) << core::dbTableDef(t).name;
             }
-            for (DbTable t : kSix)
-                if (t != victim) {
-                    platform::Table after = core::makeDbTable(t);
-                    ASSERT_TRUE(after.load(dir + "/" + core::dbTableDef(t).fileName));
-                    EXPECT_EQ(after.totalRows(), 2);
-                }
         }
     }
 }
 
-// A file written by a newer format: the message table's is never overwritten; a catalogue one is
-// set aside whole (the catalogue is rebuilt from the plug-ins either way).
-TEST(TdbMain, NewerFormat)
+// Set-aside files are never replaced: the next damage of the same table goes to the first free
+// name, and the box says which.
+TEST(TdbMain, AnEarlierSetAsideFileIsNeverOverwritten)
 {
-    for (DbTable victim : {DbTable::Smsinfo, DbTable::ConnInfo}) {
-        SCOPED_TRACE(core::dbTableDef(victim).name);
+    TempTree tree;
+    tree.dir("Database");
+    const std::string dir = tree.path("Database");
+    const std::string sms = dir + "/Smsinfo.cds";
+    std::ofstream(sms + ".damaged", std::ios::binary) << "first";
+    std::ofstream(sms + ".damaged.1", std::ios::binary) << "second";
+    std::ofstream(sms, std::ios::binary) << "third";
+    RecordingPrompt prompt;
+    {
+        TdbMain db(dir, &prompt);
+        EXPECT_TRUE(db.isOpen(DbTable::Smsinfo));
+    }
+    ASSERT_EQ(prompt.shown().size(), 1u);
+    EXPECT_NE(prompt.shown()[0].text.find("kept as " + sms + ".damaged.2;"), std::string::npos)
+        << prompt.shown()[0].text;
+    EXPECT_EQ(readText(sms + ".damaged"), "first");
+    EXPECT_EQ(readText(sms + ".damaged.1"), "second");
+    EXPECT_EQ(readText(sms + ".damaged.2"), "third");
+    platform::Table fresh = core::makeDbTable(DbTable::Smsinfo);
+    EXPECT_TRUE(fresh.load(sms));
+}
+
+// Something other than a file at a table's name (a named pipe, a folder): never opened for
+// reading, so the start does not wait for a writer; set aside like a damaged file.
+TEST(TdbMain, ANamedPipeOrFolderInPlaceOfATable)
+{
+    for (bool pipe : {true, false}) {
+        SCOPED_TRACE(pipe ? "named pipe" : "folder");
         TempTree tree;
-        const std::string dir = databaseWithOneRunSaved(tree);
-        const std::string file = dir + "/" + core::dbTableDef(victim).fileName;
-        std::string bytes = readText(file);
-        bytes[8] = char(platform::kTableFormatVersion + 1);
-        const uint32_t crc = platform::crc32(std::string_view(bytes).substr(0, bytes.size() - 4));
-        for (int k = 0; k < 4; ++k)
-            bytes[bytes.size() - 4 + size_t(k)] = char(crc >> (8 * k));
-        std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
-        const bool setAside = victim == DbTable::ConnInfo;
+        tree.dir("Database");
+        const std::string dir = tree.path("Database");
+        const std::string ss = dir + "/SSinfo.cds";
+        if (pipe)
+            ASSERT_EQ(::mkfifo(ss.c_str(), 0600), 0);
+        else
+            fs::create_directory(ss);
         RecordingPrompt prompt;
         {
             TdbMain db(dir, &prompt);
-            EXPECT_EQ(db.isOpen(victim), setAside);
+            EXPECT_TRUE(db.isOpen(DbTable::SSinfo));
         }
-        EXPECT_EQ(texts(prompt), (std::vector<std::string>{"The database is corrupted!"}));
-        EXPECT_EQ(readText(setAside ? file + ".damaged" : file), bytes);
+        ASSERT_EQ(prompt.shown().size(), 1u);
+        EXPECT_NE(prompt.shown()[0].text.find("not a regular file"), std::string::npos) << prompt.shown()[0].text;
+        struct stat st {};
+        ASSERT_EQ(::lstat((ss + ".damaged").c_str(), &st), 0);
+        EXPECT_EQ(pipe ? S_ISFIFO(st.st_mode) : S_ISDIR(st.st_mode), true);
+        platform::Table fresh = core::makeDbTable(DbTable::SSinfo);
+        EXPECT_TRUE(fresh.load(ss));
     }
 }
 
@@ -471,4 +511,74 @@ TEST(TdbMain, ABackgroundFailureShowsOneBoxAndIsTriedAgain)
     }
     EXPECT_EQ(prompt.shown().size(), 1u);
     EXPECT_EQ(listFolder(dir).size(), 6u); // no temporaries left behind
+}
+
+// A catalogue table lost (damaged, cut short, newer, missing) while the other three are whole:
+// the real scan makes all four again in the same run, exactly as a first scan did (so the driver
+// keeps its connection rows and the plug-in its models), and the next start finds them whole.
+TEST(TdbMain, ALostCatalogueTableIsMadeAgainByTheScan)
+{
+    using Snapshot = std::map<DbTable, std::vector<platform::Row>>;
+    constexpr DbTable kCatalogue[] = {DbTable::BaseInfo, DbTable::PlugInfo, DbTable::ModelRef, DbTable::ConnInfo};
+    const auto rowsOf = [&](TdbMain &db) {
+        Snapshot out;
+        for (DbTable t : kCatalogue)
+            out[t] = db.table(t).rows();
+        return out;
+    };
+    struct Damage {
+        const char *name;
+        std::function<void(const std::string &file)> apply;
+    };
+    const std::vector<Damage> damages = {
+        {"garbage", [](const std::string &f) { std::ofstream(f, std::ios::binary | std::ios::trunc) << "garbage"; }},
+        {"cut short", [](const std::string &f) {
+             const std::string g = readText(f);
+             std::ofstream(f, std::ios::binary | std::ios::trunc) << g.substr(0, g.size() - 9);
+         }},
+        {"newer format", [](const std::string &f) {
+             const std::string g = newerFormat(readText(f));
+             std::ofstream(f, std::ios::binary | std::ios::trunc) << g;
+         }},
+        {"missing", [](const std::string &f) { fs::remove(f); }},
+    };
+    for (const Damage &d : damages) {
+        for (DbTable victim : kCatalogue) {
+            SCOPED_TRACE(std::string(d.name) + " " + core::dbTableDef(victim).fileName);
+            catalogue_test::ProgramDir dir;
+            dir.addFixture("FixAlpha.so");
+            dir.addFixture("FixBeta.so");
+            dir.addFixture("Alpha3310.plug");
+            const std::string dbDir = dir.root() + "/Database";
+            fs::create_directories(dbDir);
+            catalogue_test::Recorder seen;
+            RecordingPrompt prompt;
+            Snapshot first;
+            {
+                TdbMain db(dbDir, &prompt);
+                ASSERT_TRUE(db.ScanPlugins(dir.root(), seen));
+                first = rowsOf(db);
+            }
+            ASSERT_EQ(first[DbTable::BaseInfo].size(), 2u);
+            ASSERT_FALSE(first[DbTable::ConnInfo].empty());
+            ASSERT_FALSE(first[DbTable::ModelRef].empty());
+            d.apply(dbDir + "/" + core::dbTableDef(victim).fileName);
+
+            {
+                TdbMain db(dbDir, &prompt);
+                ASSERT_TRUE(db.ScanPlugins(dir.root(), seen));
+                EXPECT_EQ(rowsOf(db), first);
+                std::string driver, plug;
+                PhoneIdent ident{};
+                core::putIdentText(ident.Man, "Alpha");
+                core::putIdentText(ident.ModelA, "3310");
+                EXPECT_EQ(db.catalogue()->FindPlug(ident, driver, plug), 0);
+                EXPECT_EQ(plug, "Alpha3310.plug");
+                EXPECT_FALSE(db.catalogue()->connInfo().empty());
+            }
+            EXPECT_EQ(prompt.shown().size(), std::string(d.name) == "missing" ? 0u : 1u);
+            TdbMain again(dbDir, &prompt);
+            EXPECT_EQ(rowsOf(again), first);
+        }
+    }
 }

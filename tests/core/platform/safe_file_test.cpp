@@ -128,7 +128,70 @@ TEST(SafeFile, ReadWholeFileBounds)
     EXPECT_EQ(platform::readWholeFile(f, 5).data, "12345");
     EXPECT_EQ(platform::readWholeFile(f, 4).status, platform::ReadStatus::TooLarge);
     EXPECT_EQ(platform::readWholeFile(dir.file("b"), 4).status, platform::ReadStatus::Missing);
-    EXPECT_EQ(platform::readWholeFile(dir.path(), 4).status, platform::ReadStatus::Failed);
+    EXPECT_EQ(platform::readWholeFile(dir.path(), 4).status, platform::ReadStatus::NotRegular);
+}
+
+// Only regular files are read, checked without blocking: a named pipe with no writer answers at
+// once (a blocking open would wait for ever), as do a folder and a device; a link to a file reads.
+TEST(SafeFile, OnlyRegularFilesAreRead)
+{
+    TempDir dir;
+    const std::string fifo = dir.file("pipe");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    writeText(dir.file("plain"), "abc");
+    ASSERT_EQ(::symlink(dir.file("plain").c_str(), dir.file("link").c_str()), 0);
+    ASSERT_EQ(::symlink(fifo.c_str(), dir.file("link-to-pipe").c_str()), 0);
+    struct Row {
+        std::string path;
+        platform::ReadStatus status;
+        const char *kind;
+    } rows[] = {
+        {fifo, platform::ReadStatus::NotRegular, "a named pipe"},
+        {dir.file("link-to-pipe"), platform::ReadStatus::NotRegular, "a named pipe"},
+        {dir.path(), platform::ReadStatus::NotRegular, "a folder"},
+        {"/dev/null", platform::ReadStatus::NotRegular, "a device"},
+        {dir.file("link"), platform::ReadStatus::Ok, ""},
+    };
+    for (const Row &r : rows) {
+        SCOPED_TRACE(r.path);
+        const platform::ReadResult got = platform::readWholeFile(r.path, 100);
+        EXPECT_EQ(got.status, r.status);
+        if (r.status == platform::ReadStatus::Ok) {
+            EXPECT_EQ(got.data, "abc");
+            continue;
+        }
+        EXPECT_TRUE(got.data.empty());
+        EXPECT_EQ(got.message, "Cannot read " + r.path + ": not a regular file (" + r.kind + ")");
+        platform::ReadResult why;
+        EXPECT_EQ(platform::openRegularFile(r.path, &why), -1);
+        EXPECT_EQ(why.status, r.status);
+    }
+    // The descriptor handed out reads blocking, like any other.
+    const int fd = platform::openRegularFile(dir.file("plain"));
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(::fcntl(fd, F_GETFL) & O_NONBLOCK, 0);
+    ::close(fd);
+}
+
+// Setting a file aside takes the first free name and never replaces one that is there.
+TEST(SafeFile, MoveAsideTakesTheFirstFreeName)
+{
+    TempDir dir;
+    const std::string f = dir.file("t.cds");
+    std::string moved;
+    for (int round = 0; round < 3; ++round) {
+        writeText(f, "v" + std::to_string(round));
+        ASSERT_TRUE(platform::moveAside(f, ".damaged", &moved));
+        EXPECT_EQ(moved, round == 0 ? f + ".damaged" : f + ".damaged." + std::to_string(round));
+        EXPECT_FALSE(::access(f.c_str(), F_OK) == 0);
+    }
+    EXPECT_EQ(readText(f + ".damaged"), "v0");
+    EXPECT_EQ(readText(f + ".damaged.1"), "v1");
+    EXPECT_EQ(readText(f + ".damaged.2"), "v2");
+    const platform::FileResult gone = platform::moveAside(dir.file("none"), ".damaged", &moved);
+    EXPECT_FALSE(gone);
+    EXPECT_EQ(gone.error, ENOENT);
+    EXPECT_NE(gone.message.find(dir.file("none")), std::string::npos);
 }
 
 TEST(SafeFile, TemporariesOfKilledWritersAreRemovedOthersKept)
