@@ -56,7 +56,8 @@ void checkFit(const TMobileVacrd &parsed, const TFieldParams &tmpl, StorageCode 
         else if (f.type != kFieldGroup && f.type != kFieldAddr)
             FUZZ_CHECK(utf8Chars(f.value) <= static_cast<size_t>(max));
     }
-    FUZZ_CHECK(fits == !numberTooLong);
+    // A fit holds a number short enough and something to store: an empty card would delete.
+    FUZZ_CHECK(fits == (!numberTooLong && TPhoneBookManage::HasContent(fields)));
     buildOk(fields);
 }
 
