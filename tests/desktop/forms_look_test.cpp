@@ -2,8 +2,7 @@
 // with the window manager's frames: screenshots for a person to look at, taken while a user's
 // keys and clicks work the dialogs (the first phrase group, a phrase, the picker's Insert).
 
-#include "desktop.h"
-#include "program_fixture.h"
+#include "program_on_desktop.h"
 
 #include "content/phrase_mng.h"
 #include "content/sms_manage.h"
@@ -32,47 +31,8 @@ namespace {
 
 using forms_test::waitUntil;
 
-class DesktopLook : public ::testing::Test {
+class DesktopLook : public ProgramOnDesktop {
 protected:
-    void SetUp() override
-    {
-        forms_test::app();
-        requireDesktop();
-        if (!handsetsim::HandsetSim::irdaSupported())
-            GTEST_SKIP() << "the simulated handset was built without the IrDA stand-in";
-        handsetsim::Scenario sc =
-            handsetsim::loadScenario(std::string(SV_SOURCE_DIR) + "/tools/handset-sim/scenarios/demo.json");
-        sc.irda.enabled = true;
-        sc.irda.dir = folder.irdaDir();
-        sim = std::make_unique<handsetsim::HandsetSim>(std::move(sc));
-        sim->start();
-        program::ProgramOptions o;
-        o.programDir = folder.root();
-        o.lockDir = folder.root();
-        o.clock = &clock;
-        o.workerPause = [](int) {};
-        o.handleSignals = false;
-        program = std::make_unique<program::Program>(std::move(o));
-        int argc = 1;
-        char name[] = "Selvark";
-        char *argv[] = {name, nullptr};
-        ASSERT_EQ(program->start(argc, argv), program::Program::Start::Running);
-        ASSERT_TRUE(waitUntil([&] { return program->manage().Connected; }, 30000));
-        ASSERT_TRUE(waitShown(&w()));
-    }
-    void TearDown() override
-    {
-        if (program) {
-            EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "a dialog was left open";
-            if (w().isVisible())
-                w().close();
-            program->shutDown();
-            program.reset();
-        }
-        if (sim)
-            sim->stop();
-    }
-    forms::TfMain &w() { return program->mainWindow(); }
     void trigger(const char *name)
     {
         QAction *a = w().action(name);
@@ -80,11 +40,6 @@ protected:
         ASSERT_TRUE(a->isEnabled()) << name;
         a->trigger();
     }
-
-    program_test::ProgramFolder folder;
-    platform::FakeClock clock{1000000};
-    std::unique_ptr<handsetsim::HandsetSim> sim;
-    std::unique_ptr<program::Program> program;
 };
 
 TEST_F(DesktopLook, SettingsPhrasesAndIcons)

@@ -2,8 +2,7 @@
 // program with its own dialogs (no scripted answers), and nothing but clicks and keys through the
 // X server. No printing system is installed: printing goes to PDF files through the print dialog.
 
-#include "desktop.h"
-#include "program_fixture.h"
+#include "program_on_desktop.h"
 
 #include "content/qt/contacts_qt.h"
 #include "content/qt/sms_view.h"
@@ -49,49 +48,8 @@ QString pdfText(const std::string &pdf)
     return QString::fromUtf8(p.readAllStandardOutput());
 }
 
-class OnTheDesktop : public ::testing::Test {
+class OnTheDesktop : public ProgramOnDesktop {
 protected:
-    void SetUp() override
-    {
-        forms_test::app();
-        requireDesktop();
-        if (!handsetsim::HandsetSim::irdaSupported())
-            GTEST_SKIP() << "the simulated handset was built without the IrDA stand-in";
-        handsetsim::Scenario sc =
-            handsetsim::loadScenario(std::string(SV_SOURCE_DIR) + "/tools/handset-sim/scenarios/demo.json");
-        sc.irda.enabled = true;
-        sc.irda.dir = folder.irdaDir();
-        sim = std::make_unique<handsetsim::HandsetSim>(std::move(sc));
-        sim->start();
-
-        program::ProgramOptions o;
-        o.programDir = folder.root();
-        o.lockDir = folder.root();
-        o.clock = &clock;
-        o.workerPause = [](int) {};
-        o.handleSignals = false; // the program's own dialogs: prompt left null
-        program = std::make_unique<program::Program>(std::move(o));
-        int argc = 1;
-        char name[] = "Selvark";
-        char *argv[] = {name, nullptr};
-        ASSERT_EQ(program->start(argc, argv), program::Program::Start::Running);
-        ASSERT_TRUE(waitUntil([&] { return program->manage().Connected; }, 30000));
-        ASSERT_TRUE(waitShown(&w()));
-    }
-    void TearDown() override
-    {
-        if (program) {
-            EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "a dialog was left open";
-            if (w().isVisible())
-                w().close();
-            program->shutDown();
-            program.reset();
-        }
-        if (sim)
-            sim->stop();
-    }
-
-    forms::TfMain &w() { return program->mainWindow(); }
     // Opens a menu of the menu bar and clicks one of its items.
     void fromMenu(const char *menuName, const char *item)
     {
@@ -145,10 +103,6 @@ protected:
         return out;
     }
 
-    program_test::ProgramFolder folder;
-    platform::FakeClock clock{1000000};
-    std::unique_ptr<handsetsim::HandsetSim> sim;
-    std::unique_ptr<program::Program> program;
 };
 
 TEST_F(OnTheDesktop, ContactsAreReadFromTheMenuAndTheSimListPrintsToAPdf)
