@@ -20,6 +20,7 @@
 #include <mutex>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -92,19 +93,20 @@ std::string newerFormat(std::string bytes)
     return bytes;
 }
 
-// Each table damaged in one of three ways: one box names it and where the old file went, the
+// Each table damaged in each of three ways: one box names it and where the old file went, the
 // program connects to the handset in that run, and after a restart it connects again with no box.
 TEST_F(LocalData, ADamagedTableStillLetsTheProgramConnect)
 {
     enum Damage { Garbage, CutShort, Newer };
-    const struct {
+    struct Case {
         DbTable table;
         Damage damage;
-    } cases[] = {
-        {DbTable::BaseInfo, Garbage}, {DbTable::PlugInfo, CutShort}, {DbTable::ModelRef, Newer},
-        {DbTable::ConnInfo, Garbage}, {DbTable::Smsinfo, CutShort}, {DbTable::SSinfo, Newer},
-        {DbTable::ModelRef, Garbage}, {DbTable::ConnInfo, CutShort}, {DbTable::Smsinfo, Newer},
     };
+    std::vector<Case> cases;
+    for (DbTable t : {DbTable::BaseInfo, DbTable::PlugInfo, DbTable::ModelRef, DbTable::ConnInfo, DbTable::Smsinfo,
+                      DbTable::SSinfo})
+        for (Damage d : {Garbage, CutShort, Newer})
+            cases.push_back({t, d});
     startHandset();
     for (const auto &c : cases) {
         const std::string file = dbFile(c.table);
