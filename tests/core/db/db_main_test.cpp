@@ -14,9 +14,11 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <fstream>
@@ -289,6 +291,39 @@ TEST(TdbMain, ReadOnlyFileAtExit)
         EXPECT_EQ(after.totalRows(), t == DbTable::PlugInfo ? 1 : 2) << core::dbTableDef(t).name;
     }
     EXPECT_EQ(listFolder(dir).size(), 6u); // no temporaries left behind
+}
+
+// A folder that takes no new file (read-only; root passes a chmod, so the refusal comes from the
+// calls): every changed table shows one box naming its file and the cause, and keeps its old file.
+TEST(TdbMain, ReadOnlyFolderAtExit)
+{
+    TempTree tree;
+    const std::string dir = databaseWithOneRunSaved(tree);
+    std::map<DbTable, std::string> before;
+    for (DbTable t : kSix)
+        before[t] = readText(dir + "/" + core::dbTableDef(t).fileName);
+    platform::FileOps ops;
+    ops.open = [](const char *path, int flags, mode_t mode) {
+        if (flags & O_CREAT) {
+            errno = EROFS;
+            return -1;
+        }
+        return ::open(path, flags, mode);
+    };
+    RecordingPrompt prompt;
+    {
+        TdbMain db(dir, &prompt, nullptr, ops);
+        addToSix(db, 2);
+    }
+    std::vector<std::string> shown = texts(prompt), expected;
+    for (DbTable t : kSix)
+        expected.push_back("Failed to acess database file .\nCannot write " + dir + "/" + core::dbTableDef(t).fileName +
+                           ": " + std::strerror(EROFS));
+    std::sort(shown.begin(), shown.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(shown, expected);
+    for (DbTable t : kSix)
+        EXPECT_EQ(readText(dir + "/" + core::dbTableDef(t).fileName), before[t]) << core::dbTableDef(t).name;
 }
 
 // A full disk while Smsinfo is written: its old file stays whole, one box names the file and the
