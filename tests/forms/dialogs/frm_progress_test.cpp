@@ -328,13 +328,15 @@ TEST_F(ProgressWithHandset, CancelAfterTheEndGivesTheBatchResult)
 // message acknowledges the cancel; the jobs the worker never reached say so.
 TEST_F(ProgressWithHandset, CancelWhileTheWorkerRunsWaitsForTheAcknowledgement)
 {
-    rig.sim->setReplyDelay(30);
+    // The handset is inside the first listing when the user cancels, however busy the machine.
+    rig.sim->holdNextReply("+CMGL*");
     rig.worker->start();
     whenModal("FrmProgress", [&](QWidget *w) {
-        waitUntil([&] { return rig.messages.count(core::WM_COMM_PROGRESS, dlg->window()) > 0; });
+        ASSERT_TRUE(waitUntil([&] { return rig.sim->replyHeld(); }));
         QTest::keyClick(w, Qt::Key_Escape);
         EXPECT_EQ(dlg->lblInfo()->text(), "Cancelling...");
         EXPECT_FALSE(dlg->btnCancel()->isEnabled());
+        rig.sim->releaseReplies();
     });
     auto more = std::make_shared<core::TDataArray>(1, core::TCommData{.Kind = core::kJobRead, .Stor = 2, .Data = {}});
     BatchOutcome out = dlg->run(*clt, {BatchRequest::readList(jobs), BatchRequest::readList(more)});
