@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <pty.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -155,6 +157,18 @@ TEST(SimFaults, HangupAndReconnect) {
     c.readFor(200);
     EXPECT_TRUE(c.hungUp);
     EXPECT_FALSE(sim.state().linkUp);
+    // The freed pty number goes to the next pty anybody opens (here ours, in parallel tests another
+    // process's); the link must not lead a polling client there.
+    int otherMaster = -1, otherSlave = -1;
+    ASSERT_EQ(::openpty(&otherMaster, &otherSlave, nullptr, nullptr, nullptr), 0);
+    errno = 0;
+    const int viaLink = ::open(link.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    EXPECT_LT(viaLink, 0) << "the link of a hung-up line still leads to a pty";
+    EXPECT_EQ(errno, ENOENT);
+    if (viaLink >= 0)
+        ::close(viaLink);
+    ::close(otherSlave);
+    ::close(otherMaster);
 
     const std::string second = sim.reconnect();
     EXPECT_TRUE(sim.state().linkUp);

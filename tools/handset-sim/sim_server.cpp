@@ -223,10 +223,27 @@ struct HandsetSim::Impl : OutputSink {
         irdaConn = -1;
     }
 
+    // The link path of a hung-up line leads nowhere, as a device node does once its adapter is
+    // unplugged. Left pointing at the closed slave, it would follow the pty number to whichever
+    // process opens a pty next: a client polling for the handset would talk to somebody else's.
+    void unlinkDeadLine() {
+        if (link.empty())
+            return;
+        const std::string tmp = link + ".tmp" + std::to_string(::getpid());
+        const std::string nowhere = link + ".hung-up";
+        ::unlink(tmp.c_str());
+        ::unlink(nowhere.c_str());
+        if (::symlink(nowhere.c_str(), tmp.c_str()) != 0 || ::rename(tmp.c_str(), link.c_str()) != 0) {
+            ::unlink(tmp.c_str());
+            ::unlink(link.c_str());
+        }
+    }
+
     void performDrop(const Item &it) {
         if (it.drop == DropMode::Hangup) {
             record(Direction::Note, "link dropped: hangup");
             closePty();
+            unlinkDeadLine();
             closeIrdaConn();
             hungUp = true;
         } else {
@@ -626,11 +643,12 @@ void HandsetSim::stop() {
     if (d_->th.joinable())
         d_->th.join();
     std::lock_guard<std::mutex> lk(d_->mu);
+    // The link goes first, so that nobody follows it to the pty number about to be freed.
+    if (!d_->link.empty())
+        ::unlink(d_->link.c_str());
     d_->closePty();
     d_->irdaClose();
     d_->closeIrdaConn();
-    if (!d_->link.empty())
-        ::unlink(d_->link.c_str());
     for (int *fd : {&d_->wakeFd, &d_->inotifyFd})
         if (*fd >= 0) {
             ::close(*fd);
