@@ -27,16 +27,39 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# The server picks a free display number and writes it to the pipe once it accepts clients.
-exec {dfd}<> <(:)
-Xvfb -displayfd "$dfd" -screen 0 1280x1024x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
+# Our own display number, taken under a lock: servers that pick a free number themselves race when
+# two start at once (two test runs on one machine), and the loser's clients can end up on the
+# winner's screen. A number some other server holds makes ours exit; then the next is tried. The
+# server writes the number to the pipe once it accepts clients; the wait is long because a loaded
+# machine can take many seconds to start one.
+start_server() {
+  local n=$1 dfd
+  exec {dfd}<> <(:)
+  Xvfb ":$n" -displayfd "$dfd" -screen 0 1280x1024x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  display=
+  for _ in $(seq 1 600); do
+    if read -r -t 0.1 -u "$dfd" display && [ -n "$display" ]; then break; fi
+    kill -0 "$xvfb_pid" 2>/dev/null || break
+  done
+  exec {dfd}>&-
+  if [ "$display" = "$n" ] && kill -0 "$xvfb_pid" 2>/dev/null; then
+    return 0
+  fi
+  kill "$xvfb_pid" 2>/dev/null
+  wait "$xvfb_pid" 2>/dev/null
+  xvfb_pid= display=
+  return 1
+}
 display=
-for _ in $(seq 1 200); do
-  if read -r -t 0.1 -u "$dfd" display && [ -n "$display" ]; then break; fi
-  kill -0 "$xvfb_pid" 2>/dev/null || break
+first=$((20 + RANDOM % 200))
+for ((n = first; n < first + 100; ++n)); do
+  exec {lockfd}>"/tmp/.selvark-desktop-$n.lock" || continue
+  if flock -n "$lockfd" && start_server "$n"; then
+    break # the lock stays held until the session ends
+  fi
+  exec {lockfd}>&-
 done
-exec {dfd}>&-
 if [ -z "$display" ]; then
   echo "FAILED: the X server did not start:" >&2
   cat "$work/xvfb.log" >&2
@@ -48,7 +71,7 @@ export DISPLAY=:$display
 ready=$work/wm-ready
 HOME=$work openbox --config-file /dev/null --startup "touch $ready" >"$work/wm.log" 2>&1 &
 wm_pid=$!
-for _ in $(seq 1 200); do
+for _ in $(seq 1 600); do
   [ -e "$ready" ] && break
   kill -0 "$wm_pid" 2>/dev/null || break
   sleep 0.1
