@@ -81,7 +81,7 @@ void clickMenu(QMenuBar *bar, QMenu *menu)
     ASSERT_NE(bar, nullptr);
     ASSERT_NE(menu, nullptr);
     click(bar, bar->actionGeometry(menu->menuAction()).center());
-    forms_test::waitUntil([&] { return menu->isVisible(); }, 5000);
+    forms_test::waitUntil([&] { return menu->isVisible(); }, 20000);
 }
 
 void clickItem(QMenu *open, QAction *item)
@@ -105,10 +105,10 @@ void type(const QString &text)
 bool waitShown(QWidget *widget)
 {
     QWidget *window = widget->window();
-    if (!QTest::qWaitForWindowExposed(window, 10000))
+    if (!QTest::qWaitForWindowExposed(window, 30000))
         return false;
     window->activateWindow();
-    QTest::qWaitForWindowActive(window, 5000);
+    QTest::qWaitForWindowActive(window, 20000);
     // The window manager frames the window and the first paint lands before the screen is read.
     for (int i = 0; i < 10; ++i) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
@@ -117,13 +117,11 @@ bool waitShown(QWidget *widget)
     return true;
 }
 
-std::string shot(QWidget *widget, const std::string &name)
+namespace {
+
+// The artefact's path, or "" (and a failure) when it cannot be written.
+std::string savePng(const QPixmap &pixels, const std::string &name)
 {
-    QWidget *window = widget->window();
-    waitShown(window);
-    const QRect frame = window->frameGeometry();
-    QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
-    const QPixmap pixels = screen->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
     std::error_code ec;
     std::filesystem::create_directories(forms_test::artefactDir(), ec);
     const std::string path = forms_test::artefactDir() + "/desktop_" + name + ".png";
@@ -132,6 +130,18 @@ std::string shot(QWidget *widget, const std::string &name)
         return {};
     }
     return path;
+}
+
+} // namespace
+
+std::string shot(QWidget *widget, const std::string &name)
+{
+    QWidget *window = widget->window();
+    waitShown(window);
+    const QRect frame = window->frameGeometry();
+    QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    const QPixmap pixels = screen->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
+    return savePng(pixels, name);
 }
 
 void whenAnyModal(std::function<void(QWidget *)> fn, int timeoutMs)
@@ -169,7 +179,7 @@ QString shotModal(const std::function<void()> &open, const std::string &name)
         // Escape, again for a question the dialog may ask on the way out.
         for (int i = 0; i < 3 && alive && alive->isVisible(); ++i) {
             key("Escape");
-            forms_test::waitUntil([&] { return !alive || !alive->isVisible(); }, 3000);
+            forms_test::waitUntil([&] { return !alive || !alive->isVisible(); }, 20000);
         }
         if (alive && alive->isVisible()) {
             ADD_FAILURE() << "Escape did not close " << shown.toStdString();
@@ -187,14 +197,7 @@ std::string shotScreen(const std::string &name)
     for (int i = 0; i < 5; ++i)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     const QPixmap pixels = QGuiApplication::primaryScreen()->grabWindow(0);
-    std::error_code ec;
-    std::filesystem::create_directories(forms_test::artefactDir(), ec);
-    const std::string path = forms_test::artefactDir() + "/desktop_" + name + ".png";
-    if (pixels.isNull() || !pixels.save(QString::fromStdString(path), "PNG")) {
-        ADD_FAILURE() << "cannot write the screenshot " << path;
-        return {};
-    }
-    return path;
+    return savePng(pixels, name);
 }
 
 } // namespace desktop_test

@@ -51,7 +51,7 @@ TEST_F(DesktopLook, SettingsPhrasesAndIcons)
     boxes->setCurrentItem(boxes->topLevelItem(0));
     shot(&w(), "icons_messages");
     key("shift+F2");
-    ASSERT_TRUE(waitUntil([&] { return w().activeArea() == forms::kAreaCard; }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return w().activeArea() == forms::kAreaCard; }, 20000));
     shot(&w(), "icons_contacts");
 
     // Both settings pages, closed with Escape.
@@ -64,7 +64,7 @@ TEST_F(DesktopLook, SettingsPhrasesAndIcons)
         key("Escape");
     });
     trigger("m_comset");
-    ASSERT_TRUE(waitUntil([&] { return !QApplication::activeModalWidget(); }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return !QApplication::activeModalWidget(); }, 20000));
 
     // New phrase with no group: the first group's name is asked for, then the editor opens on it.
     std::string firstGroup, editor;
@@ -83,8 +83,8 @@ TEST_F(DesktopLook, SettingsPhrasesAndIcons)
         key("Return");
     });
     trigger("N22");
-    ASSERT_TRUE(waitUntil([&] { return program->stages().phrases().GroupExists("Family"); }, 10000));
-    ASSERT_TRUE(waitUntil([&] { return !QApplication::activeModalWidget(); }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return program->stages().phrases().GroupExists("Family"); }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return !QApplication::activeModalWidget(); }, 20000));
     ASSERT_EQ(program->stages().phrases().FillList("Family").size(), 1u);
     shot(&w(), "icons_phrases");
 
@@ -96,21 +96,21 @@ TEST_F(DesktopLook, SettingsPhrasesAndIcons)
         forms_test::whenModal("fPhraseList", [&](QWidget *pickDlg) {
             auto *pick = qobject_cast<forms::TfPhraseList *>(pickDlg);
             ASSERT_NE(pick, nullptr) << pickDlg->objectName().toStdString();
-            ASSERT_TRUE(waitUntil([&] { return pick->ListView_usersms->topLevelItemCount() == 1; }, 5000));
+            ASSERT_TRUE(waitUntil([&] { return pick->ListView_usersms->topLevelItemCount() == 1; }, 20000));
             QTreeWidgetItem *row = pick->ListView_usersms->topLevelItem(0);
             click(pick->ListView_usersms->viewport(), pick->ListView_usersms->visualItemRect(row).center());
-            ASSERT_TRUE(waitUntil([&] { return pick->btnOk->isEnabled(); }, 5000));
+            ASSERT_TRUE(waitUntil([&] { return pick->btnOk->isEnabled(); }, 20000));
             shot(pick, "phrase_picker");
             click(pick->btnOk);
         });
         click(c->btnInsert);
-        waitUntil([&] { return c->Memo->toPlainText().contains("Home by six"); }, 10000);
+        waitUntil([&] { return c->Memo->toPlainText().contains("Home by six"); }, 20000);
         body = c->Memo->toPlainText();
         shot(c, "composer_with_phrase");
         key("Escape");
     });
     trigger("mSmsNew");
-    ASSERT_TRUE(waitUntil([&] { return !QApplication::activeModalWidget(); }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return !QApplication::activeModalWidget(); }, 20000));
     EXPECT_TRUE(body.contains("Home by six")) << body.toStdString();
 }
 

@@ -61,7 +61,7 @@ TEST(NavBarOnTheDesktop, HintUnderAMovingPointer)
     const QPoint link = QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2) + bar->ClientRectInWidget().topLeft();
     moveTo(&window, QPoint(390, 330)); // from outside the bar
     moveTo(bar, link);
-    ASSERT_TRUE(forms_test::waitUntil([&] { return bar->IsHintShowing() && bar->HintWindow().isVisible(); }, 10000))
+    ASSERT_TRUE(forms_test::waitUntil([&] { return bar->IsHintShowing() && bar->HintWindow().isVisible(); }, 20000))
         << "no hint over the link";
     EXPECT_EQ(bar->HintWindow().Text(), "Outbox");
     shot(&window, "navbar_hint");
@@ -75,7 +75,7 @@ TEST(NavBarOnTheDesktop, HintUnderAMovingPointer)
 
     // Off the bar and the hint: it goes.
     moveTo(&window, QPoint(390, 330));
-    EXPECT_TRUE(forms_test::waitUntil([&] { return !bar->IsHintShowing(); }, 10000)) << "the hint stayed";
+    EXPECT_TRUE(forms_test::waitUntil([&] { return !bar->IsHintShowing(); }, 20000)) << "the hint stayed";
 }
 
 } // namespace

@@ -77,7 +77,7 @@ protected:
         // A click that lands while the window manager is still raising the window is lost: again.
         for (int i = 0; i < 3 && tree->currentItem() != n; ++i) {
             click(tree->viewport(), tree->visualItemRect(n).center());
-            waitUntil([&] { return tree->currentItem() == n; }, 3000);
+            waitUntil([&] { return tree->currentItem() == n; }, 20000);
         }
         ASSERT_EQ(tree->currentItem(), n) << n->text(0).toStdString();
     }
@@ -90,7 +90,7 @@ protected:
         click(file);
         key("ctrl+a");
         type(QString::fromStdString(path));
-        ASSERT_TRUE(waitUntil([&] { return file->text() == QString::fromStdString(path); }, 5000))
+        ASSERT_TRUE(waitUntil([&] { return file->text() == QString::fromStdString(path); }, 20000))
             << file->text().toStdString();
         key("Return");
     }
@@ -109,7 +109,7 @@ TEST_F(OnTheDesktop, ContactsAreReadFromTheMenuAndTheSimListPrintsToAPdf)
 {
     shot(&w(), "main_messages");
     key("shift+F2");
-    ASSERT_TRUE(waitUntil([&] { return w().activeArea() == forms::kAreaCard; }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return w().activeArea() == forms::kAreaCard; }, 20000));
     QTreeWidget *tree = w().TreeView_cont();
     QTreeWidgetItem *simNode = node(tree, content::kStorageRole, 1);
     clickNode(tree, simNode);
@@ -176,11 +176,11 @@ TEST_F(OnTheDesktop, Box1PrintsToAPdfWithItsHeadsAndEveryDialogIsShown)
             ASSERT_GE(inbox, 0);
             click(ranges);
             QAbstractItemView *view = ranges->view();
-            ASSERT_TRUE(waitUntil([&] { return view->isVisible(); }, 5000)) << "the range list did not drop down";
+            ASSERT_TRUE(waitUntil([&] { return view->isVisible(); }, 20000)) << "the range list did not drop down";
             const QModelIndex at = view->model()->index(inbox, 0);
             view->scrollTo(at);
             click(view->viewport(), view->visualRect(at).center());
-            ASSERT_TRUE(waitUntil([&] { return ranges->currentIndex() == inbox; }, 5000));
+            ASSERT_TRUE(waitUntil([&] { return ranges->currentIndex() == inbox; }, 20000));
             shot(print, "fr_print_messages");
 
             // The dialogs the print dialog opens, each shown and closed again.
@@ -224,7 +224,7 @@ TEST_F(OnTheDesktop, Box1PrintsToAPdfWithItsHeadsAndEveryDialogIsShown)
         EXPECT_EQ(shotModal([&] { a->trigger(); }, d.name), d.name);
     }
     key("shift+F6");
-    ASSERT_TRUE(waitUntil([&] { return w().activeArea() == forms::kAreaUser; }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return w().activeArea() == forms::kAreaUser; }, 20000));
     shot(&w(), "main_phrases");
 }
 
