@@ -1212,12 +1212,15 @@ TRect TqvNavBarVSToolBoxViewInfo::LinkHintRect(TqvNavBarItemLink *link, const QS
         l = Groups(i)->LinkViewInfo(link);
     if (!l)
         return TqvNavBarViewInfo::LinkHintRect(link, text, clientPoint, screenPoint);
-    // In place over the link's caption, wide enough for the text.
-    TRect r = l->CaptionRect();
-    TRect extent = r;
+    // In place over the whole link, wide enough for the text after the caption's start: the painter
+    // draws the link again with everything at its place relative to the selection rectangle, so a
+    // rectangle that began at the caption would show the caption shifted right and cut off.
+    const TRect caption = l->CaptionRect();
+    TRect r = l->SelectionRect();
+    TRect extent = caption;
     bar_.Measurer().Measure(l->Font(), text, extent, l->CaptionTextFlags());
-    if (extent.width() > r.width())
-        r.right = r.left + extent.width() + 4;
+    if (extent.width() > caption.width())
+        r.right = std::max(r.right, caption.left + extent.width() + 4);
     if (bar_.Events().OnCalcLinkHintRect)
         bar_.Events().OnCalcLinkHintRect(link, this, r);
     return r.offset(screenPoint.x - clientPoint.x, screenPoint.y - clientPoint.y);

@@ -79,19 +79,23 @@ TEST(NavBarHint, HooksChangeTextAndRectangle)
     EXPECT_EQ(g.rect, TRect(520, 305, 550, 322));
 }
 
-TEST(NavBarHint, VSToolBoxShowsTheHintInPlaceOverTheCaption)
+TEST(NavBarHint, VSToolBoxShowsTheHintInPlaceOverTheLink)
 {
     ViewBar bar(vkVSToolBox);
     bar.fillStandard();
-    // Link 0: caption (24, 23, 54, 40); the bar's client origin lies at (300, 200) on the screen.
+    // Link 0: selection rectangle (1, 21, 198, 42), caption (24, 23, 54, 40); the bar's client
+    // origin lies at (300, 200) on the screen. The hint is the link drawn again, so it starts where
+    // the link does: started at the caption, it showed the caption shifted right and cut off.
     const TPoint client{30, 30};
     const TPoint screen{330, 230};
     const TqvNavBarHintInfo h = bar.vi->CalculateHintRect(client, screen);
     EXPECT_EQ(h.text, "Inbox"); // no hint: the caption stands in
-    EXPECT_EQ(h.rect, TRect(324, 223, 354, 240));
+    EXPECT_EQ(h.rect, TRect(301, 221, 498, 242));
 
-    bar.items.Items(0)->SetHint("Inbox of the phone"); // 108 pixels, wider than the caption
-    EXPECT_EQ(bar.vi->CalculateHintRect(client, screen).rect, TRect(324, 223, 324 + 108 + 4, 240));
+    bar.items.Items(0)->SetHint("Inbox of the phone"); // 108 pixels: fits in the link after the caption
+    EXPECT_EQ(bar.vi->CalculateHintRect(client, screen).rect, TRect(301, 221, 498, 242));
+    bar.items.Items(0)->SetHint("Inbox of the phone in the pocket"); // 192 pixels: reaches past it
+    EXPECT_EQ(bar.vi->CalculateHintRect(client, screen).rect, TRect(301, 221, 324 + 192 + 4, 242));
     EXPECT_EQ(bar.vi->HintPause(), 0);
 }
 
