@@ -120,6 +120,36 @@ TEST(SimIrda, AnswersInIrcommFrames) {
     EXPECT_EQ(IrdaStandin_discover(dir.path.c_str(), dev, 4), 1);
 }
 
+// A client that hangs up and dials again at once (a connection test while the program holds the
+// link) is served: the end of the old connection, still unread behind a frame, does not get the
+// new one refused.
+TEST(SimIrda, ARedialRightAfterAHangUpIsAccepted) {
+    TempDir dir;
+    ASSERT_FALSE(dir.path.empty());
+    auto sc = handsetsim::defaultScenario();
+    sc.irda.enabled = true;
+    sc.irda.dir = dir.path;
+    handsetsim::HandsetSim sim(sc);
+    sim.start();
+    IrdaStandinDevice dev[4];
+    ASSERT_EQ(IrdaStandin_discover(dir.path.c_str(), dev, 4), 1);
+    int mtu = 0;
+    int fd = IrdaStandin_connect(dir.path.c_str(), dev[0].id, "IrDA:IrCOMM");
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(waitHello(fd, &mtu), 1);
+    for (int round = 0; round < 20; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        ASSERT_EQ(::send(fd, "\0AT\r", 4, 0), 4); // a last frame, then the hang-up, then the redial
+        ::close(fd);
+        fd = IrdaStandin_connect(dir.path.c_str(), dev[0].id, "IrDA:IrCOMM");
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(waitHello(fd, &mtu), 1);
+        ASSERT_EQ(::send(fd, "\0AT+CBC\r", 8, 0), 8);
+        EXPECT_EQ(readFrames(fd, "OK\r\n", mtu), "AT+CBC\r\r\n+CBC: 0,75\r\n\r\nOK\r\n");
+    }
+    ::close(fd);
+}
+
 } // namespace
 
 #else

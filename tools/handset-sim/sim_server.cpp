@@ -217,10 +217,15 @@ struct HandsetSim::Impl : OutputSink {
         }
     }
 
+    // What was still to be said on a connection goes with it: a client that dials again must not
+    // get the old connection's answers.
     void closeIrdaConn() {
         if (irdaConn >= 0)
             ::close(irdaConn);
         irdaConn = -1;
+        std::erase_if(q, [](const Item &it) { return it.target == Link::Irda && !it.gate && it.drop == DropMode::None; });
+        if (rxLink == Link::Irda)
+            rxPending.clear();
     }
 
     // The link path of a hung-up line leads nowhere, as a device node does once its adapter is
@@ -329,10 +334,24 @@ struct HandsetSim::Impl : OutputSink {
 #endif
     }
 
+    // A client that hangs up and dials again at once: the end of its old connection can still wait
+    // unread (behind frames not read yet) when the new one knocks. Read the old one up to what is
+    // pending, so that a connection already gone does not get the new one refused.
+    void settleIrdaConn() {
+        for (int frames = 0; irdaConn >= 0 && frames < 256; ++frames) {
+            char probe;
+            const ssize_t n = ::recv(irdaConn, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+                return; // still there, nothing pending
+            irdaRead(); // a frame, or the end (which closes it)
+        }
+    }
+
     // IrDA is point to point: one connection at a time, none while the link is hung up.
     void irdaAccept() {
 #if HANDSETSIM_IRDA
         for (;;) {
+            settleIrdaConn();
             if (irdaConn >= 0 || hungUp) {
                 if (IrdaStandin_refuse(&irl) != 0)
                     return;
@@ -498,9 +517,10 @@ struct HandsetSim::Impl : OutputSink {
                 if (errno == EAGAIN)
                     return fd;
                 record(Direction::Note, std::string("write failed: ") + std::strerror(errno));
-                if (it.target == Link::Irda)
-                    closeIrdaConn();
+                const bool irda = it.target == Link::Irda;
                 q.pop_front();
+                if (irda)
+                    closeIrdaConn(); // drops the rest queued for it
                 continue;
             }
             record(Direction::Out, it.bytes.substr(it.off, static_cast<size_t>(w)), it.delayMs);
