@@ -204,7 +204,7 @@ const bool registered =
     RegisterScalePath({"save contacts one by one", 1000, 10000, saveContacts}) &&
     RegisterScalePath({"copy selected contacts", 1000, 10000, copyContacts}) &&
     RegisterScalePath({"paste selected contacts", 1000, 10000, pasteContacts}) &&
-    RegisterScalePath({"add phrases one by one", 3000, 30000, addPhrases}) &&
+    RegisterScalePath({"add phrases one by one", 30000, 300000, addPhrases}) &&
     RegisterScalePath({"phrase import, many groups", 20000, 200000, importPhraseGroups}) &&
     RegisterScalePath({"contact CSV import, one long line", 1570000, 15700000, csvOneLongLine});
 

@@ -1,11 +1,13 @@
 // Runs every registered path at its two sizes, in name order, and prints one line a path:
 //   <path>: n=<n1> <t1> s, n=<n2> <t2> s, exponent <e>
-// where e = log(t2 / t1) / log(n2 / n1): 1 is linear, 2 quadratic. Each time is the median of three
-// runs. A program, not a test: run it by
+// where e = log(t2 / t1) / log(n2 / n1): 1 is linear, 2 quadratic. Each time is the median of five
+// runs, the two sizes taking turns. A program, not a test: run it by
 // hand in a Release build, `build-rel/bench/scale [name ...]`; names given keep only those paths
 // (a name matches a path that contains it).
 
 #include "scale.h"
+
+#include <malloc.h>
 
 #include <algorithm>
 #include <cmath>
@@ -32,12 +34,33 @@ bool wanted(const ScalePath &p, int argc, char **argv)
     return false;
 }
 
-// The median of three runs: the machine may be shared.
-double medianOf3(const ScalePath &p, int n)
+constexpr int kRuns = 5;
+
+double median(double (&t)[kRuns])
 {
-    double t[3] = {p.run(n), p.run(n), p.run(n)};
-    std::sort(t, t + 3);
-    return t[1];
+    std::sort(t, t + kRuns);
+    return t[kRuns / 2];
+}
+
+// The median of five runs at each size: the machine may be shared. The sizes take turns, so a
+// spell of load falls on both rather than on one size's runs alone.
+void medianTimes(const ScalePath &p, double &t1, double &t2)
+{
+    double a[kRuns], b[kRuns];
+    // Each run starts with the free memory handed back to the system. Otherwise a small run
+    // reuses pages an earlier run left (a warm start), while glibc maps a large run's big blocks
+    // afresh and unmaps them when freed (a cold one every time): the sizes would not be paid
+    // alike, and the exponent would show the difference.
+    auto run = [&p](int n) {
+        malloc_trim(0);
+        return p.run(n);
+    };
+    for (int i = 0; i < kRuns; ++i) {
+        a[i] = run(p.n1);
+        b[i] = run(p.n2);
+    }
+    t1 = median(a);
+    t2 = median(b);
 }
 
 } // namespace
@@ -58,8 +81,8 @@ int main(int argc, char **argv)
         if (!wanted(p, argc, argv))
             continue;
         ++shown;
-        const double t1 = medianOf3(p, p.n1);
-        const double t2 = medianOf3(p, p.n2);
+        double t1 = 0, t2 = 0;
+        medianTimes(p, t1, t2);
         const double e = (t1 > 0 && t2 > 0 && p.n2 != p.n1)
                              ? std::log(t2 / t1) / std::log(double(p.n2) / double(p.n1))
                              : 0.0;

@@ -1,11 +1,56 @@
 #include "controls/navbar/nav_bar_collection.h"
 
 #include <QPointer>
+#include <QWidget>
 #include <algorithm>
 #include <utility>
 #include <vector>
 
 namespace controls {
+
+namespace {
+
+// Qt finds a freed child in its parent's list by a search from the front and closes the gap
+// behind it: only a child at the very front goes in constant time, so freeing many children last
+// first from a list in creation order is quadratic. This moves `freed` (children of owner) to the
+// front in that order (isFreed tells them among the children); the other children keep their
+// order behind them, and the child widgets their stacking order.
+template <class IsFreed>
+void frontInFreeingOrder(QObject *owner, const std::vector<QObject *> &freed, IsFreed isFreed)
+{
+    if (!owner || freed.size() < 2)
+        return;
+    const QObjectList before = owner->children();
+    // Qt leaves null entries while the owner frees its children: its list is not ours to touch.
+    if (before.contains(nullptr))
+        return;
+    std::vector<QWidget *> widgets;
+    std::vector<QObject *> others;
+    for (QObject *o : before) {
+        if (o->isWidgetType()) {
+            // A window's raise would reach the screen: it stays where it is.
+            if (auto *w = static_cast<QWidget *>(o); !w->isWindow())
+                widgets.push_back(w);
+        } else if (!isFreed(o)) {
+            others.push_back(o);
+        }
+    }
+    // raise() moves a widget to the end of the list; in their order, they keep their stacking.
+    for (QWidget *w : widgets)
+        w->raise();
+    // The non-widgets now lead in their old order: each comes off the front.
+    for (QObject *o : before)
+        if (!o->isWidgetType())
+            o->setParent(nullptr);
+    for (QObject *o : freed)
+        o->setParent(owner);
+    for (QObject *o : others)
+        o->setParent(owner);
+    for (QWidget *w : widgets)
+        w->raise();
+}
+
+} // namespace
 
 // ---- TqvNavBarComponentCollectionItem --------------------------------------------------------
 
@@ -128,6 +173,7 @@ void TqvNavBarComponentCollection::FreeAll()
 {
     // The collection is going: no change kinds, but every removal notice.
     ++updateCount_;
+    frontForFreeing();
     while (!items_.isEmpty())
         delete items_.last();
 }
@@ -152,10 +198,24 @@ void TqvNavBarComponentCollection::Clear()
 {
     BeginUpdate();
     pendingKind_ = ctRebuild;
+    frontForFreeing();
     // Each element sends its removal notice as it goes (links, references, the bar).
     while (!items_.isEmpty())
         delete items_.last();
     EndUpdate();
+}
+
+void TqvNavBarComponentCollection::frontForFreeing()
+{
+    std::vector<QObject *> freed;
+    freed.reserve(size_t(items_.size()));
+    for (qsizetype i = items_.size() - 1; i >= 0; --i)
+        if (owner_ && items_.at(i)->parent() == owner_)
+            freed.push_back(items_.at(i));
+    frontInFreeingOrder(owner_, freed, [this](QObject *o) {
+        const auto *e = qobject_cast<TqvNavBarComponentCollectionItem *>(o);
+        return e && e->collection_ == this;
+    });
 }
 
 void TqvNavBarComponentCollection::Insert(TqvNavBarComponentCollectionItem *item)

@@ -345,6 +345,79 @@ TEST(NavBarControl, RemovalClearsEveryReferenceAndHandlersMayFreeThings)
     EXPECT_TRUE(bar.isNull());
 }
 
+// The bar frees its content in collection order (groups, items, style items, each last first)
+// whatever it does to Qt's child list on the way, and frees every other child it holds.
+TEST(NavBarControl, FreeingTheBarFreesContentInCollectionOrderAndEveryOtherChild)
+{
+    Fixture f(4, 2);
+    TqvNavBarStyleItem *style = f.bar->Styles().Add();
+    TqvNavBarStyleItem *style2 = f.bar->Styles().Add();
+    f.group(0)->SetStyleHeader(style2);
+    f.bar->Items().Items(1)->SetStyle(style);
+    // Children that are none of the bar's own content, among and after its content.
+    QPointer<QObject> stranger(new QObject(f.bar));
+    f.group(1)->SetUseControl(true);
+    QPointer<TqvNavBarGroupControl> control(f.group(1)->Control());
+    ASSERT_TRUE(control);
+    QPointer<QTreeWidget> tree(new QTreeWidget(control));
+    QPointer<QWidget> strangerWidget(new QWidget(f.bar));
+    QPointer<QObject> lastStranger(new QObject(f.bar));
+    // Hot and pressed state that must not outlive its link.
+    f.move(f.link(0, 1));
+    ASSERT_NE(f.bar->HotLink(), nullptr);
+    f.press(f.link(0, 0));
+    ASSERT_NE(f.bar->PressedLink(), nullptr);
+
+    std::vector<QObject *> expected, freed;
+    auto watch = [&](QObject *o) {
+        expected.push_back(o);
+        QObject::connect(o, &QObject::destroyed, [&freed](QObject *gone) { freed.push_back(gone); });
+    };
+    for (int i = f.bar->GroupsRef().Count() - 1; i >= 0; --i)
+        watch(f.group(i));
+    for (int i = f.bar->Items().Count() - 1; i >= 0; --i)
+        watch(f.bar->Items().Items(i));
+    watch(style2);
+    watch(style);
+
+    delete f.bar;
+    EXPECT_EQ(freed, expected);
+    EXPECT_FALSE(stranger);
+    EXPECT_FALSE(lastStranger);
+    EXPECT_FALSE(strangerWidget);
+    EXPECT_FALSE(control);
+    EXPECT_FALSE(tree);
+}
+
+// Clearing a live bar's collection leaves its other children, and the stacking of its widgets.
+TEST(NavBarControl, ClearingKeepsOtherChildrenAndWidgetStacking)
+{
+    Fixture f(3, 3);
+    auto *low = new QWidget(f.bar);
+    auto *stranger = new QObject(f.bar);
+    f.group(0)->SetUseControl(true);
+    auto *high = new QWidget(f.bar);
+    auto widgetsInOrder = [&] {
+        std::vector<QObject *> w;
+        for (QObject *o : f.bar->children())
+            if (o->isWidgetType())
+                w.push_back(o);
+        return w;
+    };
+    const std::vector<QObject *> stacking = widgetsInOrder();
+    ASSERT_GE(stacking.size(), 4u); // the scroll bar, low, the group control, high
+
+    f.bar->Items().Clear();
+    EXPECT_EQ(f.group(0)->LinkCount(), 0);
+    EXPECT_EQ(widgetsInOrder(), stacking);
+    EXPECT_EQ(stranger->parent(), f.bar);
+    EXPECT_EQ(low->parent(), f.bar);
+    EXPECT_EQ(high->parent(), f.bar);
+    EXPECT_EQ(f.bar->GroupsRef().Count(), 3);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(f.group(i)->parent(), f.bar);
+}
+
 // ---- drag and drop ---------------------------------------------------------------------------
 
 namespace {
