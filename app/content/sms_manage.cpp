@@ -136,7 +136,7 @@ void TSMSManage::refused(const char *why)
 Ssms TSMSManage::fitted(const Ssms &m) const
 {
     Ssms out = m;
-    if (!table_)
+    if (!store())
         return out;
     fitTo(*table_, "Tel", out.Tel);
     fitTo(*table_, "time", out.time);
@@ -162,7 +162,7 @@ void TSMSManage::writeRow(const Ssms &m, bool withTid)
 
 int TSMSManage::GetMessage(Ssms &m)
 {
-    if (!table_ || !locateId(m.id))
+    if (!store() || !locateId(m.id))
         return kSmsFailed;
     const Table &t = *table_;
     m.boxid = t.integer("boxid");
@@ -178,7 +178,7 @@ int TSMSManage::GetMessage(Ssms &m)
 
 int TSMSManage::AddMessages(ArraySms &list, int storage, bool toHandset)
 {
-    if (!table_)
+    if (!store())
         return -1;
     if (phone_)
         if (const int r = phone_->begin(SmsPhoneSide::Operation::Add, list, toHandset); r < 0)
@@ -309,7 +309,7 @@ int TSMSManage::AddMessages(ArraySms &list, int storage, bool toHandset)
 
 int TSMSManage::SaveMessages(ArraySms &list)
 {
-    if (!table_)
+    if (!store())
         return 0;
     if (phone_)
         if (const int r = phone_->begin(SmsPhoneSide::Operation::Save, list, false); r < 0)
@@ -404,7 +404,7 @@ int TSMSManage::SaveMessages(ArraySms &list)
 
 int TSMSManage::DeleteMessages(ArraySms &list)
 {
-    if (!table_)
+    if (!store())
         return 0;
     if (phone_)
         if (const int r = phone_->begin(SmsPhoneSide::Operation::Delete, list, false); r < 0)
@@ -459,7 +459,7 @@ int TSMSManage::DeleteMessages(ArraySms &list)
 
 bool TSMSManage::SetPlace(int32_t id, int32_t box, int32_t tid)
 {
-    if (!table_ || !locateId(id))
+    if (!store() || !locateId(id))
         return false;
     Table &t = *table_;
     t.edit();
@@ -471,7 +471,7 @@ bool TSMSManage::SetPlace(int32_t id, int32_t box, int32_t tid)
 
 int TSMSManage::RemovePhoneRows()
 {
-    if (!table_)
+    if (!store())
         return 0;
     Table &t = *table_;
     const int fBox = t.fieldIndex("boxid");
@@ -499,7 +499,7 @@ int TSMSManage::RemovePhoneRows()
 
 int TSMSManage::UndeleteMessages(int32_t id)
 {
-    if (!table_ || !locateId(id))
+    if (!store() || !locateId(id))
         return kSmsFailed;
     Table &t = *table_;
     if (!isRecycleBox(t.integer("boxid")))
@@ -522,7 +522,7 @@ SmsList TSMSManage::FillList(int box)
     out.box = box;
     for (int i = 0; i < int(std::size(kSmsColumnWidths)); ++i)
         out.columns.push_back(env_.text(columnKey(box, i)));
-    if (!table_)
+    if (!store())
         return out;
     Table &t = *table_;
     if (box == kBoxLocal)
@@ -552,7 +552,7 @@ SmsList TSMSManage::FillList(int box)
 ArraySms TSMSManage::Messages(int box) const
 {
     ArraySms out;
-    if (!table_)
+    if (!store())
         return out;
     const Table &t = *table_;
     const int fId = t.fieldIndex("id"), fBox = t.fieldIndex("boxid"), fTid = t.fieldIndex("Tid"),

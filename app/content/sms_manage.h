@@ -31,9 +31,11 @@
 #include "platform/table.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace content {
@@ -190,6 +192,15 @@ public:
     // The handset side (null: none). Must outlive the manager or be unset first.
     void setPhoneSide(SmsPhoneSide *side) { phone_ = side; }
 
+    // A table still being read: until the store is opened, open runs first in every operation on
+    // the rows (and must attachTable() the table, or null when it could not be opened), so nothing
+    // is stored in a table the load would then replace. Opening() tells a list that would have to
+    // wait; OpenStore() opens it now.
+    void setOpener(std::function<void()> open) { opener_ = std::move(open); }
+    bool opening() const { return bool(opener_); }
+    void OpenStore() { store(); }
+    void attachTable(platform::Table *sms) { table_ = sms; }
+
     // Builds the box captions and ids again (e.g. after the language changed).
     void Init();
     // The two parallel lists: ten entries with the ids -1, 0, 1, 2, 3, 4, 5, 7, 8, 9.
@@ -261,6 +272,13 @@ public:
     Env &env() { return env_; }
 
 private:
+    // The table, opened first when it is still being read.
+    platform::Table *store() const
+    {
+        if (opener_)
+            std::exchange(opener_, nullptr)();
+        return table_;
+    }
     // The record's texts as the table would store them (cut to their columns).
     Ssms fitted(const Ssms &m) const;
     // Sets the open row's fields from m (Tid only withTid).
@@ -273,6 +291,7 @@ private:
     Env &env_;
     platform::Table *table_;
     SmsPhoneSide *phone_ = nullptr;
+    mutable std::function<void()> opener_; // set while the table is being read
     std::vector<std::string> captions_;
     std::vector<int> ids_;
     int listedBox_ = 0;

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <system_error>
 
 namespace core {
 
@@ -30,8 +31,17 @@ bool rebuiltByScan(DbTable t)
 
 } // namespace
 
+// A table read on a thread of its own: the thread owns table and result until it has ended.
+struct TdbMain::Pending {
+    std::string file;
+    platform::Table table;
+    platform::TableResult result;
+    std::atomic<bool> done{false};
+    std::thread thread;
+};
+
 TdbMain::TdbMain(std::string databaseDir, Prompt *prompt, const TLangMng *lang,
-                 const platform::FileOps &ops)
+                 const platform::FileOps &ops, DbOpenOptions options)
     : dir_(std::move(databaseDir)), prompt_(prompt), lang_(lang), ops_(ops),
       saver_(std::make_unique<platform::TableSaver>())
 {
@@ -39,8 +49,12 @@ TdbMain::TdbMain(std::string databaseDir, Prompt *prompt, const TLangMng *lang,
     tried_.fill(kNotWritten);
     for (int i = 0; i < kDbTableCount; ++i)
         tables_[size_t(i)] = makeDbTable(DbTable(i));
-    for (DbTable t : kOwnTables)
-        open(t);
+    for (DbTable t : kOwnTables) {
+        if (t == DbTable::Smsinfo && options.messagesInBackground)
+            beginLoad(t, options);
+        else
+            open(t);
+    }
     // The scan keeps the rows of drivers and plug-ins it already knows and never writes their
     // dependants again: with one table lost, the rows of the others would stay without theirs. So
     // the four start empty together and the scan makes them all anew.
@@ -51,7 +65,51 @@ TdbMain::TdbMain(std::string databaseDir, Prompt *prompt, const TLangMng *lang,
     catalogue_ = Catalogue::fromTables(catalogueTables());
 }
 
-TdbMain::~TdbMain() { saveDirty(false); }
+TdbMain::~TdbMain()
+{
+    // A read never finished leaves its table closed: the file is left as it is.
+    for (std::unique_ptr<Pending> &p : pending_)
+        if (p && p->thread.joinable())
+            p->thread.join();
+    saveDirty(false);
+}
+
+void TdbMain::beginLoad(DbTable t, DbOpenOptions &options)
+{
+    auto p = std::make_unique<Pending>();
+    p->file = path(t);
+    p->table = makeDbTable(t);
+    Pending *raw = p.get();
+    try {
+        p->thread = std::thread([raw, before = std::move(options.beforeRead), read = std::move(options.read)] {
+            if (before)
+                before();
+            raw->result = raw->table.load(raw->file);
+            raw->done.store(true, std::memory_order_release);
+            if (read)
+                read();
+        });
+    } catch (const std::system_error &) {
+        open(t); // no thread to be had: read it here
+        return;
+    }
+    pending_[size_t(t)] = std::move(p);
+}
+
+bool TdbMain::loadRead(DbTable t) const
+{
+    const Pending *p = pending_[size_t(t)].get();
+    return !p || p->done.load(std::memory_order_acquire);
+}
+
+bool TdbMain::finishLoad(DbTable t)
+{
+    std::unique_ptr<Pending> p = std::move(pending_[size_t(t)]);
+    if (!p)
+        return open_[size_t(t)];
+    p->thread.join();
+    return openFrom(t, p->file, std::move(p->table), p->result);
+}
 
 std::string TdbMain::path(DbTable t) const
 {
@@ -63,9 +121,17 @@ bool TdbMain::open(DbTable t)
     const size_t k = size_t(t);
     if (open_[k])
         return true;
+    if (pending_[k])
+        return finishLoad(t);
     const std::string file = path(t);
     platform::Table table = makeDbTable(t);
-    platform::TableResult r = table.load(file);
+    const platform::TableResult r = table.load(file);
+    return openFrom(t, file, std::move(table), r);
+}
+
+bool TdbMain::openFrom(DbTable t, const std::string &file, platform::Table &&table, const platform::TableResult &r)
+{
+    const size_t k = size_t(t);
     if (r.status == platform::TableStatus::Ok || r.status == platform::TableStatus::Missing) {
         tables_[k] = std::move(table);
         open_[k] = true;

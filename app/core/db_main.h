@@ -36,6 +36,12 @@
 // A closed table is an empty table of its layout that is never saved: callers that write check
 // isOpen() first.
 //
+// Reading in the background: with DbOpenOptions::messagesInBackground the message table, the one
+// that grows large, is read from its file on a thread of its own while the program comes up. It is
+// closed (never saved, not to be used) until finishLoad() waits for the read and opens it as open()
+// would, on this thread (a damaged file is set aside and reported then). loadRead() tells whether
+// the read has ended, so finishLoad() would not wait.
+//
 // The catalogue: ScanPlugins() runs the start-up scan (core/catalogue_scan.h) over the four
 // catalogue tables and publishes a fresh snapshot; catalogue() hands out the current one (made
 // from the loaded tables at creation until the scan replaces it). Readers on other threads use
@@ -51,8 +57,11 @@
 #include "platform/table_saver.h"
 
 #include <array>
+#include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 
 namespace core {
 
@@ -66,13 +75,19 @@ inline constexpr const char *kDbSaveFailed = "Failed to acess database file .";
 // Added to a table's file name when a file that cannot be used is set aside.
 inline constexpr const char *kDamagedSuffix = ".damaged";
 
+struct DbOpenOptions {
+    bool messagesInBackground = false; // Smsinfo read on a thread of its own
+    std::function<void()> beforeRead;  // on that thread, before it reads (tests hold the read here)
+    std::function<void()> read;        // on that thread, once the file is read (or failed)
+};
+
 class TdbMain {
 public:
     // Opens the six tables from databaseDir (the program's Database folder). prompt shows the
     // boxes (may be null: the texts go to stderr); lang (may be null) gives their caption. Both
     // must outlive the database. ops carries the system calls of saving (tests inject failures).
     TdbMain(std::string databaseDir, Prompt *prompt, const TLangMng *lang = nullptr,
-            const platform::FileOps &ops = platform::FileOps::system());
+            const platform::FileOps &ops = platform::FileOps::system(), DbOpenOptions options = {});
     // Saves what SaveAll() has not tried yet in the state it is in now.
     ~TdbMain();
     TdbMain(const TdbMain &) = delete;
@@ -84,8 +99,15 @@ public:
     // The table's file (the Database folder and file name as found on disk).
     std::string path(DbTable t) const;
 
-    // Opens one table as described above; true when it is open. An open table is left as it is.
+    // Opens one table as described above; true when it is open. An open table is left as it is;
+    // one being read is finished (finishLoad()).
     bool open(DbTable t);
+    // True while a table is read in the background and not yet opened.
+    bool loading(DbTable t) const { return bool(pending_[size_t(t)]); }
+    // True when no read is under way for the table (finishLoad() would not wait).
+    bool loadRead(DbTable t) const;
+    // Waits for the background read and opens the table from it; true when it is open.
+    bool finishLoad(DbTable t);
     // Saves one open table now (after any background save of it) unless its file already holds
     // it; a failure shows the box. False when it failed or the table is closed.
     bool save(DbTable t);
@@ -106,6 +128,10 @@ public:
     std::shared_ptr<const Catalogue> catalogue() const { return catalogue_; }
 
 private:
+    struct Pending;
+    void beginLoad(DbTable t, DbOpenOptions &options);
+    // Opens a table from its file's load result (moved in when usable).
+    bool openFrom(DbTable t, const std::string &file, platform::Table &&table, const platform::TableResult &r);
     void showError(const std::string &text);
     // Takes the writer's finished results and reports the failures.
     void collectDone();
@@ -128,6 +154,7 @@ private:
     std::array<uint64_t, kDbTableCount> tried_{};
     std::array<std::string, kDbTableCount> shownError_;
     bool reporting_ = false;
+    std::array<std::unique_ptr<Pending>, kDbTableCount> pending_;
     std::unique_ptr<platform::TableSaver> saver_; // last: its thread ends before the tables go
 };
 

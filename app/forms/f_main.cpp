@@ -749,6 +749,11 @@ void TfMain::refreshSmsCaption()
     QTreeWidgetItem *node = TreeView_sms_->currentItem();
     if (!node)
         return;
+    if (content_.smsView && content_.smsView->waitingForStore()) {
+        // No count yet: the messages are still being read.
+        Panel1_->setText("  " + node->text(0) + "(" + text("fMain_Loading") + ")");
+        return;
+    }
     const int listed = content_.smsView ? content_.smsView->ListedCount() : ListView_sms_->topLevelItemCount();
     Panel1_->setText("  " + node->text(0) + "(" + QString::number(listed) + ")");
 }

@@ -136,6 +136,56 @@ private:
     std::function<void()> quit_;
 };
 
+// Hands the end of the message table's read to the stages on the user-interface thread, and not
+// before the main window has painted, so listing a large box never delays the first paint.
+class MessagesNotice final : public QObject {
+public:
+    explicit MessagesNotice(std::function<void()> loaded) : loaded_(std::move(loaded)) {}
+    // Any thread.
+    void read()
+    {
+        QMetaObject::invokeMethod(this, [this] { readHere(); }, Qt::QueuedConnection);
+    }
+    // Once the stages exist: a read that ended before is handed on now.
+    void watch(QWidget *main)
+    {
+        main_ = main;
+        main->installEventFilter(this);
+        if (pending_)
+            readHere();
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *e) override
+    {
+        if (watched == main_ && e->type() == QEvent::Paint && !painted_) {
+            painted_ = true;
+            if (pending_)
+                deliver();
+        }
+        return false;
+    }
+
+private:
+    void readHere()
+    {
+        pending_ = true;
+        if (main_ && (painted_ || !main_->isVisible()))
+            deliver();
+    }
+    // After the event at hand (a paint) is done.
+    void deliver()
+    {
+        pending_ = false;
+        QTimer::singleShot(0, this, [this] { loaded_(); });
+    }
+
+    std::function<void()> loaded_;
+    QPointer<QWidget> main_;
+    bool painted_ = false;
+    bool pending_ = false;
+};
+
 } // namespace
 
 struct Program::Parts {
@@ -156,6 +206,7 @@ struct Program::Parts {
     std::unique_ptr<platform::ScopedThreadPump> pump;
     std::unique_ptr<QSocketNotifier> signalNotifier;
     std::unique_ptr<QTimer> saveTimer;
+    std::unique_ptr<MessagesNotice> messagesNotice; // outlives db, whose reading thread calls it
     struct sigaction previous[3] = {};
     bool signalsInstalled = false;
     int quitRetries = 0;
@@ -178,6 +229,7 @@ Program::~Program()
     p.main.reset();
     p.face.reset();
     p.db.reset();
+    p.messagesNotice.reset();
     p.commData.reset();
     p.manage.reset();
     // The application may outlive the block (a caller's own): it must not report through a freed box.
@@ -269,7 +321,17 @@ Program::Start Program::startSteps(int &argc, char **argv)
     p.main->registerWindow(*p.hub);
     p.prompt->setParent(p.main.get());
     p.commData = std::make_unique<core::TdmCommData>();
-    p.db = std::make_unique<core::TdbMain>(p.manage->DatabaseDir(), p.ask, &p.manage->LangMng());
+    // The message table may be large: read while the rest comes up, listed after the first paint.
+    p.messagesNotice = std::make_unique<MessagesNotice>([&p] {
+        if (p.stages)
+            p.stages->MessagesLoaded();
+    });
+    core::DbOpenOptions dbOpen;
+    dbOpen.messagesInBackground = true;
+    dbOpen.beforeRead = options_.beforeMessagesRead;
+    dbOpen.read = [notice = p.messagesNotice.get()] { notice->read(); };
+    p.db = std::make_unique<core::TdbMain>(p.manage->DatabaseDir(), p.ask, &p.manage->LangMng(),
+                                           platform::FileOps::system(), std::move(dbOpen));
     p.manage->SetDatabase(p.db.get());
     // Changes go to disk as they happen, written on the database's own thread.
     p.saveTimer = std::make_unique<QTimer>();
@@ -303,6 +365,7 @@ Program::Start Program::startSteps(int &argc, char **argv)
     if (options_.handleSignals)
         installSignals();
     p.main->show();
+    p.messagesNotice->watch(p.main.get());
     // 9.
     step(9);
     p.face.reset();

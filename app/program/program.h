@@ -12,7 +12,10 @@
 // Start-up order: instance guard ("ZeqSelvarkTarnovel"; a second instance ends at once, silently,
 // with code 0), splash, application manager (working folders, language), splash painted, title
 // "Selvark Tarnovel", main window, hand-over table, database, find dialog, the second start stage,
-// splash closed. The device library's waits pump the user-interface thread's events.
+// splash closed. The device library's waits pump the user-interface thread's events. The message
+// table, which may be large, is read in the background from step 7 on: the main window paints
+// first and lists its messages once they are read, after its first paint; an operation on the
+// messages before that waits for the read.
 //
 // SIGTERM, SIGINT and SIGHUP end the loop as closing the main window does (through a self-pipe),
 // so the shut-down stage runs and the session's table changes are saved. A quit while a modal
@@ -62,6 +65,8 @@ struct ProgramOptions {
     // data modules), 8 (second start stage) and 9 (splash closed) with the step's number; tests
     // throw from it. Empty: nothing.
     std::function<void(int step)> beforeStep;
+    // Runs on the thread that reads the message table, before it reads (tests hold the read here).
+    std::function<void()> beforeMessagesRead;
 };
 
 inline constexpr const char *kApplicationTitle = "Selvark Tarnovel";

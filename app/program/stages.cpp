@@ -122,9 +122,10 @@ void Stages::StartUp(MainHost &main)
     sms_ = std::make_unique<content::TSMSManage>(
         *env_, db_.isOpen(core::DbTable::Smsinfo) ? &db_.table(core::DbTable::Smsinfo) : nullptr);
     smsTransfer_ = std::make_unique<content::TSmsTransfer>(*sms_, *env_, *progress_, *smsClt_);
-    // Handset boxes are read from the handset again, never kept: copies a run that was killed
-    // left on disk (the tables are saved as they change) go before anything lists them.
-    smsTransfer_->ClearPhoneBoxes();
+    if (db_.loading(core::DbTable::Smsinfo))
+        sms_->setOpener([this] { openMessages(); });
+    else
+        smsTransfer_->ClearPhoneBoxes();
     smsView_ = std::make_unique<content::SmsView>(*sms_, main.smsControls(), main.toolMenuMerge());
     const QList<QIcon> pictures = main.images();
     if (!pictures.isEmpty()) {
@@ -143,6 +144,25 @@ void Stages::StartUp(MainHost &main)
     phrases_ = std::make_unique<content::TPhraseMng>(db_, *env_);
     phraseView_ = std::make_unique<content::PhraseView>(*phrases_, main.phraseControls(), main.toolMenuMerge());
     phraseView_->setImages(pictures);
+}
+
+void Stages::openMessages()
+{
+    db_.finishLoad(core::DbTable::Smsinfo);
+    sms_->attachTable(db_.isOpen(core::DbTable::Smsinfo) ? &db_.table(core::DbTable::Smsinfo) : nullptr);
+    // Handset boxes are read from the handset again, never kept: copies a run that was killed
+    // left on disk (the tables are saved as they change) go before anything lists them.
+    smsTransfer_->ClearPhoneBoxes();
+}
+
+void Stages::MessagesLoaded()
+{
+    if (!sms_ || (sms_->opening() && !db_.loadRead(core::DbTable::Smsinfo)))
+        return;
+    sms_->OpenStore();
+    // The box chosen now, which may not be the one the list first waited for.
+    if (smsView_->StoreOpened() && main_)
+        main_->messageTreeChanged();
 }
 
 void Stages::EmptyRecycleBox()

@@ -75,7 +75,8 @@ public:
     // connection every 1000 ms; catalogue scan; settings; connection settings to the manager;
     // worker (started, with the stored idle time-out); history and help file; the message, contact
     // and phrase managers over the window's controls (handset-box rows a killed run left in the
-    // message table are dropped). Runs once.
+    // message table are dropped). Runs once. A message table still being read is opened by the
+    // first operation on it or by MessagesLoaded(), whichever comes first.
     void StartUp(MainHost &main);
     // Settings saved, phone-side message copies deleted, phrase tables saved, connection mode off.
     void ShutDown();
@@ -85,6 +86,13 @@ public:
     // After ShutDown: stops the worker within the deadline (a driver wait in progress is cancelled),
     // then closes the connection under its lock. True when the worker ended in time.
     bool StopWorker(std::chrono::steady_clock::time_point deadline);
+
+    // The message table read in the background has been read (any thread may have seen it end;
+    // this runs on the user-interface thread): the store is opened, if no command opened it
+    // first, and a list that waited for it is filled. Does nothing while the read goes on.
+    void MessagesLoaded();
+    // False while the message table is still being read.
+    bool messagesOpen() const { return sms_ && !sms_->opening(); }
 
     void SetConnected(bool connected);
     void SetActiveGroup(int index);
@@ -106,6 +114,9 @@ public:
     content::PhraseView &phraseView() { return *phraseView_; }
 
 private:
+    // Waits for the message table's read, gives the store its table and drops the handset-box
+    // rows a killed run left.
+    void openMessages();
     void refreshMenusForNoSelection();
     void contactMenusForNoSelection();
     void rebuildContactTree();

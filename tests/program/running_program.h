@@ -9,6 +9,7 @@
 #include "forms_app.h"
 #include "platform/clock.h"
 #include "program/program.h"
+#include "program/stages.h"
 
 #include <algorithm>
 #include <QStringList>
@@ -65,6 +66,9 @@ protected:
         char name[] = "Selvark";
         char *argv[] = {name, nullptr};
         ASSERT_EQ(program->start(argc, argv), program::Program::Start::Running);
+        // The tests act on the messages at once: the table is read here, as a first command would.
+        if (openMessagesAtStart)
+            program->stages().sms().OpenStore();
     }
     void start() { start(options()); }
     void startHandset(handsetsim::Scenario sc)
@@ -75,6 +79,7 @@ protected:
     void startHandset() { startHandset(handsetInRange(folder)); }
 
     ProgramFolder folder;
+    bool openMessagesAtStart = true;
     platform::FakeClock clock{1000000};
     std::unique_ptr<handsetsim::HandsetSim> sim;
     std::unique_ptr<program::Program> program;

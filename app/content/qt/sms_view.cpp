@@ -151,11 +151,36 @@ void SmsView::buildTree()
     }
 }
 
+bool SmsView::StoreOpened()
+{
+    if (!waitingForStore_)
+        return false;
+    waitingForStore_ = false;
+    if (QTreeWidget *view = c_.ListView_sms) {
+        view->setEnabled(true);
+        view->unsetCursor();
+    }
+    return true;
+}
+
 void SmsView::FillList(int box)
 {
     dropPending();
-    SmsList list = core_.FillList(box);
     QTreeWidget *view = c_.ListView_sms;
+    if (core_.opening()) {
+        // Listing now would wait for the whole table: the list shows that it is coming instead.
+        waitingForStore_ = true;
+        if (view) {
+            ownClear_ = true;
+            view->clear();
+            ownClear_ = false;
+            view->setEnabled(false);
+            view->setCursor(Qt::BusyCursor);
+        }
+        return;
+    }
+    StoreOpened();
+    SmsList list = core_.FillList(box);
     if (!view)
         return;
     const int shown = int(list.columns.size());

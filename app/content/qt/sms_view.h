@@ -12,6 +12,10 @@
 // does a key pressed in the list); ListedCount counts the waiting rows too. Clearing the list from
 // outside drops what is waiting.
 //
+// While the core's table is still being read (core.opening()), FillList does not wait for it: the
+// list stays empty and disabled under a busy cursor, and waitingForStore() says so until
+// StoreOpened() is called once the table is there (then the caller lists the box again).
+//
 // The tree's items carry their box id in data(0, kBoxIdRole). The list is a QTreeWidget in report
 // form: column 0 holds the picture (data(0, kImageRole) and kStateImageRole, and the icon from
 // the image list when one is set), sub-item k is column k + 1: Tel, body, time, and the message id
@@ -87,6 +91,10 @@ public:
     void FillList(int box);
     // Puts in every row still waiting.
     void FinishList();
+    // True while a list waits for the core's table to be read.
+    bool waitingForStore() const { return waitingForStore_; }
+    // The core's table is there: the list is usable again. True when a list was waiting.
+    bool StoreOpened();
     // Rows still waiting to be put in.
     bool Filling() const { return next_ < pending_.size(); }
     // Rows in the list plus the rows still waiting.
@@ -112,6 +120,7 @@ private:
     std::vector<SmsListRow> pending_; // the rows of the listing not yet put in, from next_
     size_t next_ = 0;
     bool ownClear_ = false;
+    bool waitingForStore_ = false;
     std::unique_ptr<Filler> filler_;
 };
 

@@ -21,6 +21,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -616,4 +617,66 @@ TEST(TdbMain, ALostCatalogueTableIsMadeAgainByTheScan)
             EXPECT_EQ(rowsOf(again), first);
         }
     }
+}
+
+// The message table read on a thread of its own: closed and never saved until finishLoad(), which
+// opens it as a start would (a damaged file set aside, one box, then). A database that ends
+// before the read is opened leaves the file as it was.
+TEST(TdbMain, MessagesReadInTheBackground)
+{
+    const std::string file = core::dbTableDef(DbTable::Smsinfo).fileName;
+    for (const bool damaged : {false, true}) {
+        SCOPED_TRACE(damaged ? "damaged file" : "good file");
+        TempTree tree;
+        const std::string dir = databaseWithOneRunSaved(tree);
+        if (damaged)
+            std::ofstream(dir + "/" + file, std::ios::binary | std::ios::trunc) << "not a table at all";
+        const std::string before = readText(dir + "/" + file);
+
+        std::promise<void> release;
+        std::atomic<int> reads{0};
+        core::DbOpenOptions o;
+        o.messagesInBackground = true;
+        o.beforeRead = [held = release.get_future().share()] { held.wait(); };
+        o.read = [&reads] { ++reads; };
+        RecordingPrompt prompt;
+        {
+            TdbMain db(dir, &prompt, nullptr, platform::FileOps::system(), std::move(o));
+            EXPECT_TRUE(db.loading(DbTable::Smsinfo));
+            EXPECT_FALSE(db.isOpen(DbTable::Smsinfo));
+            EXPECT_FALSE(db.loadRead(DbTable::Smsinfo));
+            EXPECT_TRUE(db.isOpen(DbTable::SSinfo));
+            // Saves meanwhile leave the file alone: the empty stand-in is not the table.
+            addRow(db.table(DbTable::SSinfo), "SSinfo", 2);
+            db.SaveChanged();
+            EXPECT_EQ(db.SaveAll(), 0);
+            EXPECT_EQ(readText(dir + "/" + file), before);
+            EXPECT_TRUE(prompt.shown().empty());
+
+            release.set_value();
+            EXPECT_TRUE(db.finishLoad(DbTable::Smsinfo));
+            EXPECT_EQ(reads.load(), 1);
+            EXPECT_FALSE(db.loading(DbTable::Smsinfo));
+            EXPECT_TRUE(db.isOpen(DbTable::Smsinfo));
+            EXPECT_EQ(db.table(DbTable::Smsinfo).totalRows(), damaged ? 0 : 1);
+            ASSERT_EQ(prompt.shown().size(), damaged ? 1u : 0u);
+            if (damaged)
+                EXPECT_EQ(readText(dir + "/" + file + ".damaged"), before);
+            addRow(db.table(DbTable::Smsinfo), "Smsinfo", 3);
+        }
+        platform::Table after = core::makeDbTable(DbTable::Smsinfo);
+        ASSERT_TRUE(after.load(dir + "/" + file));
+        EXPECT_EQ(after.totalRows(), damaged ? 1 : 2);
+    }
+    // Ended before the read was opened: nothing of it is written.
+    TempTree tree;
+    const std::string dir = databaseWithOneRunSaved(tree);
+    const std::string before = readText(dir + "/" + file);
+    {
+        RecordingPrompt prompt;
+        core::DbOpenOptions o;
+        o.messagesInBackground = true;
+        TdbMain db(dir, &prompt, nullptr, platform::FileOps::system(), std::move(o));
+    }
+    EXPECT_EQ(readText(dir + "/" + file), before);
 }

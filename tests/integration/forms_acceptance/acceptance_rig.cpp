@@ -78,6 +78,8 @@ void Rig::startProgram(bool waitConnected)
     char name[] = "Selvark";
     char *argv[] = {name, nullptr};
     ASSERT_EQ(program->start(argc, argv), program::Program::Start::Running);
+    // The scenarios act on the messages at once: the table is read here, as a first command would.
+    program->stages().sms().OpenStore();
     if (waitConnected)
         ASSERT_TRUE(program_test::waitUntil([&] { return program->manage().Connected; }));
 }

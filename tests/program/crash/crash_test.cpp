@@ -76,6 +76,7 @@ void say(int fd, const std::string &line)
         if (p.start(argc, argv) != program::Program::Start::Running)
             _exit(5);
         program::Stages &st = p.stages();
+        st.sms().OpenStore(); // the table is read in the background: counted once it is in
         st.phrases().Load();
         say(fd, "up " + std::to_string(p.db().table(DbTable::Smsinfo).totalRows()) + " " +
                     std::to_string(p.db().table(DbTable::Phrase).totalRows()));
