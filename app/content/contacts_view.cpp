@@ -25,9 +25,9 @@ std::vector<BookRow> rowsOf(const ContactBook &bk, std::optional<StorageCode> on
                  fPb = size_t(t.fieldIndex("PbId")), fVal = size_t(t.fieldIndex("Value"));
     std::vector<BookRow> out;
     for (const platform::Row &r : t.rows()) {
-        const int32_t stor = r.cells[fPos].i;
+        const int32_t stor = r.intAt(fPos);
         if (!only || stor == toInt(*only))
-            out.push_back({r.cells[fId].i, stor, r.cells[fPb].i, r.cells[fVal].s});
+            out.push_back({r.intAt(fId), stor, r.intAt(fPb), r.textAt(fVal)});
     }
     return out;
 }

@@ -211,9 +211,9 @@ TCsvFile TPhoneBookManage::BuildCsv(int b) const
     const int posF = t.fieldIndex("Pos"), idF = t.fieldIndex("PbId"), valueF = t.fieldIndex("Value");
     std::map<int32_t, std::vector<const platform::Row *>> rows;
     for (const platform::Row &r : t.rows())
-        rows[r.cells[static_cast<size_t>(posF)].i].push_back(&r);
-    auto position = [&](const platform::Row *r) { return std::to_string(r->cells[static_cast<size_t>(idF)].i); };
-    auto fieldsOf = [&](const platform::Row *r) { return ParseContact(r->cells[static_cast<size_t>(valueF)].s); };
+        rows[r.intAt(static_cast<size_t>(posF))].push_back(&r);
+    auto position = [&](const platform::Row *r) { return std::to_string(r->intAt(static_cast<size_t>(idF))); };
+    auto fieldsOf = [&](const platform::Row *r) { return ParseContact(r->textAt(static_cast<size_t>(valueF))); };
     auto paren = [](int32_t n) { return "(" + std::to_string(n) + ")"; };
     const BookLimits &lim = bk->limits;
 

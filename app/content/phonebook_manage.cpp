@@ -261,7 +261,7 @@ int32_t TPhoneBookManage::SaveContact(int b, StorageCode storage, int32_t &pos, 
     } else {
         int32_t nextId = 1;
         if (!t.rows().empty())
-            nextId = t.rows().back().cells[static_cast<size_t>(t.fieldIndex(kId))].i + 1;
+            nextId = t.rows().back().intAt(static_cast<size_t>(t.fieldIndex(kId))) + 1;
         t.append();
         t.setInt(kId, nextId);
         t.setInt(kStor, stor);
@@ -342,12 +342,12 @@ void TPhoneBookManage::RebuildGroupNames(int b)
     const platform::Table &t = bk->table;
     const int pos = t.fieldIndex(kPos), id = t.fieldIndex(kPbId), value = t.fieldIndex(kValue);
     for (const platform::Row &row : t.rows()) {
-        if (row.cells[static_cast<size_t>(pos)].i != toInt(StorageCode::Groups))
+        if (row.intAt(static_cast<size_t>(pos)) != toInt(StorageCode::Groups))
             continue;
-        int32_t p = row.cells[static_cast<size_t>(id)].i;
+        int32_t p = row.intAt(static_cast<size_t>(id));
         if (p < 1 || p > kMaxGroupPosition)
             continue;
-        for (const TVcardFields &f : ParseContact(row.cells[static_cast<size_t>(value)].s)) {
+        for (const TVcardFields &f : ParseContact(row.textAt(static_cast<size_t>(value)))) {
             if (f.type != kFieldName)
                 continue;
             if (bk->groupNames.size() < static_cast<size_t>(p))
@@ -433,7 +433,7 @@ std::string TPhoneBookManage::GetCountText(int b, StorageCode storage) const
     const int pos = bk->table.fieldIndex(kPos);
     int n = 0;
     for (const platform::Row &row : bk->table.rows())
-        if (row.cells[static_cast<size_t>(pos)].i == toInt(storage))
+        if (row.intAt(static_cast<size_t>(pos)) == toInt(storage))
             ++n;
     return std::to_string(n);
 }

@@ -43,9 +43,9 @@ std::vector<RowRef> rowsOf(const ContactBook &bk, StorageCode s)
               fPb = t.fieldIndex(kPbId), fVal = t.fieldIndex(kValue);
     std::vector<RowRef> out;
     for (const platform::Row &r : t.rows())
-        if (r.cells[size_t(fPos)].i == toInt(s))
-            out.push_back({r.cells[size_t(fId)].i, r.cells[size_t(fStor)].i, r.cells[size_t(fPb)].i,
-                           r.cells[size_t(fVal)].s});
+        if (r.intAt(size_t(fPos)) == toInt(s))
+            out.push_back({r.intAt(size_t(fId)), r.intAt(size_t(fStor)), r.intAt(size_t(fPb)),
+                           std::string(r.textAt(size_t(fVal)))});
     return out;
 }
 
@@ -190,7 +190,7 @@ void TPhoneBookManage::StoreRows(StorageCode storage, int32_t last, int32_t firs
     IdMngArray *recs = groups ? nullptr : &handsetStorage(storage).idMng;
     int32_t nextId = 1;
     for (const platform::Row &r : t.rows())
-        nextId = std::max(nextId, r.cells[size_t(t.fieldIndex(kId))].i + 1);
+        nextId = std::max(nextId, r.intAt(size_t(t.fieldIndex(kId))) + 1);
     bool unknownShown = false;
     for (size_t i = 0; i < rows.size(); ++i) {
         const HandOverRow &row = rows[i];
@@ -622,7 +622,7 @@ bool TPhoneBookManage::offers(int b, StorageCode s) const
             return true;
         const int fPos = bk->table.fieldIndex(kPos);
         for (const platform::Row &r : bk->table.rows())
-            if (r.cells[size_t(fPos)].i == toInt(s))
+            if (r.intAt(size_t(fPos)) == toInt(s))
                 return true;
         return false;
     }

@@ -95,7 +95,7 @@ void TPhraseMng::rebuildNames()
     const Table &g = groups();
     names_.reserve(g.rows().size());
     for (const platform::Row &r : g.rows())
-        names_.push_back(r.cells[gName_].s);
+        names_.emplace_back(r.textAt(gName_));
 }
 
 const std::vector<std::string> &TPhraseMng::GroupNames()
@@ -112,8 +112,8 @@ const TPhraseMng::GroupIndex &TPhraseMng::groupIndex()
     groupIndex_ = GroupIndex{};
     groupIndex_.idOf.reserve(g.rows().size());
     for (const platform::Row &r : g.rows()) {
-        groupIndex_.idOf.emplace(r.cells[gName_].s, r.cells[gId_].i); // the first row of a name wins
-        groupIndex_.top = std::max(groupIndex_.top, r.cells[gId_].i);
+        groupIndex_.idOf.emplace(r.textAt(gName_), r.intAt(gId_)); // the first row of a name wins
+        groupIndex_.top = std::max(groupIndex_.top, r.intAt(gId_));
     }
     groupIndex_.changes = g.changes();
     return groupIndex_;
@@ -329,9 +329,9 @@ bool TPhraseMng::Paste(std::string_view group)
         texts.emplace(id, std::string());
     std::unordered_set<int32_t> drop;
     for (const platform::Row &r : p.rows()) {
-        auto it = texts.find(r.cells[size_t(pId_)].i);
+        auto it = texts.find(r.intAt(size_t(pId_)));
         if (it != texts.end() && drop.insert(it->first).second)
-            it->second = r.cells[size_t(pContent_)].s;
+            it->second = r.textAt(size_t(pContent_));
     }
     // Add every copy, in the order they were cut, before any original goes, so nothing is lost
     // half-way.

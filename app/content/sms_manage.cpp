@@ -475,24 +475,25 @@ int TSMSManage::RemovePhoneRows()
         return 0;
     Table &t = *table_;
     const int fBox = t.fieldIndex("boxid");
-    t.setFilter(platform::Filter::where([fBox](const platform::RowView &r) { return r.intAt(fBox) > kBoxPhone; }));
     // The rows come back with the next download; the marks the user gave them are remembered.
     if (phoneMarks_.size() > kMaxPhoneMarks)
         phoneMarks_.clear();
     const int fStates = t.fieldIndex("states"), fTel = t.fieldIndex("Tel"), fBody = t.fieldIndex("body"),
               fTime = t.fieldIndex("time");
-    for (int i = 0; i < t.count(); ++i) {
-        const platform::RowView r = *t.rowAt(i);
-        const std::string key = dupKey(r.intAt(fBox), r.textAt(fTel), r.textAt(fBody), r.textAt(fTime));
+    t.clearFilter();
+    // One pass over the table that both notes the marks and deletes (a remove() per row costs a
+    // pass each); removeWhere asks once per row, in storage order.
+    std::string key;
+    const int n = t.removeWhere(platform::Filter::where([&](const platform::RowView &r) {
+        if (r.intAt(fBox) <= kBoxPhone)
+            return false;
+        dupKey(r.intAt(fBox), r.textAt(fTel), r.textAt(fBody), r.textAt(fTime), key);
         if (r.intAt(fStates) == kStateFromHandset)
             phoneMarks_.erase(key);
         else
             phoneMarks_[key] = uint8_t(r.intAt(fStates));
-    }
-    t.clearFilter();
-    // One pass: a remove() per row costs a pass over the table each.
-    const int n = t.removeWhere(
-        platform::Filter::where([fBox](const platform::RowView &r) { return r.intAt(fBox) > kBoxPhone; }));
+        return true;
+    }));
     t.clearFilter();
     return n;
 }

@@ -33,12 +33,12 @@ struct Fields {
 
 int32_t intCell(const platform::Row &r, int f)
 {
-    return f >= 0 && size_t(f) < r.cells.size() ? r.cells[size_t(f)].i : 0;
+    return f >= 0 ? r.intAt(size_t(f)) : 0;
 }
 
 std::string textCell(const platform::Row &r, int f)
 {
-    return f >= 0 && size_t(f) < r.cells.size() ? r.cells[size_t(f)].s : std::string();
+    return f >= 0 ? std::string(r.textAt(size_t(f))) : std::string();
 }
 
 } // namespace

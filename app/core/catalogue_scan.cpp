@@ -61,19 +61,19 @@ int findByName(const Table &t, std::string_view value)
     const int f = t.fieldIndex("DllName");
     const auto &rows = t.rows();
     for (size_t i = 0; i < rows.size(); ++i)
-        if (rows[i].cells[size_t(f)].s == value)
+        if (rows[i].textAt(size_t(f)) == value)
             return int(i);
     return -1;
 }
 
 int32_t intOf(const Table &t, int row, const char *field)
 {
-    return t.rows()[size_t(row)].cells[size_t(t.fieldIndex(field))].i;
+    return t.rows()[size_t(row)].intAt(size_t(t.fieldIndex(field)));
 }
 
 std::string textOf(const Table &t, int row, const char *field)
 {
-    return t.rows()[size_t(row)].cells[size_t(t.fieldIndex(field))].s;
+    return std::string(t.rows()[size_t(row)].textAt(size_t(t.fieldIndex(field))));
 }
 
 std::string versionText(int32_t major, int32_t minor, int32_t build)
@@ -248,8 +248,8 @@ void Scan::plugin(const std::string &name)
         const Table &b = t_.baseInfo;
         const int fMan = b.fieldIndex("Man"), fId = b.fieldIndex("ID");
         for (const platform::Row &r : b.rows())
-            if (platform::equalsNoCase(r.cells[size_t(fMan)].s, man)) {
-                baseId = r.cells[size_t(fId)].i;
+            if (platform::equalsNoCase(r.textAt(size_t(fMan)), man)) {
+                baseId = r.intAt(size_t(fId));
                 found = true;
                 break;
             }
@@ -273,8 +273,8 @@ void Scan::dropGone(Table &table, void (*remove)(const CatalogueTables &, int32_
     std::vector<int32_t> gone;
     const int fName = table.fieldIndex("DllName"), fId = table.fieldIndex("ID");
     for (const platform::Row &r : table.rows())
-        if (!exists(folder_ + r.cells[size_t(fName)].s))
-            gone.push_back(r.cells[size_t(fId)].i);
+        if (!exists(folder_ + std::string(r.textAt(size_t(fName)))))
+            gone.push_back(r.intAt(size_t(fId)));
     for (int32_t id : gone)
         remove(t_, id);
 }
@@ -301,7 +301,7 @@ int32_t NextId(const Table &table)
     const int f = table.fieldIndex("ID");
     std::set<int32_t> used;
     for (const platform::Row &r : table.rows())
-        used.insert(r.cells[size_t(f)].i);
+        used.insert(r.intAt(size_t(f)));
     int32_t id = 1;
     while (used.count(id))
         ++id;
@@ -315,8 +315,8 @@ void DeleteBase(const CatalogueTables &tables, int32_t baseId)
         const Table &p = tables.plugInfo;
         const int fBase = p.fieldIndex("BaseId"), fId = p.fieldIndex("ID");
         for (const platform::Row &r : p.rows())
-            if (r.cells[size_t(fBase)].i == baseId)
-                plugs.push_back(r.cells[size_t(fId)].i);
+            if (r.intAt(size_t(fBase)) == baseId)
+                plugs.push_back(r.intAt(size_t(fId)));
     }
     for (int32_t id : plugs)
         DeletePlug(tables, id);

@@ -80,8 +80,8 @@ bool TLangMng::readLanguage(const std::string &name, std::vector<Record> &out) c
     records.reserve(table.rows().size());
     for (const platform::Row &row : table.rows()) {
         // load() checked the fields are there; a foreign file may still declare them longer.
-        std::string key = row.cells.at(size_t(nameField)).s;
-        std::string value = row.cells.at(size_t(valueField)).s;
+        std::string key(row.textAt(size_t(nameField)));
+        std::string value(row.textAt(size_t(valueField)));
         platform::Table::cutToChars(key, kLangKeyChars);
         platform::Table::cutToChars(value, kLangValueChars);
         records.emplace_back(std::move(key), std::move(value));

@@ -221,19 +221,66 @@ bool parseInt32(std::string_view s, int32_t &out)
 // ------------------------------------------------------------------------------------------------
 // Rows and filters
 
-int32_t RowView::intAt(int field) const
+uint32_t Row::get32(size_t at) const
 {
-    if (field < 0 || size_t(field) >= row_.cells.size() || !isIntType(table_.fields_[field].type))
-        return 0;
-    return row_.cells[field].i;
+    uint32_t v;
+    std::memcpy(&v, block_.get() + at, 4);
+    return v;
 }
 
-std::string_view RowView::textAt(int field) const
+uint16_t Row::link(size_t field) const
 {
-    if (field < 0 || size_t(field) >= row_.cells.size() || isIntType(table_.fields_[field].type))
-        return {};
-    return row_.cells[field].s;
+    uint16_t v;
+    std::memcpy(&v, block_.get() + kHead + 4 * fieldCount() + 2 * field, 2);
+    return v;
 }
+
+size_t Row::blockBytes() const { return block_ ? kHead + 6 * size_t(get32(0)) + get32(4) : 0; }
+
+Row::Row(const Row &o)
+{
+    if (const size_t n = o.blockBytes()) {
+        block_.reset(new char[n]);
+        std::memcpy(block_.get(), o.block_.get(), n);
+    }
+}
+
+Row &Row::operator=(const Row &o)
+{
+    if (this != &o)
+        *this = Row(o);
+    return *this;
+}
+
+bool Row::operator==(const Row &o) const
+{
+    const size_t n = blockBytes();
+    return n == o.blockBytes() && (n == 0 || std::memcmp(block_.get(), o.block_.get(), n) == 0);
+}
+
+int32_t Row::intAt(size_t field) const
+{
+    if (field >= fieldCount() || link(field) != kIntLink)
+        return 0;
+    return int32_t(get32(kHead + 4 * field));
+}
+
+std::string_view Row::textAt(size_t field) const
+{
+    const size_t n = fieldCount();
+    if (field >= n)
+        return {};
+    const uint16_t l = link(field);
+    if (l == kIntLink)
+        return {};
+    const uint32_t end = get32(kHead + 4 * field);
+    const uint32_t begin = l == 0 ? 0 : get32(kHead + 4 * size_t(l - 1));
+    return {block_.get() + kHead + 6 * n + begin, size_t(end - begin)};
+}
+
+int32_t RowView::intAt(int field) const { return field < 0 ? 0 : row_.intAt(size_t(field)); }
+
+std::string_view RowView::textAt(int field) const { return field < 0 ? std::string_view() : row_.textAt(size_t(field)); }
 
 int32_t RowView::integer(std::string_view field) const { return intAt(table_.fieldIndex(field)); }
 std::string_view RowView::text(std::string_view field) const { return textAt(table_.fieldIndex(field)); }
@@ -422,23 +469,76 @@ bool Table::cutToChars(std::string &s, uint32_t maxChars)
     return false;
 }
 
-Row Table::makeEmptyRow() const
+Row Table::packValues(const std::vector<FieldDef> &fields, const uint32_t *ints, const std::string_view *texts,
+                      size_t textBytes)
 {
-    Row r;
-    r.cells.resize(fields_.size());
-    return r;
+    const size_t n = fields.size();
+    Row row;
+    row.block_.reset(new char[Row::kHead + 6 * n + textBytes]);
+    char *p = row.block_.get();
+    const uint32_t head[2] = {uint32_t(n), uint32_t(textBytes)};
+    std::memcpy(p, head, sizeof head);
+    char *slots = p + Row::kHead, *links = slots + 4 * n, *text = links + 2 * n;
+    uint32_t end = 0;
+    uint16_t prev = 0; // 1 + the last text field so far
+    for (size_t f = 0; f < n; ++f) {
+        uint32_t slot;
+        uint16_t link;
+        if (isIntType(fields[f].type)) {
+            slot = ints[f];
+            link = Row::kIntLink;
+        } else {
+            const std::string_view s = texts[f];
+            if (!s.empty())
+                std::memcpy(text + end, s.data(), s.size());
+            end += uint32_t(s.size());
+            slot = end;
+            link = prev;
+            prev = uint16_t(f + 1);
+        }
+        std::memcpy(slots + 4 * f, &slot, 4);
+        std::memcpy(links + 2 * f, &link, 2);
+    }
+    return row;
+}
+
+Row Table::pack(const Buffer &b) const
+{
+    const size_t n = fields_.size();
+    std::vector<uint32_t> ints(n);
+    std::vector<std::string_view> texts(n);
+    size_t textBytes = 0;
+    for (size_t f = 0; f < n; ++f) {
+        ints[f] = uint32_t(b[f].i);
+        texts[f] = b[f].s;
+        textBytes += isIntType(fields_[f].type) ? 0 : b[f].s.size();
+    }
+    return packValues(fields_, ints.data(), texts.data(), textBytes);
+}
+
+Table::Buffer Table::unpack(const Row &r) const
+{
+    Buffer b(fields_.size());
+    for (size_t f = 0; f < b.size(); ++f) {
+        if (isIntType(fields_[f].type))
+            b[f].i = r.intAt(f);
+        else
+            b[f].s.assign(r.textAt(f));
+    }
+    return b;
 }
 
 bool Table::lessInOrder(uint32_t a, uint32_t b) const
 {
     if (activeField_ >= 0) {
-        const Cell &x = rows_[a].cells[activeField_];
-        const Cell &y = rows_[b].cells[activeField_];
-        if (isIntType(fields_[activeField_].type)) {
-            if (x.i != y.i)
-                return x.i < y.i;
+        const Row &x = rows_[a], &y = rows_[b];
+        const size_t f = size_t(activeField_);
+        if (isIntType(fields_[f].type)) {
+            const int32_t xi = x.intAt(f), yi = y.intAt(f);
+            if (xi != yi)
+                return xi < yi;
         } else {
-            int c = x.s.compare(y.s);
+            int c = x.textAt(f).compare(y.textAt(f));
             if (c != 0)
                 return c < 0;
         }
@@ -472,8 +572,10 @@ void Table::rebuildOrder()
     order_.resize(rows_.size());
     for (uint32_t i = 0; i < rows_.size(); ++i)
         order_[i] = i;
-    if (activeField_ >= 0)
-        std::stable_sort(order_.begin(), order_.end(), [this](uint32_t a, uint32_t b) { return lessInOrder(a, b); });
+    // Rows are mostly stored in index order already (numbered as appended): check before sorting.
+    auto less = [this](uint32_t a, uint32_t b) { return lessInOrder(a, b); };
+    if (activeField_ >= 0 && !std::is_sorted(order_.begin(), order_.end(), less))
+        std::sort(order_.begin(), order_.end(), less); // a strict order: ties are broken by row index
 }
 
 void Table::dropDerived()
@@ -493,8 +595,9 @@ Table::RowList Table::scanMatching(const Filter::Predicate &pred) const
 
 int64_t Table::indexKey(int field, uint32_t r) const
 {
-    const Cell &c = rows_[r].cells[size_t(field)];
-    return isIntType(fields_[size_t(field)].type) ? int64_t(c.i) : int64_t(std::hash<std::string_view>{}(c.s));
+    const Row &row = rows_[r];
+    return isIntType(fields_[size_t(field)].type) ? int64_t(row.intAt(size_t(field)))
+                                                  : int64_t(std::hash<std::string_view>{}(row.textAt(size_t(field))));
 }
 
 const Table::EqIndex &Table::eqIndexOf(int field)
@@ -515,10 +618,10 @@ int32_t Table::highestInt(int field) const
     if (field < 0 || size_t(field) >= fields_.size() || !isIntType(fields_[size_t(field)].type) || rows_.empty())
         return 0;
     if (field == activeField_)
-        return rows_[order_.back()].cells[size_t(field)].i;
+        return rows_[order_.back()].intAt(size_t(field));
     int32_t top = INT32_MIN;
     for (const Row &r : rows_)
-        top = std::max(top, r.cells[size_t(field)].i);
+        top = std::max(top, r.intAt(size_t(field)));
     return top;
 }
 
@@ -596,8 +699,7 @@ bool Table::setActiveIndex(std::string_view indexName)
     if (!indexName.empty() && idx < 0)
         return false;
     checkBrowse();
-    const Row *cur = currentRow();
-    int keep = cur ? int(view()[size_t(pos_)]) : -1;
+    int keep = recNo() >= 0 ? int(view()[size_t(pos_)]) : -1;
     active_ = idx;
     activeField_ = idx < 0 ? -1 : fieldIndex(indexes_[idx].field);
     rebuildOrder();
@@ -769,7 +871,7 @@ bool Table::locate(std::string_view field, std::string_view value, LocateOptions
     }
     const RowList &v = view();
     for (size_t i = 0; i < v.size(); ++i) {
-        std::string_view s = rows_[v[i]].cells[f].s;
+        std::string_view s = rows_[v[i]].textAt(size_t(f));
         bool hit = opts.partialKey ? startsWith(s, value, opts.caseInsensitive)
                                    : (opts.caseInsensitive ? equalsNoCase(s, value) : s == value);
         if (hit) {
@@ -791,15 +893,15 @@ bool Table::locate(std::string_view field, int32_t value)
     if (f == activeField_) {
         // Ordered by this field: the first row of the value by binary search.
         auto it = std::lower_bound(v.begin(), v.end(), value,
-                                   [&](uint32_t r, int32_t x) { return rows_[r].cells[size_t(f)].i < x; });
-        if (it == v.end() || rows_[*it].cells[size_t(f)].i != value)
+                                   [&](uint32_t r, int32_t x) { return rows_[r].intAt(size_t(f)) < x; });
+        if (it == v.end() || rows_[*it].intAt(size_t(f)) != value)
             return false;
         pos_ = int(it - v.begin());
         bof_ = eof_ = false;
         return true;
     }
     for (size_t i = 0; i < v.size(); ++i) {
-        if (rows_[v[i]].cells[f].i == value) {
+        if (rows_[v[i]].intAt(size_t(f)) == value) {
             pos_ = int(i);
             bof_ = eof_ = false;
             return true;
@@ -811,7 +913,7 @@ bool Table::locate(std::string_view field, int32_t value)
 const Row *Table::currentRow() const
 {
     if (state_ != State::Browse)
-        return &buffer_;
+        return nullptr;
     const RowList &v = view();
     if (pos_ < 0 || pos_ >= int(v.size()))
         return nullptr;
@@ -820,12 +922,20 @@ const Row *Table::currentRow() const
 
 int32_t Table::intAt(int field) const
 {
+    if (state_ != State::Browse)
+        return field >= 0 && size_t(field) < fields_.size() && isIntType(fields_[size_t(field)].type)
+                   ? buffer_[size_t(field)].i
+                   : 0;
     const Row *r = currentRow();
     return r ? RowView(*this, *r).intAt(field) : 0;
 }
 
 std::string_view Table::textAt(int field) const
 {
+    if (state_ != State::Browse)
+        return field >= 0 && size_t(field) < fields_.size() && !isIntType(fields_[size_t(field)].type)
+                   ? std::string_view(buffer_[size_t(field)].s)
+                   : std::string_view();
     const Row *r = currentRow();
     return r ? RowView(*this, *r).textAt(field) : std::string_view();
 }
@@ -836,7 +946,7 @@ std::string_view Table::text(std::string_view field) const { return textAt(field
 void Table::append()
 {
     checkBrowse();
-    buffer_ = makeEmptyRow();
+    buffer_.assign(fields_.size(), Cell{});
     state_ = State::Insert;
 }
 
@@ -846,7 +956,7 @@ bool Table::edit()
     if (recNo() < 0)
         return false;
     editRow_ = view()[size_t(pos_)];
-    buffer_ = rows_[editRow_];
+    buffer_ = unpack(rows_[editRow_]);
     state_ = State::Edit;
     return true;
 }
@@ -867,7 +977,7 @@ SetResult Table::setIntAt(int field, int32_t value)
 {
     SetResult r = checkSet(field, true);
     if (r == SetResult::Ok)
-        buffer_.cells[field].i = value;
+        buffer_[size_t(field)].i = value;
     return r;
 }
 
@@ -877,7 +987,7 @@ SetResult Table::setTextAt(int field, std::string_view value)
     if (r != SetResult::Ok)
         return r;
     const FieldDef &f = fields_[field];
-    std::string &cell = buffer_.cells[field].s;
+    std::string &cell = buffer_[size_t(field)].s;
     if (f.type == FieldType::Blob) {
         bool cut = value.size() > f.size;
         cell.assign(value.substr(0, f.size));
@@ -909,6 +1019,13 @@ bool Table::post()
     if (state_ == State::Browse)
         return false;
     uint32_t r;
+    size_t textBytes = 0;
+    for (size_t f = 0; f < fields_.size(); ++f)
+        textBytes += buffer_[f].s.size();
+    if (textBytes > kMaxTableFileBytes) { // no file could hold it, nor a row's offsets
+        cancel();
+        return false;
+    }
     if (state_ == State::Insert) {
         if (full()) {
             cancel();
@@ -916,19 +1033,19 @@ bool Table::post()
         }
         for (size_t f = 0; f < fields_.size(); ++f) {
             if (fields_[f].type == FieldType::AutoInc) {
-                buffer_.cells[f].i = int32_t(std::min<int64_t>(nextAutoInc_, INT32_MAX));
+                buffer_[f].i = int32_t(std::min<int64_t>(nextAutoInc_, INT32_MAX));
                 if (nextAutoInc_ < INT32_MAX)
                     ++nextAutoInc_;
             }
         }
-        rows_.push_back(std::move(buffer_));
+        rows_.push_back(pack(buffer_));
         r = uint32_t(rows_.size() - 1);
     } else {
         r = editRow_;
         unplaceRow(r); // found by its old values
-        rows_[r] = std::move(buffer_);
+        rows_[r] = pack(buffer_);
     }
-    buffer_ = Row{};
+    buffer_.clear();
     state_ = State::Browse;
     ++changes_;
     placeRow(r);
@@ -938,7 +1055,7 @@ bool Table::post()
 
 void Table::cancel()
 {
-    buffer_ = Row{};
+    buffer_.clear();
     state_ = State::Browse;
 }
 
@@ -1076,12 +1193,15 @@ uint64_t Table::maxFileBytes() const
 
 TableSnapshot Table::snapshot() const
 {
-    size_t estimate = kMinFile + rows_.size() * fields_.size() * 8;
-    for (const FieldDef &f : fields_)
-        estimate += f.name.size() + 8;
+    // Every value takes four bytes (an integer, or a text's length) plus the texts' bytes.
+    size_t rowBytes = rows_.size() * fields_.size() * 4;
     for (const Row &row : rows_)
-        for (const Cell &c : row.cells)
-            estimate += c.s.size();
+        rowBytes += row.blockBytes() == 0 ? 0 : row.get32(4);
+    size_t estimate = kMinFile + rowBytes + 4;
+    for (const FieldDef &f : fields_)
+        estimate += f.name.size() + 7;
+    for (const IndexDef &x : indexes_)
+        estimate += x.name.size() + 6;
     TableSnapshot snap;
     snap.changes = changes_;
     std::string &out = snap.bytes;
@@ -1105,14 +1225,25 @@ TableSnapshot Table::snapshot() const
     put32(out, uint32_t(int32_t(active_)));
     put64(out, uint64_t(nextAutoInc_));
     put32(out, uint32_t(rows_.size()));
+    // The rows straight into place: the bulk of a large table's bytes.
+    const size_t rowsAt = out.size();
+    out.resize(rowsAt + rowBytes);
+    char *p = out.data() + rowsAt;
+    auto store32 = [&p](uint32_t v) {
+        const char b[4] = {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+        std::memcpy(p, b, 4);
+        p += 4;
+    };
     for (const Row &row : rows_) {
         for (size_t f = 0; f < fields_.size(); ++f) {
-            const Cell &c = row.cells[f];
             if (isIntType(fields_[f].type)) {
-                put32(out, uint32_t(c.i));
+                store32(uint32_t(row.intAt(f)));
             } else {
-                put32(out, uint32_t(c.s.size()));
-                out += c.s;
+                const std::string_view t = row.textAt(f);
+                store32(uint32_t(t.size()));
+                if (!t.empty())
+                    std::memcpy(p, t.data(), t.size());
+                p += t.size();
             }
         }
     }
@@ -1262,30 +1393,33 @@ TableResult Table::loadFromBytes(std::string_view d, const std::string &name)
                     "The table file " + name + " holds the field " + want.name + " with another type"};
     }
 
-    std::vector<Row> rows(nRows);
-    for (Row &row : rows) {
-        row.cells.resize(nFields);
+    // One pass: each row's values are checked and taken as views into the file, then packed.
+    std::vector<Row> rows;
+    rows.reserve(nRows);
+    std::vector<uint32_t> ints(nFields);
+    std::vector<std::string_view> texts(nFields);
+    for (uint32_t k = 0; k < nRows; ++k) {
+        size_t textBytes = 0;
         for (uint32_t f = 0; f < nFields; ++f) {
-            Cell &c = row.cells[f];
             const FieldDef &def = fields[f];
             if (isIntType(def.type)) {
-                uint32_t v = 0;
-                if (!in.get32(v))
+                if (!in.get32(ints[f]))
                     return damaged("cut short");
-                c.i = int32_t(v);
-                if (def.type == FieldType::AutoInc && c.i >= nextAuto)
-                    nextAuto = int64_t(c.i) + 1 > INT32_MAX ? INT32_MAX : int64_t(c.i) + 1;
+                const int32_t v = int32_t(ints[f]);
+                if (def.type == FieldType::AutoInc && v >= nextAuto)
+                    nextAuto = int64_t(v) + 1 > INT32_MAX ? INT32_MAX : int64_t(v) + 1;
                 continue;
             }
             uint32_t len = 0;
-            std::string_view bytes;
             uint64_t maxBytes = def.type == FieldType::Text ? uint64_t(def.size) * 4 : def.size;
-            if (!in.get32(len) || len > maxBytes || !in.bytes(len, bytes))
+            if (!in.get32(len) || len > maxBytes || !in.bytes(len, texts[f]))
                 return damaged("value longer than field " + def.name);
-            if (def.type == FieldType::Text && countChars(bytes) > def.size)
+            if (def.type == FieldType::Text && countChars(texts[f]) > def.size)
                 return damaged("text longer than field " + def.name);
-            c.s.assign(bytes);
+            textBytes += len;
         }
+        // A row's texts stay within the file, far below 4 GiB, so their offsets fit the slots.
+        rows.push_back(packValues(fields, ints.data(), texts.data(), textBytes));
     }
     if (in.left() != 0)
         return damaged("bytes after the rows");

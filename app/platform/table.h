@@ -93,7 +93,7 @@ inline constexpr uint64_t kMaxTableFileBytes = 5ull << 29; // 2.5 GiB
 inline constexpr uint32_t kTableFormatVersion = 1;
 
 class Table;
-struct Row;
+class Row;
 
 // CRC-32 (IEEE 802.3, the one zlib computes) of `data`: the checksum that ends a table file.
 uint32_t crc32(std::string_view data);
@@ -211,15 +211,38 @@ struct TableResult {
     explicit operator bool() const { return status == TableStatus::Ok; }
 };
 
-// One stored row. Cells follow the field order: integers in `i`, texts and blobs in `s`.
-struct Cell {
-    int32_t i = 0;
-    std::string s;
-    bool operator==(const Cell &) const = default;
-};
-struct Row {
-    std::vector<Cell> cells;
-    bool operator==(const Row &) const = default;
+// One stored row, packed in a single allocation (a row of many fields costs about its file bytes):
+//   uint32 field count, uint32 bytes of text,
+//   per field a uint32 slot: an integer's value, or where a text's bytes end in the text area,
+//   per field a uint16 link: kIntLink for an integer, else 1 + the text field whose bytes this
+//   text's follow (0: it starts the area),
+//   the texts' bytes in field order.
+// Texts and blobs read as views into the row: valid while the row lives unchanged.
+class Row {
+public:
+    Row() = default;
+    Row(const Row &o);
+    Row &operator=(const Row &o);
+    Row(Row &&) noexcept = default;
+    Row &operator=(Row &&) noexcept = default;
+
+    size_t fieldCount() const { return block_ ? get32(0) : 0; }
+    // A wrong field number or type gives 0 / empty.
+    int32_t intAt(size_t field) const;
+    std::string_view textAt(size_t field) const;
+
+    bool operator==(const Row &o) const;
+
+private:
+    friend class Table;
+    static constexpr uint16_t kIntLink = 0xFFFF;
+    static constexpr size_t kHead = 8;
+
+    uint32_t get32(size_t at) const;
+    uint16_t link(size_t field) const;
+    size_t blockBytes() const;
+
+    std::unique_ptr<char[]> block_;
 };
 
 class Table {
@@ -284,7 +307,8 @@ public:
     SetResult setIntAt(int field, int32_t value);
     SetResult setTextAt(int field, std::string_view value);
     // False when no buffer is open, or when a new row would pass the row or value limit (the new
-    // row is then dropped: see full()).
+    // row is then dropped: see full()), or when the row's texts and blobs together pass
+    // kMaxTableFileBytes (the buffer is then dropped: no file could hold the row).
     bool post();
     void cancel();
     bool remove();  // false when no row was deleted
@@ -323,7 +347,8 @@ public:
     // compares it with the count it last wrote.
     uint64_t changes() const { return changes_; }
 
-    // Every row in storage (append) order, filter and index ignored: for tests and comparisons.
+    // Every row in storage (append) order, filter and index ignored: for passes that need no
+    // order, tests and comparisons. Valid until the table changes.
     const std::vector<Row> &rows() const { return rows_; }
 
     // Cuts `s` to at most `maxChars` UTF-8 characters on a character boundary; true when it cut.
@@ -332,6 +357,12 @@ public:
 
 private:
     enum class State { Browse, Insert, Edit };
+    // The open edit buffer, unpacked: integers in `i`, texts and blobs in `s`.
+    struct Cell {
+        int32_t i = 0;
+        std::string s;
+    };
+    using Buffer = std::vector<Cell>;
     using RowList = std::vector<uint32_t>; // indexes into rows_, in walk order
 
     // A described filter's rows, kept up to date while it is cached.
@@ -365,8 +396,12 @@ private:
     void insertSorted(RowList &list, uint32_t r) const;
     void eraseSorted(RowList &list, uint32_t r) const;
     void placeCursorAfterPost(uint32_t rowIndex);
-    const Row *currentRow() const;
-    Row makeEmptyRow() const;
+    const Row *currentRow() const; // null while editing: reads then see buffer_
+    // One row from per-field values (ints[f] for integer fields, texts[f] for the others).
+    static Row packValues(const std::vector<FieldDef> &fields, const uint32_t *ints, const std::string_view *texts,
+                          size_t textBytes);
+    Row pack(const Buffer &b) const;
+    Buffer unpack(const Row &r) const;
     SetResult checkSet(int field, bool wantInt) const;
 
     bool valid_ = true;
@@ -394,7 +429,7 @@ private:
     bool bof_ = true;
 
     State state_ = State::Browse;
-    Row buffer_;
+    Buffer buffer_;
     uint32_t editRow_ = 0; // rows_ index being edited
 
     friend class RowView;

@@ -55,8 +55,8 @@ std::vector<BookEntry> entriesOf(const ContactBook &bk, StorageCode s)
     const size_t fPos = size_t(t.fieldIndex("Pos")), fVal = size_t(t.fieldIndex("Value"));
     std::vector<BookEntry> out;
     for (const platform::Row &r : t.rows())
-        if (r.cells[fPos].i == toInt(s))
-            out.push_back({r.cells[fPos].i, TPhoneBookManage::ParseContact(r.cells[fVal].s)});
+        if (r.intAt(fPos) == toInt(s))
+            out.push_back({r.intAt(fPos), TPhoneBookManage::ParseContact(r.textAt(fVal))});
     return out;
 }
 

@@ -36,7 +36,7 @@ std::vector<std::pair<int32_t, int32_t>> rowKeys(const ContactBook &bk)
     std::vector<std::pair<int32_t, int32_t>> keys;
     const int pos = bk.table.fieldIndex("Pos"), id = bk.table.fieldIndex("PbId");
     for (const platform::Row &r : bk.table.rows())
-        keys.emplace_back(r.cells[size_t(pos)].i, r.cells[size_t(id)].i);
+        keys.emplace_back(r.intAt(size_t(pos)), r.intAt(size_t(id)));
     return keys;
 }
 
@@ -44,8 +44,8 @@ std::string valueAt(const ContactBook &bk, StorageCode s, int32_t pbid)
 {
     const int pos = bk.table.fieldIndex("Pos"), id = bk.table.fieldIndex("PbId"), v = bk.table.fieldIndex("Value");
     for (const platform::Row &r : bk.table.rows())
-        if (r.cells[size_t(pos)].i == toInt(s) && r.cells[size_t(id)].i == pbid)
-            return r.cells[size_t(v)].s;
+        if (r.intAt(size_t(pos)) == toInt(s) && r.intAt(size_t(id)) == pbid)
+            return std::string(r.textAt(size_t(v)));
     return {};
 }
 
@@ -209,11 +209,11 @@ TEST_F(ContactBooks, RowsGetIdsStorWordAndText)
     ASSERT_EQ(pb.SaveContact(b, StorageCode::Contacts, p2, person("B;", "2")), 0);
     const platform::Table &t = pb.book(b).table;
     ASSERT_EQ(t.totalRows(), 2);
-    EXPECT_EQ(t.rows()[0].cells[0].i, 1); // Id
-    EXPECT_EQ(t.rows()[0].cells[1].i, 1); // Stor: SIM
-    EXPECT_EQ(t.rows()[1].cells[0].i, 2);
-    EXPECT_EQ(t.rows()[1].cells[1].i, 2); // Stor: memory
-    EXPECT_EQ(t.rows()[1].cells[2].i, 4); // Pos
+    EXPECT_EQ(t.rows()[0].intAt(0), 1); // Id
+    EXPECT_EQ(t.rows()[0].intAt(1), 1); // Stor: SIM
+    EXPECT_EQ(t.rows()[1].intAt(0), 2);
+    EXPECT_EQ(t.rows()[1].intAt(1), 2); // Stor: memory
+    EXPECT_EQ(t.rows()[1].intAt(2), 4); // Pos
     EXPECT_EQ(valueAt(pb.book(b), StorageCode::Sim, 1),
               "BEGIN:VCARD\r\nVERSION:2.1\r\nN:A;;;;\r\nTEL:1\r\nEND:VCARD\r\n");
 }
@@ -552,7 +552,7 @@ TEST_F(ContactBooks, ClearContactsResetsTheHandsetWholly)
     // Numbering starts again.
     pb.SetStorageStatus(StorageCode::Sim, 1, 10, 0);
     ASSERT_EQ(pb.SaveContact(0, StorageCode::Sim, pos, person("B;", "2")), 0);
-    EXPECT_EQ(pb.book(0).table.rows()[0].cells[0].i, 1);
+    EXPECT_EQ(pb.book(0).table.rows()[0].intAt(0), 1);
 }
 
 TEST_F(ContactBooks, ClearContactsKeepsFileBooksAndTheirClipboard)

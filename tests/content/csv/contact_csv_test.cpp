@@ -39,8 +39,8 @@ std::map<int32_t, TMobileVacrd> entries(const ContactBook &bk, StorageCode s)
     std::map<int32_t, TMobileVacrd> out;
     const int pos = bk.table.fieldIndex("Pos"), id = bk.table.fieldIndex("PbId"), v = bk.table.fieldIndex("Value");
     for (const platform::Row &r : bk.table.rows())
-        if (r.cells[size_t(pos)].i == toInt(s))
-            out[r.cells[size_t(id)].i] = TPhoneBookManage::ParseContact(r.cells[size_t(v)].s);
+        if (r.intAt(size_t(pos)) == toInt(s))
+            out[r.intAt(size_t(id))] = TPhoneBookManage::ParseContact(r.textAt(size_t(v)));
     return out;
 }
 
@@ -316,9 +316,9 @@ TEST_F(ContactCsv, TheImportAddsABookWithItsNodeAndAChildPerSectionGroupsLast)
     const platform::Table &t = pb.book(b).table;
     int32_t id = 0;
     for (const platform::Row &r : t.rows()) {
-        EXPECT_EQ(r.cells[size_t(t.fieldIndex("Id"))].i, ++id);
-        int32_t pos = r.cells[size_t(t.fieldIndex("Pos"))].i;
-        EXPECT_EQ(r.cells[size_t(t.fieldIndex("Stor"))].i, pos == 1 ? 1 : 2);
+        EXPECT_EQ(r.intAt(size_t(t.fieldIndex("Id"))), ++id);
+        int32_t pos = r.intAt(size_t(t.fieldIndex("Pos")));
+        EXPECT_EQ(r.intAt(size_t(t.fieldIndex("Stor"))), pos == 1 ? 1 : 2);
     }
     EXPECT_EQ(id, 9);
 }

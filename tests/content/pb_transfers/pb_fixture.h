@@ -47,14 +47,14 @@ protected:
         std::string out;
         const platform::Table &t = pb.book(book).table;
         for (const platform::Row &r : t.rows()) {
-            if (r.cells[size_t(t.fieldIndex("Pos"))].i != content::toInt(s))
+            if (r.intAt(size_t(t.fieldIndex("Pos"))) != content::toInt(s))
                 continue;
             std::string name;
             for (const content::TVcardFields &f :
-                 content::TPhoneBookManage::ParseContact(r.cells[size_t(t.fieldIndex("Value"))].s))
+                 content::TPhoneBookManage::ParseContact(r.textAt(size_t(t.fieldIndex("Value")))))
                 if (f.type == content::kFieldName && name.empty())
                     name = family(f.value);
-            out += (out.empty() ? "" : " ") + std::to_string(r.cells[size_t(t.fieldIndex("PbId"))].i) + "=" + name;
+            out += (out.empty() ? "" : " ") + std::to_string(r.intAt(size_t(t.fieldIndex("PbId")))) + "=" + name;
         }
         return out;
     }

@@ -34,7 +34,7 @@ Rows rowsOf(const platform::Table &t)
 {
     Rows out;
     for (const platform::Row &r : t.rows())
-        out.emplace_back(r.cells.at(0).i, r.cells.at(1).s);
+        out.emplace_back(r.intAt(0), std::string(r.textAt(1)));
     return out;
 }
 

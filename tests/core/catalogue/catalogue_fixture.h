@@ -152,8 +152,8 @@ inline std::vector<std::vector<std::string>> textRows(const platform::Table &t,
         for (const std::string &f : fields) {
             const int i = t.fieldIndex(f);
             const auto &def = t.fields()[size_t(i)];
-            row.push_back(def.type == platform::FieldType::Text ? r.cells[size_t(i)].s
-                                                                 : std::to_string(r.cells[size_t(i)].i));
+            row.push_back(def.type == platform::FieldType::Text ? std::string(r.textAt(size_t(i)))
+                                                                 : std::to_string(r.intAt(size_t(i))));
         }
         out.push_back(std::move(row));
     }

@@ -61,11 +61,11 @@ TEST_F(Scan, DriverAndPlugInGiveTheirRowsAndNotices)
     EXPECT_EQ(conn(), (Rows{{"1", "1", "Cable", "any", "any"}, {"2", "1", "Cable", "/dev/ttyX", "9600,,19200"}}));
     EXPECT_EQ(plug(), (Rows{{"1", "1", "Alpha3310.plug", "1.0.0"}}));
     EXPECT_EQ(model(), (Rows{{"1", "1", "Alpha", "3310", ""}}));
-    EXPECT_EQ(tables.base.rows()[0].cells[2].s, dir.root() + "/Plug-in/"); // DllPath
+    EXPECT_EQ(tables.base.rows()[0].textAt(2), dir.root() + "/Plug-in/"); // DllPath
 
     int32_t t = 0;
     ASSERT_TRUE(core::fileTimeOf(dir.plugin("FixAlpha.so"), &t));
-    EXPECT_EQ(tables.base.rows()[0].cells[4].i, t);
+    EXPECT_EQ(tables.base.rows()[0].intAt(4), t);
 
     // Each module was asked for its version and table only, and released before the next file.
     EXPECT_EQ(readAll(calls), "FixAlpha.so MsMng_getVer\nFixAlpha.so MsMng_getSupp\n"
@@ -110,7 +110,7 @@ TEST_F(Scan, MissingFolderIsCreatedAndAnyCaseIsFound)
     fs::copy_file(kFixtureDir + "/FixBeta.so", dir.root() + "/PLUG-IN/FixBeta.SO");
     ASSERT_TRUE(scan());
     EXPECT_THAT(seen.notices, ElementsAre("Mng FixBeta.SO"));
-    EXPECT_EQ(tables.base.rows()[0].cells[2].s, dir.root() + "/PLUG-IN/");
+    EXPECT_EQ(tables.base.rows()[0].textAt(2), dir.root() + "/PLUG-IN/");
     EXPECT_FALSE(fs::exists(dir.root() + "/Plug-in"));
 }
 

@@ -40,10 +40,10 @@ void checkBook(const TPhoneBookManage &pb, int b)
     const int posF = t.fieldIndex("Pos"), idF = t.fieldIndex("PbId"), valueF = t.fieldIndex("Value");
     std::map<int32_t, std::set<int32_t>> positions;
     for (const platform::Row &r : t.rows()) {
-        int32_t code = r.cells[size_t(posF)].i;
+        int32_t code = r.intAt(size_t(posF));
         FUZZ_CHECK(storageCodeOf(code).has_value());
-        FUZZ_CHECK(positions[code].insert(r.cells[size_t(idF)].i).second);
-        const std::string &v = r.cells[size_t(valueF)].s;
+        FUZZ_CHECK(positions[code].insert(r.intAt(size_t(idF))).second);
+        const std::string v(r.textAt(size_t(valueF)));
         FUZZ_CHECK(!v.empty() && utf8Chars(v) <= kContactValueChars);
     }
     std::set<int32_t> children;
@@ -62,10 +62,10 @@ bool settled(const TPhoneBookManage &pb, int b)
     const platform::Table &t = pb.book(b).table;
     const int posF = t.fieldIndex("Pos"), valueF = t.fieldIndex("Value");
     for (const platform::Row &r : t.rows()) {
-        TMobileVacrd fields = TPhoneBookManage::ParseContact(r.cells[size_t(valueF)].s);
+        TMobileVacrd fields = TPhoneBookManage::ParseContact(r.textAt(size_t(valueF)));
         if (TPhoneBookManage::ParseContact(TPhoneBookManage::BuildContact(fields)) != fields)
             return false;
-        if (r.cells[size_t(posF)].i != toInt(StorageCode::Contacts))
+        if (r.intAt(size_t(posF)) != toInt(StorageCode::Contacts))
             continue;
         for (const TVcardFields &f : fields)
             if (TCsvFile::Trim(f.value) == "_")

@@ -41,13 +41,13 @@ void check(const std::string &bytes, bool declared)
     }
     FUZZ_CHECK(t.count() == t.totalRows());
     for (const platform::Row &row : t.rows()) {
-        FUZZ_CHECK(row.cells.size() == t.fields().size());
-        for (size_t f = 0; f < row.cells.size(); ++f) {
+        FUZZ_CHECK(row.fieldCount() == t.fields().size());
+        for (size_t f = 0; f < row.fieldCount(); ++f) {
             const platform::FieldDef &def = t.fields()[f];
             if (def.type == platform::FieldType::Text)
-                FUZZ_CHECK(platform::Table::countChars(row.cells[f].s) <= def.size);
+                FUZZ_CHECK(platform::Table::countChars(row.textAt(f)) <= def.size);
             if (def.type == platform::FieldType::Blob)
-                FUZZ_CHECK(row.cells[f].s.size() <= def.size);
+                FUZZ_CHECK(row.textAt(f).size() <= def.size);
         }
     }
     int walked = 0;

@@ -116,8 +116,8 @@ TEST_F(Scenario, S10_SigtermDuringADownload)
     const size_t box = size_t(t.fieldIndex("boxid"));
     bool kept = false;
     for (const platform::Row &r : t.rows()) {
-        kept = kept || r.cells[body].s == kKeptDraft;
-        EXPECT_LT(r.cells[box].i, content::kBoxPhone) << "a handset box's row was stored: " << r.cells[body].s;
+        kept = kept || r.textAt(body) == kKeptDraft;
+        EXPECT_LT(r.intAt(box), content::kBoxPhone) << "a handset box's row was stored: " << r.textAt(body);
     }
     EXPECT_TRUE(kept);
 }

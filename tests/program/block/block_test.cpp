@@ -160,7 +160,7 @@ TEST_F(Block, AQuitSignalEndsTheLoopAndTheSessionsMessagesAreSaved)
         bool found = false;
         const platform::Table &t = db.table(core::DbTable::Smsinfo);
         for (const platform::Row &r : t.rows())
-            found = found || r.cells[size_t(t.fieldIndex("body"))].s == "kept " + std::to_string(sig);
+            found = found || r.textAt(size_t(t.fieldIndex("body"))) == "kept " + std::to_string(sig);
         EXPECT_TRUE(found);
     }
 }
@@ -232,7 +232,7 @@ TEST_F(Block, AQuitWithTheHandsetSilentEndsWithinItsBound)
     const platform::Table &t = db.table(core::DbTable::Smsinfo);
     bool found = false;
     for (const platform::Row &r : t.rows())
-        found = found || r.cells[size_t(t.fieldIndex("body"))].s == "before the silence";
+        found = found || r.textAt(size_t(t.fieldIndex("body"))) == "before the silence";
     EXPECT_TRUE(found);
 }
 

@@ -171,12 +171,12 @@ OnDisk readFolder(const ProgramFolder &folder)
     const platform::TableResult rs = sms.load(db + "Smsinfo.cds");
     EXPECT_TRUE(rs || rs.status == platform::TableStatus::Missing) << rs.message;
     for (const platform::Row &r : sms.rows())
-        out.sms.push_back({.id = r.cells[0].i, .boxid = r.cells[2].i, .body = r.cells[6].s});
+        out.sms.push_back({.id = r.intAt(0), .boxid = r.intAt(2), .body = std::string(r.textAt(6))});
     platform::Table ph = core::makeDbTable(DbTable::Phrase);
     const platform::TableResult rp = ph.load(db + "Phrase.cds");
     EXPECT_TRUE(rp || rp.status == platform::TableStatus::Missing) << rp.message;
     for (const platform::Row &r : ph.rows())
-        out.phrases.insert(r.cells[2].s);
+        out.phrases.emplace(r.textAt(2));
     return out;
 }
 
