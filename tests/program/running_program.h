@@ -5,6 +5,7 @@
 
 #include "program_fixture.h"
 
+#include "content/qt/sms_view.h"
 #include "forms/f_main.h"
 #include "forms_app.h"
 #include "platform/clock.h"
@@ -14,6 +15,7 @@
 #include <algorithm>
 #include <QStringList>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 
 #include <gtest/gtest.h>
 
@@ -23,6 +25,19 @@
 namespace program_test {
 
 // The names the main window's contact list shows, top to bottom (rows without a name left out).
+// Chooses the node of message box `box` in the message tree, as a click does.
+inline void chooseBox(forms::TfMain &w, int box)
+{
+    QTreeWidget *tree = w.TreeView_sms();
+    for (QTreeWidgetItemIterator it(tree); *it; ++it)
+        if ((*it)->data(0, content::kBoxIdRole).toInt() == box) {
+            tree->setCurrentItem(*it);
+            w.TreeView_smsChange();
+            return;
+        }
+    ADD_FAILURE() << "no node of box " << box;
+}
+
 inline QStringList contactNames(forms::TfMain &w)
 {
     QStringList out;

@@ -54,17 +54,7 @@ protected:
 
     QString text(const char *key) { return QString::fromStdString(program->manage().LangMng().translate(key)); }
     QString panel(int i) { return program->mainWindow().statusPanel(i)->text(); }
-    void chooseBox(int box)
-    {
-        QTreeWidget *tree = program->mainWindow().TreeView_sms();
-        for (QTreeWidgetItemIterator it(tree); *it; ++it)
-            if ((*it)->data(0, content::kBoxIdRole).toInt() == box) {
-                tree->setCurrentItem(*it);
-                program->mainWindow().TreeView_smsChange();
-                return;
-            }
-        ADD_FAILURE() << "no node of box " << box;
-    }
+    void chooseBox(int box) { program_test::chooseBox(program->mainWindow(), box); }
     int listed() { return program->mainWindow().ListView_sms()->topLevelItemCount(); }
 };
 

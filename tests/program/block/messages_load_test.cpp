@@ -94,17 +94,7 @@ protected:
         PaintWatch watch(&program->mainWindow());
         ASSERT_TRUE(waitUntil([&] { return watch.painted; }));
     }
-    void chooseBox(int box)
-    {
-        QTreeWidget *tree = program->mainWindow().TreeView_sms();
-        for (QTreeWidgetItemIterator it(tree); *it; ++it)
-            if ((*it)->data(0, content::kBoxIdRole).toInt() == box) {
-                tree->setCurrentItem(*it);
-                program->mainWindow().TreeView_smsChange();
-                return;
-            }
-        ADD_FAILURE() << "no node of box " << box;
-    }
+    void chooseBox(int box) { program_test::chooseBox(program->mainWindow(), box); }
     QTreeWidget *list() { return program->mainWindow().ListView_sms(); }
     content::SmsView &view() { return program->stages().smsView(); }
     bool listedAgain() { return program->stages().messagesOpen() && !view().waitingForStore(); }
