@@ -36,7 +36,7 @@ public:
     {
         timer_.setInterval(0);
         QObject::connect(&timer_, &QTimer::timeout, this, [this] {
-            view_.appendRows(kSliceRows);
+            view_.appendRows(SliceRows(view_.next_));
             if (!view_.Filling())
                 timer_.stop();
         });

@@ -70,10 +70,13 @@ struct SmsControls {
 class SmsView {
 public:
     // Rows a list puts in at once; a longer list puts in kFirstRows at once and the rest in slices
-    // of kSliceRows from the event loop.
+    // from the event loop: kSliceRows, or an eighth of the rows already in when that is more.
+    // A shown list lays every row out again after each slice, so slices of a fixed size would
+    // make a long fill grow with the square of its rows.
     static constexpr size_t kAtOnceRows = 2000;
     static constexpr size_t kFirstRows = 200;
     static constexpr size_t kSliceRows = 2000;
+    static constexpr size_t SliceRows(size_t rowsIn) { return rowsIn / 8 > kSliceRows ? rowsIn / 8 : kSliceRows; }
 
     // core, the controls and merge (the tool menu's merge, kept by the main window; may be null)
     // must outlive the view. Builds the box tree.
