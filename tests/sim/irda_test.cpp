@@ -38,6 +38,14 @@ struct TempDir {
     }
 };
 
+// The default handset, offered over the stand-in in `dir`.
+handsetsim::Scenario irdaScenario(const std::string &dir) {
+    auto sc = handsetsim::defaultScenario();
+    sc.irda.enabled = true;
+    sc.irda.dir = dir;
+    return sc;
+}
+
 int waitHello(int fd, int *mtu) {
     for (int i = 0; i < 300; ++i) {
         pollfd p{fd, POLLIN, 0};
@@ -72,9 +80,7 @@ std::string readFrames(int fd, const std::string &until, int mtu) {
 TEST(SimIrda, AnswersInIrcommFrames) {
     TempDir dir;
     ASSERT_FALSE(dir.path.empty());
-    auto sc = handsetsim::defaultScenario();
-    sc.irda.enabled = true;
-    sc.irda.dir = dir.path;
+    auto sc = irdaScenario(dir.path);
     sc.irda.mtu = 20;
     handsetsim::HandsetSim sim(sc);
     sim.start();
@@ -126,10 +132,7 @@ TEST(SimIrda, AnswersInIrcommFrames) {
 TEST(SimIrda, ARedialRightAfterAHangUpIsAccepted) {
     TempDir dir;
     ASSERT_FALSE(dir.path.empty());
-    auto sc = handsetsim::defaultScenario();
-    sc.irda.enabled = true;
-    sc.irda.dir = dir.path;
-    handsetsim::HandsetSim sim(sc);
+    handsetsim::HandsetSim sim(irdaScenario(dir.path));
     sim.start();
     IrdaStandinDevice dev[4];
     ASSERT_EQ(IrdaStandin_discover(dir.path.c_str(), dev, 4), 1);
