@@ -99,7 +99,7 @@ int main(int argc, char **argv)
         core.push_back(msSince(c0));
         listed = list.rows.size();
     }
-    QTreeWidget tree;
+    QTreeView tree;
     tree.resize(800, 600);
     tree.show();
     content::SmsControls controls;
@@ -111,7 +111,7 @@ int main(int argc, char **argv)
         QApplication::processEvents();
         full.push_back(msSince(f0));
     }
-    if (tree.topLevelItemCount() != int(listed))
+    if (tree.model()->rowCount() != int(listed))
         return 1;
 
     // A download's local copies: 500 received messages added to box 1, half of them already there.

@@ -516,22 +516,78 @@ std::string TSMSManage::columnKey(int box, int column)
     return "SmsMng_" + std::to_string(box) + "_DataListColumn" + std::to_string(column);
 }
 
-SmsList TSMSManage::FillList(int box)
+std::vector<std::string> TSMSManage::listColumns(int box) const
 {
-    listedBox_ = box;
-    SmsList out;
-    out.box = box;
+    std::vector<std::string> out;
     for (int i = 0; i < int(std::size(kSmsColumnWidths)); ++i)
-        out.columns.push_back(env_.text(columnKey(box, i)));
-    if (!store())
-        return out;
-    Table &t = *table_;
+        out.push_back(env_.text(columnKey(box, i)));
+    return out;
+}
+
+void TSMSManage::filterBox(Table &t, int box)
+{
     if (box == kBoxLocal)
         t.setFilter(platform::lt("boxid", kBoxRecycle));
     else if (box == kBoxPhone)
         t.setFilter(platform::gt("boxid", kBoxPhone));
     else
         t.setFilter(platform::eq("boxid", box));
+}
+
+SmsIdList TSMSManage::ListIds(int box)
+{
+    listedBox_ = box;
+    SmsIdList out;
+    out.box = box;
+    out.columns = listColumns(box);
+    if (!store())
+        return out;
+    Table &t = *table_;
+    filterBox(t, box);
+    const int fId = t.fieldIndex("id");
+    const int n = t.count();
+    out.ids.resize(size_t(n));
+    for (int i = 0; i < n; ++i)
+        out.ids[size_t(i)] = t.rowAt(i)->intAt(fId);
+    t.clearFilter();
+    return out;
+}
+
+bool TSMSManage::RowTexts(int32_t id, SmsRowTexts &out) const
+{
+    const Table *t = store();
+    if (!t)
+        return false;
+    ListFields &f = listFields_;
+    if (f.table != t || f.changes != t->changes())
+        f = {t,
+             t->changes(),
+             t->fieldIndex("id"),
+             t->fieldIndex("Tel"),
+             t->fieldIndex("body"),
+             t->fieldIndex("time"),
+             t->fieldIndex("boxid"),
+             t->fieldIndex("states")};
+    const std::optional<platform::RowView> r = t->findInt(f.id, id);
+    if (!r)
+        return false;
+    out.Tel = r->textAt(f.tel);
+    out.body = r->textAt(f.body);
+    out.time = r->textAt(f.time);
+    out.image = pictureOf(r->intAt(f.box), r->intAt(f.states));
+    return true;
+}
+
+SmsList TSMSManage::FillList(int box)
+{
+    listedBox_ = box;
+    SmsList out;
+    out.box = box;
+    out.columns = listColumns(box);
+    if (!store())
+        return out;
+    Table &t = *table_;
+    filterBox(t, box);
     const int fId = t.fieldIndex("id"), fBox = t.fieldIndex("boxid"), fStates = t.fieldIndex("states"),
               fTel = t.fieldIndex("Tel"), fBody = t.fieldIndex("body"), fTime = t.fieldIndex("time");
     const int n = t.count();

@@ -107,6 +107,19 @@ struct SmsListRow {
     std::string idText;
 };
 
+// A box's listing without its texts, for a list that asks for a row's texts when it shows it.
+struct SmsIdList {
+    int box = 0;
+    std::vector<std::string> columns; // captions of the four shown columns
+    std::vector<int32_t> ids;         // ordered by id
+};
+
+// What a listed row shows of its message: views into the table, valid until it next changes.
+struct SmsRowTexts {
+    std::string_view Tel, body, time;
+    int image = 0; // from the row's own box and states
+};
+
 struct SmsList {
     int box = 0;
     std::vector<std::string> columns; // captions of the four shown columns
@@ -255,6 +268,11 @@ public:
     // The list of a box (0: boxes 0-4; 7: boxes above 7; else that box), remembered as the listed
     // box. Pictures follow each row's own box and its states (content::messagePicture).
     SmsList FillList(int box);
+    // The same listing as ids only (a few bytes a row, not a copy of every text).
+    SmsIdList ListIds(int box);
+    // The listed texts and picture of message id; false when no row has it. Moves no cursor and
+    // touches no filter; a search by id, not a pass over the table.
+    bool RowTexts(int32_t id, SmsRowTexts &out) const;
     int listedBox() const { return listedBox_; }
 
     // The messages of a box as a print lists them: 0 boxes 0-4, 7 every box above 7, kAllMessages
@@ -284,6 +302,9 @@ private:
     // Sets the open row's fields from m (Tid only withTid).
     void writeRow(const Ssms &m, bool withTid);
     bool locateId(int32_t id);
+    // Shows the box's rows (0: boxes 0-4; 7: boxes above 7) and remembers it as the listed box.
+    void filterBox(platform::Table &t, int box);
+    std::vector<std::string> listColumns(int box) const;
     // One above the highest id of the table (filter ignored); 0 when no id is left.
     int32_t nextId() const;
     void refused(const char *why);
@@ -300,6 +321,14 @@ private:
     std::unordered_map<std::string, uint8_t> phoneMarks_;
     static constexpr size_t kMaxPhoneMarks = 100000;
     const char *refusal_ = nullptr; // the refusal last shown
+    // Field numbers of the table RowTexts last read, looked up again when the table changed (a
+    // load may bring other definitions), not once per cell.
+    struct ListFields {
+        const platform::Table *table = nullptr;
+        uint64_t changes = 0;
+        int id = -1, tel = -1, body = -1, time = -1, box = -1, states = -1;
+    };
+    mutable ListFields listFields_;
 };
 
 } // namespace content

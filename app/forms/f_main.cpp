@@ -31,6 +31,7 @@
 #include <QHBoxLayout>
 #include <QHash>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -43,6 +44,7 @@
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTreeView>
 #include <QTreeWidget>
 #include <QUuid>
 #include <QVBoxLayout>
@@ -66,7 +68,7 @@ QString qs(const std::string &s)
 }
 
 // A list in report form: whole rows, several of them, nothing edited in place.
-void makeReportView(QTreeWidget *list)
+void makeReportView(QTreeView *list)
 {
     list->setRootIsDecorated(false);
     list->setUniformRowHeights(true);
@@ -112,17 +114,21 @@ QTreeWidget *makeTree(const char *name, QWidget *parent, const QByteArray &dragO
 }
 
 // The row the handlers act on: the current row when it is selected, else the first selected one.
-QTreeWidgetItem *selectedRow(const QTreeWidget *list)
+// The list's selected row: the current one when it is selected, else the first selected; -1 when
+// none. Reads the selection's ranges, not every row.
+int selectedRow(const QAbstractItemView *list)
 {
-    if (!list)
-        return nullptr;
-    QTreeWidgetItem *cur = list->currentItem();
-    if (cur && cur->isSelected())
-        return cur;
-    for (int i = 0; i < list->topLevelItemCount(); ++i)
-        if (list->topLevelItem(i)->isSelected())
-            return list->topLevelItem(i);
-    return nullptr;
+    const QItemSelectionModel *sel = list ? list->selectionModel() : nullptr;
+    if (!sel)
+        return -1;
+    const QModelIndex cur = list->currentIndex();
+    if (cur.isValid() && !cur.parent().isValid() && sel->isRowSelected(cur.row(), {}))
+        return cur.row();
+    int first = -1;
+    for (const QItemSelectionRange &r : sel->selection())
+        if (!r.parent().isValid() && (first < 0 || r.top() < first))
+            first = r.top();
+    return first;
 }
 
 // A page of the main panel's areas: named, tagged with its area, laid out in one margin-free
@@ -301,10 +307,10 @@ void TfMain::buildLayout()
     smsSplitter_ = new QSplitter(Qt::Vertical, pSms);
     smsSplitter_->setObjectName("Splitter1");
     smsSplitter_->setChildrenCollapsible(false);
-    ListView_sms_ = new QTreeWidget(smsSplitter_);
+    ListView_sms_ = new QTreeView(smsSplitter_);
     ListView_sms_->setObjectName("ListView_sms");
     makeReportView(ListView_sms_);
-    ListView_sms_->setColumnCount(content::subItemColumn(content::kIdSubItem) + 1);
+    ListView_sms_->setModel(new content::SmsListModel(ListView_sms_));
     ListView_sms_->setColumnWidth(1, 120);
     ListView_sms_->setColumnWidth(2, 200);
     ListView_sms_->setColumnWidth(3, 145);
@@ -395,7 +401,7 @@ void TfMain::buildLayout()
         if (activeArea() == kAreaSms)
             TreeView_smsChange();
     });
-    connect(ListView_sms_, &QTreeWidget::itemSelectionChanged, this, [this] { ListView_smsClick(); });
+    connect(ListView_sms_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { ListView_smsClick(); });
     connect(TreeView_cont_, &QTreeWidget::currentItemChanged, this, [this] {
         if (activeArea() == kAreaCard)
             TreeView_contChange();
@@ -511,11 +517,11 @@ void TfMain::buildMenus()
         connect(b, &QAction::triggered, this, [this] { m_BackwardClick(); });
 
     // Pop-ups open where the tree or list was right-clicked, on the item under the mouse.
-    const auto popup = [this](QTreeWidget *view, const char *menuName) {
+    const auto popup = [this](QTreeView *view, const char *menuName) {
         connect(view, &QWidget::customContextMenuRequested, this, [this, view, menuName](const QPoint &pos) {
-            if (QTreeWidgetItem *item = view->itemAt(pos)) {
-                if (!item->isSelected())
-                    view->setCurrentItem(item);
+            if (const QModelIndex at = view->indexAt(pos); at.isValid()) {
+                if (!view->selectionModel()->isSelected(at))
+                    view->setCurrentIndex(at);
             }
             if (QMenu *m = menu(menuName))
                 m->popup(view->viewport()->mapToGlobal(pos));
@@ -547,6 +553,12 @@ QAction *TfMain::action(const QString &objectName) const
 QToolBar *TfMain::toolBar(const QString &objectName) const
 {
     return findChild<QToolBar *>(objectName);
+}
+
+content::SmsListModel *TfMain::smsModel() const
+{
+    // Set when the list is made and never replaced.
+    return static_cast<content::SmsListModel *>(ListView_sms_->model());
 }
 
 content::SmsControls TfMain::smsControls() const
@@ -638,7 +650,7 @@ intptr_t TfMain::windowProc(uint32_t msg, intptr_t w, intptr_t l)
         if (shown) {
             QTreeWidgetItem *node = TreeView_sms_->currentItem();
             if (node && node->data(0, content::kBoxIdRole).toInt() >= 7) {
-                ListView_sms_->clear();
+                smsModel()->clear();
                 refreshSmsCaption();
             }
         }
@@ -754,7 +766,7 @@ void TfMain::refreshSmsCaption()
         Panel1_->setText("  " + node->text(0) + "(" + text("fMain_Loading") + ")");
         return;
     }
-    const int listed = content_.smsView ? content_.smsView->ListedCount() : ListView_sms_->topLevelItemCount();
+    const int listed = smsModel()->rowCount();
     Panel1_->setText("  " + node->text(0) + "(" + QString::number(listed) + ")");
 }
 
@@ -771,44 +783,38 @@ void TfMain::TreeView_smsChange()
 
 void TfMain::ListView_smsClick()
 {
-    QTreeWidgetItem *row = selectedRow(ListView_sms_);
-    if (!row) {
+    content::SmsListModel *model = smsModel();
+    const int row = selectedRow(ListView_sms_);
+    if (row < 0) {
         Memo_smstext_->clear();
         QString none = text("fMain_NoValue");
-        if (ListView_sms_->topLevelItemCount() > 0)
+        if (model->rowCount() > 0)
             none += " Selected";
         label_smsinfo_->setText(none);
         return;
     }
     if (!content_.sms)
         return;
-    bool ok = false;
     content::Ssms m;
-    m.id = row->text(content::subItemColumn(content::kIdSubItem)).toInt(&ok);
-    if (!ok || content_.sms->GetMessage(m) != 0)
+    m.id = model->idAt(row);
+    if (m.id < 0 || content_.sms->GetMessage(m) != 0)
         return;
-    if (m.boxid == 1 || m.boxid == 2 || m.boxid == 8 || m.boxid == 9) {
-        const int read = content::messagePicture(m.boxid, 1);
-        row->setData(0, content::kImageRole, read);
-        row->setData(0, content::kStateImageRole, read);
-        if (content_.smsView)
-            row->setIcon(0, content::picture(read));
-        if (m.states != 1) {
-            // Stored through the save path: for a handset box it changes the row only and keeps
-            // the handset slot.
-            m.states = 1;
-            content::ArraySms one{m};
-            content_.sms->SaveMessages(one);
-        }
+    if ((m.boxid == 1 || m.boxid == 2 || m.boxid == 8 || m.boxid == 9) && m.states != 1) {
+        // Read now: stored through the save path (for a handset box it changes the row only and
+        // keeps the handset slot); the row's picture follows the stored state.
+        m.states = 1;
+        content::ArraySms one{m};
+        content_.sms->SaveMessages(one);
+        model->rowChanged(row);
     }
     const int status = (m.boxid == 5 || m.boxid == 6) ? 4 : int(m.states);
-    const QTreeWidgetItem *header = ListView_sms_->headerItem();
+    const auto caption = [&](int column) { return model->headerData(column, Qt::Horizontal).toString(); };
     const QString blanks(5, u' ');
-    label_smsinfo_->setText(header->text(1) + ":" + row->text(content::subItemColumn(0)) + blanks + header->text(3) +
-                            ":" + row->text(content::subItemColumn(2)) + blanks + text("fMain_SmsStatusName") + ":" +
-                            qs(manage_.LangMng().translate("fMain_SmsStrStatus" + std::to_string(status))));
+    label_smsinfo_->setText(caption(1) + ":" + model->textAt(row, content::subItemColumn(0)) + blanks + caption(3) +
+                            ":" + model->textAt(row, content::subItemColumn(2)) + blanks + text("fMain_SmsStatusName") +
+                            ":" + qs(manage_.LangMng().translate("fMain_SmsStrStatus" + std::to_string(status))));
     Memo_smstext_->clear();
-    Memo_smstext_->setPlainText(row->text(content::subItemColumn(1)));
+    Memo_smstext_->setPlainText(model->textAt(row, content::subItemColumn(1)));
 }
 
 // ---- contacts
@@ -957,7 +963,7 @@ void TfMain::TreeView_usersmsChange()
 
 // ---- find
 
-QTreeWidget *TfMain::areaList() const
+QTreeView *TfMain::areaList() const
 {
     switch (manage_.ActiveGroup) {
     case kAreaSms:
@@ -971,23 +977,22 @@ QTreeWidget *TfMain::areaList() const
     }
 }
 
-int TfMain::FindInList(const QString &t, bool forward, QTreeWidget *list)
+int TfMain::FindInList(const QString &t, bool forward, QTreeView *list)
 {
     const std::string title = manage_.LangMng().translate("Application_Hite_title");
     if (t.isEmpty()) {
         manage_.ShowMessageBox(manage_.LangMng().translate("fMain_FindNoKey"), title, core::kMbOk);
         return -1;
     }
-    if (!list)
+    QAbstractItemModel *model = list ? list->model() : nullptr;
+    if (!model)
         return -1;
-    if (list == ListView_sms_ && content_.smsView)
-        content_.smsView->FinishList(); // the search covers every row
-    const int rows = list->topLevelItemCount();
-    QTreeWidgetItem *sel = selectedRow(list);
-    const int at = sel ? list->indexOfTopLevelItem(sel) : -1;
-    const auto matches = [&](QTreeWidgetItem *item) {
-        for (int c = 0; c < list->columnCount(); ++c)
-            if (!list->isColumnHidden(c) && item->text(c).contains(t, Qt::CaseSensitive))
+    const int rows = model->rowCount();
+    const int columns = model->columnCount();
+    const int at = selectedRow(list);
+    const auto matches = [&](int row) {
+        for (int c = 0; c < columns; ++c)
+            if (!list->isColumnHidden(c) && model->index(row, c).data().toString().contains(t, Qt::CaseSensitive))
                 return true;
         return false;
     };
@@ -997,31 +1002,30 @@ int TfMain::FindInList(const QString &t, bool forward, QTreeWidget *list)
         if (start >= rows)
             start = 0;
         for (int i = start; i < rows && found < 0; ++i)
-            if (matches(list->topLevelItem(i)))
+            if (matches(i))
                 found = i;
     } else {
         int start = at < 0 ? rows - 1 : at - 1;
         if (start < 0)
             start = rows - 1;
         for (int i = start; i >= 0 && found < 0; --i)
-            if (matches(list->topLevelItem(i)))
+            if (matches(i))
                 found = i;
     }
+    QItemSelectionModel *sel = list->selectionModel();
     if (found >= 0) {
-        QTreeWidgetItem *item = list->topLevelItem(found);
-        list->clearSelection();
+        const QModelIndex item = model->index(found, 0);
         list->setFocus();
-        list->setCurrentItem(item);
-        item->setSelected(true);
-        list->scrollToItem(item, QAbstractItemView::EnsureVisible);
+        sel->setCurrentIndex(item, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        list->scrollTo(item, QAbstractItemView::EnsureVisible);
         return found;
     }
     manage_.ShowMessageBox(manage_.LangMng().translate("fMain_FindNoFind") + " \"" + t.toStdString() + "\".", title,
                            core::kMbOk);
     if (rows > 0) {
-        QTreeWidgetItem *first = list->topLevelItem(0);
-        first->setSelected(true);
-        list->scrollToItem(first, QAbstractItemView::EnsureVisible);
+        const QModelIndex first = model->index(0, 0);
+        sel->select(first, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        list->scrollTo(first, QAbstractItemView::EnsureVisible);
     }
     return -1;
 }
@@ -1189,9 +1193,7 @@ bool TfMain::eventFilter(QObject *watched, QEvent *e)
         // and copies its own text); in the main window's lists the command is the key's whole meaning.
         const bool intoList = qobject_cast<QAbstractItemView *>(w) || qobject_cast<QAbstractItemView *>(w->parentWidget());
         if (mods == Qt::ControlModifier && k->key() == Qt::Key_A) {
-            if (QTreeWidget *list = areaList()) {
-                if (list == ListView_sms_ && content_.smsView)
-                    content_.smsView->FinishList();
+            if (QTreeView *list = areaList()) {
                 list->selectAll();
                 return intoList;
             }

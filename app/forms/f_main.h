@@ -13,8 +13,9 @@
 // (content::kTagProperty; forms::tagOf reads it). Tool buttons are actions of their tool bar.
 // Panels and cool bars carry their area in the same property.
 //
-// Lists are QTreeWidgets in report form (row selection, several rows, read-only). Hidden keys
-// live in item data and hidden columns as the content views put them (content/qt/sms_view.h,
+// Lists are tree views in report form (row selection, several rows, read-only): the message list
+// ListView_sms a view over content::SmsListModel, the others QTreeWidgets. Hidden keys live in
+// item data and hidden columns as the content views put them (content/qt/sms_list_model.h,
 // contacts_qt.h, phrase_view.h).
 //
 // User-interface thread only.
@@ -41,6 +42,7 @@ class QPlainTextEdit;
 class QSplitter;
 class QStatusBar;
 class QToolBar;
+class QTreeView;
 class QTreeWidget;
 class QTreeWidgetItem;
 class QWidget;
@@ -58,6 +60,7 @@ class WindowRegistration;
 namespace content {
 class Env;
 class TSMSManage;
+class SmsListModel;
 class SmsView;
 class TPhoneBookManage;
 class TPhraseMng;
@@ -146,7 +149,8 @@ public:
     QTreeWidget *TreeView_sms() const { return TreeView_sms_; }
     QTreeWidget *TreeView_cont() const { return TreeView_cont_; }
     QTreeWidget *TreeView_usersms() const { return TreeView_usersms_; }
-    QTreeWidget *ListView_sms() const { return ListView_sms_; }
+    QTreeView *ListView_sms() const { return ListView_sms_; }
+    content::SmsListModel *smsModel() const;
     QTreeWidget *ListView_cont() const { return ListView_cont_; }
     QTreeWidget *ListView_usersms() const { return ListView_usersms_; }
     QLabel *label_smsinfo() const { return label_smsinfo_; }
@@ -190,9 +194,9 @@ public:
     void m_ForwardClick();
     void m_BackwardClick();
     // Searches list for text from its selection; answers the row found or -1.
-    int FindInList(const QString &text, bool forward, QTreeWidget *list);
+    int FindInList(const QString &text, bool forward, QTreeView *list);
     // The list of the application manager's active area, or null.
-    QTreeWidget *areaList() const;
+    QTreeView *areaList() const;
 
     // A group rename started from the menu (the label edit takes the new name only then).
     bool renaming() const { return FRenaming_; }
@@ -241,7 +245,7 @@ private:
     QTreeWidget *TreeView_sms_ = nullptr;
     QTreeWidget *TreeView_cont_ = nullptr;
     QTreeWidget *TreeView_usersms_ = nullptr;
-    QTreeWidget *ListView_sms_ = nullptr;
+    QTreeView *ListView_sms_ = nullptr;
     QTreeWidget *ListView_cont_ = nullptr;
     QTreeWidget *ListView_usersms_ = nullptr;
     QLabel *label_smsinfo_ = nullptr;

@@ -33,6 +33,8 @@
 #include <QMenu>
 #include <QProgressDialog>
 #include <QStatusBar>
+#include <QItemSelectionModel>
+#include <QTreeView>
 #include <QTreeWidget>
 #include <QWidget>
 
@@ -97,10 +99,30 @@ QTreeWidgetItem *chosenRow(QTreeWidget *list)
 
 struct TfMainCommands::SmsSelection {
     int box = -1;
-    QTreeWidgetItem *row = nullptr;
+    int row = -1; // the first selected row
     int count = 0;
     int32_t id = 0;
 };
+
+namespace {
+
+// The selected rows of a flat list, ascending; read from the selection's ranges, not every row.
+std::vector<int> selectedListRows(const QAbstractItemView *list)
+{
+    std::vector<int> rows;
+    const QItemSelectionModel *sel = list ? list->selectionModel() : nullptr;
+    if (!sel)
+        return rows;
+    for (const QItemSelectionRange &r : sel->selection())
+        if (!r.parent().isValid())
+            for (int i = r.top(); i <= r.bottom(); ++i)
+                rows.push_back(i);
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return rows;
+}
+
+} // namespace
 
 CommandServices programServices(TfMain &main, const ProgramParts &parts)
 {
@@ -201,8 +223,11 @@ TfMainCommands::TfMainCommands(TfMain &main, CommandServices services)
     bind("menu_allundel_sms", [this] { menu_allundel_smsClick(); });
     bind("menu_clear_sms", [this] { menu_clear_smsClick(); });
     bind("pSmsSa", [this] { pSmsSaClick(); });
-    if (QTreeWidget *l = main_.ListView_sms())
-        connect(l, &QTreeWidget::itemDoubleClicked, this, [this] { pSmsEditClick(); });
+    if (QTreeView *l = main_.ListView_sms())
+        connect(l, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex &at) {
+            if (at.isValid())
+                pSmsEditClick();
+        });
 
     // Contacts.
     for (const char *n : {"menu_readcont", "menu_cont_read", "button_loadcont"})
@@ -457,12 +482,6 @@ void TfMainCommands::m_selectallClick()
 // ---------------------------------------------------------------------------------------------
 // Messages
 
-void TfMainCommands::finishSmsList() const
-{
-    if (content::SmsView *view = main_.content().smsView)
-        view->FinishList();
-}
-
 int TfMainCommands::selectedBox() const
 {
     const QTreeWidgetItem *node = main_.TreeView_sms() ? main_.TreeView_sms()->currentItem() : nullptr;
@@ -471,22 +490,17 @@ int TfMainCommands::selectedBox() const
 
 bool TfMainCommands::smsSelection(SmsSelection &out) const
 {
-    QTreeWidget *list = main_.ListView_sms();
     out.box = selectedBox();
-    if (!list || out.box < 0)
+    if (!main_.ListView_sms() || out.box < 0)
         return false;
-    const QList<QTreeWidgetItem *> rows = list->selectedItems();
+    const std::vector<int> rows = selectedListRows(main_.ListView_sms());
     out.count = int(rows.size());
-    if (rows.isEmpty())
+    if (rows.empty())
         return false;
     // The selected row is the first selected one in list order.
-    out.row = nullptr;
-    for (int i = 0; i < list->topLevelItemCount() && !out.row; ++i)
-        if (list->topLevelItem(i)->isSelected())
-            out.row = list->topLevelItem(i);
-    bool ok = false;
-    out.id = out.row->text(content::subItemColumn(content::kIdSubItem)).toInt(&ok);
-    return ok;
+    out.row = rows.front();
+    out.id = main_.smsModel()->idAt(out.row);
+    return out.id >= 0;
 }
 
 void TfMainCommands::updateSmsMenus()
@@ -603,30 +617,31 @@ void TfMainCommands::pSmsSendBackClick()
     req.FSms.id = -1;
     req.FSms.Tid = -1;
     req.FSms.boxid = sel.box;
-    req.FSms.Tel = utf8(sel.row->text(content::subItemColumn(0)));
+    req.FSms.Tel = utf8(main_.smsModel()->textAt(sel.row, content::subItemColumn(0)));
     openComposer(req);
     refillSms();
 }
 
 void TfMainCommands::pSmsDelClick()
 {
-    QTreeWidget *list = main_.ListView_sms();
+    QTreeView *list = main_.ListView_sms();
+    content::SmsListModel *model = main_.smsModel();
     content::TSMSManage *sms = main_.content().sms;
     const int box = selectedBox();
-    if (!list || !sms || box < 0 || list->selectedItems().isEmpty())
+    if (!list || !sms || box < 0)
+        return;
+    const std::vector<int> rows = selectedListRows(list);
+    if (rows.empty())
         return;
     // In the recycle boxes and on the handset a delete is for good.
     const bool forGood = box >= content::kBoxRecycle;
     if (forGood && s_.manage && s_.manage->DelQuestion && ask("fMain_DelQuestion") == core::kIdCancel)
         return;
     content::ArraySms records;
-    for (int i = list->topLevelItemCount() - 1; i >= 0; --i) {
-        QTreeWidgetItem *row = list->topLevelItem(i);
-        if (!row->isSelected())
-            continue;
-        records.push_back(messageRef(row->text(content::subItemColumn(content::kIdSubItem)).toInt(), box));
-        delete row;
-    }
+    records.reserve(rows.size());
+    for (auto it = rows.rbegin(); it != rows.rend(); ++it)
+        records.push_back(messageRef(model->idAt(*it), box));
+    model->removeListRows(rows);
     // A handset that refused (or a batch that was cancelled) keeps its messages: list them again.
     if (sms->DeleteMessages(records) < 0) {
         refillSms();
@@ -638,62 +653,57 @@ void TfMainCommands::pSmsDelClick()
 
 void TfMainCommands::pSmsUndelClick()
 {
-    QTreeWidget *list = main_.ListView_sms();
+    QTreeView *list = main_.ListView_sms();
+    content::SmsListModel *model = main_.smsModel();
     content::TSMSManage *sms = main_.content().sms;
     if (!list || !sms)
         return;
-    for (int i = list->topLevelItemCount() - 1; i >= 0; --i) {
-        QTreeWidgetItem *row = list->topLevelItem(i);
-        if (!row->isSelected())
-            continue;
-        sms->UndeleteMessages(row->text(content::subItemColumn(content::kIdSubItem)).toInt());
-        delete row;
-    }
-    list->viewport()->update();
+    const std::vector<int> rows = selectedListRows(list);
+    for (auto it = rows.rbegin(); it != rows.rend(); ++it)
+        sms->UndeleteMessages(model->idAt(*it));
+    model->removeListRows(rows);
     main_.refreshSmsCaption();
     updateSmsMenus();
 }
 
 void TfMainCommands::menu_allundel_smsClick()
 {
-    QTreeWidget *list = main_.ListView_sms();
+    content::SmsListModel *model = main_.smsModel();
     content::TSMSManage *sms = main_.content().sms;
-    finishSmsList();
-    if (!list || !sms || list->topLevelItemCount() == 0)
+    if (!sms || model->rowCount() == 0)
         return;
-    for (int i = 0; i < list->topLevelItemCount(); ++i)
-        sms->UndeleteMessages(list->topLevelItem(i)->text(content::subItemColumn(content::kIdSubItem)).toInt());
-    list->clear();
+    for (int i = 0; i < model->rowCount(); ++i)
+        sms->UndeleteMessages(model->idAt(i));
+    model->clear();
     main_.refreshSmsCaption();
     updateSmsMenus();
 }
 
 void TfMainCommands::menu_clear_smsClick()
 {
-    QTreeWidget *list = main_.ListView_sms();
+    content::SmsListModel *model = main_.smsModel();
     content::TSMSManage *sms = main_.content().sms;
     const int box = selectedBox();
-    if (!list || !sms || box < 0)
+    if (!sms || box < 0)
         return;
     if (s_.manage && s_.manage->DelQuestion && ask("fMain_Clear") == core::kIdCancel)
         return;
-    finishSmsList(); // the whole box goes, not only the rows put in so far
     content::ArraySms records;
-    for (int i = 0; i < list->topLevelItemCount(); ++i)
-        records.push_back(messageRef(list->topLevelItem(i)->text(content::subItemColumn(content::kIdSubItem)).toInt(), box));
+    records.reserve(size_t(model->rowCount()));
+    for (int i = 0; i < model->rowCount(); ++i)
+        records.push_back(messageRef(model->idAt(i), box));
     if (sms->DeleteMessages(records) < 0) {
         refillSms();
         return;
     }
-    list->clear();
+    model->clear();
     main_.refreshSmsCaption();
     updateSmsMenus();
 }
 
 void TfMainCommands::pSmsSaClick()
 {
-    if (QTreeWidget *list = main_.ListView_sms()) {
-        finishSmsList();
+    if (QTreeView *list = main_.ListView_sms()) {
         list->selectAll();
         list->setFocus();
     }

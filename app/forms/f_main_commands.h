@@ -209,7 +209,6 @@ private:
     // Messages.
     int selectedBox() const;
     // A long message list still being filled: every row put in now.
-    void finishSmsList() const;
     bool smsSelection(SmsSelection &out) const;
     void refillSms();
     void openComposer(const ComposerRequest &req);

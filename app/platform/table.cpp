@@ -625,6 +625,26 @@ int32_t Table::highestInt(int field) const
     return top;
 }
 
+std::optional<RowView> Table::findInt(int field, int32_t value) const
+{
+    if (field < 0 || size_t(field) >= fields_.size() || !isIntType(fields_[size_t(field)].type))
+        return std::nullopt;
+    const size_t f = size_t(field);
+    if (field == activeField_) {
+        // order_ is sorted by this field, equal keys in append order: the first match is the
+        // first row not below the value.
+        const auto it = std::partition_point(order_.begin(), order_.end(),
+                                             [&](uint32_t r) { return rows_[r].intAt(f) < value; });
+        if (it != order_.end() && rows_[*it].intAt(f) == value)
+            return RowView(*this, rows_[*it]);
+        return std::nullopt;
+    }
+    for (uint32_t r : order_)
+        if (rows_[r].intAt(f) == value)
+            return RowView(*this, rows_[r]);
+    return std::nullopt;
+}
+
 void Table::unplaceRow(uint32_t r)
 {
     eraseSorted(order_, r);

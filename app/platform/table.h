@@ -287,6 +287,10 @@ public:
     // The highest value of an integer field over every row (filter ignored), 0 for an empty table
     // or a field that is not an integer: at once when the active index orders by the field.
     int32_t highestInt(int field) const;
+    // The first row in walk order (filter ignored) whose integer field holds value, without moving
+    // the cursor; valid until the table changes. A binary search when the active index orders by
+    // the field, else a pass over the rows. A wrong field number or type: nothing.
+    std::optional<RowView> findInt(int field, int32_t value) const;
     // Moves to the first visible row whose field matches; false and the cursor unchanged when none.
     bool locate(std::string_view field, std::string_view value, LocateOptions opts = {});
     bool locate(std::string_view field, int32_t value);

@@ -2,6 +2,7 @@
 // with the window manager's frames: screenshots for a person to look at, taken while a user's
 // keys and clicks work the dialogs (the first phrase group, a phrase, the picker's Insert).
 
+#include "content/sms_qt/sms_list_rows.h"
 #include "program_on_desktop.h"
 
 #include "content/phrase_mng.h"
@@ -46,7 +47,7 @@ TEST_F(DesktopLook, SettingsPhrasesAndIcons)
 {
     // The messages with their state pictures: read from the handset, then every local one listed.
     trigger("mSmsDownload");
-    ASSERT_TRUE(waitUntil([&] { return w().ListView_sms()->topLevelItemCount() > 0; }, 30000));
+    ASSERT_TRUE(waitUntil([&] { return sms_list::count(w().ListView_sms()) > 0; }, 30000));
     QTreeWidget *boxes = w().TreeView_sms();
     boxes->setCurrentItem(boxes->topLevelItem(0));
     shot(&w(), "icons_messages");

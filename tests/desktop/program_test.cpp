@@ -2,6 +2,7 @@
 // program with its own dialogs (no scripted answers), and nothing but clicks and keys through the
 // X server. No printing system is installed: printing goes to PDF files through the print dialog.
 
+#include "content/sms_qt/sms_list_rows.h"
 #include "program_on_desktop.h"
 
 #include "content/qt/contacts_qt.h"
@@ -159,9 +160,9 @@ TEST_F(OnTheDesktop, Box1PrintsToAPdfWithItsHeadsAndEveryDialogIsShown)
     QTreeWidget *boxes = w().TreeView_sms();
     clickNode(boxes, node(boxes, content::kBoxIdRole, content::kBoxReceived));
     fromMenu("mSms", "mSmsDownload");
-    QTreeWidget *list = w().ListView_sms();
-    ASSERT_TRUE(waitUntil([&] { return list->topLevelItemCount() >= 2; }, 30000)) << list->topLevelItemCount();
-    clickNode(list, list->topLevelItem(0));
+    QTreeView *list = w().ListView_sms();
+    ASSERT_TRUE(waitUntil([&] { return sms_list::count(list) >= 2; }, 30000)) << sms_list::count(list);
+    click(list->viewport(), sms_list::rowRect(list, 0).center());
     shot(&w(), "main_messages_inbox");
 
     const std::string pdf = folder.root() + "/inbox.pdf";

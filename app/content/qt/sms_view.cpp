@@ -4,11 +4,10 @@
 #include "core/qt/menu_merge.h"
 
 #include <QAction>
-#include <QEvent>
 #include <QHeaderView>
-#include <QTimer>
 #include <QMenu>
 #include <QToolBar>
+#include <QTreeView>
 #include <QTreeWidget>
 #include <QTreeWidgetItem>
 
@@ -28,102 +27,41 @@ void setEnabledIf(QAction *a, const ItemState &s)
 
 } // namespace
 
-// The event-loop side of a list filled in steps: the slice timer, a key in the list (it may move
-// to the end or select all: every row must be there), and a clear from outside.
-class SmsView::Filler : public QObject {
-public:
-    explicit Filler(SmsView &view) : view_(view)
-    {
-        timer_.setInterval(0);
-        QObject::connect(&timer_, &QTimer::timeout, this, [this] {
-            view_.appendRows(SliceRows(view_.next_));
-            if (!view_.Filling())
-                timer_.stop();
-        });
-        if (QTreeWidget *list = view_.c_.ListView_sms) {
-            list->installEventFilter(this);
-            QObject::connect(list, &QObject::destroyed, this, [this] {
-                view_.dropPending();
-                view_.c_.ListView_sms = nullptr;
-            });
-            QObject::connect(list->model(), &QAbstractItemModel::modelAboutToBeReset, this, [this] {
-                if (!view_.ownClear_)
-                    view_.dropPending();
-            });
-        }
-    }
-    void start() { timer_.start(); }
-    void stop() { timer_.stop(); }
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *e) override
-    {
-        if (e->type() == QEvent::KeyPress && view_.Filling())
-            view_.FinishList();
-        return QObject::eventFilter(watched, e);
-    }
-
-private:
-    SmsView &view_;
-    QTimer timer_;
-};
-
 SmsView::SmsView(TSMSManage &core, const SmsControls &controls, core::MenuMerge *merge)
     : core_(core), c_(controls), merge_(merge)
 {
     buildTree();
-    filler_ = std::make_unique<Filler>(*this);
+    if (QTreeView *list = c_.ListView_sms) {
+        model_ = qobject_cast<SmsListModel *>(list->model());
+        if (!model_) {
+            model_ = new SmsListModel(list);
+            list->setModel(model_);
+            for (int i = 0; i < int(std::size(kSmsColumnWidths)); ++i)
+                list->setColumnWidth(i, kSmsColumnWidths[i]);
+        }
+        model_->setStore(&core_);
+        list->setColumnHidden(subItemColumn(kIdSubItem), true);
+        list->setRootIsDecorated(false);
+        list->setUniformRowHeights(true);
+    }
 }
 
-SmsView::~SmsView() = default;
+SmsView::~SmsView()
+{
+    if (model_)
+        model_->setStore(nullptr);
+}
+
+void SmsView::setImages(QList<QIcon> images)
+{
+    images_ = std::move(images);
+    if (model_)
+        model_->setImages(images_);
+}
 
 int SmsView::ListedCount() const
 {
-    const int shown = c_.ListView_sms ? c_.ListView_sms->topLevelItemCount() : 0;
-    return shown + int(pending_.size() - next_);
-}
-
-void SmsView::dropPending()
-{
-    filler_->stop();
-    pending_.clear();
-    pending_.shrink_to_fit();
-    next_ = 0;
-}
-
-QTreeWidgetItem *SmsView::makeItem(const SmsListRow &r) const
-{
-    auto *item = new QTreeWidgetItem(QStringList{QString(), qs(r.Tel), qs(r.body), qs(r.time), QString::number(r.id)});
-    item->setData(0, kImageRole, r.image);
-    item->setData(0, kStateImageRole, r.stateImage);
-    if (!images_.isEmpty())
-        item->setIcon(0, image(r.image));
-    return item;
-}
-
-void SmsView::appendRows(size_t n)
-{
-    QTreeWidget *view = c_.ListView_sms;
-    if (!view || !Filling())
-        return;
-    const size_t end = std::min(pending_.size(), next_ + n);
-    QList<QTreeWidgetItem *> items;
-    items.reserve(qsizetype(end - next_));
-    for (; next_ < end; ++next_)
-        items.append(makeItem(pending_[next_]));
-    // Rows go in at the end: the current row, the selection and the scroll position stay.
-    const bool sorting = view->isSortingEnabled();
-    view->setSortingEnabled(false);
-    view->addTopLevelItems(items);
-    view->setSortingEnabled(sorting);
-    if (!Filling())
-        dropPending();
-}
-
-void SmsView::FinishList()
-{
-    if (Filling())
-        appendRows(pending_.size());
+    return model_ ? model_->rowCount() : 0;
 }
 
 QIcon SmsView::image(int index) const
@@ -156,7 +94,7 @@ bool SmsView::StoreOpened()
     if (!waitingForStore_)
         return false;
     waitingForStore_ = false;
-    if (QTreeWidget *view = c_.ListView_sms) {
+    if (QTreeView *view = c_.ListView_sms) {
         view->setEnabled(true);
         view->unsetCursor();
     }
@@ -165,53 +103,24 @@ bool SmsView::StoreOpened()
 
 void SmsView::FillList(int box)
 {
-    dropPending();
-    QTreeWidget *view = c_.ListView_sms;
+    QTreeView *view = c_.ListView_sms;
     if (core_.opening()) {
         // Listing now would wait for the whole table: the list shows that it is coming instead.
         waitingForStore_ = true;
+        if (model_)
+            model_->clear();
         if (view) {
-            ownClear_ = true;
-            view->clear();
-            ownClear_ = false;
             view->setEnabled(false);
             view->setCursor(Qt::BusyCursor);
         }
         return;
     }
     StoreOpened();
-    SmsList list = core_.FillList(box);
-    if (!view)
+    SmsIdList list = core_.ListIds(box);
+    if (!view || !model_)
         return;
-    const int shown = int(list.columns.size());
-    const int all = subItemColumn(kIdSubItem) + 1;
-    if (view->columnCount() < 3 || view->columnCount() != all) {
-        const bool fresh = view->columnCount() < 3;
-        view->setColumnCount(all);
-        if (fresh)
-            for (int i = 0; i < shown; ++i)
-                view->setColumnWidth(i, kSmsColumnWidths[i]);
-    }
+    model_->setListing(std::move(list));
     view->setColumnHidden(subItemColumn(kIdSubItem), true);
-    QStringList captions;
-    for (const std::string &c : list.columns)
-        captions << qs(c);
-    captions << QString();
-    view->setHeaderLabels(captions);
-    view->setRootIsDecorated(false);
-    view->setUniformRowHeights(true);
-
-    view->setUpdatesEnabled(false);
-    ownClear_ = true;
-    view->clear();
-    ownClear_ = false;
-    const size_t now = list.rows.size() <= kAtOnceRows ? list.rows.size() : kFirstRows;
-    pending_ = std::move(list.rows);
-    next_ = 0;
-    appendRows(now);
-    view->setUpdatesEnabled(true);
-    if (Filling())
-        filler_->start();
 }
 
 void SmsView::UpdateMenus(int box)

@@ -19,6 +19,7 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QToolButton>
+#include <QTreeView>
 #include <QTreeWidget>
 #include <QWidget>
 
@@ -145,6 +146,11 @@ void translateOne(const TLangMng &lang, QObject *o, const std::string &key)
         QTreeWidgetItem *header = tree->headerItem();
         for (int j = 0; j < tree->columnCount(); ++j)
             header->setText(j, tr(lang, key + "_" + std::to_string(j)));
+    } else if (auto *view = qobject_cast<QTreeView *>(o); view && view->model()) {
+        // A list over a model of its own: the model keeps the captions.
+        QAbstractItemModel *model = view->model();
+        for (int j = 0; j < model->columnCount(); ++j)
+            model->setHeaderData(j, Qt::Horizontal, tr(lang, key + "_" + std::to_string(j)));
     } else if (auto *table = qobject_cast<QTableWidget *>(o)) {
         for (int j = 0; j < table->columnCount(); ++j) {
             const QString t = tr(lang, key + "_" + std::to_string(j));

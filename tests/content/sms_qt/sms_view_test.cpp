@@ -5,6 +5,7 @@
 #include "content/pictures.h"
 #include "content/qt/sms_view.h"
 #include "content/sms/sms_store.h"
+#include "content/sms_qt/sms_list_rows.h"
 #include "core/qt/menu_merge.h"
 
 #include <gtest/gtest.h>
@@ -20,8 +21,10 @@
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTreeView>
 #include <QTreeWidget>
 
+#include <algorithm>
 #include <set>
 
 using content::keyText;
@@ -49,7 +52,7 @@ struct MainWindow {
     QMenu *menu_tree_sms = nullptr;
     QToolBar *ToolBar_sms = nullptr;
     QTreeWidget *TreeView_sms = nullptr;
-    QTreeWidget *ListView_sms = nullptr;
+    QTreeView *ListView_sms = nullptr;
     QToolButton *tagOneButton = nullptr;
     core::MenuMerge merge;
     QMap<QString, int> clicks;
@@ -105,7 +108,7 @@ struct MainWindow {
         auto *split = new QSplitter;
         TreeView_sms = new QTreeWidget;
         TreeView_sms->setObjectName("TreeView_sms");
-        ListView_sms = new QTreeWidget;
+        ListView_sms = new QTreeView;
         ListView_sms->setObjectName("ListView_sms");
         split->addWidget(TreeView_sms);
         split->addWidget(ListView_sms);
@@ -169,20 +172,19 @@ TEST(SmsView, ListFilledFromTheTable)
     MainWindow w;
     content::SmsView view(*s.sms, w.controls(), &w.merge);
     view.FillList(0);
-    QTreeWidget *l = w.ListView_sms;
-    ASSERT_EQ(l->topLevelItemCount(), 2);
-    EXPECT_EQ(l->columnCount(), 5);
+    QTreeView *l = w.ListView_sms;
+    ASSERT_EQ(sms_list::count(l), 2);
+    EXPECT_EQ(l->model()->columnCount(), 5);
     EXPECT_TRUE(l->isColumnHidden(content::subItemColumn(content::kIdSubItem)));
     EXPECT_EQ(l->columnWidth(1), 120);
-    EXPECT_EQ(l->headerItem()->text(2), qs(keyText("SmsMng_0_DataListColumn2")));
-    QTreeWidgetItem *first = l->topLevelItem(0);
-    EXPECT_EQ(first->text(content::subItemColumn(content::kIdSubItem)), QString::number(draft));
-    EXPECT_EQ(first->text(content::subItemColumn(0)), QString::fromUtf8("+441 it's"));
-    EXPECT_EQ(first->text(content::subItemColumn(1)), QString::fromUtf8("draft: 'quoted' 你好"));
-    EXPECT_EQ(first->data(0, content::kImageRole).toInt(), content::kPicDraft);
-    EXPECT_EQ(l->topLevelItem(1)->text(content::subItemColumn(2)), "--");
-    EXPECT_EQ(l->topLevelItem(1)->data(0, content::kImageRole).toInt(), content::kPicSent);
-    EXPECT_EQ(l->topLevelItem(1)->text(4), QString::number(sent));
+    EXPECT_EQ(sms_list::caption(l, 2), qs(keyText("SmsMng_0_DataListColumn2")));
+    EXPECT_EQ(sms_list::id(l, 0), draft);
+    EXPECT_EQ(sms_list::text(l, 0, content::subItemColumn(0)), QString::fromUtf8("+441 it's"));
+    EXPECT_EQ(sms_list::text(l, 0, content::subItemColumn(1)), QString::fromUtf8("draft: 'quoted' 你好"));
+    EXPECT_EQ(sms_list::image(l, 0), content::kPicDraft);
+    EXPECT_EQ(sms_list::text(l, 1, content::subItemColumn(2)), "--");
+    EXPECT_EQ(sms_list::image(l, 1), content::kPicSent);
+    EXPECT_EQ(sms_list::text(l, 1, 4), QString::number(sent));
 
     w.window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w.window));
@@ -190,9 +192,9 @@ TEST(SmsView, ListFilledFromTheTable)
 
     // Listing another box replaces the items.
     view.FillList(5);
-    ASSERT_EQ(l->topLevelItemCount(), 1);
-    EXPECT_EQ(l->topLevelItem(0)->data(0, content::kImageRole).toInt(), content::kPicDeleted);
-    EXPECT_EQ(l->headerItem()->text(0), qs(keyText("SmsMng_5_DataListColumn0")));
+    ASSERT_EQ(sms_list::count(l), 1);
+    EXPECT_EQ(sms_list::image(l, 0), content::kPicDeleted);
+    EXPECT_EQ(sms_list::caption(l, 0), qs(keyText("SmsMng_5_DataListColumn0")));
 }
 
 namespace {
@@ -237,7 +239,7 @@ TEST(SmsView, MenuRulesOnRealActions)
                     s.add(box == 7 ? 8 : box, "+44", "one");
                 s.env.app.Connected = connected;
                 view.FillList(box);
-                ASSERT_EQ(w.ListView_sms->topLevelItemCount(), rows);
+                ASSERT_EQ(sms_list::count(w.ListView_sms), rows);
                 view.UpdateMenus(box);
 
                 for (const ListRule &r : kListRules) {
@@ -332,11 +334,11 @@ TEST(SmsView, EditMenuRunsTheMessageCommands)
     EXPECT_EQ(w.clicks.value("pSmsDel"), 1);
 }
 
-// ---- a long list, filled in steps ----
+// ---- a long list: ids only, texts read as rows are shown ----
 
 namespace {
 
-constexpr int kLong = int(content::SmsView::kAtOnceRows) + 700;
+constexpr int kLong = 5000;
 
 // kLong drafts and three received messages; the ids of the drafts, in order.
 std::vector<int32_t> addLongBox(SmsStore &s)
@@ -356,81 +358,83 @@ std::vector<int32_t> addLongBox(SmsStore &s)
     return ids;
 }
 
-std::vector<int32_t> listedIds(QTreeWidget *l)
-{
-    std::vector<int32_t> ids;
-    for (int i = 0; i < l->topLevelItemCount(); ++i)
-        ids.push_back(l->topLevelItem(i)->text(content::subItemColumn(content::kIdSubItem)).toInt());
-    return ids;
-}
-
-// Runs the event loop until the list is complete; false when it never is.
-bool fillToTheEnd(const content::SmsView &view)
-{
-    for (int i = 0; i < 10000 && view.Filling(); ++i)
-        QApplication::processEvents();
-    return !view.Filling();
-}
-
 } // namespace
 
-TEST(SmsViewLongList, FirstRowsAtOnceThenEveryRowOnceInOrderWithTheSelectionKept)
+TEST(SmsViewLongList, EveryRowAtOnceInOrderAndTextsFollowTheStore)
 {
     SmsStore s;
     const std::vector<int32_t> ids = addLongBox(s);
     ASSERT_EQ(int(ids.size()), kLong);
     MainWindow w;
+    w.window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w.window));
     content::SmsView view(*s.sms, w.controls(), &w.merge);
-    QTreeWidget *l = w.ListView_sms;
+    QTreeView *l = w.ListView_sms;
     view.FillList(content::kBoxDrafts);
-    EXPECT_TRUE(view.Filling());
-    EXPECT_EQ(l->topLevelItemCount(), int(content::SmsView::kFirstRows));
-    EXPECT_EQ(view.ListedCount(), kLong); // the caption and the menus count what is coming too
-    // The user picks a row and removes another while the rest comes in.
-    l->setCurrentItem(l->topLevelItem(5));
-    const int32_t picked = ids[5];
-    delete l->topLevelItem(0);
-    ASSERT_TRUE(fillToTheEnd(view));
-    std::vector<int32_t> expected(ids.begin() + 1, ids.end());
-    EXPECT_EQ(listedIds(l), expected);
-    EXPECT_EQ(view.ListedCount(), kLong - 1);
-    ASSERT_TRUE(l->currentItem());
-    EXPECT_EQ(l->currentItem()->text(content::subItemColumn(content::kIdSubItem)).toInt(), picked);
-    ASSERT_EQ(l->selectedItems().size(), 1);
-    EXPECT_EQ(l->selectedItems()[0], l->currentItem());
+    EXPECT_EQ(sms_list::ids(l), ids);
+    EXPECT_EQ(view.ListedCount(), kLong);
+    EXPECT_EQ(sms_list::text(l, kLong - 1, content::subItemColumn(0)), qs("+44" + std::to_string(kLong - 1)));
+
+    // The row shows what the store holds now: an edit is there once the row is read again, and a
+    // message gone from the store leaves an empty row, never another message's texts.
+    content::Ssms m;
+    m.id = ids[3];
+    ASSERT_EQ(s.sms->GetMessage(m), 0);
+    m.body = "edited";
+    content::ArraySms one{m};
+    ASSERT_EQ(s.sms->SaveMessages(one), 0);
+    view.model()->rowChanged(3);
+    EXPECT_EQ(sms_list::text(l, 3, content::subItemColumn(1)), "edited");
+    content::ArraySms gone{content::Ssms{.id = ids[4], .boxid = content::kBoxRecycle}};
+    ASSERT_EQ(s.sms->DeleteMessages(gone), 0);
+    EXPECT_EQ(sms_list::text(l, 4, content::subItemColumn(0)), QString());
+    EXPECT_EQ(sms_list::id(l, 4), ids[4]);
+
+    // Another box replaces the rows; a key in the list finds every row there.
+    view.FillList(content::kBoxReceived);
+    EXPECT_EQ(sms_list::count(l), 3);
+    view.FillList(content::kBoxDrafts);
+    l->setFocus();
+    ASSERT_EQ(sms_list::count(l), kLong - 1) << "without the one deleted";
+    QTest::keyClick(l, Qt::Key_End);
+    EXPECT_EQ(l->currentIndex().row(), kLong - 2);
+    EXPECT_EQ(sms_list::id(l, kLong - 2), ids.back());
 }
 
-TEST(SmsViewLongList, WhatEndsOrCompletesAFillUnderWay)
+// Rows taken out keep the others in order; a few runs keep the current row, many are one reset.
+TEST(SmsViewLongList, RemovedRowsKeepTheOthersInOrder)
 {
     SmsStore s;
     const std::vector<int32_t> ids = addLongBox(s);
     MainWindow w;
     content::SmsView view(*s.sms, w.controls(), &w.merge);
-    QTreeWidget *l = w.ListView_sms;
-
-    // Another box listed: none of the first listing's rows follow.
-    view.FillList(content::kBoxDrafts);
-    view.FillList(content::kBoxReceived);
-    EXPECT_FALSE(view.Filling());
-    for (int i = 0; i < 50; ++i)
-        QApplication::processEvents();
-    EXPECT_EQ(l->topLevelItemCount(), 3);
-
-    // Cleared from outside (a handset gone): the waiting rows go too.
-    view.FillList(content::kBoxDrafts);
-    l->clear();
-    EXPECT_FALSE(view.Filling());
-    EXPECT_EQ(view.ListedCount(), 0);
-    for (int i = 0; i < 50; ++i)
-        QApplication::processEvents();
-    EXPECT_EQ(l->topLevelItemCount(), 0);
-
-    // A key in the list (End, select all) finds every row there, and so does FinishList.
-    view.FillList(content::kBoxDrafts);
-    QTest::keyClick(l, Qt::Key_End);
-    EXPECT_FALSE(view.Filling());
-    EXPECT_EQ(listedIds(l), ids);
-    view.FillList(content::kBoxDrafts);
-    view.FinishList();
-    EXPECT_EQ(listedIds(l), ids);
+    QTreeView *l = w.ListView_sms;
+    struct Case {
+        const char *name;
+        std::vector<int> rows;
+    };
+    std::vector<int> every3rd;
+    for (int r = 0; r < kLong; r += 3)
+        every3rd.push_back(r);
+    const std::vector<Case> cases{
+        {"one", {10}},
+        {"a run, given twice and out of order", {12, 11, 10, 11, -1, kLong}},
+        {"first and last", {0, kLong - 1}},
+        {"many runs", every3rd},
+        {"nothing", {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        view.FillList(content::kBoxDrafts);
+        sms_list::choose(l, 20);
+        std::vector<int32_t> expected;
+        for (int r = 0; r < kLong; ++r)
+            if (std::find(c.rows.begin(), c.rows.end(), r) == c.rows.end())
+                expected.push_back(ids[size_t(r)]);
+        view.model()->removeListRows(c.rows);
+        EXPECT_EQ(sms_list::ids(l), expected);
+        if (c.rows.size() < 64) {
+            EXPECT_EQ(view.model()->idAt(l->currentIndex().row()), ids[20]) << "the current row stays";
+        }
+    }
 }

@@ -155,6 +155,17 @@ TEST(TableViews, KeptViewsMatchAFreshPassAcrossEveryChange)
             bool (*holds)(const ModelRow &) = current < 0 ? nullptr : all[size_t(current)].holds;
             ASSERT_EQ(shown(t), expected(model, holds, byTel))
                 << "step " << step << " op " << op << " filter " << (current < 0 ? "none" : all[size_t(current)].name);
+            // A lookup by id ignores the filter and finds the first such row in walk order: by
+            // binary search while the index orders by id, by a pass while it orders by tel.
+            const int32_t wanted = int32_t(pick(42));
+            const std::optional<RowView> found = t.findInt(t.fieldIndex("id"), wanted);
+            int32_t firstN = -1;
+            for (int32_t n : expected(model, nullptr, byTel))
+                if (std::find_if(model.begin(), model.end(), [&](const ModelRow &m) { return m.n == n; })->id == wanted) {
+                    firstN = n;
+                    break;
+                }
+            ASSERT_EQ(found ? found->integer("n") : -1, firstN) << "step " << step << " id " << wanted;
         }
         // Every filter, set again after all those changes, still shows what a fresh pass does.
         for (const Case &c : all) {
@@ -163,6 +174,8 @@ TEST(TableViews, KeptViewsMatchAFreshPassAcrossEveryChange)
         }
         t.clearFilter();
         EXPECT_EQ(shown(t), expected(model, nullptr, byTel));
+        EXPECT_FALSE(t.findInt(t.fieldIndex("tel"), 0)) << "a text field";
+        EXPECT_FALSE(t.findInt(99, 0)) << "no such field";
     }
 }
 

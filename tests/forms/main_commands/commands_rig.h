@@ -81,13 +81,12 @@ struct CommandsRig : main_window_test::MainRig {
     bool enabled(const char *name) { return item(name) && item(name)->isEnabled(); }
     bool visible(const char *name) { return item(name) && item(name)->isVisible(); }
 
-    void selectRows(QTreeWidget *list, std::initializer_list<int> rows)
+    void selectRows(QTreeView *list, std::initializer_list<int> rows)
     {
         list->clearSelection();
-        for (int r : rows) {
-            list->topLevelItem(r)->setSelected(true);
-            list->setCurrentItem(list->topLevelItem(r), 0, QItemSelectionModel::Select);
-        }
+        for (int r : rows)
+            list->selectionModel()->setCurrentIndex(list->model()->index(r, 0),
+                                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
     // The node of a storage of a book in the contact tree.
     QTreeWidgetItem *contactNode(int book, int storage)

@@ -4,6 +4,7 @@
 // handset that asks first, reading and writing the SIM phone book, and the name an export
 // proposes.
 
+#include "content/sms_qt/sms_list_rows.h"
 #include "running_program.h"
 
 #include "content/phonebook_manage.h"
@@ -122,14 +123,14 @@ protected:
         QTreeWidgetItem *n = boxNode(box);
         ASSERT_NE(n, nullptr);
         w().TreeView_sms()->setCurrentItem(n);
-        QTreeWidget *list = w().ListView_sms();
+        QTreeView *list = w().ListView_sms();
         list->clearSelection();
         for (int r : rows) {
-            ASSERT_LT(r, list->topLevelItemCount());
-            list->topLevelItem(r)->setSelected(true);
+            ASSERT_LT(r, sms_list::count(list));
+            sms_list::alsoSelect(list, {r});
         }
     }
-    int listed() { return w().ListView_sms()->topLevelItemCount(); }
+    int listed() { return sms_list::count(w().ListView_sms()); }
     content::TSMSManage &sms() { return program->stages().sms(); }
     std::string t(const char *key) { return program->manage().LangMng().translate(key); }
     void download()
@@ -165,7 +166,7 @@ TEST_F(HandsetCommands, StoredMessagesOpenAsNewAndTheOriginalStaysAsItWas)
 {
     download();
     chooseBox(content::kBoxReceived, {0});
-    const int32_t id = w().ListView_sms()->topLevelItem(0)->text(content::subItemColumn(content::kIdSubItem)).toInt();
+    const int32_t id = sms_list::text(w().ListView_sms(), 0, content::subItemColumn(content::kIdSubItem)).toInt();
     content::Ssms before;
     before.id = id;
     ASSERT_EQ(sms().GetMessage(before), 0);
@@ -215,7 +216,7 @@ TEST_F(HandsetCommands, StoredMessagesOpenAsNewAndTheOriginalStaysAsItWas)
     forms_test::whenModal("fEditSms", [&](QWidget *dlg) {
         auto *ed = static_cast<forms::TfEditSms *>(dlg);
         shown = true;
-        EXPECT_EQ(ed->edit_address->currentText(), w().ListView_sms()->topLevelItem(0)->text(1));
+        EXPECT_EQ(ed->edit_address->currentText(), sms_list::text(w().ListView_sms(), 0, 1));
         ed->reject();
     });
     trigger("mSmsSendback");
@@ -354,7 +355,7 @@ TEST_F(HandsetCommands, ASendFromAnEditedHandsetMessageRewritesTheHandsetCopy)
     program->manage().Signature = false;
     download();
     chooseBox(content::kBoxPhoneStored, {0});
-    const int32_t id = w().ListView_sms()->topLevelItem(0)->text(content::subItemColumn(content::kIdSubItem)).toInt();
+    const int32_t id = sms_list::text(w().ListView_sms(), 0, content::subItemColumn(content::kIdSubItem)).toInt();
     content::Ssms before;
     before.id = id;
     ASSERT_EQ(sms().GetMessage(before), 0);
@@ -411,13 +412,15 @@ TEST_F(HandsetCommands, AMessageTheHandsetDoesNotHoldStaysListedAfterAFailedDele
 {
     download();
     // A row of the handset's box whose place on the handset is not known.
-    const int32_t id = w().ListView_sms()->topLevelItem(0)->text(content::subItemColumn(content::kIdSubItem)).toInt();
+    const int32_t id = sms_list::text(w().ListView_sms(), 0, content::subItemColumn(content::kIdSubItem)).toInt();
     ASSERT_TRUE(sms().SetPlace(id, content::kBoxPhoneReceived, 999));
     chooseBox(content::kBoxPhoneReceived);
     const int before = listed();
-    QTreeWidget *list = w().ListView_sms();
-    for (int i = 0; i < list->topLevelItemCount(); ++i)
-        list->topLevelItem(i)->setSelected(list->topLevelItem(i)->text(content::subItemColumn(content::kIdSubItem)).toInt() == id);
+    QTreeView *list = w().ListView_sms();
+    list->clearSelection();
+    for (int i = 0; i < sms_list::count(list); ++i)
+        if (sms_list::id(list, i) == id)
+            sms_list::alsoSelect(list, {i});
     BoxAnswer ok(QMessageBox::Ok, 2);
     trigger("pSmsDel");
     ASSERT_TRUE(ok.answered());

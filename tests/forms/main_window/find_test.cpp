@@ -27,19 +27,19 @@ protected:
             ids.push_back(rig.addMessage(1, "Ann", body));
         w.show();
         rig.showBox(1);
-        ASSERT_EQ(list()->topLevelItemCount(), 4);
+        ASSERT_EQ(sms_list::count(list()), 4);
     }
-    QTreeWidget *list() { return w.ListView_sms(); }
+    QTreeView *list() { return w.ListView_sms(); }
     void select(int row)
     {
         list()->clearSelection();
-        list()->setCurrentItem(list()->topLevelItem(row));
+        sms_list::choose(list(), row);
     }
     QList<int> selectedRows()
     {
         QList<int> out;
-        for (int i = 0; i < list()->topLevelItemCount(); ++i)
-            if (list()->topLevelItem(i)->isSelected())
+        for (int i = 0; i < sms_list::count(list()); ++i)
+            if (list()->selectionModel()->isRowSelected(i, {}))
                 out << i;
         return out;
     }

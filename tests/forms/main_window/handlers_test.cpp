@@ -109,14 +109,14 @@ TEST(MainWindowMessages, DisconnectEmptiesAHandsetBoxNotALocalOne)
     forms::TfMain &w = *rig.main;
     w.show();
     rig.showBox(1);
-    ASSERT_EQ(w.ListView_sms()->topLevelItemCount(), 1);
+    ASSERT_EQ(sms_list::count(w.ListView_sms()), 1);
     w.windowProc(forms::WM_PHONE_DISCONNECTED, 0, 0);
-    EXPECT_EQ(w.ListView_sms()->topLevelItemCount(), 1);
+    EXPECT_EQ(sms_list::count(w.ListView_sms()), 1);
     rig.showBox(8);
-    ASSERT_EQ(w.ListView_sms()->topLevelItemCount(), 1);
+    ASSERT_EQ(sms_list::count(w.ListView_sms()), 1);
     EXPECT_TRUE(w.Panel1()->text().endsWith("(1)"));
     w.windowProc(forms::WM_PHONE_DISCONNECTED, 0, 0);
-    EXPECT_EQ(w.ListView_sms()->topLevelItemCount(), 0);
+    EXPECT_EQ(sms_list::count(w.ListView_sms()), 0);
     EXPECT_TRUE(w.Panel1()->text().endsWith("(0)"));
 }
 
@@ -132,17 +132,17 @@ TEST(MainWindowMessagesList, BoxCaptionAndPreview)
     rig.showBox(1);
     EXPECT_EQ(w.Panel1()->text(), "  " + rig.boxNode(1)->text(0) + "(2)");
 
-    w.ListView_sms()->setCurrentItem(w.ListView_sms()->topLevelItem(0));
-    const QTreeWidgetItem *h = w.ListView_sms()->headerItem();
+    sms_list::choose(w.ListView_sms(), 0);
+    const auto h = [&](int column) { return sms_list::caption(w.ListView_sms(), column); };
     EXPECT_EQ(w.Memo_smstext()->toPlainText(), "first");
-    EXPECT_EQ(w.label_smsinfo()->text(), h->text(1) + ":Ann     " + h->text(3) + ":2026-05-01 10:00:00     Status:Read");
+    EXPECT_EQ(w.label_smsinfo()->text(), h(1) + ":Ann     " + h(3) + ":2026-05-01 10:00:00     Status:Read");
     w.ListView_sms()->clearSelection();
     EXPECT_EQ(w.Memo_smstext()->toPlainText(), "");
     EXPECT_EQ(w.label_smsinfo()->text(), "Nothing Selected");
     // A handler without a selected node does nothing.
     w.TreeView_sms()->setCurrentItem(nullptr);
     w.TreeView_smsChange();
-    EXPECT_EQ(w.ListView_sms()->topLevelItemCount(), 2);
+    EXPECT_EQ(sms_list::count(w.ListView_sms()), 2);
 }
 
 TEST(MainWindowMessagesList, ClickOnBoxOneMarksReadAndStoresBoxThreeChangesNothing)
@@ -154,11 +154,9 @@ TEST(MainWindowMessagesList, ClickOnBoxOneMarksReadAndStoresBoxThreeChangesNothi
     w.show();
 
     rig.showBox(1);
-    QTreeWidgetItem *row = w.ListView_sms()->topLevelItem(0);
-    QTest::mouseClick(w.ListView_sms()->viewport(), Qt::LeftButton, {},
-                      w.ListView_sms()->visualItemRect(row).center());
+    QTest::mouseClick(w.ListView_sms()->viewport(), Qt::LeftButton, {}, sms_list::rowRect(w.ListView_sms(), 0).center());
     EXPECT_EQ(rig.message(inbox).states, 1);
-    EXPECT_EQ(row->data(0, content::kImageRole).toInt(), content::kPicRead);
+    EXPECT_EQ(sms_list::image(w.ListView_sms(), 0), content::kPicRead);
     // Stored: a new manager over the saved table sees it.
     ASSERT_EQ(rig.db->SaveAll(), 0);
     {
@@ -172,7 +170,7 @@ TEST(MainWindowMessagesList, ClickOnBoxOneMarksReadAndStoresBoxThreeChangesNothi
 
     rig.showBox(3);
     const content::Ssms before = rig.message(sent);
-    w.ListView_sms()->setCurrentItem(w.ListView_sms()->topLevelItem(0));
+    sms_list::choose(w.ListView_sms(), 0);
     EXPECT_EQ(rig.message(sent), before);
     EXPECT_TRUE(w.label_smsinfo()->text().endsWith("Status:Sent"));
 }
@@ -189,13 +187,13 @@ TEST(MainWindowMessagesList, ClickOnHandsetMessageKeepsItsSlotAndSendsNothing)
     forms::TfMain &w = *rig.main;
     w.show();
     rig.showBox(8);
-    ASSERT_EQ(w.ListView_sms()->topLevelItemCount(), 1);
+    ASSERT_EQ(sms_list::count(w.ListView_sms()), 1);
     const std::string before = transfer_test::slotText(phone.slotTable(1));
     ASSERT_NE(before.find("3:4:"), std::string::npos) << before;
     handset.store.log.clear();
 
-    w.ListView_sms()->setCurrentItem(w.ListView_sms()->topLevelItem(0));
-    const int id = w.ListView_sms()->topLevelItem(0)->text(content::subItemColumn(content::kIdSubItem)).toInt();
+    sms_list::choose(w.ListView_sms(), 0);
+    const int id = sms_list::text(w.ListView_sms(), 0, content::subItemColumn(content::kIdSubItem)).toInt();
     EXPECT_EQ(rig.message(id).states, 1);
     EXPECT_EQ(rig.message(id).Tid, 3);
     EXPECT_EQ(transfer_test::slotText(phone.slotTable(1)), before);

@@ -279,7 +279,7 @@ TEST(MainWindowLayout, BarKeepsItsWidthListAndPreviewFillTheRest)
     forms::TfMain &w = *rig.main;
     w.show();
     rig.showBox(1);
-    w.ListView_sms()->setCurrentItem(w.ListView_sms()->topLevelItem(0));
+    sms_list::choose(w.ListView_sms(), 0);
     for (QSize size : {QSize(800, 600), QSize(1280, 900), QSize(640, 480)}) {
         SCOPED_TRACE(size.width());
         w.resize(size);

@@ -14,6 +14,7 @@
 #include "content/qt/contacts_qt.h"
 #include "content/qt/phrase_view.h"
 #include "content/qt/sms_view.h"
+#include "content/sms_qt/sms_list_rows.h"
 #include "content/sms_manage.h"
 #include "core/app_manage.h"
 #include "core/db_main.h"

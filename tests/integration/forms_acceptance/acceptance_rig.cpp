@@ -1,3 +1,4 @@
+#include "content/sms_qt/sms_list_rows.h"
 #include "acceptance_rig.h"
 
 #include "running_program.h"
@@ -125,23 +126,22 @@ void Rig::chooseBox(int box, std::initializer_list<int> rows)
     QTreeWidgetItem *n = boxNode(box);
     ASSERT_NE(n, nullptr) << box;
     w().TreeView_sms()->setCurrentItem(n);
-    QTreeWidget *list = w().ListView_sms();
+    QTreeView *list = w().ListView_sms();
     list->clearSelection();
     for (int r : rows) {
-        ASSERT_LT(r, list->topLevelItemCount());
-        list->setCurrentItem(list->topLevelItem(r));
-        list->topLevelItem(r)->setSelected(true);
+        ASSERT_LT(r, sms_list::count(list));
+        list->selectionModel()->setCurrentIndex(sms_list::at(list, r), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
 }
 
-int Rig::listed() { return w().ListView_sms()->topLevelItemCount(); }
+int Rig::listed() { return sms_list::count(w().ListView_sms()); }
 
 QStringList Rig::listColumn(int column)
 {
     QStringList out;
-    QTreeWidget *list = w().ListView_sms();
-    for (int i = 0; i < list->topLevelItemCount(); ++i)
-        out << list->topLevelItem(i)->text(column);
+    QTreeView *list = w().ListView_sms();
+    for (int i = 0; i < sms_list::count(list); ++i)
+        out << sms_list::text(list, i, column);
     return out;
 }
 

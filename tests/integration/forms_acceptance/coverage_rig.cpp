@@ -26,6 +26,8 @@
 #include <QPointer>
 #include <QTabWidget>
 #include <QTimer>
+#include <QItemSelectionModel>
+#include <QTreeView>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
@@ -170,7 +172,7 @@ void Walk::walkWindow(const std::string &state)
     const struct {
         int area;
         QTreeWidget *tree;
-        QTreeWidget *list;
+        QTreeView *list;
         const char *name;
     } areas[] = {
         {forms::kAreaSms, win.TreeView_sms(), win.ListView_sms(), "messages"},
@@ -192,10 +194,10 @@ void Walk::walkWindow(const std::string &state)
                 win.TreeView_contChange();
             else
                 win.TreeView_usersmsChange();
-            if (ar.list->topLevelItemCount() > 0) {
+            if (ar.list->model()->rowCount() > 0) {
                 ar.list->clearSelection();
-                ar.list->setCurrentItem(ar.list->topLevelItem(0));
-                ar.list->topLevelItem(0)->setSelected(true);
+                ar.list->selectionModel()->setCurrentIndex(ar.list->model()->index(0, 0),
+                                                           QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
                 if (ar.area == forms::kAreaSms)
                     win.ListView_smsClick();
             }
@@ -205,7 +207,7 @@ void Walk::walkWindow(const std::string &state)
             visitForm(&win, at);
             // Every command once per area (at the first node that lists rows, or the last node);
             // the editors and the print dialog, which differ by box and storage, at every node.
-            const bool everything = !triedAll && (ar.list->topLevelItemCount() > 0 || n + 1 == nodes.size());
+            const bool everything = !triedAll && (ar.list->model()->rowCount() > 0 || n + 1 == nodes.size());
             triedAll = triedAll || everything;
             for (const char *p : kPopups)
                 if (QMenu *m = win.menu(p))

@@ -248,7 +248,7 @@ TEST(FormGeometry, EveryFormIsWhole)
         std::string shotName = name;
         // The main window once per area with downloaded content.
         if (auto *win = qobject_cast<forms::TfMain *>(form)) {
-            if (state.rfind("connected", 0) != 0 || !win->areaList() || win->areaList()->topLevelItemCount() == 0)
+            if (state.rfind("connected", 0) != 0 || !win->areaList() || win->areaList()->model()->rowCount() == 0)
                 shotName.clear();
             else
                 shotName = name + "_" + state.substr(state.find(", ") + 2, state.find(" node") - state.find(", ") - 2);

@@ -2,6 +2,7 @@
 // in range (texts, maker and model, battery); a download fills the boxes, a received message is
 // listed in box 1 as well as in the handset's box, and a click on an unread one marks it read.
 
+#include "content/sms_qt/sms_list_rows.h"
 #include "acceptance_rig.h"
 
 #include "content/qt/sms_view.h"
@@ -48,22 +49,22 @@ TEST_F(Scenario, S02_DownloadMessages)
     // The unread message from the handset's SIM is in box 1 too; a click on it marks it read.
     chooseBox(content::kBoxReceived);
     content::TSMSManage &sms = program->stages().sms();
-    QTreeWidget *list = w().ListView_sms();
-    QTreeWidgetItem *row = nullptr;
+    QTreeView *list = w().ListView_sms();
+    int row = -1;
     int32_t id = -1;
-    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+    for (int i = 0; i < sms_list::count(list); ++i) {
         content::Ssms m;
-        m.id = list->topLevelItem(i)->text(content::subItemColumn(content::kIdSubItem)).toInt();
+        m.id = sms_list::id(list, i);
         ASSERT_EQ(sms.GetMessage(m), 0);
         if (m.body == "See you at eight") {
-            row = list->topLevelItem(i);
+            row = i;
             id = m.id;
             EXPECT_NE(m.states, 1) << "listed as read before the click";
         }
     }
-    ASSERT_NE(row, nullptr);
-    list->scrollToItem(row);
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(row).center());
+    ASSERT_GE(row, 0);
+    list->scrollTo(sms_list::at(list, row));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, sms_list::rowRect(list, row).center());
     EXPECT_TRUE(w().Memo_smstext()->toPlainText().contains("See you at eight"));
     content::Ssms after;
     after.id = id;

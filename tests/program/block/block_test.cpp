@@ -3,6 +3,7 @@
 // parameters message with the link gone, a folder without Plug-in, the quit signals, the
 // working directory's Temp, and a second start of the built program while this one runs.
 
+#include "content/sms_qt/sms_list_rows.h"
 #include "running_program.h"
 
 #include "content/sms_manage.h"
@@ -55,7 +56,7 @@ protected:
     QString text(const char *key) { return QString::fromStdString(program->manage().LangMng().translate(key)); }
     QString panel(int i) { return program->mainWindow().statusPanel(i)->text(); }
     void chooseBox(int box) { program_test::chooseBox(program->mainWindow(), box); }
-    int listed() { return program->mainWindow().ListView_sms()->topLevelItemCount(); }
+    int listed() { return sms_list::count(program->mainWindow().ListView_sms()); }
 };
 
 TEST_F(Block, StatusTextsFollowTheHandset)

@@ -3,6 +3,7 @@
 // box is listed, the list shows that it is coming, the background save leaves the file alone, and
 // a change made before the read is in is neither lost nor overwritten by it.
 
+#include "content/sms_qt/sms_list_rows.h"
 #include "running_program.h"
 
 #include "content/fake_env.h"
@@ -95,7 +96,7 @@ protected:
         ASSERT_TRUE(waitUntil([&] { return watch.painted; }));
     }
     void chooseBox(int box) { program_test::chooseBox(program->mainWindow(), box); }
-    QTreeWidget *list() { return program->mainWindow().ListView_sms(); }
+    QTreeView *list() { return program->mainWindow().ListView_sms(); }
     content::SmsView &view() { return program->stages().smsView(); }
     bool listedAgain() { return program->stages().messagesOpen() && !view().waitingForStore(); }
     int rowsOf(int box)
@@ -125,7 +126,7 @@ TEST_F(MessagesLoad, TheWindowPaintsBeforeAnyBoxIsListedAndListsOnceRead)
     EXPECT_EQ(program->mainWindow().TreeView_sms()->topLevelItemCount(), 2);
     chooseBox(content::kBoxLocal);
     EXPECT_TRUE(view().waitingForStore());
-    EXPECT_EQ(list()->topLevelItemCount(), 0);
+    EXPECT_EQ(sms_list::count(list()), 0);
     EXPECT_FALSE(list()->isEnabled());
     const QString loading = QString::fromStdString(program->manage().LangMng().translate("fMain_Loading"));
     ASSERT_FALSE(loading.isEmpty());
@@ -137,7 +138,7 @@ TEST_F(MessagesLoad, TheWindowPaintsBeforeAnyBoxIsListedAndListsOnceRead)
     EXPECT_EQ(folder.readFile(std::string("Database/") + core::dbTableDef(core::DbTable::Smsinfo).fileName), seeded_);
 
     letReadGo();
-    ASSERT_TRUE(waitUntil([&] { return listedAgain() && list()->topLevelItemCount() == 300; }));
+    ASSERT_TRUE(waitUntil([&] { return listedAgain() && sms_list::count(list()) == 300; }));
     EXPECT_TRUE(list()->isEnabled());
     EXPECT_TRUE(program->mainWindow().Panel1()->text().endsWith("(300)"));
     // Handset boxes are never kept from an earlier run.
@@ -162,7 +163,7 @@ TEST_F(MessagesLoad, AChangeMadeWhileReadingIsKeptAndTheBoxChosenThenIsListed)
 
     ASSERT_TRUE(waitUntil([&] { return listedAgain(); }));
     EXPECT_EQ(program->stages().sms().listedBox(), content::kBoxDrafts);
-    EXPECT_EQ(list()->topLevelItemCount(), 11);
+    EXPECT_EQ(sms_list::count(list()), 11);
     EXPECT_EQ(rowsOf(content::kBoxPhoneReceived), 0);
 
     program->shutDown();

@@ -38,11 +38,12 @@ template <typename F> bool waitUntil(F cond, std::chrono::seconds limit)
     return true;
 }
 
-bool listHolds(QTreeWidget *list, const QString &text)
+bool listHolds(const QTreeView *list, const QString &text)
 {
-    for (QTreeWidgetItemIterator it(list); *it; ++it)
-        for (int c = 0; c < list->columnCount(); ++c)
-            if ((*it)->text(c).contains(text))
+    const QAbstractItemModel *m = list->model();
+    for (int r = 0; r < m->rowCount(); ++r)
+        for (int c = 0; c < m->columnCount(); ++c)
+            if (m->index(r, c).data().toString().contains(text))
                 return true;
     return false;
 }
@@ -79,8 +80,8 @@ int main(int argc, char **argv)
                     tree->setCurrentItem(*it);
                     main.TreeView_smsChange();
                 }
-            QTreeWidget *list = main.ListView_sms();
-            std::printf("probe: handset box lists %d messages\n", list->topLevelItemCount());
+            QTreeView *list = main.ListView_sms();
+            std::printf("probe: handset box lists %d messages\n", list->model()->rowCount());
             for (const char *text : {"Grüße aus Köln! Bis morgen.", "Lunch at noon?", "On my way", "À bientôt, Zoë",
                                      "Report sent."})
                 if (!listHolds(list, QString::fromUtf8(text)))
