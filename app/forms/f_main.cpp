@@ -113,9 +113,8 @@ QTreeWidget *makeTree(const char *name, QWidget *parent, const QByteArray &dragO
     return tree;
 }
 
-// The row the handlers act on: the current row when it is selected, else the first selected one.
-// The list's selected row: the current one when it is selected, else the first selected; -1 when
-// none. Reads the selection's ranges, not every row.
+// The row the handlers act on: the current row when it is selected, else the first selected one;
+// -1 when none. Reads the selection's ranges, not every row.
 int selectedRow(const QAbstractItemView *list)
 {
     const QItemSelectionModel *sel = list ? list->selectionModel() : nullptr;
