@@ -401,6 +401,9 @@ void TfMain::buildLayout()
             TreeView_smsChange();
     });
     connect(ListView_sms_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { ListView_smsClick(); });
+    // A reset (another box listed, the list cleared) drops the selection without a signal: the
+    // preview must not keep a message that is no longer listed.
+    connect(ListView_sms_->model(), &QAbstractItemModel::modelReset, this, [this] { ListView_smsClick(); });
     connect(TreeView_cont_, &QTreeWidget::currentItemChanged, this, [this] {
         if (activeArea() == kAreaCard)
             TreeView_contChange();

@@ -139,6 +139,13 @@ TEST(MainWindowMessagesList, BoxCaptionAndPreview)
     w.ListView_sms()->clearSelection();
     EXPECT_EQ(w.Memo_smstext()->toPlainText(), "");
     EXPECT_EQ(w.label_smsinfo()->text(), "Nothing Selected");
+    // Another box listed: the preview does not keep the message of the box before.
+    sms_list::choose(w.ListView_sms(), 1);
+    ASSERT_EQ(w.Memo_smstext()->toPlainText(), "second");
+    rig.showBox(3);
+    EXPECT_EQ(w.Memo_smstext()->toPlainText(), "");
+    EXPECT_EQ(w.label_smsinfo()->text(), "Nothing");
+    rig.showBox(1);
     // A handler without a selected node does nothing.
     w.TreeView_sms()->setCurrentItem(nullptr);
     w.TreeView_smsChange();
