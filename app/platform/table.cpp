@@ -695,6 +695,13 @@ void Table::renumberAfterErase(uint32_t r)
 void Table::placeCursorAfterPost(uint32_t r)
 {
     const RowList &v = view();
+    // The usual case, a new row at the end of the walk, without a search: each step of one
+    // lands on a cold row once the table outgrows the cache.
+    if (!v.empty() && v.back() == r) {
+        pos_ = int(v.size()) - 1;
+        eof_ = bof_ = false;
+        return;
+    }
     auto it = std::lower_bound(v.begin(), v.end(), r, [this](uint32_t a, uint32_t b) { return lessInOrder(a, b); });
     if (it != v.end() && *it == r) {
         pos_ = int(it - v.begin());

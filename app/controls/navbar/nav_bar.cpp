@@ -212,6 +212,9 @@ TqvCustomNavBar::~TqvCustomNavBar()
     input_.CancelDrag(); // no event: the bar is going
     timers_.Stop(TqvNavBarTimer::Scroll);
     timers_.Stop(TqvNavBarTimer::Hint);
+    // Groups link items, groups and items use styles: in this order nothing that could refer
+    // to an element outlives it.
+    TqvNavBarComponentCollection::DetachForFreeing({&groups_, &items_, &styles_});
     groups_.Clear();
     items_.Clear();
     styles_.Clear();

@@ -60,8 +60,8 @@ TqvNavBarComponentCollectionItem::~TqvNavBarComponentCollectionItem()
 {
     NotifyRemoval();
     // Whatever a derived destructor did not let go of: the targets must not keep a freed referrer.
-    for (auto it = references_.cbegin(); it != references_.cend(); ++it)
-        it.key()->referrers_.remove(this);
+    for (const auto &e : references_)
+        e.key->referrers_.remove(this);
     references_.clear();
 }
 
@@ -78,20 +78,20 @@ void TqvNavBarComponentCollectionItem::AddReference(TqvNavBarComponentCollection
 
 void TqvNavBarComponentCollectionItem::DropReference(TqvNavBarComponentCollectionItem *target)
 {
-    const auto mine = target ? references_.find(target) : references_.end();
-    if (mine == references_.end())
+    int *mine = target ? references_.find(target) : nullptr;
+    if (!mine)
         return;
     if (--*mine == 0)
-        references_.erase(mine);
-    const auto theirs = target->referrers_.find(this);
-    if (theirs != target->referrers_.end() && --theirs->count == 0)
-        target->referrers_.erase(theirs);
+        references_.remove(target);
+    Referrer *theirs = target->referrers_.find(this);
+    if (theirs && --theirs->count == 0)
+        target->referrers_.remove(this);
 }
 
 int TqvNavBarComponentCollectionItem::ReferencesFrom(const TqvNavBarComponentCollectionItem *referrer) const
 {
-    const auto it = referrers_.find(const_cast<TqvNavBarComponentCollectionItem *>(referrer));
-    return it == referrers_.end() ? 0 : it->count;
+    const Referrer *r = referrers_.find(const_cast<TqvNavBarComponentCollectionItem *>(referrer));
+    return r ? r->count : 0;
 }
 
 void TqvNavBarComponentCollectionItem::NotifyRemoval()
@@ -107,10 +107,10 @@ void TqvNavBarComponentCollectionItem::NotifyRemoval()
         // did. A handler that a notice runs may free a referrer still to be told: guarded, it is
         // passed over.
         std::vector<std::pair<quint64, TqvNavBarComponentCollectionItem *>> order;
-        order.reserve(size_t(referrers_.size()));
-        for (auto it = referrers_.cbegin(); it != referrers_.cend(); ++it)
-            if (it.key()->parent() == owner)
-                order.emplace_back(it->serial, it.key());
+        order.reserve(referrers_.size());
+        for (const auto &e : referrers_)
+            if (e.key->parent() == owner)
+                order.emplace_back(e.value.serial, e.key);
         std::sort(order.begin(), order.end());
         QList<QPointer<TqvNavBarComponentCollectionItem>> referrers;
         referrers.reserve(qsizetype(order.size()));
@@ -122,8 +122,8 @@ void TqvNavBarComponentCollectionItem::NotifyRemoval()
     }
     // References from other owners stay as guarded pointers that go null; none is recorded past
     // this point.
-    for (auto it = referrers_.cbegin(); it != referrers_.cend(); ++it)
-        it.key()->references_.remove(this);
+    for (const auto &e : referrers_)
+        e.key->references_.remove(this);
     referrers_.clear();
     if (bar)
         bar->ComponentRemoved(this);
@@ -174,8 +174,7 @@ void TqvNavBarComponentCollection::FreeAll()
     // The collection is going: no change kinds, but every removal notice.
     ++updateCount_;
     frontForFreeing();
-    while (!items_.isEmpty())
-        delete items_.last();
+    freeAllLastFirst();
 }
 
 TqvNavBarComponentCollectionItem *TqvNavBarComponentCollection::Item(int index) const
@@ -200,9 +199,21 @@ void TqvNavBarComponentCollection::Clear()
     pendingKind_ = ctRebuild;
     frontForFreeing();
     // Each element sends its removal notice as it goes (links, references, the bar).
-    while (!items_.isEmpty())
-        delete items_.last();
+    freeAllLastFirst();
     EndUpdate();
+}
+
+void TqvNavBarComponentCollection::freeAllLastFirst()
+{
+    constexpr qsizetype kAhead = 8;
+    while (!items_.isEmpty()) {
+        const qsizetype n = items_.size();
+        if (n > kAhead)
+            items_.at(n - 1 - kAhead)->PrefetchObject();
+        if (n > kAhead / 2)
+            items_.at(n - 1 - kAhead / 2)->PrefetchData();
+        delete items_.last();
+    }
 }
 
 void TqvNavBarComponentCollection::frontForFreeing()
@@ -216,6 +227,47 @@ void TqvNavBarComponentCollection::frontForFreeing()
         const auto *e = qobject_cast<TqvNavBarComponentCollectionItem *>(o);
         return e && e->collection_ == this;
     });
+}
+
+void TqvNavBarComponentCollection::DetachForFreeing(std::initializer_list<TqvNavBarComponentCollection *> inOrder)
+{
+    QObject *owner = inOrder.size() ? (*inOrder.begin())->owner_ : nullptr;
+    for (const TqvNavBarComponentCollection *c : inOrder)
+        if (c->owner_ != owner)
+            return;
+    if (!owner)
+        return;
+    const QObjectList before = owner->children();
+    // Qt leaves null entries while the owner frees its children: its list is not ours to touch.
+    if (before.contains(nullptr))
+        return;
+    // Qt takes a child out in constant time only at the very front, so a widget met on the way
+    // goes to the end of the list (raise(): the widgets met keep their order among themselves;
+    // they are freed with the owner). Each such move shifts the whole list: past a few widgets
+    // Clear moves the remaining elements to the front instead.
+    constexpr int kMostWidgets = 64;
+    constexpr qsizetype kAhead = 8;
+    int widgets = 0;
+    std::vector<QObject *> others;
+    for (qsizetype i = 0; i < before.size(); ++i) {
+        if (i + kAhead < before.size())
+            __builtin_prefetch(before.at(i + kAhead));
+        QObject *o = before.at(i);
+        if (o->isWidgetType()) {
+            auto *w = static_cast<QWidget *>(o);
+            // A window's raise would reach the screen; past it no child goes at the front.
+            if (w->isWindow() || ++widgets > kMostWidgets)
+                break;
+            w->raise();
+            continue;
+        }
+        const auto *e = qobject_cast<TqvNavBarComponentCollectionItem *>(o);
+        if (!e || std::find(inOrder.begin(), inOrder.end(), e->collection_) == inOrder.end())
+            others.push_back(o);
+        o->setParent(nullptr);
+    }
+    for (QObject *o : others)
+        o->setParent(owner);
 }
 
 void TqvNavBarComponentCollection::Insert(TqvNavBarComponentCollectionItem *item)

@@ -13,14 +13,19 @@
 //
 // The bar clears its collections in its destructor, before its children are freed. Clearing first
 // moves the elements to the front of the owner's child list, where Qt takes a child out at no
-// cost, so freeing a large bar stays linear in Qt's part too.
+// cost, so freeing a large bar stays linear in Qt's part too; the bar's destructor takes them out
+// of its children altogether before it clears (DetachForFreeing).
 #pragma once
 
 #include "controls/navbar/nav_bar_types.h"
 
-#include <QHash>
 #include <QList>
 #include <QObject>
+
+#include <initializer_list>
+#include <memory>
+#include <unordered_map>
+#include <vector>
 
 namespace controls {
 
@@ -72,15 +77,112 @@ protected:
 
 private:
     friend class TqvNavBarComponentCollection;
+    // Passes that go element by element over a bar too large for the caches ask for an element
+    // ahead of its turn: first its own lines, some steps later (when they are in) its Qt data.
+    void PrefetchObject() const
+    {
+        // The derived elements' fields reach some 400 bytes; a line past the end costs nothing.
+        const char *p = reinterpret_cast<const char *>(this);
+        for (int line = 0; line < 8; ++line)
+            __builtin_prefetch(p + 64 * line);
+    }
+    void PrefetchData() const
+    {
+        const char *d = reinterpret_cast<const char *>(d_ptr.data());
+        __builtin_prefetch(d);
+        __builtin_prefetch(d + 64);
+        if (!referrers_.empty())
+            __builtin_prefetch(referrers_.begin());
+        if (!references_.empty())
+            __builtin_prefetch(references_.begin());
+    }
     struct Referrer {
         int count = 0;
         quint64 serial = 0; // order of the first reference: notices go out in that order
     };
+    // Elements of a reference table: mostly one or two an element, now and then thousands (a
+    // style shared by every group). A flat list, searched while short; a long one also keeps a
+    // hash of places. (A hash alone costs an element with one entry over a kilobyte, and a large
+    // bar's elements then no longer fit the caches.)
+    template <typename Value> class RefTable {
+    public:
+        using Key = TqvNavBarComponentCollectionItem *;
+        struct Entry {
+            Key key;
+            Value value;
+        };
+        Value *find(Key k)
+        {
+            const size_t at = place(k);
+            return at < entries_.size() ? &entries_[at].value : nullptr;
+        }
+        const Value *find(Key k) const { return const_cast<RefTable *>(this)->find(k); }
+        // Inserts Value{} when missing.
+        Value &operator[](Key k)
+        {
+            if (Value *v = find(k))
+                return *v;
+            entries_.push_back({k, Value{}});
+            if (places_)
+                places_->emplace(k, entries_.size() - 1);
+            else if (entries_.size() > kFlat)
+                index();
+            return entries_.back().value;
+        }
+        void remove(Key k)
+        {
+            const size_t at = place(k);
+            if (at >= entries_.size())
+                return;
+            if (places_)
+                places_->erase(k);
+            if (at + 1 != entries_.size()) { // the last entry fills the gap
+                entries_[at] = entries_.back();
+                if (places_)
+                    (*places_)[entries_[at].key] = at;
+            }
+            entries_.pop_back();
+            if (places_ && entries_.size() < kFlat / 2)
+                places_.reset();
+        }
+        void clear()
+        {
+            std::vector<Entry>().swap(entries_);
+            places_.reset();
+        }
+        size_t size() const { return entries_.size(); }
+        bool empty() const { return entries_.empty(); }
+        const Entry *begin() const { return entries_.data(); }
+        const Entry *end() const { return entries_.data() + entries_.size(); }
+
+    private:
+        static constexpr size_t kFlat = 16;
+        size_t place(Key k) const
+        {
+            if (places_) {
+                const auto it = places_->find(k);
+                return it == places_->end() ? entries_.size() : it->second;
+            }
+            for (size_t i = 0; i < entries_.size(); ++i)
+                if (entries_[i].key == k)
+                    return i;
+            return entries_.size();
+        }
+        void index()
+        {
+            places_ = std::make_unique<std::unordered_map<Key, size_t>>();
+            places_->reserve(entries_.size() * 2);
+            for (size_t i = 0; i < entries_.size(); ++i)
+                places_->emplace(entries_[i].key, i);
+        }
+        std::vector<Entry> entries_;
+        std::unique_ptr<std::unordered_map<Key, size_t>> places_; // only for a long table
+    };
     TqvNavBarComponentCollection *collection_ = nullptr;
     qintptr tag_ = 0;
     bool removalNotified_ = false;
-    QHash<TqvNavBarComponentCollectionItem *, Referrer> referrers_; // who refers to this element
-    QHash<TqvNavBarComponentCollectionItem *, int> references_;     // whom this element refers to
+    RefTable<Referrer> referrers_; // who refers to this element
+    RefTable<int> references_;     // whom this element refers to
 };
 
 class TqvNavBarComponentCollection {
@@ -106,6 +208,14 @@ public:
 
     // Frees every element, last first, and reports kind 0 once.
     void Clear();
+    // For an owner that is being freed and clears these collections (of one owner) in this
+    // order: takes their elements out of the owner's children beforehand, front first, each in
+    // constant time, so that freeing them searches no list of children (Qt would search the
+    // owner's list for each). Moving them to the front instead costs passes over every element,
+    // which a bar too large for the caches pays in misses. An element gone from the owner's
+    // children sends its removal notice to no sibling: the order must free whatever could
+    // refer to an element before it.
+    static void DetachForFreeing(std::initializer_list<TqvNavBarComponentCollection *> inOrder);
 
     // Puts an element into this collection (kind 0), out of any other, as a child of the owner.
     void Insert(TqvNavBarComponentCollectionItem *item);
@@ -135,6 +245,8 @@ private:
     friend class TqvNavBarComponentCollectionItem;
     // Puts the elements first among the owner's children, in the order Clear frees them.
     void frontForFreeing();
+    // Deletes the elements, last first (each leaves the list as it goes).
+    void freeAllLastFirst();
     void Move(TqvNavBarComponentCollectionItem *item, int index);
 
     QList<TqvNavBarComponentCollectionItem *> items_;

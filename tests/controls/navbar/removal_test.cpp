@@ -329,6 +329,52 @@ TEST(NavBarRemoval, ALargeBarIsFreedWholly)
     EXPECT_EQ(c.groups.Count() + c.items.Count() + c.styles.Count(), 0);
 }
 
+// A style shared by more and then fewer groups than an element keeps in a short list: every
+// group's count of references stays right while the style's record of them grows and shrinks,
+// and each group that goes is forgotten.
+TEST(NavBarRemoval, ASharedStyleCountsEachReferrerAsItsNumberGrowsAndShrinks)
+{
+    Content c;
+    TqvNavBarStyleItem *shared = c.styles.Add();
+    std::vector<TqvNavBarGroup *> groups;
+    for (int i = 0; i < 40; ++i) {
+        TqvNavBarGroup *g = c.groups.Add();
+        g->SetStyleHeader(shared);
+        if (i % 3 == 0)
+            g->SetStyleBackground(shared);
+        groups.push_back(g);
+    }
+    auto expectCounts = [&] {
+        for (size_t i = 0; i < groups.size(); ++i)
+            ASSERT_EQ(shared->ReferencesFrom(groups[i]), 1 + (groups[i]->StyleBackground() == shared)) << i;
+    };
+    expectCounts();
+    // Freed from the middle outwards and from both ends, down to two.
+    std::mt19937 rng(7);
+    while (groups.size() > 2) {
+        const size_t at = rng() % groups.size();
+        TqvNavBarGroup *g = groups[at];
+        groups.erase(groups.begin() + std::ptrdiff_t(at));
+        delete g;
+        EXPECT_EQ(shared->ReferencesFrom(g), 0);
+        expectCounts();
+    }
+    // Grown past the short list again; one reference of each let go.
+    for (int i = 0; i < 30; ++i) {
+        TqvNavBarGroup *g = c.groups.Add();
+        g->SetStyleHeader(shared);
+        g->SetStyleBackground(shared);
+        groups.push_back(g);
+    }
+    for (TqvNavBarGroup *g : groups)
+        g->SetStyleHeader(nullptr);
+    for (TqvNavBarGroup *g : groups)
+        ASSERT_EQ(shared->ReferencesFrom(g), g->StyleBackground() == shared ? 1 : 0);
+    delete shared;
+    for (TqvNavBarGroup *g : groups)
+        EXPECT_EQ(g->StyleBackground(), nullptr);
+}
+
 TEST(NavBarRemoval, FreeingTheGroupsCollectionReportsItsLinks)
 {
     navbar_test::RecordingSink sink;

@@ -347,46 +347,71 @@ TEST(NavBarControl, RemovalClearsEveryReferenceAndHandlersMayFreeThings)
 
 // The bar frees its content in collection order (groups, items, style items, each last first)
 // whatever it does to Qt's child list on the way, and frees every other child it holds.
+// Whatever stands among the bar's children ahead of part of its content: nothing, a few
+// widgets, more widgets than the bar steps past when it takes its content out, or a window.
 TEST(NavBarControl, FreeingTheBarFreesContentInCollectionOrderAndEveryOtherChild)
 {
-    Fixture f(4, 2);
-    TqvNavBarStyleItem *style = f.bar->Styles().Add();
-    TqvNavBarStyleItem *style2 = f.bar->Styles().Add();
-    f.group(0)->SetStyleHeader(style2);
-    f.bar->Items().Items(1)->SetStyle(style);
-    // Children that are none of the bar's own content, among and after its content.
-    QPointer<QObject> stranger(new QObject(f.bar));
-    f.group(1)->SetUseControl(true);
-    QPointer<TqvNavBarGroupControl> control(f.group(1)->Control());
-    ASSERT_TRUE(control);
-    QPointer<QTreeWidget> tree(new QTreeWidget(control));
-    QPointer<QWidget> strangerWidget(new QWidget(f.bar));
-    QPointer<QObject> lastStranger(new QObject(f.bar));
-    // Hot and pressed state that must not outlive its link.
-    f.move(f.link(0, 1));
-    ASSERT_NE(f.bar->HotLink(), nullptr);
-    f.press(f.link(0, 0));
-    ASSERT_NE(f.bar->PressedLink(), nullptr);
+    struct Case {
+        const char *name;
+        int widgetsAhead;
+        bool windowAhead;
+    } cases[] = {{"nothing", 0, false}, {"a few widgets", 3, false}, {"many widgets", 70, false},
+                 {"a window", 0, true}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Fixture f(4, 2);
+        std::vector<QPointer<QObject>> strangers;
+        for (int i = 0; i < c.widgetsAhead; ++i)
+            strangers.emplace_back(new QWidget(f.bar));
+        if (c.windowAhead) {
+            auto *w = new QWidget(f.bar, Qt::Tool);
+            ASSERT_TRUE(w->isWindow());
+            strangers.emplace_back(w);
+        }
+        // Content made after those children.
+        for (int g = 0; g < 2; ++g) {
+            TqvNavBarGroup *grp = f.bar->GroupsRef().Add();
+            for (int i = 0; i < 2; ++i)
+                grp->CreateLink(f.bar->Items().Add());
+        }
+        TqvNavBarStyleItem *style = f.bar->Styles().Add();
+        TqvNavBarStyleItem *style2 = f.bar->Styles().Add();
+        f.group(0)->SetStyleHeader(style2);
+        f.group(5)->SetStyleBackground(style);
+        f.bar->Items().Items(1)->SetStyle(style);
+        // Children that are none of the bar's own content, among and after its content.
+        strangers.emplace_back(new QObject(f.bar));
+        f.group(1)->SetUseControl(true);
+        QPointer<TqvNavBarGroupControl> control(f.group(1)->Control());
+        ASSERT_TRUE(control);
+        QPointer<QTreeWidget> tree(new QTreeWidget(control));
+        strangers.emplace_back(new QWidget(f.bar));
+        strangers.emplace_back(new QObject(f.bar));
+        // Hot and pressed state that must not outlive its link.
+        f.move(f.link(0, 1));
+        ASSERT_NE(f.bar->HotLink(), nullptr);
+        f.press(f.link(0, 0));
+        ASSERT_NE(f.bar->PressedLink(), nullptr);
 
-    std::vector<QObject *> expected, freed;
-    auto watch = [&](QObject *o) {
-        expected.push_back(o);
-        QObject::connect(o, &QObject::destroyed, [&freed](QObject *gone) { freed.push_back(gone); });
-    };
-    for (int i = f.bar->GroupsRef().Count() - 1; i >= 0; --i)
-        watch(f.group(i));
-    for (int i = f.bar->Items().Count() - 1; i >= 0; --i)
-        watch(f.bar->Items().Items(i));
-    watch(style2);
-    watch(style);
+        std::vector<QObject *> expected, freed;
+        auto watch = [&](QObject *o) {
+            expected.push_back(o);
+            QObject::connect(o, &QObject::destroyed, [&freed](QObject *gone) { freed.push_back(gone); });
+        };
+        for (int i = f.bar->GroupsRef().Count() - 1; i >= 0; --i)
+            watch(f.group(i));
+        for (int i = f.bar->Items().Count() - 1; i >= 0; --i)
+            watch(f.bar->Items().Items(i));
+        watch(style2);
+        watch(style);
 
-    delete f.bar;
-    EXPECT_EQ(freed, expected);
-    EXPECT_FALSE(stranger);
-    EXPECT_FALSE(lastStranger);
-    EXPECT_FALSE(strangerWidget);
-    EXPECT_FALSE(control);
-    EXPECT_FALSE(tree);
+        delete f.bar;
+        EXPECT_EQ(freed, expected);
+        for (const QPointer<QObject> &o : strangers)
+            EXPECT_FALSE(o);
+        EXPECT_FALSE(control);
+        EXPECT_FALSE(tree);
+    }
 }
 
 // Clearing a live bar's collection leaves its other children, and the stacking of its widgets.
