@@ -580,29 +580,23 @@ bool TSMSManage::RowTexts(int32_t id, SmsRowTexts &out) const
 
 SmsList TSMSManage::FillList(int box)
 {
-    listedBox_ = box;
+    SmsIdList listing = ListIds(box);
     SmsList out;
     out.box = box;
-    out.columns = listColumns(box);
-    if (!store())
-        return out;
-    Table &t = *table_;
-    filterBox(t, box);
-    const int fId = t.fieldIndex("id"), fBox = t.fieldIndex("boxid"), fStates = t.fieldIndex("states"),
-              fTel = t.fieldIndex("Tel"), fBody = t.fieldIndex("body"), fTime = t.fieldIndex("time");
-    const int n = t.count();
-    out.rows.resize(size_t(n));
-    for (int i = 0; i < n; ++i) {
-        const platform::RowView r = *t.rowAt(i);
-        SmsListRow &row = out.rows[size_t(i)];
-        row.image = row.stateImage = pictureOf(r.intAt(fBox), r.intAt(fStates));
-        row.id = r.intAt(fId);
-        row.Tel = r.textAt(fTel);
-        row.body = r.textAt(fBody);
-        row.time = r.textAt(fTime);
-        row.idText = std::to_string(row.id);
+    out.columns = std::move(listing.columns);
+    out.rows.reserve(listing.ids.size());
+    for (int32_t id : listing.ids) {
+        SmsRowTexts t;
+        if (!RowTexts(id, t))
+            continue;
+        out.rows.push_back(SmsListRow{.image = t.image,
+                                      .stateImage = t.image,
+                                      .id = id,
+                                      .Tel = std::string(t.Tel),
+                                      .body = std::string(t.body),
+                                      .time = std::string(t.time),
+                                      .idText = std::to_string(id)});
     }
-    t.clearFilter();
     return out;
 }
 

@@ -268,7 +268,8 @@ public:
     // The list of a box (0: boxes 0-4; 7: boxes above 7; else that box), remembered as the listed
     // box. Pictures follow each row's own box and its states (content::messagePicture).
     SmsList FillList(int box);
-    // The same listing as ids only (a few bytes a row, not a copy of every text).
+    // The same listing as ids only (a few bytes a row, not a copy of every text): what a list
+    // that reads the texts of the rows it shows (RowTexts) needs.
     SmsIdList ListIds(int box);
     // The listed texts and picture of message id; false when no row has it. Moves no cursor and
     // touches no filter; a search by id, not a pass over the table.
