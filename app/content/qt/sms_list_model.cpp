@@ -101,20 +101,20 @@ QVariant SmsListModel::data(const QModelIndex &index, int role) const
     const int column = index.column();
     if (column == subItemColumn(kIdSubItem))
         return role == Qt::DisplayRole ? QVariant(QString::number(id)) : QVariant();
-    if (role != Qt::DisplayRole && role != Qt::DecorationRole && role != kImageRole && role != kStateImageRole)
+    // Only these cells need the store (a type-ahead search asks column 0 of every row for text).
+    const bool picture = column == 0 && (role == Qt::DecorationRole || role == kImageRole || role == kStateImageRole);
+    if (!picture && (column == 0 || role != Qt::DisplayRole))
         return {};
     SmsRowTexts t;
     if (!store_ || !store_->RowTexts(id, t))
         return {};
-    if (column == 0) {
+    if (picture) {
         if (role == kImageRole || role == kStateImageRole)
             return t.image;
-        if (role == Qt::DecorationRole && t.image >= 0 && t.image < images_.size())
+        if (t.image >= 0 && t.image < images_.size())
             return images_[t.image];
         return {};
     }
-    if (role != Qt::DisplayRole)
-        return {};
     switch (column) {
     case subItemColumn(0):
         return qs(t.Tel);
