@@ -31,7 +31,8 @@ SmsView::SmsView(TSMSManage &core, const SmsControls &controls, core::MenuMerge 
     : core_(core), c_(controls), merge_(merge)
 {
     buildTree();
-    if (QTreeView *list = c_.ListView_sms) {
+    list_ = c_.ListView_sms;
+    if (QTreeView *list = list_) {
         model_ = qobject_cast<SmsListModel *>(list->model());
         if (!model_) {
             model_ = new SmsListModel(list);
@@ -94,7 +95,7 @@ bool SmsView::StoreOpened()
     if (!waitingForStore_)
         return false;
     waitingForStore_ = false;
-    if (QTreeView *view = c_.ListView_sms) {
+    if (QTreeView *view = list_) {
         view->setEnabled(true);
         view->unsetCursor();
     }
@@ -103,7 +104,7 @@ bool SmsView::StoreOpened()
 
 void SmsView::FillList(int box)
 {
-    QTreeView *view = c_.ListView_sms;
+    QTreeView *view = list_;
     if (core_.opening()) {
         // Listing now would wait for the whole table: the list shows that it is coming instead.
         waitingForStore_ = true;

@@ -95,6 +95,7 @@ private:
     SmsControls c_;
     core::MenuMerge *merge_;
     QList<QIcon> images_;
+    QPointer<QTreeView> list_; // the list may go first (a window closed before its views)
     QPointer<SmsListModel> model_;
     bool waitingForStore_ = false;
 };

@@ -438,3 +438,19 @@ TEST(SmsViewLongList, RemovedRowsKeepTheOthersInOrder)
         }
     }
 }
+
+// A window may free its list before the view goes: the view then lists into nothing.
+TEST(SmsView, AListFreedFirstIsLeftAlone)
+{
+    SmsStore s;
+    s.add(content::kBoxDrafts, "+44", "x");
+    MainWindow w;
+    content::SmsView view(*s.sms, w.controls(), &w.merge);
+    view.FillList(content::kBoxDrafts);
+    ASSERT_EQ(view.ListedCount(), 1);
+    delete w.ListView_sms;
+    view.FillList(content::kBoxDrafts);
+    view.UpdateMenus(content::kBoxDrafts);
+    EXPECT_EQ(view.ListedCount(), 0);
+    EXPECT_EQ(view.model(), nullptr);
+}
