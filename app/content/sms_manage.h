@@ -303,7 +303,7 @@ private:
     // Sets the open row's fields from m (Tid only withTid).
     void writeRow(const Ssms &m, bool withTid);
     bool locateId(int32_t id);
-    // Shows the box's rows (0: boxes 0-4; 7: boxes above 7) and remembers it as the listed box.
+    // Filters the table to the box's rows (0: boxes 0-4; 7: boxes above 7; else that box).
     void filterBox(platform::Table &t, int box);
     std::vector<std::string> listColumns(int box) const;
     // One above the highest id of the table (filter ignored); 0 when no id is left.
